@@ -1,0 +1,27 @@
+// Article-level routines: filling a record from an article's header block,
+// cleaning its body, releasing records, and grouping a result set by subject.
+#pragma once
+
+#include "records.h"
+
+#include <cstddef>
+
+// headerText: the header block, NUL-terminated, CR LF line ends, no line end
+// after its last line. Fills the ten text fields (values longer than 511
+// characters keep their first 511) and `lines`.
+void ParseArticleHeaders(const char* headerText, kvArticle& article);
+
+// Copies `length` bytes of source to destination, leaving out CR and NUL bytes
+// (a NUL would cut the stored text short); returns the bytes written. Does not
+// terminate the destination.
+std::size_t StripCarriageReturns(char* destination, const char* source, std::size_t length);
+
+// Releases slots 0..lastIndex (bodies with their records) and sets them to null.
+void FreeArticles(kvResultSet& set, int lastIndex);
+
+// Makes slots 0..count-1 a chain in slot order, the last record's next null.
+void RelinkArticles(kvResultSet& set, int count);
+
+// Brings records with equal subjects (one leading "Re: " ignored, any case of
+// "re") next to each other, keeping the chain in step with the slots.
+void SortArticlesBySubject(kvResultSet& set, int count);

@@ -1,0 +1,32 @@
+// The search pattern, parsed once per search, and the judgement of one header
+// value against it. Matching is plain substring search, byte for byte; case
+// folding (A-Z only) is applied to both sides by the caller's choice.
+//
+// Pattern syntax: words separated by blanks or tabs; "double quotes" group
+// words into one; a leading minus sign negates a word or quoted group. At most
+// ten words of at most 24 characters are kept. Phrase mode takes the whole
+// pattern (after leading blanks) as one phrase.
+#pragma once
+
+#include "records.h"
+
+constexpr int KV_PATTERN_WORDS = 10;
+constexpr int KV_WORD_MAX = 24;
+
+struct kvPattern {
+    char words[KV_PATTERN_WORDS][KV_WORD_MAX + 1];
+    bool used[KV_PATTERN_WORDS];
+    unsigned char negated[KV_PATTERN_WORDS];
+    int wordCount;
+    char phrase[KV_PATTERN_SIZE];
+};
+
+// Empties the pattern: no words, an all-NUL phrase.
+void ClearPattern(kvPattern& pattern);
+void ParsePattern(kvPattern& pattern, const char* text, int matchMode, int ignoreCase);
+// value must already be lower-cased (LowerCaseAscii) when the pattern ignores case.
+bool MatchHeader(const kvPattern& pattern, const char* value, int matchMode);
+void FreePatternWords(kvPattern& pattern);
+
+// Converts A-Z to a-z in place; every other byte stays.
+void LowerCaseAscii(char* text);

@@ -1,0 +1,226 @@
+#include "net.h"
+
+#include "search_context.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+bool ParseServerAddress(const char* server, std::string& host, int& port) {
+    std::string text(server);
+    port = KV_NNTP_PORT;
+    std::string portText;
+    if (!text.empty() && text[0] == '[') {
+        std::size_t close = text.find(']');
+        if (close == std::string::npos) return false;
+        host = text.substr(1, close - 1);
+        std::string rest = text.substr(close + 1);
+        if (!rest.empty()) {
+            if (rest[0] != ':') return false;
+            portText = rest.substr(1);
+            if (portText.empty()) return false;
+        }
+    } else {
+        std::size_t colon = text.find(':');
+        if (colon != std::string::npos && text.find(':', colon + 1) == std::string::npos) {
+            host = text.substr(0, colon);
+            portText = text.substr(colon + 1);
+            if (portText.empty()) return false;
+        } else {
+            host = text; // a plain name, or a bare IPv6 address with several colons
+        }
+    }
+    if (!portText.empty()) {
+        if (portText.size() > 5 || portText.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        port = std::atoi(portText.c_str());
+        if (port < 1 || port > 65535) return false;
+    }
+    return !host.empty();
+}
+
+bool NetStartup() { return true; }
+void NetCleanup() {}
+
+bool ResolveServer(const std::string& host, int port, kvAddressList& out) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* result = nullptr;
+    char portText[16];
+    std::snprintf(portText, sizeof portText, "%d", port);
+    if (getaddrinfo(host.c_str(), portText, &hints, &result) != 0 || result == nullptr)
+        return false;
+    for (addrinfo* ai = result; ai != nullptr; ai = ai->ai_next) {
+        const unsigned char* bytes = reinterpret_cast<const unsigned char*>(ai->ai_addr);
+        out.addresses.emplace_back(bytes, bytes + ai->ai_addrlen);
+        out.families.push_back(ai->ai_family);
+    }
+    freeaddrinfo(result);
+    return !out.addresses.empty();
+}
+
+static int StopHandle(const kvConnection& conn) {
+    return conn.stop != nullptr ? conn.stop->WaitHandle() : -1;
+}
+
+// Waits for the socket to become ready for `events`. 1: ready; 0: the wait
+// expired; -1: the wait failed or a stop was requested. timeoutMs < 0 waits forever.
+static int WaitFor(const kvConnection& conn, short events, int timeoutMs) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    for (;;) {
+        pollfd fds[2] = {{conn.socket, events, 0}, {StopHandle(conn), POLLIN, 0}};
+        int wait = -1;
+        if (timeoutMs >= 0) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                              Clock::now());
+            wait = left.count() > 0 ? static_cast<int>(left.count()) : 0;
+        }
+        int r = poll(fds, fds[1].fd >= 0 ? 2 : 1, wait);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return -1;
+        if (r == 0) return 0;
+        if (fds[1].fd >= 0 && (fds[1].revents & POLLIN)) return -1;
+        return 1;
+    }
+}
+
+kvConnectResult ConnectToAny(const kvAddressList& list, kvConnection& conn) {
+    bool anySocket = false;
+    for (std::size_t i = 0; i < list.addresses.size(); ++i) {
+        int fd = socket(list.families[i], SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0) continue;
+        anySocket = true;
+        conn.socket = fd;
+        int flags = fcntl(fd, F_GETFL, 0);
+        fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+        const sockaddr* addr = reinterpret_cast<const sockaddr*>(list.addresses[i].data());
+        int r = connect(fd, addr, static_cast<socklen_t>(list.addresses[i].size()));
+        bool connected = r == 0;
+        if (r < 0 && errno == EINPROGRESS) {
+            int w = WaitFor(conn, POLLOUT, -1);
+            if (w < 0 && conn.stop != nullptr && conn.stop->StopRequested()) {
+                close(fd);
+                conn.socket = -1;
+                return kvConnectResult::Stopped;
+            }
+            int error = 0;
+            socklen_t len = sizeof error;
+            connected = w == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 &&
+                        error == 0;
+        }
+        if (connected) {
+            fcntl(fd, F_SETFL, flags);
+            int one = 1;
+            setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            conn.inputLength = 0;
+            return kvConnectResult::Connected;
+        }
+        close(fd);
+        conn.socket = -1;
+    }
+    return anySocket ? kvConnectResult::Refused : kvConnectResult::NoSocket;
+}
+
+void SetNetTimeout(kvConnection& conn, int seconds) { conn.timeoutSeconds = seconds; }
+
+long NetReceive(kvConnection& conn, char* buffer, std::size_t size) {
+    int w = WaitFor(conn, POLLIN, conn.timeoutSeconds * 1000);
+    if (w <= 0) return w;
+    ssize_t n;
+    do {
+        n = recv(conn.socket, buffer, size, 0);
+    } while (n < 0 && errno == EINTR);
+#ifdef TCP_QUICKACK
+    // Acknowledge at once: a server that sends a multi-line response in several
+    // segments otherwise waits for our delayed ACK between them.
+    int one = 1;
+    setsockopt(conn.socket, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+#endif
+    return n < 0 ? -1 : static_cast<long>(n);
+}
+
+long NetSend(kvConnection& conn, const char* data, std::size_t length) {
+    int w = WaitFor(conn, POLLOUT, conn.timeoutSeconds * 1000);
+    if (w <= 0) return w;
+    ssize_t n;
+    do {
+        n = send(conn.socket, data, length, MSG_NOSIGNAL);
+    } while (n < 0 && errno == EINTR);
+    return n < 0 ? -1 : static_cast<long>(n);
+}
+
+long ReceiveStatusLine(kvConnection& conn, char* reply, std::size_t size) {
+    for (;;) {
+        char* lf = static_cast<char*>(std::memchr(conn.input, '\n', conn.inputLength));
+        if (lf != nullptr) {
+            std::size_t lineLength = static_cast<std::size_t>(lf - conn.input) + 1;
+            std::size_t kept = lineLength < size ? lineLength : size - 1;
+            std::memcpy(reply, conn.input, kept);
+            reply[kept] = '\0';
+            conn.inputLength -= lineLength;
+            std::memmove(conn.input, lf + 1, conn.inputLength);
+            return static_cast<long>(lineLength);
+        }
+        if (conn.inputLength >= KV_RECEIVE_PIECE) {
+            // An overlong reply line: keep its start, drop the rest as it arrives.
+            std::size_t kept = conn.inputLength < size ? conn.inputLength : size - 1;
+            std::memcpy(reply, conn.input, kept);
+            reply[kept] = '\0';
+            for (;;) {
+                long n = NetReceive(conn, conn.input, KV_RECEIVE_PIECE);
+                if (n <= 0) return n;
+                char* end = static_cast<char*>(std::memchr(conn.input, '\n', n));
+                if (end != nullptr) {
+                    conn.inputLength = static_cast<std::size_t>(conn.input + n - (end + 1));
+                    std::memmove(conn.input, end + 1, conn.inputLength);
+                    return static_cast<long>(kept);
+                }
+            }
+        }
+        long n = NetReceive(conn, conn.input + conn.inputLength, KV_RECEIVE_PIECE);
+        if (n <= 0) return n;
+        conn.inputLength += static_cast<std::size_t>(n);
+    }
+}
+
+bool SendCommand(kvConnection& conn, const char* format, ...) {
+    char command[512];
+    va_list args;
+    va_start(args, format);
+    int length = std::vsnprintf(command, sizeof command, format, args);
+    va_end(args);
+    if (length < 2 || length >= static_cast<int>(sizeof command)) return false;
+    // Only the command's own line end may be in it: a CR or LF inside an
+    // argument would smuggle a second command to the server.
+    for (int i = 0; i < length - 2; ++i)
+        if (command[i] == '\r' || command[i] == '\n') return false;
+    NetSend(conn, command, static_cast<std::size_t>(length));
+    return true;
+}
+
+void SendQuit(kvConnection& conn) {
+    SetNetTimeout(conn, 5);
+    SendCommand(conn, "QUIT\r\n");
+    char reply[512] = {};
+    SetNetTimeout(conn, 5);
+    NetReceive(conn, reply, sizeof reply);
+}
+
+void CloseSocket(kvConnection& conn) {
+    if (conn.socket < 0) return;
+    shutdown(conn.socket, SHUT_RDWR);
+    close(conn.socket);
+    conn.socket = -1;
+    conn.inputLength = 0;
+}

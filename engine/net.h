@@ -1,0 +1,68 @@
+// The network layer under the search run: one TCP connection to a news server,
+// with a time-out on every wait and a way to interrupt every wait at once.
+//
+// Return conventions (the search run relies on them):
+//   NetReceive / NetSend: bytes transferred; 0 when the wait expired or (receive)
+//   the server closed the connection; -1 when the wait or the transfer failed or
+//   a stop was requested.
+// Used only by the thread that runs the search; nothing here is locked.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+class kvStopSignal;
+
+constexpr int KV_NNTP_PORT = 119;
+
+// Bytes received but not yet consumed: a status reply may arrive together with
+// more data, and a response may end in the middle of a piece.
+constexpr std::size_t KV_RECEIVE_BUFFER_SIZE = 4100;
+constexpr std::size_t KV_RECEIVE_PIECE = 2048;
+
+struct kvConnection {
+    int socket = -1;
+    int timeoutSeconds = 30;
+    const kvStopSignal* stop = nullptr;
+    char input[KV_RECEIVE_BUFFER_SIZE];
+    std::size_t inputLength = 0;
+};
+
+// "host", "host:port", "[v6addr]:port", "[v6addr]" or a bare IPv6 address.
+// False when the port is not a number from 1 to 65535.
+bool ParseServerAddress(const char* server, std::string& host, int& port);
+
+// Starts and stops the platform's network library (nothing to do on POSIX).
+bool NetStartup();
+void NetCleanup();
+
+// Resolved addresses of a server, in the order the resolver gave them.
+struct kvAddressList {
+    std::vector<std::vector<unsigned char>> addresses; // sockaddr bytes
+    std::vector<int> families;
+};
+bool ResolveServer(const std::string& host, int port, kvAddressList& out);
+
+enum class kvConnectResult { Connected, NoSocket, Refused, Stopped };
+// Tries the addresses in order until one connects. The connect itself has no
+// time-out of its own, but a stop request ends it.
+kvConnectResult ConnectToAny(const kvAddressList& list, kvConnection& conn);
+
+void SetNetTimeout(kvConnection& conn, int seconds);
+long NetReceive(kvConnection& conn, char* buffer, std::size_t size);
+long NetSend(kvConnection& conn, const char* data, std::size_t length);
+
+// Reads one status reply line (through its LF) into reply, cut to size-1 bytes
+// and NUL-terminated. Bytes after the LF stay in the connection's input.
+// Returns the line's length (> 0), or the failing NetReceive result (0 or -1).
+long ReceiveStatusLine(kvConnection& conn, char* reply, std::size_t size);
+
+// Formats a command into the 512-byte command buffer and sends it. False (and
+// nothing sent) when it would not fit or an argument holds a CR or LF.
+bool SendCommand(kvConnection& conn, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// QUIT with a 5-second wait for the reply, which is read and dropped.
+void SendQuit(kvConnection& conn);
+// Shuts the socket down both ways and closes it.
+void CloseSocket(kvConnection& conn);

@@ -1,0 +1,114 @@
+// The records a search shares with storage and the front ends: the request the
+// dialog or command line fills, the summary of the held result set, one fetched
+// article, and the result set in display order.
+//
+// All text fields are fixed-size, NUL-terminated single-byte buffers; a field's
+// capacity includes the terminating NUL. CopyField is the one way text enters
+// them, so nothing can overflow a field. These records hold no locks: a result
+// set is written by exactly one thread at a time (the search worker while a
+// search runs, the GUI thread otherwise) and handed over whole.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <memory>
+
+constexpr int KV_FIELD_SIZE = 512;         // article header fields, server, newsgroup
+constexpr int KV_PATTERN_SIZE = 256;       // search pattern
+constexpr int KV_HEADER_NAME_SIZE = 24;    // header searched
+constexpr int KV_TIME_LIMIT_SIZE = 4;      // "any" or up to three digits
+constexpr int KV_LIMIT_SIZE = 8;           // maxArticles, maxHeaders, foundCount
+constexpr int KV_DATE_SIZE = 32;           // searchDate
+constexpr int KV_GROUP_COUNT_SIZE = 16;    // groupCount
+constexpr int KV_SOURCE_FILE_SIZE = 255;   // sourceFile
+constexpr int KV_MAX_ARTICLES = 1024;      // result set capacity
+constexpr int KV_MAX_HEADERS = 51200;      // most header lines one search scans
+constexpr int KV_STATUS_SIZE = 512;        // StatusText
+
+// Text of a header field whose header the article did not carry.
+constexpr const char* KV_NONE = "<none>";
+
+enum kvMatchMode { MATCH_ALL_WORDS = 0, MATCH_ANY_WORD = 1, MATCH_PHRASE = 2 };
+
+struct kvSearchRequest {
+    char pattern[KV_PATTERN_SIZE] = "";
+    char server[KV_FIELD_SIZE] = "";
+    char newsgroup[KV_FIELD_SIZE] = "";
+    char header[KV_HEADER_NAME_SIZE] = "Subject";
+    char timeLimit[KV_TIME_LIMIT_SIZE] = "any";
+    char maxArticles[KV_LIMIT_SIZE] = "all";
+    char maxHeaders[KV_LIMIT_SIZE] = "4000";
+    int matchMode = MATCH_ANY_WORD;
+    int ignoreCase = 1;
+    int timeoutSeconds = 30;
+};
+
+struct kvSearchSummary {
+    char pattern[KV_PATTERN_SIZE] = "";
+    char header[KV_HEADER_NAME_SIZE] = "";
+    char server[KV_FIELD_SIZE] = "";
+    char newsgroup[KV_FIELD_SIZE] = "";
+    char searchDate[KV_DATE_SIZE] = "";
+    char groupCount[KV_GROUP_COUNT_SIZE] = "";
+    char foundCount[KV_LIMIT_SIZE] = "";
+    char sourceFile[KV_SOURCE_FILE_SIZE] = {};
+    int loadedFromFile = 0;
+};
+
+struct kvArticle {
+    char from[KV_FIELD_SIZE] = "";
+    char newsgroups[KV_FIELD_SIZE] = "";
+    char subject[KV_FIELD_SIZE] = "";
+    char date[KV_FIELD_SIZE] = "";
+    char messageId[KV_FIELD_SIZE] = "";
+    char organization[KV_FIELD_SIZE] = "";
+    char keywords[KV_FIELD_SIZE] = "";
+    char summary[KV_FIELD_SIZE] = "";
+    char sender[KV_FIELD_SIZE] = "";
+    char replyTo[KV_FIELD_SIZE] = "";
+    std::unique_ptr<char[]> body; // LF line ends, NUL-terminated; null when there is none
+    int lines = -1;
+    kvArticle* next = nullptr;
+};
+
+// The ten text fields in record order, which is also the order the results
+// file stores them in.
+constexpr int KV_ARTICLE_FIELD_COUNT = 10;
+char* ArticleField(kvArticle& article, int index);
+const char* ArticleField(const kvArticle& article, int index);
+
+// Slots 0..count-1 are non-null and chained by `next` in slot order; the last
+// record's `next` is null. The set owns its records.
+struct kvResultSet {
+    std::array<std::unique_ptr<kvArticle>, KV_MAX_ARTICLES> slots;
+    int count = 0;
+
+    kvArticle* first() const { return slots[0].get(); }
+};
+
+// Copies at most capacity-1 bytes of text (stopping at its NUL) and terminates.
+void CopyField(char* field, std::size_t capacity, const char* text);
+template <std::size_t N> void CopyField(char (&field)[N], const char* text) {
+    CopyField(field, N, text);
+}
+// Copies exactly the first `length` bytes of text (or fewer to fit) and terminates.
+void CopyFieldN(char* field, std::size_t capacity, const char* text, std::size_t length);
+
+// True when a field holds the missing-header marker: its first six characters are "<none>".
+bool IsMissing(const char* field);
+
+// Reads a decimal number the program's way: leading white space, an optional
+// sign, digits; the first other character ends it; no digits give 0. Values
+// beyond the range of long are clamped.
+long DecodeNumber(const char* text);
+
+// True when the first three characters of text are the given word ("all", "any").
+bool StartsWithWord(const char* text, const char* word);
+
+// Effective limits of a request.
+int EffectiveTimeLimitSeconds(const kvSearchRequest& request); // 0: no limit
+int EffectiveMaxHeaders(const kvSearchRequest& request);       // 1..51200
+int EffectiveMaxArticles(const kvSearchRequest& request);      // 1..1024
+
+// The local time as 24 characters, "Tue Dec  8 22:09:47 2026".
+void FormatLocalTime(char (&out)[KV_DATE_SIZE]);

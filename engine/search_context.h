@@ -1,0 +1,61 @@
+// What one search run shares with whoever started it: the status text, the
+// group's article count, the status callback and the stop request.
+//
+// The search run calls `report` on the thread that runs the search (the worker),
+// synchronously, once for every message it shows, in order. The text is valid
+// only during the call: a GUI copies it and hands the copy to its main thread
+// (for example with CallAfter), a command line prints it. The callback must not
+// touch the context.
+// `statusText` and `groupArticleCount` belong to the thread running the search
+// until RunSearch returns; read them afterwards.
+//
+// RequestStop may be called from any thread: it makes every network wait of
+// the run end at once, as a failed receive, so the run returns promptly.
+#pragma once
+
+#include "records.h"
+
+#include <functional>
+
+// Which long phase a progress message belongs to; the numbers let a front end
+// draw a progress bar without parsing the text.
+enum class kvPhase { None, HeaderScan, Fetch };
+
+struct kvStatus {
+    const char* text;
+    kvPhase phase = kvPhase::None;
+    int done = 0;  // HeaderScan: percent done; Fetch: article being received
+    int total = 0; // HeaderScan: 100; Fetch: articles to receive
+};
+
+using kvStatusCallback = std::function<void(const kvStatus&)>;
+
+class kvStopSignal {
+  public:
+    kvStopSignal();
+    ~kvStopSignal();
+    kvStopSignal(const kvStopSignal&) = delete;
+    kvStopSignal& operator=(const kvStopSignal&) = delete;
+
+    void RequestStop();        // any thread; idempotent
+    bool StopRequested() const;
+    int WaitHandle() const { return readFd; } // becomes readable once a stop is requested
+
+  private:
+    int readFd = -1;
+    int writeFd = -1;
+};
+
+struct kvSearchContext {
+    char statusText[KV_STATUS_SIZE] = "Korvex: idle";
+    long groupArticleCount = 0;
+    kvStatusCallback report;
+    kvStopSignal stop;
+
+    // Writes a message into statusText (cut to fit) without showing it.
+    void Write(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // Writes a message and shows it through the callback.
+    void Show(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void ShowProgress(kvPhase phase, int done, int total, const char* format, ...)
+        __attribute__((format(printf, 5, 6)));
+};

@@ -1,0 +1,396 @@
+#include "search_run.h"
+
+#include "article.h"
+#include "matcher.h"
+#include "net.h"
+#include "transport.h"
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+
+namespace {
+
+class Stopwatch {
+  public:
+    void Start() { started = Clock::now(); }
+    long ElapsedSeconds() const {
+        return static_cast<long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count() /
+            1000);
+    }
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point started = Clock::now();
+};
+
+// The longest server name that fits into a progress message with the given
+// fixed part, so that the message keeps its closing "...".
+int ServerNameRoom(const char* fixedPart) {
+    return KV_STATUS_SIZE - 1 - static_cast<int>(std::strlen(fixedPart));
+}
+
+// Reads the three numbers of a 211 reply ("211 count first last group"), each
+// the number that starts after the next blank. False when the reply does not
+// carry three numbers.
+bool ParseGroupReply(const char* reply, long& count, long& first, long& last) {
+    long* numbers[3] = {&count, &first, &last};
+    const char* at = reply;
+    for (long* number : numbers) {
+        at = std::strchr(at, ' ');
+        if (at == nullptr) return false;
+        ++at;
+        if (!(*at >= '0' && *at <= '9') && *at != '-' && *at != '+') return false;
+        *number = DecodeNumber(at);
+    }
+    return true;
+}
+
+class SearchRun {
+  public:
+    SearchRun(const kvSearchRequest& request, kvResultSet& results, kvSearchContext& context)
+        : req(request), set(results), ctx(context) {
+        conn.stop = &context.stop;
+    }
+
+    int Run();
+
+  private:
+    int Fail(const char* message) {
+        ctx.Write("%s", message);
+        return -1;
+    }
+    void Close() {
+        CloseSocket(conn);
+        FreePatternWords(pattern);
+        NetCleanup();
+    }
+    void QuitAndClose() {
+        SendQuit(conn);
+        Close();
+    }
+    const char* ReceiveFailure(long result) const {
+        return result == 0 ? "ERROR: Timeout expired, no response from server"
+                           : "ERROR: Socket read failure";
+    }
+    bool TimeExpired() const { return timeLimitOn && stopwatch.ElapsedSeconds() > limitSeconds; }
+
+    int Connect();
+    int SelectGroup();
+    int ScanHeaders();
+    void ScanChunk();
+    int FetchArticles();
+    bool StoreArticle();
+
+    const kvSearchRequest& req;
+    kvResultSet& set;
+    kvSearchContext& ctx;
+    kvConnection conn;
+    kvPattern pattern;
+    Stopwatch stopwatch;
+    bool timeLimitOn = false;
+    long limitSeconds = 0;
+    int headerLimit = 0;
+    long first = 0, last = 0, lowest = 0;
+    std::unique_ptr<long[]> matching;
+    int matched = 0;
+    int scanned = 0;
+    kvBuffer headerList;
+    kvBuffer articleBuffer;
+    std::unique_ptr<char[]> headerText;
+    int received = 0;
+};
+
+constexpr std::size_t kHeaderTextSize = 32767;
+
+int SearchRun::Run() {
+    ctx.Show("Korvex: Creating network connection...");
+    ClearPattern(pattern);
+
+    if (!StartsWithWord(req.timeLimit, "any")) {
+        limitSeconds = DecodeNumber(req.timeLimit) * 60;
+        if (limitSeconds >= 60) {
+            timeLimitOn = true;
+            stopwatch.Start();
+        }
+    }
+    headerLimit = EffectiveMaxHeaders(req);
+
+    int r = Connect();
+    if (r != 1) return r;
+    r = SelectGroup();
+    if (r != 1) return r;
+    r = ScanHeaders();
+    if (r != 1) return r;
+    return FetchArticles();
+}
+
+int SearchRun::Connect() {
+    std::string host;
+    int port = 0;
+    if (!NetStartup()) {
+        NetCleanup();
+        return Fail("ERROR: Unable to initialize WinSock");
+    }
+    ctx.Show("Korvex: Locating %.*s...", ServerNameRoom("Korvex: Locating ..."), req.server);
+    kvAddressList addresses;
+    if (!ParseServerAddress(req.server, host, port) || !ResolveServer(host, port, addresses)) {
+        NetCleanup();
+        return Fail("ERROR: Host not found");
+    }
+    ctx.Show("Korvex: Connecting to %.*s...", ServerNameRoom("Korvex: Connecting to ..."),
+             req.server);
+    SetNetTimeout(conn, req.timeoutSeconds >= 1 ? req.timeoutSeconds : 30);
+    switch (ConnectToAny(addresses, conn)) {
+    case kvConnectResult::Connected:
+        break;
+    case kvConnectResult::NoSocket:
+        NetCleanup();
+        return Fail("ERROR: Unable to create socket");
+    case kvConnectResult::Refused:
+    case kvConnectResult::Stopped:
+        NetCleanup();
+        return Fail("ERROR: Can't connect to server");
+    }
+
+    char reply[512];
+    long n = ReceiveStatusLine(conn, reply, sizeof reply);
+    if (n <= 0) {
+        Close();
+        return Fail(ReceiveFailure(n));
+    }
+    int code = ReplyCode(reply);
+    if (code == 200 || code == 201) {
+        ctx.Show("Korvex: Connected...");
+        return 1;
+    }
+    Close();
+    return Fail(code == 502 ? "ERROR: Not permitted to talk to this server"
+                            : "ERROR: NNTP-server not responding");
+}
+
+int SearchRun::SelectGroup() {
+    char reply[512];
+    SendCommand(conn, "MODE READER\r\n");
+    ReceiveStatusLine(conn, reply, sizeof reply); // whatever it says
+
+    ctx.Show("Korvex: Selecting newsgroup...");
+    if (!SendCommand(conn, "GROUP %s\r\n", req.newsgroup)) {
+        // A name that does not fit one command line, or holds a line break.
+        QuitAndClose();
+        return Fail("ERROR: GROUP command error");
+    }
+    long n = ReceiveStatusLine(conn, reply, sizeof reply);
+    if (n <= 0) {
+        Close();
+        return Fail(ReceiveFailure(n));
+    }
+    int code = ReplyCode(reply);
+    long count = 0;
+    if (code == 211 && ParseGroupReply(reply, count, first, last)) {
+        ctx.groupArticleCount = count;
+    } else {
+        QuitAndClose();
+        return Fail(code == 411 ? "ERROR: No such group on server" : "ERROR: GROUP command error");
+    }
+    if (ctx.groupArticleCount == 0) {
+        QuitAndClose();
+        return Fail("SEARCH: No articles in this group on server");
+    }
+    ctx.Show("SEARCH: %ld articles in this group; requesting headers...", ctx.groupArticleCount);
+    return 1;
+}
+
+int SearchRun::ScanHeaders() {
+    ParsePattern(pattern, req.pattern, req.matchMode, req.ignoreCase);
+    matched = scanned = 0;
+    matching.reset(new (std::nothrow) long[KV_MAX_HEADERS]);
+    if (!matching || !headerList.Allocate(KV_HEADER_LIST_SIZE)) {
+        QuitAndClose();
+        return Fail("ERROR: Low memory");
+    }
+
+    lowest = (last - first + 1 > headerLimit) ? last - headerLimit + 1 : first;
+    for (long high = last; high >= lowest; high -= 500) {
+        long low = high - 499;
+        bool finalChunk = false;
+        if (low <= lowest) {
+            low = lowest;
+            finalChunk = true;
+        }
+        if (!SendCommand(conn, "XHDR %s %ld-%ld\r\n", req.header, low, high)) {
+            headerList.Release();
+            QuitAndClose();
+            return Fail("ERROR requesting article headers");
+        }
+        long n = ReceiveMultiline(conn, headerList, 221, kvResponseMode::HeaderList);
+        if (n <= 0) {
+            Close();
+            headerList.Release();
+            return Fail(ReceiveFailure(n));
+        }
+        if (ReplyCode(headerList.data.get()) != 221) {
+            headerList.Release();
+            QuitAndClose();
+            return Fail("ERROR requesting article headers");
+        }
+        ScanChunk();
+        long long span = static_cast<long long>(last) - lowest + 1;
+        int percent = static_cast<int>(100 - (static_cast<long long>(low) - lowest) * 100 / span);
+        ctx.ShowProgress(kvPhase::HeaderScan, percent, 100, "Scanning headers... (%d%% done)",
+                         percent);
+        if (TimeExpired()) {
+            headerList.Release();
+            stopwatch.Start();
+            QuitAndClose();
+            return Fail("WARNING: Search time expired, nothing found");
+        }
+        if (scanned >= headerLimit || finalChunk) break;
+    }
+    FreePatternWords(pattern);
+    headerList.Release();
+
+    if (matched == 0) {
+        ctx.Write("SEARCH: No matching articles found");
+        QuitAndClose();
+        return 0;
+    }
+    return 1;
+}
+
+void SearchRun::ScanChunk() {
+    const char* at = std::strchr(headerList.data.get(), '\n');
+    if (at == nullptr) return;
+    ++at;
+    char line[KV_HEADER_LINE_MAX + 1];
+    while (*at != '\0' && *at != '.') {
+        const char* lf = std::strchr(at, '\n');
+        std::size_t length = lf != nullptr ? static_cast<std::size_t>(lf - at) : std::strlen(at);
+        CopyFieldN(line, sizeof line, at, length);
+        at = lf != nullptr ? lf + 1 : at + length;
+        if (scanned >= headerLimit) continue; // read, not examined
+        char* value = std::strchr(line, ' ');
+        // A line without a blank carries no value: it is counted, never matched.
+        if (value != nullptr) {
+            ++value;
+            if (req.ignoreCase == 1) LowerCaseAscii(value);
+            if (MatchHeader(pattern, value, req.matchMode))
+                matching[matched++] = DecodeNumber(line);
+        }
+        ++scanned;
+    }
+}
+
+int SearchRun::FetchArticles() {
+    ctx.Show("SEARCH: Requesting matching articles...");
+    int articleLimit = EffectiveMaxArticles(req);
+    headerText.reset(new (std::nothrow) char[kHeaderTextSize]);
+    if (!articleBuffer.Allocate(KV_ARTICLE_BUFFER_SIZE) || !headerText) {
+        articleBuffer.Release();
+        headerText.reset();
+        QuitAndClose();
+        return Fail("ERROR: Low memory");
+    }
+
+    bool timeExpired = false;
+    for (int k = matched - 1; k >= 0; --k) {
+        if (!SendCommand(conn, "ARTICLE %ld\r\n", matching[k])) continue;
+        int total = matched > articleLimit ? articleLimit : matched;
+        if (matched > articleLimit)
+            ctx.ShowProgress(kvPhase::Fetch, received + 1, total,
+                             "SEARCH: Receiving article %d of %d requested...", received + 1,
+                             articleLimit);
+        else
+            ctx.ShowProgress(kvPhase::Fetch, received + 1, total,
+                             "SEARCH: Receiving article %d of %ld found...", received + 1,
+                             static_cast<long>(matched));
+        long n = ReceiveMultiline(conn, articleBuffer, 220, kvResponseMode::Article);
+        if (n <= 0) {
+            ctx.Write("%s", ReceiveFailure(n));
+            articleBuffer.Release();
+            headerText.reset();
+            Close();
+            if (received > 0) {
+                ctx.Show("Korvex: Sorting articles...");
+                SortArticlesBySubject(set, received);
+                ctx.Show("ERROR: connection failure; %d complete articles received", received);
+            }
+            return received;
+        }
+        if (ReplyCode(articleBuffer.data.get()) != 220) continue;
+        if (!StoreArticle()) {
+            if (received < 0) return -1; // out of memory: reported and released
+            continue;
+        }
+        if (received == articleLimit || received == KV_MAX_ARTICLES) break;
+        if (TimeExpired()) {
+            stopwatch.Start();
+            ctx.Show("WARNING: Search time expired, stopped.");
+            timeExpired = true;
+            break;
+        }
+    }
+
+    if (!timeExpired) ctx.Show("Finished receiving articles; Closing connection...");
+    SendQuit(conn);
+    articleBuffer.Release();
+    headerText.reset();
+    Close();
+    if (received > 0) {
+        ctx.Show("Korvex: Sorting articles...");
+        SortArticlesBySubject(set, received);
+        ctx.Show("SUCCESS: %d articles received", received);
+    }
+    return received;
+}
+
+// Parses the article in articleBuffer into slot `received`. False when the
+// article is passed over (no blank line after its headers), or when memory ran
+// short: then everything is released, the failure written, and received is -1.
+bool SearchRun::StoreArticle() {
+    const char* response = articleBuffer.data.get();
+    const char* statusEnd = std::strchr(response, '\n');
+    if (statusEnd == nullptr) return false;
+    const char* headers = statusEnd + 1;
+    const char* blank = std::strstr(headers, "\r\n\r\n");
+    if (blank == nullptr) return false;
+
+    std::size_t headerLength = static_cast<std::size_t>(blank - headers);
+    CopyFieldN(headerText.get(), kHeaderTextSize, headers, headerLength);
+    const char* body = blank + 4;
+    std::size_t bodyLength = articleBuffer.length - static_cast<std::size_t>(body - response);
+
+    ctx.Show("Korvex: Article received");
+    auto lowMemory = [&](int lastIndex) {
+        articleBuffer.Release();
+        headerText.reset();
+        FreeArticles(set, lastIndex);
+        QuitAndClose();
+        Fail("ERROR: Low memory");
+        received = -1;
+        return false;
+    };
+    std::unique_ptr<kvArticle> article(new (std::nothrow) kvArticle);
+    if (!article) return lowMemory(received - 1);
+    ParseArticleHeaders(headerText.get(), *article);
+    if (bodyLength > 0) {
+        article->body.reset(new (std::nothrow) char[bodyLength + 1]);
+        if (!article->body) return lowMemory(received - 1);
+        std::size_t written = StripCarriageReturns(article->body.get(), body, bodyLength);
+        article->body[written] = '\0';
+    }
+    if (received > 0) set.slots[received - 1]->next = article.get();
+    article->next = nullptr;
+    set.slots[received] = std::move(article);
+    ++received;
+    return true;
+}
+
+} // namespace
+
+int RunSearch(const kvSearchRequest& request, kvResultSet& results, kvSearchContext& context) {
+    return SearchRun(request, results, context).Run();
+}

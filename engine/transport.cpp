@@ -1,0 +1,175 @@
+#include "transport.h"
+
+#include "records.h"
+
+#include <cstring>
+#include <new>
+
+const char KV_LONG_ARTICLE_WARNING[] =
+    "\r\n\r\n***** Warning: Long article (>32K bytes), truncated! *****\r\n\r\n.\r\n";
+
+bool kvBuffer::Allocate(std::size_t size) {
+    data.reset(new (std::nothrow) char[size]);
+    capacity = data ? size : 0;
+    length = 0;
+    if (data) data[0] = '\0';
+    return data != nullptr;
+}
+
+void kvBuffer::Release() {
+    data.reset();
+    capacity = length = 0;
+}
+
+void kvBuffer::Clear() {
+    length = 0;
+    if (data) data[0] = '\0';
+}
+
+void kvBuffer::Append(const char* bytes, std::size_t count) {
+    std::memcpy(data.get() + length, bytes, count);
+    length += count;
+    data[length] = '\0';
+}
+
+int ReplyCode(const char* line) { return static_cast<int>(DecodeNumber(line)); }
+
+namespace {
+
+// The state of one response while it is collected; lines reach it as
+// segments: a whole line, or (for an overlong line) its pieces in order.
+class ResponseCollector {
+  public:
+    ResponseCollector(kvBuffer& dest, int expectedCode, kvResponseMode mode)
+        : dest(dest), expected(expectedCode), article(mode == kvResponseMode::Article) {
+        reserve = article ? sizeof KV_LONG_ARTICLE_WARNING : 4;
+    }
+
+    // Takes one segment of the current line; `complete` when it ends with the LF.
+    void Segment(const char* s, std::size_t n, bool complete) {
+        if (!statusSeen) {
+            StatusSegment(s, n, complete);
+        } else if (complete && lineStart && prevEndedCRLF && n == 3 && std::memcmp(s, ".\r\n", 3) == 0) {
+            terminated = true;
+            if (!skipping) dest.Append(s, n);
+        } else if (article) {
+            ArticleSegment(s, n);
+        } else {
+            HeaderSegment(s, n);
+        }
+        if (n > 0) lastByteCR = s[n - 1] == '\r';
+        if (complete) {
+            prevEndedCRLF = n >= 2 ? s[n - 2] == '\r' : (n == 1 && carriedCR);
+            lineStart = true;
+            keptInLine = 0;
+            dropLine = false;
+        } else {
+            lineStart = false;
+        }
+        carriedCR = n > 0 ? lastByteCR : carriedCR;
+    }
+
+    void EndOfPiece() {
+        if (article && copied > KV_ARTICLE_CUT) skipping = true;
+        everSkipped = everSkipped || skipping;
+    }
+
+    void Finish() {
+        if (!article || refused) return;
+        if (everSkipped) dest.Append(KV_LONG_ARTICLE_WARNING, sizeof KV_LONG_ARTICLE_WARNING - 1);
+        std::size_t drop = dest.length >= 3 ? 3 : dest.length;
+        dest.length -= drop;
+        dest.data[dest.length] = '\0';
+    }
+
+    bool done() const { return terminated || refused; }
+
+  private:
+    void StatusSegment(const char* s, std::size_t n, bool complete) {
+        std::size_t take = n <= dest.Room() - reserve ? n : dest.Room() - reserve;
+        dest.Append(s, take);
+        copied += take;
+        if (!complete) return;
+        statusSeen = true;
+        if (ReplyCode(dest.data.get()) != expected) refused = true;
+    }
+
+    void ArticleSegment(const char* s, std::size_t n) {
+        if (skipping) return;
+        if (lineStart && n > 0 && s[0] == '.') {
+            ++s;
+            --n;
+        }
+        if (n > dest.Room() - reserve) {
+            skipping = true; // cannot happen with the 30719-byte cut; never overflow
+            everSkipped = true;
+            return;
+        }
+        dest.Append(s, n);
+        copied += n;
+    }
+
+    void HeaderSegment(const char* s, std::size_t n) {
+        if (lineStart && dest.Room() < reserve + KV_HEADER_LINE_MAX + 1) dropLine = true;
+        if (dropLine) return;
+        // Keep at most 511 bytes of the line, then its LF.
+        bool hasLF = n > 0 && s[n - 1] == '\n';
+        std::size_t body = hasLF ? n - 1 : n;
+        std::size_t take = body;
+        if (keptInLine + take > KV_HEADER_LINE_MAX) take = KV_HEADER_LINE_MAX - keptInLine;
+        dest.Append(s, take);
+        keptInLine += take;
+        if (hasLF) dest.Append("\n", 1);
+    }
+
+    kvBuffer& dest;
+    int expected;
+    bool article;
+    std::size_t reserve;
+    bool statusSeen = false;
+    bool refused = false;
+    bool terminated = false;
+    bool lineStart = true;
+    bool prevEndedCRLF = false;
+    bool lastByteCR = false;
+    bool carriedCR = false;
+    bool skipping = false;
+    bool everSkipped = false;
+    bool dropLine = false;
+    std::size_t keptInLine = 0;
+    std::size_t copied = 0;
+};
+
+} // namespace
+
+long ReceiveMultiline(kvConnection& conn, kvBuffer& dest, int expectedCode, kvResponseMode mode) {
+    dest.Clear();
+    ResponseCollector collector(dest, expectedCode, mode);
+    for (;;) {
+        // Hand every complete line of the input to the collector.
+        std::size_t start = 0;
+        while (!collector.done()) {
+            const char* lf = static_cast<const char*>(
+                std::memchr(conn.input + start, '\n', conn.inputLength - start));
+            if (lf == nullptr) break;
+            std::size_t end = static_cast<std::size_t>(lf - conn.input) + 1;
+            collector.Segment(conn.input + start, end - start, true);
+            start = end;
+        }
+        // An overlong partial line goes on in pieces, so the buffer never overflows.
+        if (!collector.done() && conn.inputLength - start >= KV_RECEIVE_PIECE) {
+            collector.Segment(conn.input + start, conn.inputLength - start, false);
+            start = conn.inputLength;
+        }
+        conn.inputLength -= start;
+        std::memmove(conn.input, conn.input + start, conn.inputLength);
+        if (collector.done()) break;
+        collector.EndOfPiece();
+
+        long n = NetReceive(conn, conn.input + conn.inputLength, KV_RECEIVE_PIECE);
+        if (n <= 0) return n;
+        conn.inputLength += static_cast<std::size_t>(n);
+    }
+    collector.Finish();
+    return 1;
+}
