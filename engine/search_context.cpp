@@ -1,6 +1,7 @@
 #include "search_context.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <fcntl.h>
@@ -64,4 +65,11 @@ void kvSearchContext::ShowProgress(kvPhase phase, int done, int total, const cha
     FormatInto(statusText, format, args);
     va_end(args);
     if (report) report(kvStatus{statusText, phase, done, total});
+}
+
+long long kvSearchContext::NowMilliseconds() const {
+    if (clock) return clock();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }

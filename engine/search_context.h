@@ -51,6 +51,11 @@ struct kvSearchContext {
     long groupArticleCount = 0;
     kvStatusCallback report;
     kvStopSignal stop;
+    // Milliseconds on a monotonic clock, read by the time limit's stopwatch.
+    // Empty: the steady clock. Tests put a clock of their own here.
+    std::function<long long()> clock;
+
+    long long NowMilliseconds() const;
 
     // Writes a message into statusText (cut to fit) without showing it.
     void Write(const char* format, ...) __attribute__((format(printf, 2, 3)));

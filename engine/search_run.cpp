@@ -5,7 +5,6 @@
 #include "net.h"
 #include "transport.h"
 
-#include <chrono>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -13,18 +12,16 @@
 
 namespace {
 
+// Whole seconds since Start(), on the context's clock.
 class Stopwatch {
   public:
-    void Start() { started = Clock::now(); }
-    long ElapsedSeconds() const {
-        return static_cast<long>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count() /
-            1000);
-    }
+    explicit Stopwatch(const kvSearchContext& context) : ctx(context) {}
+    void Start() { started = ctx.NowMilliseconds(); }
+    long ElapsedSeconds() const { return static_cast<long>((ctx.NowMilliseconds() - started) / 1000); }
 
   private:
-    using Clock = std::chrono::steady_clock;
-    Clock::time_point started = Clock::now();
+    const kvSearchContext& ctx;
+    long long started = 0;
 };
 
 // The longest server name that fits into a progress message with the given
@@ -52,7 +49,7 @@ bool ParseGroupReply(const char* reply, long& count, long& first, long& last) {
 class SearchRun {
   public:
     SearchRun(const kvSearchRequest& request, kvResultSet& results, kvSearchContext& context)
-        : req(request), set(results), ctx(context) {
+        : req(request), set(results), ctx(context), stopwatch(context) {
         conn.stop = &context.stop;
     }
 
