@@ -11,9 +11,9 @@ struct HeaderName {
 
 // The order in which headers are located and stored.
 const HeaderName kHeaders[] = {
-    {"From: ", 0},     {"Newsgroups: ", 1},   {"Subject: ", 2}, {"Date: ", 3},
-    {"Message-ID: ", 4}, {"Organization: ", 5}, {"Lines: ", -1},  {"Keywords: ", 6},
-    {"Summary: ", 7},  {"Sender: ", 8},       {"Reply-To: ", 9},
+    {"From: ", 0},       {"Newsgroups: ", 1},   {"Subject: ", 2},  {"Date: ", 3},
+    {"Message-ID: ", 4}, {"Organization: ", 5}, {"Lines: ", -1},   {"Keywords: ", 6},
+    {"Summary: ", 7},    {"Sender: ", 8},       {"Reply-To: ", 9},
 };
 
 // First occurrence of name at the start of the text or right after a CR or LF.
@@ -39,18 +39,21 @@ const char* SubjectKey(const kvArticle& a) {
 void ParseArticleHeaders(const char* headerText, kvArticle& article) {
     constexpr int n = sizeof kHeaders / sizeof kHeaders[0];
     const char* found[n];
-    for (int i = 0; i < n; ++i) found[i] = FindHeaderLine(headerText, kHeaders[i].name);
+    for (int i = 0; i < n; ++i)
+        found[i] = FindHeaderLine(headerText, kHeaders[i].name);
 
     article.lines = -1;
     for (int i = 0; i < n; ++i) {
         const char* name = kHeaders[i].name;
         if (found[i] == nullptr) {
-            if (kHeaders[i].field >= 0) CopyField(ArticleField(article, kHeaders[i].field), KV_FIELD_SIZE, KV_NONE);
+            if (kHeaders[i].field >= 0)
+                CopyField(ArticleField(article, kHeaders[i].field), KV_FIELD_SIZE, KV_NONE);
             continue;
         }
         const char* value = found[i] + std::strlen(name);
         const char* end = std::strchr(value, '\n');
-        std::size_t length = end != nullptr ? static_cast<std::size_t>(end - value) : std::strlen(value);
+        std::size_t length =
+            end != nullptr ? static_cast<std::size_t>(end - value) : std::strlen(value);
         if (end != nullptr && length > 0 && value[length - 1] == '\r') --length;
         if (kHeaders[i].field < 0) {
             char number[32];
@@ -70,7 +73,8 @@ std::size_t StripCarriageReturns(char* destination, const char* source, std::siz
 }
 
 void FreeArticles(kvResultSet& set, int lastIndex) {
-    for (int i = 0; i <= lastIndex && i < KV_MAX_ARTICLES; ++i) set.slots[i].reset();
+    for (int i = 0; i <= lastIndex && i < KV_MAX_ARTICLES; ++i)
+        set.slots[i].reset();
 }
 
 void RelinkArticles(kvResultSet& set, int count) {

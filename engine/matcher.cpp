@@ -2,15 +2,21 @@
 
 #include <cstring>
 
-void ClearPattern(kvPattern& p) { std::memset(&p, 0, sizeof p); }
+void ClearPattern(kvPattern& p) {
+    std::memset(&p, 0, sizeof p);
+}
 
 void LowerCaseAscii(char* text) {
     for (; *text != '\0'; ++text)
         if (*text >= 'A' && *text <= 'Z') *text = static_cast<char>(*text - 'A' + 'a');
 }
 
-static bool IsLineEnd(char c) { return c == '\0' || c == '\r' || c == '\n'; }
-static bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+static bool IsLineEnd(char c) {
+    return c == '\0' || c == '\r' || c == '\n';
+}
+static bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 void ParsePattern(kvPattern& p, const char* text, int matchMode, int ignoreCase) {
     char work[KV_PATTERN_SIZE];
@@ -18,7 +24,8 @@ void ParsePattern(kvPattern& p, const char* text, int matchMode, int ignoreCase)
     if (ignoreCase == 1) LowerCaseAscii(work);
 
     const char* c = work;
-    while (IsBlank(*c)) ++c;
+    while (IsBlank(*c))
+        ++c;
 
     if (matchMode == MATCH_PHRASE) {
         std::size_t n = 0;
@@ -64,7 +71,8 @@ void ParsePattern(kvPattern& p, const char* text, int matchMode, int ignoreCase)
             std::memmove(word, word + 1, static_cast<std::size_t>(length)); // moves the NUL too
             if (word[0] != '-') p.negated[slot] = 1;
         }
-        while (IsBlank(*c)) ++c;
+        while (IsBlank(*c))
+            ++c;
         ++p.wordCount;
     }
 }

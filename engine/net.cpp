@@ -48,7 +48,9 @@ bool ParseServerAddress(const char* server, std::string& host, int& port) {
     return !host.empty();
 }
 
-bool NetStartup() { return true; }
+bool NetStartup() {
+    return true;
+}
 void NetCleanup() {}
 
 bool ResolveServer(const std::string& host, int port, kvAddressList& out) {
@@ -82,8 +84,8 @@ static int WaitFor(const kvConnection& conn, short events, int timeoutMs) {
         pollfd fds[2] = {{conn.socket, events, 0}, {StopHandle(conn), POLLIN, 0}};
         int wait = -1;
         if (timeoutMs >= 0) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                              Clock::now());
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             wait = left.count() > 0 ? static_cast<int>(left.count()) : 0;
         }
         int r = poll(fds, fds[1].fd >= 0 ? 2 : 1, wait);
@@ -116,8 +118,8 @@ kvConnectResult ConnectToAny(const kvAddressList& list, kvConnection& conn) {
             }
             int error = 0;
             socklen_t len = sizeof error;
-            connected = w == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 &&
-                        error == 0;
+            connected =
+                w == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0;
         }
         if (connected) {
             fcntl(fd, F_SETFL, flags);
@@ -132,7 +134,9 @@ kvConnectResult ConnectToAny(const kvAddressList& list, kvConnection& conn) {
     return anySocket ? kvConnectResult::Refused : kvConnectResult::NoSocket;
 }
 
-void SetNetTimeout(kvConnection& conn, int seconds) { conn.timeoutSeconds = seconds; }
+void SetNetTimeout(kvConnection& conn, int seconds) {
+    conn.timeoutSeconds = seconds;
+}
 
 long NetReceive(kvConnection& conn, char* buffer, std::size_t size) {
     int w = WaitFor(conn, POLLIN, conn.timeoutSeconds * 1000);

@@ -7,9 +7,9 @@
 #include <ctime>
 
 char* ArticleField(kvArticle& a, int index) {
-    char* fields[KV_ARTICLE_FIELD_COUNT] = {a.from,         a.newsgroups, a.subject, a.date,
-                                            a.messageId,    a.organization, a.keywords,
-                                            a.summary,      a.sender,     a.replyTo};
+    char* fields[KV_ARTICLE_FIELD_COUNT] = {a.from,      a.newsgroups,   a.subject,  a.date,
+                                            a.messageId, a.organization, a.keywords, a.summary,
+                                            a.sender,    a.replyTo};
     return fields[index];
 }
 
@@ -34,11 +34,14 @@ void CopyFieldN(char* field, std::size_t capacity, const char* text, std::size_t
     field[length] = '\0';
 }
 
-bool IsMissing(const char* field) { return std::strncmp(field, KV_NONE, 6) == 0; }
+bool IsMissing(const char* field) {
+    return std::strncmp(field, KV_NONE, 6) == 0;
+}
 
 long DecodeNumber(const char* text) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-    while (std::isspace(*p)) ++p;
+    while (std::isspace(*p))
+        ++p;
     bool negative = false;
     if (*p == '+' || *p == '-') {
         negative = *p == '-';
@@ -49,7 +52,8 @@ long DecodeNumber(const char* text) {
         int digit = *p - '0';
         if (value > (LONG_MAX - digit) / 10) {
             value = LONG_MAX;
-            while (*p >= '0' && *p <= '9') ++p;
+            while (*p >= '0' && *p <= '9')
+                ++p;
             break;
         }
         value = value * 10 + digit;
@@ -58,7 +62,9 @@ long DecodeNumber(const char* text) {
     return negative ? -value : value;
 }
 
-bool StartsWithWord(const char* text, const char* word) { return std::strncmp(text, word, 3) == 0; }
+bool StartsWithWord(const char* text, const char* word) {
+    return std::strncmp(text, word, 3) == 0;
+}
 
 int EffectiveTimeLimitSeconds(const kvSearchRequest& request) {
     if (StartsWithWord(request.timeLimit, "any")) return 0;

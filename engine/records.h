@@ -13,17 +13,17 @@
 #include <cstddef>
 #include <memory>
 
-constexpr int KV_FIELD_SIZE = 512;         // article header fields, server, newsgroup
-constexpr int KV_PATTERN_SIZE = 256;       // search pattern
-constexpr int KV_HEADER_NAME_SIZE = 24;    // header searched
-constexpr int KV_TIME_LIMIT_SIZE = 4;      // "any" or up to three digits
-constexpr int KV_LIMIT_SIZE = 8;           // maxArticles, maxHeaders, foundCount
-constexpr int KV_DATE_SIZE = 32;           // searchDate
-constexpr int KV_GROUP_COUNT_SIZE = 16;    // groupCount
-constexpr int KV_SOURCE_FILE_SIZE = 255;   // sourceFile
-constexpr int KV_MAX_ARTICLES = 1024;      // result set capacity
-constexpr int KV_MAX_HEADERS = 51200;      // most header lines one search scans
-constexpr int KV_STATUS_SIZE = 512;        // StatusText
+constexpr int KV_FIELD_SIZE = 512;       // article header fields, server, newsgroup
+constexpr int KV_PATTERN_SIZE = 256;     // search pattern
+constexpr int KV_HEADER_NAME_SIZE = 24;  // header searched
+constexpr int KV_TIME_LIMIT_SIZE = 4;    // "any" or up to three digits
+constexpr int KV_LIMIT_SIZE = 8;         // maxArticles, maxHeaders, foundCount
+constexpr int KV_DATE_SIZE = 32;         // searchDate
+constexpr int KV_GROUP_COUNT_SIZE = 16;  // groupCount
+constexpr int KV_SOURCE_FILE_SIZE = 255; // sourceFile
+constexpr int KV_MAX_ARTICLES = 1024;    // result set capacity
+constexpr int KV_MAX_HEADERS = 51200;    // most header lines one search scans
+constexpr int KV_STATUS_SIZE = 512;      // StatusText
 
 // Text of a header field whose header the article did not carry.
 constexpr const char* KV_NONE = "<none>";

@@ -37,7 +37,7 @@ class kvStopSignal {
     kvStopSignal(const kvStopSignal&) = delete;
     kvStopSignal& operator=(const kvStopSignal&) = delete;
 
-    void RequestStop();        // any thread; idempotent
+    void RequestStop(); // any thread; idempotent
     bool StopRequested() const;
     int WaitHandle() const { return readFd; } // becomes readable once a stop is requested
 

@@ -17,7 +17,9 @@ class Stopwatch {
   public:
     explicit Stopwatch(const kvSearchContext& context) : ctx(context) {}
     void Start() { started = ctx.NowMilliseconds(); }
-    long ElapsedSeconds() const { return static_cast<long>((ctx.NowMilliseconds() - started) / 1000); }
+    long ElapsedSeconds() const {
+        return static_cast<long>((ctx.NowMilliseconds() - started) / 1000);
+    }
 
   private:
     const kvSearchContext& ctx;

@@ -32,7 +32,9 @@ void kvBuffer::Append(const char* bytes, std::size_t count) {
     data[length] = '\0';
 }
 
-int ReplyCode(const char* line) { return static_cast<int>(DecodeNumber(line)); }
+int ReplyCode(const char* line) {
+    return static_cast<int>(DecodeNumber(line));
+}
 
 namespace {
 
@@ -49,7 +51,8 @@ class ResponseCollector {
     void Segment(const char* s, std::size_t n, bool complete) {
         if (!statusSeen) {
             StatusSegment(s, n, complete);
-        } else if (complete && lineStart && prevEndedCRLF && n == 3 && std::memcmp(s, ".\r\n", 3) == 0) {
+        } else if (complete && lineStart && prevEndedCRLF && n == 3 &&
+                   std::memcmp(s, ".\r\n", 3) == 0) {
             terminated = true;
             if (!skipping) dest.Append(s, n);
         } else if (article) {

@@ -1,0 +1,118 @@
+#include "article.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+kvArticle Parse(const std::string& headerText) {
+    kvArticle a;
+    ParseArticleHeaders(headerText.c_str(), a);
+    return a;
+}
+
+TEST(ArticleHeaders, FillsFieldsFromLineStartsOnly) {
+    kvArticle a = Parse("Path: x!y\r\nFrom: Ann <ann@x.org>\r\nNewsgroups: a.b\r\n"
+                        "Subject: Re: hello\r\nDate: Mon, 1 Jan 2024\r\n"
+                        "Message-ID: <1@x>\r\nX-Note: From: nobody\r\nReply-To: r@x\r\nLines: 42");
+    EXPECT_STREQ(a.from, "Ann <ann@x.org>");
+    EXPECT_STREQ(a.newsgroups, "a.b");
+    EXPECT_STREQ(a.subject, "Re: hello");
+    EXPECT_STREQ(a.messageId, "<1@x>");
+    EXPECT_STREQ(a.replyTo, "r@x");
+    EXPECT_STREQ(a.organization, KV_NONE);
+    EXPECT_STREQ(a.keywords, KV_NONE);
+    EXPECT_STREQ(a.summary, KV_NONE);
+    EXPECT_STREQ(a.sender, KV_NONE);
+    EXPECT_EQ(a.lines, 42);
+
+    // "From: " only inside another header's line is not a From header; a
+    // lower-case "Message-Id" is not found; no Lines gives -1.
+    kvArticle b = Parse("X-Quote: From: someone\r\nMessage-Id: <2@x>\r\nSubject: s");
+    EXPECT_STREQ(b.from, KV_NONE);
+    EXPECT_STREQ(b.messageId, KV_NONE);
+    EXPECT_STREQ(b.subject, "s");
+    EXPECT_EQ(b.lines, -1);
+
+    // The first occurrence at a line start wins; a folded header keeps its first line.
+    kvArticle c = Parse("Subject: first\r\n\tcontinued\r\nSubject: second\nFrom: bare-lf");
+    EXPECT_STREQ(c.subject, "first");
+    EXPECT_STREQ(c.from, "bare-lf");
+}
+
+TEST(ArticleHeaders, CutsOverlongValuesToTheField) {
+    std::string longValue(2000, 'v');
+    kvArticle a = Parse("Subject: " + longValue + "\r\nFrom: f");
+    EXPECT_EQ(std::string(a.subject), longValue.substr(0, KV_FIELD_SIZE - 1));
+    EXPECT_STREQ(a.from, "f");
+}
+
+TEST(ArticleBody, StripsCarriageReturnsAndNuls) {
+    const char source[] = "a\r\nb\r\n\0c\r";
+    char out[sizeof source];
+    std::size_t n = StripCarriageReturns(out, source, sizeof source - 1);
+    EXPECT_EQ(std::string(out, n), "a\nb\nc");
+}
+
+std::vector<std::string> Subjects(const kvResultSet& set, int count) {
+    std::vector<std::string> out;
+    for (int i = 0; i < count; ++i)
+        out.push_back(set.slots[i]->subject);
+    return out;
+}
+
+std::vector<std::string> ChainSubjects(const kvResultSet& set) {
+    std::vector<std::string> out;
+    for (const kvArticle* a = set.first(); a != nullptr; a = a->next)
+        out.push_back(a->subject);
+    return out;
+}
+
+kvResultSet MakeSet(const std::vector<std::string>& subjects) {
+    kvResultSet set;
+    for (std::size_t i = 0; i < subjects.size(); ++i) {
+        set.slots[i] = std::make_unique<kvArticle>();
+        CopyField(set.slots[i]->subject, subjects[i].c_str());
+    }
+    RelinkArticles(set, static_cast<int>(subjects.size()));
+    return set;
+}
+
+TEST(SubjectOrder, GroupsEqualKeysAndKeepsTheChainInStep) {
+    struct Case {
+        std::vector<std::string> in, out;
+    };
+    const Case cases[] = {
+        {{"P", "Q", "Re: P", "S", "P"}, {"P", "Re: P", "P", "S", "Q"}},
+        {{"P", "Q", "S", "Q", "P"}, {"P", "P", "S", "Q", "Q"}},
+        {{"P", "x", "RE: P"}, {"P", "RE: P", "x"}},
+        {{"Re: Re: P", "P", "Re: P"}, {"Re: Re: P", "P", "Re: P"}},
+        {{"Re: Re: P", "x", "Re: P", "rE: Re: P"}, {"Re: Re: P", "rE: Re: P", "Re: P", "x"}},
+        {{"Re: ", "x", "", "y"}, {"Re: ", "", "x", "y"}},
+        {{"<none>", "a", "<none>"}, {"<none>", "<none>", "a"}},
+        {{"b", "a"}, {"b", "a"}},
+        {{"only"}, {"only"}},
+        {{"p", "q", "P"}, {"p", "q", "P"}}, // keys compare case-sensitively
+    };
+    for (const Case& c : cases) {
+        kvResultSet set = MakeSet(c.in);
+        int count = static_cast<int>(c.in.size());
+        SortArticlesBySubject(set, count);
+        EXPECT_EQ(Subjects(set, count), c.out);
+        EXPECT_EQ(ChainSubjects(set), c.out);
+    }
+}
+
+TEST(ArticleRelease, FreesSlotsUpToTheLastIndex) {
+    kvResultSet set = MakeSet({"a", "b", "c"});
+    set.slots[1]->body.reset(new char[4]{'x', 'y', 'z', '\0'});
+    FreeArticles(set, 1);
+    EXPECT_EQ(set.slots[0], nullptr);
+    EXPECT_EQ(set.slots[1], nullptr);
+    ASSERT_NE(set.slots[2], nullptr);
+    EXPECT_STREQ(set.slots[2]->subject, "c");
+}
+
+} // namespace
