@@ -139,6 +139,7 @@ void SetNetTimeout(kvConnection& conn, int seconds) {
 }
 
 long NetReceive(kvConnection& conn, char* buffer, std::size_t size) {
+    if (conn.peer != nullptr) return conn.peer->Receive(buffer, size);
     int w = WaitFor(conn, POLLIN, conn.timeoutSeconds * 1000);
     if (w <= 0) return w;
     ssize_t n;

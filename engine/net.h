@@ -21,8 +21,18 @@ constexpr int KV_NNTP_PORT = 119;
 constexpr std::size_t KV_RECEIVE_BUFFER_SIZE = 4100;
 constexpr std::size_t KV_RECEIVE_PIECE = 2048;
 
+// A source of received bytes that stands in for the socket: benchmarks and
+// tests feed a response from memory through the same receive path.
+class kvBytePeer {
+  public:
+    virtual ~kvBytePeer() = default;
+    // Same conventions as NetReceive.
+    virtual long Receive(char* buffer, std::size_t size) = 0;
+};
+
 struct kvConnection {
     int socket = -1;
+    kvBytePeer* peer = nullptr; // when set, receives come from it instead of the socket
     int timeoutSeconds = 30;
     const kvStopSignal* stop = nullptr;
     char input[KV_RECEIVE_BUFFER_SIZE];
