@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs the Debian packages needed to build and test Korvex (run as root).
+set -euo pipefail
+packages=(build-essential cmake libgtest-dev googletest libbenchmark-dev clang-format)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
