@@ -1,0 +1,167 @@
+#include "cli_options.h"
+
+#include <cstring>
+#include <strings.h>
+
+const char* const KV_CLI_USAGE =
+    "usage:\n"
+    "  korvex-cli search --server HOST[:PORT] --group NAME --pattern TEXT\n"
+    "                    [--header NAME] [--mode any|all|phrase] [--match-case]\n"
+    "                    [--max-articles N|all] [--max-headers N|all]\n"
+    "                    [--time-limit MINUTES|any] [--timeout SECONDS]\n"
+    "                    [--save FILE.kvx] [--report FILE.txt] [--reply-list FILE.txt] [--quiet]\n"
+    "  korvex-cli show FILE.kvx [--report FILE.txt] [--reply-list FILE.txt]\n"
+    "\n"
+    "headers: Subject Keywords Summary Date From Reply-To Message-ID Organization\n"
+    "exit status: 0 articles found or loaded, 1 nothing found, 2 failure, 64 usage error\n";
+
+namespace {
+
+const char* const kHeaders[] = {"Subject", "Keywords", "Summary",    "Date",
+                                "From",    "Reply-To", "Message-ID", "Organization"};
+
+bool HasLineBreak(const char* text) {
+    return std::strpbrk(text, "\r\n") != nullptr;
+}
+
+// A whole positive decimal number of at most maxDigits digits.
+bool ParseCount(const char* text, int maxDigits, long& value) {
+    std::size_t n = std::strlen(text);
+    if (n == 0 || n > static_cast<std::size_t>(maxDigits)) return false;
+    if (std::strspn(text, "0123456789") != n) return false;
+    value = DecodeNumber(text);
+    return value >= 1;
+}
+
+// Stores a text value into a field, or explains why it does not fit.
+template <std::size_t N>
+std::string StoreText(char (&field)[N], const char* value, const char* what) {
+    if (HasLineBreak(value)) return std::string(what) + " must be a single line";
+    if (std::strlen(value) > N - 1)
+        return std::string(what) + " is longer than " + std::to_string(N - 1) + " characters";
+    CopyField(field, value);
+    return "";
+}
+
+std::string StoreLimit(char (&field)[KV_LIMIT_SIZE], const char* value, const char* option) {
+    if (strcasecmp(value, "all") == 0) {
+        CopyField(field, "all");
+        return "";
+    }
+    long n = 0;
+    if (!ParseCount(value, KV_LIMIT_SIZE - 1, n))
+        return std::string(option) + " takes a whole number from 1 to 9999999, or \"all\"";
+    CopyField(field, value);
+    return "";
+}
+
+} // namespace
+
+std::string ParseCliOptions(int argc, const char* const argv[], kvCliOptions& o) {
+    if (argc < 2) return "no command given";
+    std::string command = argv[1];
+    if (command == "-h" || command == "--help" || command == "help") {
+        o.command = kvCliCommand::Help;
+        return "";
+    }
+    if (command == "search") {
+        o.command = kvCliCommand::Search;
+    } else if (command == "show") {
+        o.command = kvCliCommand::Show;
+    } else {
+        return "unknown command \"" + command + "\"";
+    }
+
+    bool haveServer = false, haveGroup = false, havePattern = false;
+    for (int i = 2; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            o.command = kvCliCommand::Help;
+            return "";
+        }
+        if (arg == "--quiet") {
+            o.quiet = true;
+            continue;
+        }
+        if (arg == "--match-case") {
+            if (o.command != kvCliCommand::Search) return "--match-case belongs to search";
+            o.request.ignoreCase = 0;
+            continue;
+        }
+        if (arg.rfind("--", 0) != 0) {
+            if (o.command == kvCliCommand::Show && o.inputFile.empty()) {
+                o.inputFile = arg;
+                continue;
+            }
+            return "unexpected argument \"" + arg + "\"";
+        }
+        if (i + 1 >= argc) return arg + " needs a value";
+        const char* value = argv[++i];
+        std::string error;
+        if (arg == "--save" && o.command == kvCliCommand::Search) {
+            o.saveFile = value;
+        } else if (arg == "--report") {
+            o.reportFile = value;
+        } else if (arg == "--reply-list") {
+            o.replyListFile = value;
+        } else if (o.command != kvCliCommand::Search) {
+            return "unknown option " + arg + " for show";
+        } else if (arg == "--server") {
+            error = StoreText(o.request.server, value, "--server");
+            haveServer = *value != '\0';
+        } else if (arg == "--group") {
+            error = StoreText(o.request.newsgroup, value, "--group");
+            haveGroup = *value != '\0';
+        } else if (arg == "--pattern") {
+            error = StoreText(o.request.pattern, value, "--pattern");
+            havePattern = true;
+        } else if (arg == "--header") {
+            const char* canonical = nullptr;
+            for (const char* h : kHeaders)
+                if (strcasecmp(h, value) == 0) canonical = h;
+            if (canonical == nullptr)
+                return std::string("unknown header \"") + value +
+                       "\"; one of Subject, Keywords, Summary, Date, From, Reply-To, "
+                       "Message-ID, Organization";
+            CopyField(o.request.header, canonical);
+        } else if (arg == "--mode") {
+            if (std::strcmp(value, "any") == 0)
+                o.request.matchMode = MATCH_ANY_WORD;
+            else if (std::strcmp(value, "all") == 0)
+                o.request.matchMode = MATCH_ALL_WORDS;
+            else if (std::strcmp(value, "phrase") == 0)
+                o.request.matchMode = MATCH_PHRASE;
+            else
+                return std::string("--mode takes any, all or phrase, not \"") + value + "\"";
+        } else if (arg == "--max-articles") {
+            error = StoreLimit(o.request.maxArticles, value, "--max-articles");
+        } else if (arg == "--max-headers") {
+            error = StoreLimit(o.request.maxHeaders, value, "--max-headers");
+        } else if (arg == "--time-limit") {
+            long minutes = 0;
+            if (strcasecmp(value, "any") == 0)
+                CopyField(o.request.timeLimit, "any");
+            else if (ParseCount(value, KV_TIME_LIMIT_SIZE - 1, minutes))
+                CopyField(o.request.timeLimit, value);
+            else
+                error = "--time-limit takes whole minutes from 1 to 999, or \"any\"";
+        } else if (arg == "--timeout") {
+            long seconds = 0;
+            if (!ParseCount(value, 6, seconds))
+                error = "--timeout takes whole seconds from 1 to 999999";
+            else
+                o.request.timeoutSeconds = static_cast<int>(seconds);
+        } else {
+            return "unknown option " + arg;
+        }
+        if (!error.empty()) return error;
+    }
+    if (o.command == kvCliCommand::Search) {
+        if (!haveServer) return "search needs --server";
+        if (!haveGroup) return "search needs --group";
+        if (!havePattern) return "search needs --pattern";
+    } else if (o.inputFile.empty()) {
+        return "show needs a results file";
+    }
+    return "";
+}

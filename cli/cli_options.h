@@ -1,0 +1,24 @@
+// Command-line arguments of korvex-cli, parsed into a search request and the
+// names of the files to write. Parsing never exits: errors come back as text.
+#pragma once
+
+#include "records.h"
+
+#include <string>
+
+enum class kvCliCommand { None, Search, Show, Help };
+
+struct kvCliOptions {
+    kvCliCommand command = kvCliCommand::None;
+    kvSearchRequest request;
+    std::string inputFile; // show: the results file to load
+    std::string saveFile;
+    std::string reportFile;
+    std::string replyListFile;
+    bool quiet = false;
+};
+
+// Fills options from argv. Returns an empty string on success, else the reason.
+std::string ParseCliOptions(int argc, const char* const argv[], kvCliOptions& options);
+
+extern const char* const KV_CLI_USAGE;

@@ -1,0 +1,82 @@
+#include "commands.h"
+
+#include "progress_printer.h"
+#include "results_file.h"
+#include "search_run.h"
+#include "search_summary.h"
+#include "text_export.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+// Writes the requested outputs of a held result set; false after the first failure.
+bool WriteOutputs(const kvCliOptions& o, const kvSearchSummary& summary, const kvResultSet& set,
+                  bool withResultsFile) {
+    if (withResultsFile && !o.saveFile.empty() &&
+        SaveResultsFile(o.saveFile.c_str(), summary, set) != 1) {
+        std::fprintf(stderr, "Error saving search results. (%s)\n", o.saveFile.c_str());
+        return false;
+    }
+    if (!o.reportFile.empty() && SaveArticlesReport(o.reportFile.c_str(), summary, set) != 1) {
+        std::fprintf(stderr, "Error saving articles. (%s)\n", o.reportFile.c_str());
+        return false;
+    }
+    if (!o.replyListFile.empty() && WriteReplyList(o.replyListFile.c_str(), set) != 1) {
+        std::fprintf(stderr, "Error writing reply list. (%s)\n", o.replyListFile.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::string BaseName(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
+
+int RunSearchCommand(const kvCliOptions& o) {
+    auto set = std::make_unique<kvResultSet>();
+    auto context = std::make_unique<kvSearchContext>();
+    kvProgressPrinter printer(stderr, isatty(STDERR_FILENO) == 1, o.quiet);
+    context->report = [&printer](const kvStatus& status) { printer(status); };
+
+    char startDate[KV_DATE_SIZE];
+    FormatLocalTime(startDate);
+    int n = RunSearch(o.request, *set, *context);
+    set->count = n;
+    if (n <= 0) {
+        // The reason was written without being shown: it is always the last line.
+        printer.Final(context->statusText);
+        return n == 0 ? 1 : 2;
+    }
+
+    kvSearchSummary summary;
+    FillSearchSummary(summary, o.request, startDate, context->groupArticleCount, n);
+    if (!WriteOutputs(o, summary, *set, true)) return 2;
+    std::printf("%d articles found in %s on %s", n, o.request.newsgroup, o.request.server);
+    if (!o.saveFile.empty()) std::printf("; saved to %s", o.saveFile.c_str());
+    std::printf("\n");
+    return 0;
+}
+
+int RunShowCommand(const kvCliOptions& o) {
+    auto set = std::make_unique<kvResultSet>();
+    kvSearchSummary summary;
+    summary.loadedFromFile = 1;
+    CopyField(summary.sourceFile, BaseName(o.inputFile).c_str());
+    int n = LoadResultsFile(o.inputFile.c_str(), summary, *set);
+    if (n <= 0 || set->first() == nullptr) {
+        std::fprintf(stderr, "Error loading search results. (%s)\n", o.inputFile.c_str());
+        return 2;
+    }
+    set->count = n;
+    std::printf("%s\n\n", SearchInfoText(summary).c_str());
+    for (int i = 0; i < n; ++i)
+        std::printf("%d\t%s\t%s\n", i + 1, set->slots[i]->from, set->slots[i]->subject);
+    return WriteOutputs(o, summary, *set, false) ? 0 : 2;
+}

@@ -1,0 +1,23 @@
+// korvex-cli: runs one search, or shows a saved results file, from the command line.
+#include "cli_options.h"
+#include "commands.h"
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    kvCliOptions options;
+    std::string error = ParseCliOptions(argc, argv, options);
+    if (!error.empty()) {
+        std::fprintf(stderr, "korvex-cli: %s\n%s", error.c_str(), KV_CLI_USAGE);
+        return 64;
+    }
+    switch (options.command) {
+    case kvCliCommand::Search:
+        return RunSearchCommand(options);
+    case kvCliCommand::Show:
+        return RunShowCommand(options);
+    default:
+        std::fputs(KV_CLI_USAGE, stdout);
+        return 0;
+    }
+}

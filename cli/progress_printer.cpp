@@ -1,0 +1,38 @@
+#include "progress_printer.h"
+
+void kvProgressPrinter::operator()(const kvStatus& status) {
+    if (quiet) return;
+    ClearBar();
+    std::fprintf(out, "%s\n", status.text);
+    if (terminal && status.phase != kvPhase::None) DrawBar(status);
+    std::fflush(out);
+}
+
+void kvProgressPrinter::Final(const char* text) {
+    ClearBar();
+    std::fprintf(out, "%s\n", text);
+    std::fflush(out);
+}
+
+void kvProgressPrinter::ClearBar() {
+    if (!barShown) return;
+    std::fputs("\r\033[K", out);
+    barShown = false;
+}
+
+void kvProgressPrinter::DrawBar(const kvStatus& status) {
+    constexpr int width = 40;
+    int total = status.total > 0 ? status.total : 1;
+    int done = status.done < 0 ? 0 : (status.done > total ? total : status.done);
+    int filled = done * width / total;
+    char bar[width + 1];
+    for (int i = 0; i < width; ++i)
+        bar[i] = i < filled ? '#' : '.';
+    bar[width] = '\0';
+    const char* what = status.phase == kvPhase::HeaderScan ? "headers " : "articles";
+    if (status.phase == kvPhase::HeaderScan)
+        std::fprintf(out, "%s [%s] %3d%%", what, bar, done * 100 / total);
+    else
+        std::fprintf(out, "%s [%s] %d/%d", what, bar, done, total);
+    barShown = true;
+}

@@ -1,0 +1,28 @@
+// Prints the search's status messages to a stream, one per line, and, on a
+// terminal, keeps a live progress bar below them during the header scan and
+// the fetch. Called on the thread that runs the search.
+#pragma once
+
+#include "search_context.h"
+
+#include <cstdio>
+
+class kvProgressPrinter {
+  public:
+    kvProgressPrinter(std::FILE* out, bool terminal, bool quiet)
+        : out(out), terminal(terminal), quiet(quiet) {}
+    ~kvProgressPrinter() { ClearBar(); }
+
+    void operator()(const kvStatus& status);
+    // Prints a message that was written but not shown (the reason of a failure).
+    void Final(const char* text);
+
+  private:
+    void ClearBar();
+    void DrawBar(const kvStatus& status);
+
+    std::FILE* out;
+    bool terminal;
+    bool quiet;
+    bool barShown = false;
+};

@@ -1,0 +1,131 @@
+// korvex-cli search and show against the local test news server: the files
+// it writes must agree with each other and with what it reports.
+#include "cli_runner.h"
+#include "results_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <netdb.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+std::string Server() {
+    const char* s = std::getenv("KORVEX_NNTP_SERVER");
+    return s != nullptr && *s != '\0' ? s : "127.0.0.1";
+}
+
+bool ServerReachable() {
+    addrinfo hints{}, *ai = nullptr;
+    hints.ai_socktype = SOCK_STREAM;
+    std::string host = Server();
+    std::string port = "119";
+    std::size_t colon = host.rfind(':');
+    if (colon != std::string::npos && host.find(':') == colon) {
+        port = host.substr(colon + 1);
+        host = host.substr(0, colon);
+    }
+    if (getaddrinfo(host.c_str(), port.c_str(), &hints, &ai) != 0) return false;
+    int fd = socket(ai->ai_family, SOCK_STREAM, 0);
+    bool ok = fd >= 0 && connect(fd, ai->ai_addr, ai->ai_addrlen) == 0;
+    if (fd >= 0) close(fd);
+    freeaddrinfo(ai);
+    return ok;
+}
+
+class CliSearch : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!ServerReachable()) {
+            const char* require = std::getenv("KORVEX_REQUIRE_INN");
+            if (require != nullptr && std::strcmp(require, "1") == 0)
+                FAIL() << "news server " << Server() << " not reachable";
+            GTEST_SKIP() << "news server " << Server() << " not reachable";
+        }
+        dir = MakeTempDir();
+        ASSERT_FALSE(dir.empty());
+    }
+    std::string dir;
+};
+
+std::size_t Count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+bool ContainsIgnoringCase(std::string text, std::string word) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : word)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text.find(word) != std::string::npos;
+}
+
+TEST_F(CliSearch, SearchSaveShowAndExportAgree) {
+    const std::string kvx = dir + "/out.kvx", report = dir + "/report.txt",
+                      replies = dir + "/replies.txt";
+    CliResult r = RunCli({"search", "--server", Server(), "--group", "korvex.test.small",
+                          "--pattern", "KORVEX", "--max-headers", "all", "--save", kvx, "--report",
+                          report, "--reply-list", replies});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    int found = std::atoi(r.out.c_str());
+    ASSERT_GT(found, 0) << r.out;
+    EXPECT_EQ(r.out, std::to_string(found) + " articles found in korvex.test.small on " + Server() +
+                         "; saved to " + kvx + "\n");
+    EXPECT_EQ(r.LastErrLine(), "SUCCESS: " + std::to_string(found) + " articles received");
+    EXPECT_EQ(r.err.find("Korvex: Creating network connection...\n"), 0u);
+    EXPECT_NE(r.err.find("Scanning headers... (100% done)\n"), std::string::npos);
+
+    auto set = std::make_unique<kvResultSet>();
+    kvSearchSummary summary;
+    ASSERT_EQ(LoadResultsFile(kvx.c_str(), summary, *set), found);
+    EXPECT_STREQ(summary.pattern, "KORVEX");
+    EXPECT_STREQ(summary.header, "Subject");
+    EXPECT_STREQ(summary.newsgroup, "korvex.test.small");
+    EXPECT_EQ(std::string(summary.foundCount), std::to_string(found));
+    for (int i = 0; i < found; ++i)
+        EXPECT_TRUE(ContainsIgnoringCase(set->slots[i]->subject, "korvex"))
+            << set->slots[i]->subject;
+
+    std::string reportText = ReadFile(report);
+    EXPECT_EQ(reportText.rfind("Korvex search results for: \"KORVEX\" in 'Subject' header\n", 0),
+              0u);
+    EXPECT_EQ(Count(reportText, "\n" + std::string(72, '=') + "\n"),
+              static_cast<std::size_t>(found) + 1);
+    EXPECT_GT(Count(ReadFile(replies), "\n"), 0u);
+
+    CliResult shown = RunCli({"show", kvx});
+    ASSERT_EQ(shown.exitCode, 0) << shown.err;
+    EXPECT_EQ(shown.out.rfind("Search pattern: KORVEX\nHeader: Subject\nDate: ", 0), 0u);
+    EXPECT_NE(shown.out.find("\nMatching articles found: " + std::to_string(found) +
+                             "\nLoaded from: out.kvx\n\n"),
+              std::string::npos);
+    EXPECT_NE(shown.out.find("\n1\t" + std::string(set->slots[0]->from) + "\t" +
+                             set->slots[0]->subject + "\n"),
+              std::string::npos);
+    EXPECT_NE(shown.out.find("\n" + std::to_string(found) + "\t"), std::string::npos);
+    EXPECT_EQ(shown.out.find("\n" + std::to_string(found + 1) + "\t"), std::string::npos);
+}
+
+TEST_F(CliSearch, NothingFoundExitsWith1AndNoSuchGroupWith2) {
+    CliResult r = RunCli({"search", "--server", Server(), "--group", "korvex.test.small",
+                          "--pattern", "zzqqxxnotthere", "--save", dir + "/none.kvx"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.LastErrLine(), "SEARCH: No matching articles found");
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_NE(access((dir + "/none.kvx").c_str(), F_OK), 0);
+
+    r = RunCli(
+        {"search", "--server", Server(), "--group", "korvex.no.such.group", "--pattern", "x"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.LastErrLine(), "ERROR: No such group on server");
+}
+
+} // namespace

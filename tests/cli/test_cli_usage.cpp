@@ -1,0 +1,72 @@
+// korvex-cli's answers to wrong or missing arguments, and to unreachable servers.
+#include "cli_runner.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(CliUsage, BadArgumentsGetAMessageAndStatus64) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{}, "no command given"},
+        {{"frobnicate"}, "unknown command"},
+        {{"search", "--group", "g", "--pattern", "p"}, "search needs --server"},
+        {{"search", "--server", "h", "--pattern", "p"}, "search needs --group"},
+        {{"search", "--server", "h", "--group", "g"}, "search needs --pattern"},
+        {{"search", "--server", "h", "--group", "g", "--pattern", "p", "--header", "X-Foo"},
+         "unknown header \"X-Foo\""},
+        {{"search", "--server", "h", "--group", "g", "--pattern", "p", "--max-articles", "-5"},
+         "--max-articles takes a whole number"},
+        {{"search", "--server", "h", "--group", "g", "--pattern", "p", "--max-headers", "12345678"},
+         "--max-headers takes a whole number"},
+        {{"search", "--server", "h", "--group", "g", "--pattern", "p", "--time-limit", "1000"},
+         "--time-limit takes whole minutes"},
+        {{"search", "--server", "h", "--group", "g", "--pattern", "p", "--timeout", "0"},
+         "--timeout takes whole seconds"},
+        {{"search", "--server", "h", "--group", "g", "--pattern", "p", "--mode", "some"},
+         "--mode takes any, all or phrase"},
+        {{"search", "--server", "h", "--group", "g", "--pattern"}, "--pattern needs a value"},
+        {{"search", "--server", "h", "--group", "g\r\nQUIT", "--pattern", "p"},
+         "--group must be a single line"},
+        {{"search", "--server", "h", "--group", "g", "--pattern", std::string(300, 'p')},
+         "--pattern is longer than 255 characters"},
+        {{"show"}, "show needs a results file"},
+        {{"show", "a.kvx", "--pattern", "x"}, "unknown option --pattern for show"},
+    };
+    for (const Case& c : cases) {
+        CliResult r = RunCli(c.args);
+        EXPECT_EQ(r.exitCode, 64) << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("usage:"), std::string::npos);
+        EXPECT_TRUE(r.out.empty());
+    }
+}
+
+TEST(CliUsage, HelpPrintsUsageAndSucceeds) {
+    CliResult r = RunCli({"--help"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("korvex-cli search"), std::string::npos);
+}
+
+TEST(CliUsage, FailuresExitWith2AndTheReasonLast) {
+    // Nothing listens on port 1 of loopback.
+    CliResult r = RunCli({"search", "--server", "127.0.0.1:1", "--group", "g", "--pattern", "p"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.LastErrLine(), "ERROR: Can't connect to server");
+    EXPECT_NE(r.err.find("Korvex: Connecting to 127.0.0.1:1...\n"), std::string::npos);
+    EXPECT_TRUE(r.out.empty());
+
+    r = RunCli({"search", "--server", "host.invalid", "--group", "g", "--pattern", "p", "--quiet"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "ERROR: Host not found\n");
+
+    std::string dir = MakeTempDir();
+    r = RunCli({"show", dir + "/missing.kvx"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.LastErrLine().find("Error loading search results."), std::string::npos);
+}
+
+} // namespace
