@@ -4,12 +4,14 @@ void kvProgressPrinter::operator()(const kvStatus& status) {
     if (quiet) return;
     ClearBar();
     std::fprintf(out, "%s\n", status.text);
+    lastPrinted = status.text;
     if (terminal && status.phase != kvPhase::None) DrawBar(status);
     std::fflush(out);
 }
 
 void kvProgressPrinter::Final(const char* text) {
     ClearBar();
+    if (lastPrinted == text) return;
     std::fprintf(out, "%s\n", text);
     std::fflush(out);
 }

@@ -6,6 +6,7 @@
 #include "search_context.h"
 
 #include <cstdio>
+#include <string>
 
 class kvProgressPrinter {
   public:
@@ -14,7 +15,8 @@ class kvProgressPrinter {
     ~kvProgressPrinter() { ClearBar(); }
 
     void operator()(const kvStatus& status);
-    // Prints a message that was written but not shown (the reason of a failure).
+    // Prints the search's last message unless it was the last line printed
+    // (a failure's reason is written without being shown).
     void Final(const char* text);
 
   private:
@@ -25,4 +27,5 @@ class kvProgressPrinter {
     bool terminal;
     bool quiet;
     bool barShown = false;
+    std::string lastPrinted;
 };
