@@ -1,0 +1,331 @@
+#include "fake_nntp_server.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <unistd.h>
+
+FakeReply FakeReply::Text(std::string text) {
+    FakeReply r;
+    r.pieces.push_back(std::move(text));
+    return r;
+}
+
+FakeReply FakeReply::Pieces(std::vector<std::string> pieces, int pauseMs) {
+    FakeReply r;
+    r.pieces = std::move(pieces);
+    r.pauseMs = pauseMs;
+    return r;
+}
+
+FakeReply FakeReply::Close() {
+    FakeReply r;
+    r.closeAfter = true;
+    return r;
+}
+
+FakeReply FakeReply::Silent() {
+    FakeReply r;
+    r.never = true;
+    return r;
+}
+
+FakeReply FakeReply::Chopped(const std::string& text, std::size_t size, int pauseMs) {
+    FakeReply r;
+    r.pauseMs = pauseMs;
+    for (std::size_t at = 0; at < text.size(); at += size)
+        r.pieces.push_back(text.substr(at, size));
+    return r;
+}
+
+FakeReply& FakeReply::Delay(int ms) {
+    delayMs = ms;
+    return *this;
+}
+
+FakeReply& FakeReply::ThenClose() {
+    closeAfter = true;
+    return *this;
+}
+
+FakeReply& FakeReply::Run(std::function<void()> action) {
+    onCommand = std::move(action);
+    return *this;
+}
+
+std::string FakeArticleText(long number, const std::string& subject, const std::string& body) {
+    long lines = 0;
+    for (char c : body)
+        if (c == '\n') ++lines;
+    return "Path: fake!not-for-mail\nFrom: Poster " + std::to_string(number) + " <p" +
+           std::to_string(number) + "@example.org>\nNewsgroups: alt.test\nSubject: " + subject +
+           "\nMessage-ID: <" + std::to_string(number) +
+           "@fake.example>\nLines: " + std::to_string(lines) + "\n\n" + body;
+}
+
+namespace {
+
+// An article's text as it travels: CR LF line ends, lines beginning with "."
+// doubled, and the terminating line.
+std::string WireArticle(const std::string& text) {
+    std::string out;
+    bool lineStart = true;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (lineStart && c == '.') out += '.';
+        lineStart = false;
+        if (c == '\n') {
+            if (out.empty() || out.back() != '\r') out += '\r';
+            lineStart = true;
+        }
+        out += c;
+    }
+    if (!lineStart) out += "\r\n";
+    return out + ".\r\n";
+}
+
+} // namespace
+
+FakeNntpServer::FakeNntpServer() {
+    greeting = FakeReply::Text("200 fake news server ready\r\n");
+    int fds[2];
+    if (pipe(fds) != 0) throw std::runtime_error("fake server: pipe failed");
+    wakeRead = fds[0];
+    wakeWrite = fds[1];
+    listenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (listenFd < 0) throw std::runtime_error("fake server: socket failed");
+    int one = 1;
+    setsockopt(listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = 0;
+    socklen_t len = sizeof addr;
+    if (bind(listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        listen(listenFd, 8) != 0 ||
+        getsockname(listenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+        throw std::runtime_error("fake server: cannot listen on 127.0.0.1");
+    listenPort = ntohs(addr.sin_port);
+}
+
+FakeNntpServer::~FakeNntpServer() {
+    stopping = true;
+    char byte = 1;
+    if (write(wakeWrite, &byte, 1) < 0) {
+        // The pipe is ours and empty; a failed write leaves the poll time-outs to end the thread.
+    }
+    if (thread.joinable()) thread.join();
+    close(listenFd);
+    close(wakeRead);
+    close(wakeWrite);
+}
+
+std::string FakeNntpServer::address() const {
+    return "127.0.0.1:" + std::to_string(listenPort);
+}
+
+void FakeNntpServer::SetGreeting(FakeReply reply) {
+    greeting = std::move(reply);
+}
+
+void FakeNntpServer::When(const std::string& command, FakeReply reply, int times) {
+    rules.push_back(Rule{command, std::move(reply), times});
+}
+
+void FakeNntpServer::SetGroup(FakeGroup g) {
+    group = std::move(g);
+    haveGroup = true;
+}
+
+void FakeNntpServer::Start() {
+    thread = std::thread([this] { Serve(); });
+}
+
+std::vector<std::string> FakeNntpServer::Commands() {
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait_for(lock, std::chrono::seconds(5), [this] { return !serving; });
+    return received;
+}
+
+void FakeNntpServer::Record(const std::string& command) {
+    std::lock_guard<std::mutex> lock(mutex);
+    received.push_back(command);
+}
+
+bool FakeNntpServer::Pause(int ms) {
+    if (ms <= 0) return !stopping;
+    pollfd p{wakeRead, POLLIN, 0};
+    poll(&p, 1, ms);
+    return !stopping;
+}
+
+bool FakeNntpServer::WaitReadable(int fd) {
+    // Polls in slices so that a lost wake-up still ends the wait.
+    while (!stopping) {
+        pollfd p[2] = {{fd, POLLIN, 0}, {wakeRead, POLLIN, 0}};
+        int r = poll(p, 2, 200);
+        if (r < 0 && errno != EINTR) return false;
+        if (r > 0 && (p[0].revents & (POLLIN | POLLHUP | POLLERR))) return true;
+    }
+    return false;
+}
+
+bool FakeNntpServer::SendAll(int fd, const std::string& data) {
+    std::size_t sent = 0;
+    while (sent < data.size()) {
+        ssize_t n = send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        sent += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void FakeNntpServer::Serve() {
+    while (!stopping) {
+        pollfd p[2] = {{listenFd, POLLIN, 0}, {wakeRead, POLLIN, 0}};
+        int r = poll(p, 2, 200);
+        if (r <= 0 || !(p[0].revents & POLLIN)) continue;
+        int fd = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) continue;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            serving = true;
+        }
+        ++connections;
+        int one = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        ServeConnection(fd);
+        close(fd);
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            serving = false;
+        }
+        changed.notify_all();
+    }
+}
+
+void FakeNntpServer::ServeConnection(int fd) {
+    if (!Perform(fd, greeting)) return;
+    std::string pending;
+    std::string line;
+    while (ReadLine(fd, pending, line)) {
+        Record(line);
+        if (!Perform(fd, Answer(line))) return;
+    }
+}
+
+bool FakeNntpServer::ReadLine(int fd, std::string& pending, std::string& line) {
+    for (;;) {
+        std::size_t lf = pending.find('\n');
+        if (lf != std::string::npos) {
+            line = pending.substr(0, lf);
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            pending.erase(0, lf + 1);
+            return true;
+        }
+        if (!WaitReadable(fd)) return false;
+        char buffer[4096];
+        ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false; // the client left (or reset the connection)
+        pending.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+bool FakeNntpServer::Perform(int fd, const FakeReply& reply) {
+    if (reply.onCommand) reply.onCommand();
+    if (reply.never) {
+        // Hold the connection, reading and dropping whatever comes, until the client leaves.
+        char buffer[4096];
+        while (WaitReadable(fd)) {
+            ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+            if (n == 0 || (n < 0 && errno != EINTR)) break;
+        }
+        return false;
+    }
+    if (!Pause(reply.delayMs)) return false;
+    for (std::size_t i = 0; i < reply.pieces.size(); ++i) {
+        if (!SendAll(fd, reply.pieces[i])) return false;
+        if (i + 1 < reply.pieces.size() && !Pause(reply.pauseMs)) return false;
+    }
+    return !reply.closeAfter;
+}
+
+FakeReply FakeNntpServer::Answer(const std::string& command) {
+    for (Rule& rule : rules) {
+        if (rule.timesLeft == 0) continue;
+        const std::string& c = rule.command;
+        bool prefix = !c.empty() && c.back() == '*';
+        bool match =
+            prefix ? command.compare(0, c.size() - 1, c, 0, c.size() - 1) == 0 : command == c;
+        if (!match) continue;
+        if (rule.timesLeft > 0) --rule.timesLeft;
+        return rule.reply;
+    }
+    if (haveGroup) {
+        bool answered = false;
+        FakeReply reply = AnswerFromGroup(command, answered);
+        if (answered) return reply;
+    }
+    if (command == "QUIT") return FakeReply::Text("205 bye\r\n").ThenClose();
+    return FakeReply::Text("500 command not recognized\r\n");
+}
+
+FakeReply FakeNntpServer::AnswerFromGroup(const std::string& command, bool& answered) const {
+    answered = true;
+    if (command == "MODE READER") return FakeReply::Text("200 reader mode\r\n");
+
+    if (command.rfind("GROUP ", 0) == 0) {
+        if (command.substr(6) != group.name) return FakeReply::Text("411 no such news group\r\n");
+        long count = group.count, first = group.first, last = group.last;
+        long lo = 0, hi = 0;
+        std::map<long, bool> numbers;
+        for (const auto& h : group.headers)
+            numbers[h.first] = true;
+        for (const auto& a : group.articles)
+            numbers[a.first] = true;
+        if (!numbers.empty()) {
+            lo = numbers.begin()->first;
+            hi = numbers.rbegin()->first;
+        }
+        if (count < 0) count = static_cast<long>(numbers.size());
+        if (first < 0) first = lo;
+        if (last < 0) last = hi;
+        char reply[256];
+        std::snprintf(reply, sizeof reply, "211 %ld %ld %ld %s\r\n", count, first, last,
+                      group.name.c_str());
+        return FakeReply::Text(reply);
+    }
+
+    char header[64];
+    long low = 0, high = 0;
+    if (std::sscanf(command.c_str(), "XHDR %63s %ld-%ld", header, &low, &high) == 3) {
+        std::string text = std::string("221 ") + header + " fields follow\r\n";
+        for (auto it = group.headers.lower_bound(low);
+             it != group.headers.end() && it->first <= high; ++it)
+            text += std::to_string(it->first) + " " + it->second + "\r\n";
+        return FakeReply::Text(text + ".\r\n");
+    }
+
+    long number = 0;
+    char extra = 0;
+    if (std::sscanf(command.c_str(), "ARTICLE %ld%c", &number, &extra) == 1) {
+        auto it = group.articles.find(number);
+        if (it == group.articles.end())
+            return FakeReply::Text("423 no such article number in this group\r\n");
+        return FakeReply::Text("220 " + std::to_string(number) + " <" + std::to_string(number) +
+                               "@fake.example> article\r\n" + WireArticle(it->second));
+    }
+    answered = false;
+    return FakeReply{};
+}

@@ -1,0 +1,130 @@
+// A scripted NNTP server on 127.0.0.1 for tests, in the manner of curl's test
+// servers: it answers each command line from rules set up before Start(),
+// records every command it received, and lets the test check that list exactly.
+//
+// Threads: the test thread builds the script (SetGreeting, When, SetGroup) and
+// then calls Start(); from then on the script belongs to the server's own
+// thread, which accepts one connection at a time and serves it until the client
+// leaves. Commands() and ConnectionCount() may be called from any thread. The
+// destructor interrupts every wait of the server thread, closes the sockets and
+// joins it, so a test never hangs on the server.
+//
+// How a command is answered, first match wins:
+//   1. a When() rule whose command equals the line (or, for a rule ending in
+//      '*', starts with the text before the '*'), while its use count lasts;
+//   2. the group set with SetGroup(): MODE READER, GROUP, XHDR, ARTICLE;
+//   3. QUIT: "205 bye" and the connection is closed;
+//   4. anything else: "500 command not recognized".
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// What the server does with one command (or in place of the greeting).
+struct FakeReply {
+    std::vector<std::string> pieces; // sent in order, each with its own send()
+    int delayMs = 0;                 // pause before the first piece
+    int pauseMs = 2;                 // pause after each piece but the last
+    bool closeAfter = false;         // close the connection once the pieces are out
+    bool never = false;              // send nothing; keep the connection until the client leaves
+    std::function<void()> onCommand; // runs on the server thread when the command arrives
+
+    static FakeReply Text(std::string text);
+    static FakeReply Pieces(std::vector<std::string> pieces, int pauseMs = 2);
+    static FakeReply Close();  // close the connection without a word
+    static FakeReply Silent(); // never answer
+    // `text` cut into pieces of `size` bytes (the last one may be shorter).
+    static FakeReply Chopped(const std::string& text, std::size_t size, int pauseMs = 2);
+
+    FakeReply& Delay(int ms);
+    FakeReply& ThenClose();
+    FakeReply& Run(std::function<void()> action);
+};
+
+// A newsgroup the server answers GROUP, XHDR and ARTICLE from.
+struct FakeGroup {
+    std::string name = "alt.test";
+    // The numbers of the 211 reply; -1 takes them from `headers` and `articles`.
+    long count = -1;
+    long first = -1;
+    long last = -1;
+    // XHDR values by article number (whatever header is asked for).
+    std::map<long, std::string> headers;
+    // Article text by number: header block, blank line, body. LF or CR LF line
+    // ends; the server sends CR LF, dot-stuffed, followed by ".".
+    std::map<long, std::string> articles;
+};
+
+// An article with the usual headers: "From", "Newsgroups", "Subject",
+// "Message-ID" (from `number`), "Lines", a blank line and `body` (LF lines).
+std::string FakeArticleText(long number, const std::string& subject, const std::string& body);
+
+class FakeNntpServer {
+  public:
+    FakeNntpServer(); // listens at once, so port() is known before Start()
+    ~FakeNntpServer();
+    FakeNntpServer(const FakeNntpServer&) = delete;
+    FakeNntpServer& operator=(const FakeNntpServer&) = delete;
+
+    int port() const { return listenPort; }
+    // "127.0.0.1:PORT", the server text the engine connects to.
+    std::string address() const;
+
+    // Script; call before Start().
+    void SetGreeting(FakeReply reply); // default: "200 fake news server ready"
+    void SetSilentGreeting() { SetGreeting(FakeReply::Silent()); }
+    // `times` < 0: the rule never wears out.
+    void When(const std::string& command, FakeReply reply, int times = -1);
+    void SetGroup(FakeGroup group);
+
+    void Start();
+
+    // Every command line received so far, without its line end, in order over
+    // all connections. Waits (at most 5 s) until the connection being served
+    // has ended, so the client's last command is in the list.
+    std::vector<std::string> Commands();
+    int ConnectionCount() const { return connections.load(); }
+
+  private:
+    struct Rule {
+        std::string command;
+        FakeReply reply;
+        int timesLeft;
+    };
+
+    void Serve();
+    void ServeConnection(int fd);
+    // False when the connection is over (client left, or the server stops).
+    bool Perform(int fd, const FakeReply& reply);
+    bool ReadLine(int fd, std::string& pending, std::string& line);
+    bool WaitReadable(int fd);
+    bool Pause(int ms); // false when the server is stopping
+    bool SendAll(int fd, const std::string& data);
+    FakeReply Answer(const std::string& command);
+    FakeReply AnswerFromGroup(const std::string& command, bool& answered) const;
+    void Record(const std::string& command);
+
+    int listenFd = -1;
+    int listenPort = 0;
+    int wakeRead = -1;
+    int wakeWrite = -1;
+    std::thread thread;
+    std::atomic<bool> stopping{false};
+    std::atomic<int> connections{0};
+
+    FakeReply greeting;
+    std::vector<Rule> rules;
+    bool haveGroup = false;
+    FakeGroup group;
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::string> received;
+    bool serving = false;
+};
