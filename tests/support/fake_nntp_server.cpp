@@ -33,6 +33,10 @@ FakeReply FakeReply::Close() {
     return r;
 }
 
+FakeReply FakeReply::Reset() {
+    return FakeReply{}.ThenReset();
+}
+
 FakeReply FakeReply::Silent() {
     FakeReply r;
     r.never = true;
@@ -57,8 +61,8 @@ FakeReply& FakeReply::ThenClose() {
     return *this;
 }
 
-FakeReply& FakeReply::Run(std::function<void()> action) {
-    onCommand = std::move(action);
+FakeReply& FakeReply::ThenReset() {
+    reset = true;
     return *this;
 }
 
@@ -73,6 +77,12 @@ std::string FakeArticleText(long number, const std::string& subject, const std::
 }
 
 namespace {
+
+bool Matches(const std::string& pattern, const std::string& command) {
+    if (!pattern.empty() && pattern.back() == '*')
+        return command.compare(0, pattern.size() - 1, pattern, 0, pattern.size() - 1) == 0;
+    return command == pattern;
+}
 
 // An article's text as it travels: CR LF line ends, lines beginning with "."
 // doubled, and the terminating line.
@@ -139,6 +149,10 @@ void FakeNntpServer::SetGreeting(FakeReply reply) {
 
 void FakeNntpServer::When(const std::string& command, FakeReply reply, int times) {
     rules.push_back(Rule{command, std::move(reply), times});
+}
+
+void FakeNntpServer::OnCommand(const std::string& command, std::function<void()> action) {
+    hooks.push_back(Hook{command, std::move(action)});
 }
 
 void FakeNntpServer::SetGroup(FakeGroup g) {
@@ -220,6 +234,8 @@ void FakeNntpServer::ServeConnection(int fd) {
     std::string line;
     while (ReadLine(fd, pending, line)) {
         Record(line);
+        for (const Hook& hook : hooks)
+            if (Matches(hook.command, line)) hook.action();
         if (!Perform(fd, Answer(line))) return;
     }
 }
@@ -243,7 +259,6 @@ bool FakeNntpServer::ReadLine(int fd, std::string& pending, std::string& line) {
 }
 
 bool FakeNntpServer::Perform(int fd, const FakeReply& reply) {
-    if (reply.onCommand) reply.onCommand();
     if (reply.never) {
         // Hold the connection, reading and dropping whatever comes, until the client leaves.
         char buffer[4096];
@@ -257,6 +272,12 @@ bool FakeNntpServer::Perform(int fd, const FakeReply& reply) {
     for (std::size_t i = 0; i < reply.pieces.size(); ++i) {
         if (!SendAll(fd, reply.pieces[i])) return false;
         if (i + 1 < reply.pieces.size() && !Pause(reply.pauseMs)) return false;
+    }
+    if (reply.reset) {
+        // Closing with a zero linger time sends a reset instead of a normal end.
+        linger hard{1, 0};
+        setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+        return false;
     }
     return !reply.closeAfter;
 }

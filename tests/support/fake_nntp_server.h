@@ -10,8 +10,9 @@
 // joins it, so a test never hangs on the server.
 //
 // How a command is answered, first match wins:
-//   1. a When() rule whose command equals the line (or, for a rule ending in
-//      '*', starts with the text before the '*'), while its use count lasts;
+//   1. a When() rule whose command matches the line, while its use count
+//      lasts; a command matches when it equals the line or, when it ends in
+//      '*', when the line starts with the text before the '*';
 //   2. the group set with SetGroup(): MODE READER, GROUP, XHDR, ARTICLE;
 //   3. QUIT: "205 bye" and the connection is closed;
 //   4. anything else: "500 command not recognized".
@@ -33,18 +34,19 @@ struct FakeReply {
     int pauseMs = 2;                 // pause after each piece but the last
     bool closeAfter = false;         // close the connection once the pieces are out
     bool never = false;              // send nothing; keep the connection until the client leaves
-    std::function<void()> onCommand; // runs on the server thread when the command arrives
+    bool reset = false;              // reset the connection (RST) once the pieces are out
 
     static FakeReply Text(std::string text);
     static FakeReply Pieces(std::vector<std::string> pieces, int pauseMs = 2);
     static FakeReply Close();  // close the connection without a word
     static FakeReply Silent(); // never answer
+    static FakeReply Reset();  // abort the connection: the client's receive fails
     // `text` cut into pieces of `size` bytes (the last one may be shorter).
     static FakeReply Chopped(const std::string& text, std::size_t size, int pauseMs = 2);
 
     FakeReply& Delay(int ms);
     FakeReply& ThenClose();
-    FakeReply& Run(std::function<void()> action);
+    FakeReply& ThenReset();
 };
 
 // A newsgroup the server answers GROUP, XHDR and ARTICLE from.
@@ -81,6 +83,9 @@ class FakeNntpServer {
     void SetSilentGreeting() { SetGreeting(FakeReply::Silent()); }
     // `times` < 0: the rule never wears out.
     void When(const std::string& command, FakeReply reply, int times = -1);
+    // Runs `action` on the server thread whenever a matching command arrives,
+    // before it is answered (however it is answered).
+    void OnCommand(const std::string& command, std::function<void()> action);
     void SetGroup(FakeGroup group);
 
     void Start();
@@ -96,6 +101,10 @@ class FakeNntpServer {
         std::string command;
         FakeReply reply;
         int timesLeft;
+    };
+    struct Hook {
+        std::string command;
+        std::function<void()> action;
     };
 
     void Serve();
@@ -120,6 +129,7 @@ class FakeNntpServer {
 
     FakeReply greeting;
     std::vector<Rule> rules;
+    std::vector<Hook> hooks;
     bool haveGroup = false;
     FakeGroup group;
 
