@@ -1,0 +1,151 @@
+#include "expected_search.h"
+
+#include <algorithm>
+
+namespace korvex_test {
+namespace {
+
+constexpr long kMostHeaders = 51200;
+constexpr long kMostArticles = 1024;
+constexpr std::size_t kLineKept = 511; // bytes of one header-list line the client keeps
+constexpr std::size_t kWordKept = 24;
+constexpr std::size_t kMostWords = 10;
+
+std::string Folded(std::string text, int ignoreCase) {
+    if (ignoreCase == 1)
+        for (char& c : text)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+bool Blank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+struct Word {
+    std::string text;
+    bool negated;
+};
+
+std::vector<Word> Words(const std::string& pattern) {
+    std::vector<Word> words;
+    std::size_t i = 0;
+    while (i < pattern.size() && Blank(pattern[i]))
+        ++i;
+    while (i < pattern.size() && words.size() < kMostWords) {
+        Word word{"", false};
+        if (pattern[i] == '-' && i + 1 < pattern.size() && !Blank(pattern[i + 1])) {
+            word.negated = true;
+            ++i;
+        }
+        if (pattern[i] == '"') {
+            std::size_t close = pattern.find('"', i + 1);
+            if (close == std::string::npos) close = pattern.size();
+            word.text = pattern.substr(i + 1, close - i - 1);
+            i = close + 1;
+        } else {
+            std::size_t end = i;
+            while (end < pattern.size() && !Blank(pattern[end]))
+                ++end;
+            word.text = pattern.substr(i, end - i);
+            i = end;
+        }
+        word.text = word.text.substr(0, kWordKept);
+        words.push_back(word);
+        while (i < pattern.size() && Blank(pattern[i]))
+            ++i;
+    }
+    return words;
+}
+
+// The value as the client reads it from an XHDR line: "N value" plus the CR
+// before the LF, of which it keeps the first 511 bytes.
+std::string ListedValue(long number, const std::string& value) {
+    std::string line = std::to_string(number) + " " + value + "\r";
+    if (line.size() > kLineKept) line.resize(kLineKept);
+    return line.substr(line.find(' ') + 1);
+}
+
+long Limit(const std::string& text, long all, long most) {
+    if (text == "all") return all;
+    long n = std::stol(text);
+    if (n < 1) return all;
+    return std::min(n, most);
+}
+
+} // namespace
+
+bool ReferenceMatch(const std::string& pattern, int matchMode, int ignoreCase,
+                    const std::string& value) {
+    std::string folded = Folded(value, ignoreCase);
+    std::string p = Folded(pattern, ignoreCase);
+    if (matchMode == 2) {
+        std::size_t start = p.find_first_not_of(" \t");
+        return folded.find(start == std::string::npos ? "" : p.substr(start)) != std::string::npos;
+    }
+    bool anyPositive = false;
+    bool allFound = true;
+    bool anyFound = false;
+    for (const Word& word : Words(p)) {
+        bool found = folded.find(word.text) != std::string::npos;
+        if (word.negated) {
+            if (found) return false;
+            continue;
+        }
+        anyPositive = true;
+        allFound = allFound && found;
+        anyFound = anyFound || found;
+    }
+    if (!anyPositive) return true;
+    return matchMode == 0 ? allFound : anyFound;
+}
+
+ExpectedSearch Expect(const std::vector<GeneratedArticle>& articles, const SearchSpec& spec) {
+    ExpectedSearch expected;
+    long headerLimit = Limit(spec.maxHeaders, kMostHeaders, kMostHeaders);
+    long articleLimit = Limit(spec.maxArticles, kMostArticles, kMostArticles);
+    long last = static_cast<long>(articles.size());
+    expected.lowest = last > headerLimit ? last - headerLimit + 1 : 1;
+    // Chunks of 500 numbers from the newest down; each chunk listed in ascending order.
+    for (long high = last; high >= expected.lowest; high -= 500) {
+        long low = std::max(high - 499, expected.lowest);
+        for (long n = low; n <= high; ++n) {
+            const std::string* value =
+                articles[static_cast<std::size_t>(n - 1)].Header(spec.header);
+            if (value == nullptr) continue; // the server does not list it
+            if (ReferenceMatch(spec.pattern, spec.matchMode, spec.ignoreCase,
+                               ListedValue(n, *value)))
+                expected.matches.push_back(n);
+        }
+        if (low == expected.lowest) break;
+    }
+    for (auto it = expected.matches.rbegin();
+         it != expected.matches.rend() &&
+         static_cast<long>(expected.fetchOrder.size()) < articleLimit;
+         ++it)
+        expected.fetchOrder.push_back(*it);
+    return expected;
+}
+
+std::vector<long> GroupedBySubject(const std::vector<GeneratedArticle>& articles,
+                                   const std::vector<long>& fetchOrder) {
+    auto key = [&](long n) {
+        std::string subject =
+            articles[static_cast<std::size_t>(n - 1)].Header("Subject")->substr(0, kLineKept);
+        bool reply = subject.size() >= 4 && (subject[0] == 'R' || subject[0] == 'r') &&
+                     (subject[1] == 'E' || subject[1] == 'e') && subject[2] == ':' &&
+                     subject[3] == ' ';
+        return reply ? subject.substr(4) : subject;
+    };
+    std::vector<long> order = fetchOrder;
+    for (std::size_t i = 0; i + 2 < order.size(); ++i) {
+        for (std::size_t j = i + 1; j < order.size(); ++j) {
+            if (key(order[j]) != key(order[i])) continue;
+            std::swap(order[i + 1], order[j]);
+            break;
+        }
+    }
+    return order;
+}
+
+} // namespace korvex_test

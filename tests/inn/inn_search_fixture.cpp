@@ -1,0 +1,182 @@
+#include "inn_search_fixture.h"
+
+#include "search_run.h"
+#include "server_check.h"
+
+#include <cstdlib>
+#include <sstream>
+
+namespace korvex_test {
+
+const char kLongArticleTail[] =
+    "\n\n***** Warning: Long article (>32K bytes), truncated! *****\n\n";
+
+namespace {
+
+constexpr std::size_t kFieldKept = 511;
+constexpr std::size_t kArticleCut = 30719;
+// Path and Xref lines that the server adds, and the 220 status line.
+constexpr std::size_t kServerAddedBytes = 200;
+
+const char* const kFieldHeaders[KV_ARTICLE_FIELD_COUNT] = {
+    "From",         "Newsgroups", "Subject", "Date",   "Message-ID",
+    "Organization", "Keywords",   "Summary", "Sender", "Reply-To"};
+
+std::string Describe(const SearchSpec& spec) {
+    return spec.group + " " + spec.header + " \"" + spec.pattern + "\" mode " +
+           std::to_string(spec.matchMode) + " ignoreCase " + std::to_string(spec.ignoreCase) +
+           " maxHeaders " + spec.maxHeaders + " maxArticles " + spec.maxArticles;
+}
+
+} // namespace
+
+std::vector<const kvArticle*> SearchOutcome::Articles() const {
+    std::vector<const kvArticle*> records;
+    for (int i = 0; i < result && i < KV_MAX_ARTICLES; ++i)
+        records.push_back(set->slots[i].get());
+    return records;
+}
+
+bool SearchOutcome::Showed(const std::string& message) const {
+    for (const std::string& text : shown)
+        if (text == message) return true;
+    return false;
+}
+
+std::string InnSearch::Server() {
+    const char* server = std::getenv("KORVEX_NNTP_SERVER");
+    return server != nullptr && *server != '\0' ? server : "127.0.0.1";
+}
+
+void InnSearch::SetUp() {
+    static bool checked = false;
+    static ServerState state = ServerState::Unreachable;
+    static std::string report;
+    if (!checked) {
+        std::ostringstream out;
+        state = CheckServer(Server(), out);
+        report = out.str();
+        checked = true;
+    }
+    if (state == ServerState::Loaded) return;
+    std::string why = "the news server at " + Server() +
+                      " does not serve the generated test articles:\n" + report +
+                      "Start it with: scripts/inn-start.sh BUILD_DIR";
+    const char* require = std::getenv("KORVEX_REQUIRE_INN");
+    if (require != nullptr && std::string(require) == "1") FAIL() << why;
+    GTEST_SKIP() << why;
+}
+
+const std::vector<GeneratedArticle>& InnSearch::Group(const std::string& name) {
+    static std::map<std::string, std::vector<GeneratedArticle>> groups;
+    auto it = groups.find(name);
+    if (it == groups.end()) it = groups.emplace(name, GenerateGroup(name)).first;
+    return it->second;
+}
+
+const GeneratedArticle* InnSearch::ById(const std::string& group, const std::string& messageId) {
+    static std::map<std::string, const GeneratedArticle*> index;
+    if (index.empty()) {
+        for (const GeneratedGroupInfo& g : GeneratedGroups())
+            for (const GeneratedArticle& a : Group(g.name))
+                index[a.group + a.MessageId()] = &a;
+    }
+    auto it = index.find(group + messageId);
+    return it == index.end() ? nullptr : it->second;
+}
+
+SearchOutcome InnSearch::Search(const SearchSpec& spec) {
+    kvSearchRequest request;
+    CopyField(request.pattern, spec.pattern.c_str());
+    CopyField(request.server, Server().c_str());
+    CopyField(request.newsgroup, spec.group.c_str());
+    CopyField(request.header, spec.header.c_str());
+    CopyField(request.maxHeaders, spec.maxHeaders.c_str());
+    CopyField(request.maxArticles, spec.maxArticles.c_str());
+    request.matchMode = spec.matchMode;
+    request.ignoreCase = spec.ignoreCase;
+
+    SearchOutcome outcome;
+    kvSearchContext context;
+    context.report = [&outcome](const kvStatus& status) { outcome.shown.push_back(status.text); };
+    outcome.result = RunSearch(request, *outcome.set, context);
+    outcome.statusText = context.statusText;
+    outcome.groupArticleCount = context.groupArticleCount;
+    return outcome;
+}
+
+void InnSearch::SearchAndCompare(const SearchSpec& spec) {
+    SCOPED_TRACE(Describe(spec));
+    const std::vector<GeneratedArticle>& articles = Group(spec.group);
+    ExpectedSearch expected = Expect(articles, spec);
+    SearchOutcome outcome = Search(spec);
+
+    if (expected.fetchOrder.empty()) {
+        EXPECT_EQ(outcome.result, 0);
+        EXPECT_EQ(outcome.statusText, "SEARCH: No matching articles found");
+        return;
+    }
+    int count = static_cast<int>(expected.fetchOrder.size());
+    ASSERT_EQ(outcome.result, count) << outcome.statusText;
+    EXPECT_EQ(outcome.statusText, "SUCCESS: " + std::to_string(count) + " articles received");
+    // The first fetch names how many matched (or how many are requested).
+    int limit = expected.matches.size() > expected.fetchOrder.size()
+                    ? count
+                    : static_cast<int>(expected.matches.size());
+    const char* of =
+        expected.matches.size() > expected.fetchOrder.size() ? " requested..." : " found...";
+    EXPECT_TRUE(outcome.Showed("SEARCH: Receiving article 1 of " + std::to_string(limit) + of));
+
+    // The same articles, in the order of the fetch regrouped by subject.
+    std::vector<std::string> wanted, got;
+    for (long n : GroupedBySubject(articles, expected.fetchOrder))
+        wanted.push_back(articles[static_cast<std::size_t>(n - 1)].MessageId());
+    std::vector<const kvArticle*> records = outcome.Articles();
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        got.push_back(records[i]->messageId);
+        EXPECT_EQ(records[i]->next, i + 1 < records.size() ? records[i + 1] : nullptr);
+        const GeneratedArticle* article = ById(spec.group, records[i]->messageId);
+        if (article == nullptr) {
+            ADD_FAILURE() << "fetched an article the group does not hold: "
+                          << records[i]->messageId;
+            continue;
+        }
+        ExpectRecordMatches(*records[i], *article);
+    }
+    EXPECT_EQ(got, wanted);
+}
+
+void InnSearch::ExpectRecordMatches(const kvArticle& record, const GeneratedArticle& article) {
+    SCOPED_TRACE(article.group + " article " + std::to_string(article.number));
+    for (int i = 0; i < KV_ARTICLE_FIELD_COUNT; ++i) {
+        const std::string* value = article.Header(kFieldHeaders[i]);
+        std::string want = value != nullptr ? value->substr(0, kFieldKept) : KV_NONE;
+        EXPECT_EQ(ArticleField(record, i), want) << kFieldHeaders[i];
+    }
+    EXPECT_EQ(record.lines, article.BodyLines());
+
+    if (article.body.empty()) {
+        EXPECT_EQ(record.body, nullptr);
+        return;
+    }
+    ASSERT_NE(record.body, nullptr);
+    std::string body = record.body.get();
+    EXPECT_EQ(body.find('\r'), std::string::npos);
+    std::size_t wireSize = WireArticle(article).size() + kServerAddedBytes;
+    if (wireSize <= kArticleCut) {
+        EXPECT_EQ(body, article.body);
+    } else if (article.body.size() > kArticleCut + 4096) {
+        std::string tail = kLongArticleTail;
+        ASSERT_GT(body.size(), tail.size());
+        ASSERT_EQ(body.substr(body.size() - tail.size()), tail);
+        std::string kept = body.substr(0, body.size() - tail.size());
+        EXPECT_EQ(article.body.compare(0, kept.size(), kept), 0) << "kept text is not the start";
+        EXPECT_EQ(kept.back(), '\n') << "cut inside a line";
+        EXPECT_GT(kept.size(), kArticleCut - 4096);
+        EXPECT_LT(kept.size(), kArticleCut + 4096);
+    } else {
+        ADD_FAILURE() << "the generator made an article too close to the cut to predict it";
+    }
+}
+
+} // namespace korvex_test

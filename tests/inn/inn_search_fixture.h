@@ -1,0 +1,55 @@
+// Test fixture for searches against the real news server: finds the server
+// (KORVEX_NNTP_SERVER, default 127.0.0.1), makes sure once per run that it
+// holds the generated articles, runs RunSearch with a request built from a
+// SearchSpec, and compares fetched records with the generated articles.
+//
+// When the server cannot be used the tests are skipped, or fail when
+// KORVEX_REQUIRE_INN=1 (as in CI). Runs on the gtest main thread only.
+#pragma once
+
+#include "article_generator.h"
+#include "expected_search.h"
+#include "records.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace korvex_test {
+
+struct SearchOutcome {
+    int result = 0;
+    std::string statusText;
+    long groupArticleCount = 0;
+    std::vector<std::string> shown; // every message shown, in order
+    std::unique_ptr<kvResultSet> set = std::make_unique<kvResultSet>();
+
+    std::vector<const kvArticle*> Articles() const; // slots 0..result-1
+    bool Showed(const std::string& message) const;
+};
+
+class InnSearch : public ::testing::Test {
+  public:
+    void SetUp() override;
+
+    static std::string Server();
+    static const std::vector<GeneratedArticle>& Group(const std::string& name);
+    // The generated article with that Message-ID in the group, or null.
+    static const GeneratedArticle* ById(const std::string& group, const std::string& messageId);
+
+    static SearchOutcome Search(const SearchSpec& spec);
+    // Runs the search and checks it against Expect(): the result count, the
+    // set of fetched articles, and every fetched record field by field.
+    static void SearchAndCompare(const SearchSpec& spec);
+    // One record against the article it was fetched from: the ten fields, the
+    // line count, and the body (exact, or cut with the long-article warning).
+    static void ExpectRecordMatches(const kvArticle& record, const GeneratedArticle& article);
+};
+
+// The body a record holds after the client cut a long article.
+extern const char kLongArticleTail[];
+
+} // namespace korvex_test
