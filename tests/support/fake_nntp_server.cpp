@@ -229,15 +229,20 @@ void FakeNntpServer::Serve() {
 }
 
 void FakeNntpServer::ServeConnection(int fd) {
-    if (!Perform(fd, greeting)) return;
     std::string pending;
     std::string line;
-    while (ReadLine(fd, pending, line)) {
+    After next = Perform(fd, greeting);
+    while (next == After::Answer && ReadLine(fd, pending, line)) {
         Record(line);
         for (const Hook& hook : hooks)
             if (Matches(hook.command, line)) hook.action();
-        if (!Perform(fd, Answer(line))) return;
+        next = Perform(fd, Answer(line));
     }
+    // Silent or closed: nothing more is answered, but whatever the client still
+    // sends (a QUIT it should not send, say) is recorded until it leaves.
+    if (next == After::Listen)
+        while (ReadLine(fd, pending, line))
+            Record(line);
 }
 
 bool FakeNntpServer::ReadLine(int fd, std::string& pending, std::string& line) {
@@ -258,28 +263,24 @@ bool FakeNntpServer::ReadLine(int fd, std::string& pending, std::string& line) {
     }
 }
 
-bool FakeNntpServer::Perform(int fd, const FakeReply& reply) {
-    if (reply.never) {
-        // Hold the connection, reading and dropping whatever comes, until the client leaves.
-        char buffer[4096];
-        while (WaitReadable(fd)) {
-            ssize_t n = recv(fd, buffer, sizeof buffer, 0);
-            if (n == 0 || (n < 0 && errno != EINTR)) break;
-        }
-        return false;
-    }
-    if (!Pause(reply.delayMs)) return false;
+FakeNntpServer::After FakeNntpServer::Perform(int fd, const FakeReply& reply) {
+    if (reply.never) return After::Listen;
+    if (!Pause(reply.delayMs)) return After::End;
     for (std::size_t i = 0; i < reply.pieces.size(); ++i) {
-        if (!SendAll(fd, reply.pieces[i])) return false;
-        if (i + 1 < reply.pieces.size() && !Pause(reply.pauseMs)) return false;
+        if (!SendAll(fd, reply.pieces[i])) return After::End;
+        if (i + 1 < reply.pieces.size() && !Pause(reply.pauseMs)) return After::End;
     }
     if (reply.reset) {
         // Closing with a zero linger time sends a reset instead of a normal end.
         linger hard{1, 0};
         setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-        return false;
+        return After::End;
     }
-    return !reply.closeAfter;
+    if (reply.closeAfter) {
+        shutdown(fd, SHUT_WR); // the client reads the end of the connection
+        return After::Listen;
+    }
+    return After::Answer;
 }
 
 FakeReply FakeNntpServer::Answer(const std::string& command) {

@@ -32,9 +32,11 @@ struct FakeReply {
     std::vector<std::string> pieces; // sent in order, each with its own send()
     int delayMs = 0;                 // pause before the first piece
     int pauseMs = 2;                 // pause after each piece but the last
-    bool closeAfter = false;         // close the connection once the pieces are out
-    bool never = false;              // send nothing; keep the connection until the client leaves
-    bool reset = false;              // reset the connection (RST) once the pieces are out
+    // Close the sending side once the pieces are out: the client reads the end
+    // of the connection. Lines it sends afterwards are recorded, not answered.
+    bool closeAfter = false;
+    bool never = false; // send nothing, now or later; record lines until the client leaves
+    bool reset = false; // reset the connection (RST) once the pieces are out
 
     static FakeReply Text(std::string text);
     static FakeReply Pieces(std::vector<std::string> pieces, int pauseMs = 2);
@@ -107,10 +109,13 @@ class FakeNntpServer {
         std::function<void()> action;
     };
 
+    // What follows a reply: the next command, only listening, or nothing.
+    enum class After { Answer, Listen, End };
+
     void Serve();
     void ServeConnection(int fd);
-    // False when the connection is over (client left, or the server stops).
-    bool Perform(int fd, const FakeReply& reply);
+    After Perform(int fd, const FakeReply& reply);
+    // False when the client has left or the server stops.
     bool ReadLine(int fd, std::string& pending, std::string& line);
     bool WaitReadable(int fd);
     bool Pause(int ms); // false when the server is stopping
