@@ -47,6 +47,10 @@ find_feeder() {
     local candidates=()
     if [ -n "$target" ]; then
         candidates=("$target" "$target/tests/inn/korvex-feed" "$target/korvex-feed")
+        case "$target" in
+        /*) ;;
+        *) candidates+=("$REPO/$target" "$REPO/$target/tests/inn/korvex-feed") ;;
+        esac
     else
         candidates=("$REPO/build-inn/tests/inn/korvex-feed" "$REPO/build/tests/inn/korvex-feed")
     fi

@@ -15,7 +15,7 @@ alive() {
     [ "$state" != Z ]
 }
 
-pid=$(tr -dc '0-9' <"$PIDFILE" 2>/dev/null)
+pid=$(tr -dc '0-9' 2>/dev/null <"$PIDFILE")
 if [ -z "$pid" ] || ! alive "$pid" || [ "$(cat "/proc/$pid/comm" 2>/dev/null)" != innd ]; then
     rm -f "$PIDFILE"
     say "innd is not running"
