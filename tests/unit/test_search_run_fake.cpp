@@ -254,6 +254,39 @@ TEST(SearchRunFake, GroupReplies) {
     }
 }
 
+// DISABLED: engine/search_run.cpp, SearchRun::ScanHeaders: article numbers
+// are read as long and used without a range check, so a 211 reply with
+// extreme numbers overflows signed arithmetic: "last - first + 1" for
+// "211 5 -9223372036854775807 9223372036854775807", "high - 499" and
+// "high -= 500" for "211 5 -9223372036854775700 -9223372036854775600". The
+// wrapped values let the chunk loop run practically forever (every chunk comes
+// back empty, so the header limit is never reached). Proposed fix: in
+// ParseGroupReply, refuse numbers outside 0..2147483647 (article numbers are
+// 31-bit), so that such a reply is a "GROUP command error".
+// The fake server stops the run after 20 requests so that this test fails
+// instead of hanging.
+TEST(SearchRunFake, DISABLED_ExtremeArticleNumbersKeepTheScanBounded) {
+    const char* replies[] = {
+        "211 5 -9223372036854775807 9223372036854775807 alt.test\r\n",
+        "211 5 -9223372036854775700 -9223372036854775600 alt.test\r\n",
+        "211 5 1 99999999999999999999 alt.test\r\n",
+    };
+    for (const char* reply : replies) {
+        SCOPED_TRACE(reply);
+        Harness h;
+        h.server.When("GROUP alt.test", FakeReply::Text(reply));
+        h.server.When("XHDR*", FakeReply::Text("221 none\r\n.\r\n"));
+        std::atomic<int> requests{0};
+        kvStopSignal& stop = h.context.stop;
+        h.server.OnCommand("XHDR*", [&requests, &stop] {
+            if (++requests == 20) stop.RequestStop();
+        });
+        h.Run();
+        EXPECT_LE(requests.load(), 8); // a 4000-header limit is 8 chunks at most
+        EXPECT_NE(h.Status(), "ERROR: Socket read failure");
+    }
+}
+
 TEST(SearchRunFake, ModeReaderReplyIsIgnored) {
     for (FakeReply reply : {FakeReply::Text("500 what?\r\n"), FakeReply::Text("200 ok\r\n")}) {
         Harness h;
