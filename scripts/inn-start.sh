@@ -220,7 +220,9 @@ start_innd() {
 stop_innd() { "$HERE/inn-stop.sh" >/dev/null; }
 
 # Empties the spool, overview, history and active file, with innd stopped.
+wiped=0
 wipe_spool() {
+    wiped=1
     say "emptying the news spool"
     stop_innd
     as_news sh -ec "
@@ -237,6 +239,20 @@ create_groups() {
         say "creating group $name"
         as_news $NEWSBIN/ctlinnd -s newgroup "$name" y
     done < <("$FEED" --list)
+}
+
+# Feeds every article, flushes innd's files and checks what a reader sees.
+load_articles() {
+    say "loading articles with $FEED"
+    "$FEED" || return 1
+    as_news $NEWSBIN/ctlinnd -s flush '' || return 1
+    "$FEED" --check | sed 's/^/inn-start: /'
+}
+
+reload_from_empty() {
+    wipe_spool
+    start_innd
+    create_groups
 }
 
 elapsed() { echo "$(( ($(date +%s%N) - STARTED) / 1000000 )) ms"; }
@@ -266,12 +282,12 @@ if [ $check_rc = 0 ]; then
 fi
 if [ $check_rc = 3 ]; then
     say "the server holds other articles than the generator makes: reloading"
-    wipe_spool
-    start_innd
-    create_groups
+    reload_from_empty
 fi
-say "loading articles with $FEED"
-"$FEED" || die "loading failed"
-as_news $NEWSBIN/ctlinnd -s flush ''
-"$FEED" --check | sed 's/^/inn-start: /' || die "the server does not hold the expected articles"
+if ! load_articles; then
+    [ $wiped = 1 ] && die "the server does not hold the expected articles"
+    say "loading did not give the expected articles: reloading from an empty spool"
+    reload_from_empty
+    load_articles || die "the server does not hold the expected articles"
+fi
 say "loaded; ready after $(elapsed)"

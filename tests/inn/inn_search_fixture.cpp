@@ -54,7 +54,7 @@ void InnSearch::SetUp() {
     static std::string report;
     if (!checked) {
         std::ostringstream out;
-        state = CheckServer(Server(), out);
+        state = CheckServer(Server(), out, CheckDepth::Quick);
         report = out.str();
         checked = true;
     }

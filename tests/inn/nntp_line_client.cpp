@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -131,6 +132,12 @@ bool NntpLineClient::Fill() {
     }
     char piece[65536];
     ssize_t n;
+#ifdef TCP_QUICKACK
+    // nnrpd writes a multi-line answer in several pieces; acknowledging each at
+    // once saves the delayed-ACK wait (about 40 ms per answer on loopback).
+    int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+#endif
     do {
         n = ::recv(fd, piece, sizeof piece, 0);
     } while (n < 0 && errno == EINTR);

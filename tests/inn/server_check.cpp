@@ -34,7 +34,33 @@ bool FetchHeader(NntpLineClient& conn, const std::string& name, long first, long
     return true;
 }
 
-ServerState CheckGroup(NntpLineClient& conn, const GeneratedGroupInfo& group, std::ostream& out) {
+// Quick: the first and the last article carry the generated Message-IDs.
+ServerState CheckEnds(NntpLineClient& conn, const GeneratedGroupInfo& group, long count, long last,
+                      std::ostream& out) {
+    const std::string prefix = group.name + ": ";
+    std::string problem;
+    for (long n : {1L, last}) {
+        std::vector<HeaderLine> ids;
+        if (!FetchHeader(conn, "Message-ID", n, n, ids, problem)) {
+            out << prefix << problem << "\n";
+            return ServerState::Unreachable;
+        }
+        if (ids.size() != 1 || ids[0].value != GeneratedMessageId(group.index, n)) {
+            out << prefix << "holds other articles than the generator makes (article " << n
+                << ")\n";
+            return ServerState::Other;
+        }
+    }
+    if (count < group.count) {
+        out << prefix << count << " of " << group.count << " articles loaded\n";
+        return ServerState::Incomplete;
+    }
+    out << prefix << group.count << " articles\n";
+    return ServerState::Loaded;
+}
+
+ServerState CheckGroup(NntpLineClient& conn, const GeneratedGroupInfo& group, CheckDepth depth,
+                       std::ostream& out) {
     const std::string prefix = group.name + ": ";
     std::string status;
     if (!conn.Command("GROUP " + group.name, status)) {
@@ -64,6 +90,7 @@ ServerState CheckGroup(NntpLineClient& conn, const GeneratedGroupInfo& group, st
             << last << ")\n";
         return ServerState::Other;
     }
+    if (depth == CheckDepth::Quick) return CheckEnds(conn, group, count, last, out);
 
     std::vector<HeaderLine> ids;
     std::string problem;
@@ -105,7 +132,7 @@ ServerState CheckGroup(NntpLineClient& conn, const GeneratedGroupInfo& group, st
 
 } // namespace
 
-ServerState CheckServer(const std::string& server, std::ostream& out) {
+ServerState CheckServer(const std::string& server, std::ostream& out, CheckDepth depth) {
     NntpLineClient conn;
     std::string status;
     if (!conn.Connect(server, 119)) {
@@ -123,7 +150,7 @@ ServerState CheckServer(const std::string& server, std::ostream& out) {
     }
     ServerState worst = ServerState::Loaded;
     for (const GeneratedGroupInfo& group : GeneratedGroups()) {
-        ServerState state = CheckGroup(conn, group, out);
+        ServerState state = CheckGroup(conn, group, depth, out);
         if (static_cast<int>(state) > static_cast<int>(worst)) worst = state;
         if (state == ServerState::Unreachable) break;
     }

@@ -16,7 +16,13 @@ enum class ServerState {
     Unreachable, // no usable reader connection
 };
 
+enum class CheckDepth {
+    Thorough, // every article's Message-ID and subject
+    Quick,    // the counts, and the Message-IDs of each group's first and last article
+};
+
 // Asks as a reader (MODE READER, GROUP, XHDR) and writes one line per group.
-ServerState CheckServer(const std::string& server, std::ostream& out);
+ServerState CheckServer(const std::string& server, std::ostream& out,
+                        CheckDepth depth = CheckDepth::Thorough);
 
 } // namespace korvex_test
