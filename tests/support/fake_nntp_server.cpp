@@ -4,9 +4,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -40,14 +37,6 @@ FakeReply FakeReply::Reset() {
 FakeReply FakeReply::Silent() {
     FakeReply r;
     r.never = true;
-    return r;
-}
-
-FakeReply FakeReply::Chopped(const std::string& text, std::size_t size, int pauseMs) {
-    FakeReply r;
-    r.pauseMs = pauseMs;
-    for (std::size_t at = 0; at < text.size(); at += size)
-        r.pieces.push_back(text.substr(at, size));
     return r;
 }
 

@@ -43,8 +43,6 @@ struct FakeReply {
     static FakeReply Close();  // close the connection without a word
     static FakeReply Silent(); // never answer
     static FakeReply Reset();  // abort the connection: the client's receive fails
-    // `text` cut into pieces of `size` bytes (the last one may be shorter).
-    static FakeReply Chopped(const std::string& text, std::size_t size, int pauseMs = 2);
 
     FakeReply& Delay(int ms);
     FakeReply& ThenClose();

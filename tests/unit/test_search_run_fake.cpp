@@ -9,12 +9,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <netinet/in.h>
 #include <set>
 #include <string>
 #include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -386,6 +384,35 @@ TEST(SearchRunFake, HeaderListFailures) {
         EXPECT_EQ(h.MessagesFrom("Scanning"), Strings{"Scanning headers... (50% done)"});
         EXPECT_EQ(h.results.first(), nullptr);
     }
+}
+
+TEST(SearchRunFake, SlowServerFailsOnlyWhenOneWaitIsTooLong) {
+    // With a 1-second time-out, a header list that takes 1.05 s in all but
+    // never leaves the client waiting a whole second is received.
+    Harness h;
+    h.request.timeoutSeconds = 1;
+    h.server.SetGroup(Group(10, 12, {11}));
+    h.server.When("GROUP alt.test", FakeReply::Text("211 3 10 12 alt.test\r\n").Delay(300));
+    h.server.When("XHDR Subject 10-12",
+                  FakeReply::Pieces({"221 Subject fields follow\r\n",
+                                     "10 nothing\r\n11 a match\r\n", "12 nothing\r\n", ".\r\n"},
+                                    350));
+    EXPECT_EQ(h.Run(), 1);
+    EXPECT_EQ(h.commands, Join(kToGroup, {"XHDR Subject 10-12", "ARTICLE 11", "QUIT"}));
+}
+
+TEST(SearchRunFake, EachSearchUsesAConnectionOfItsOwn) {
+    Harness h;
+    h.server.SetGroup(Group(10, 12, {11}));
+    EXPECT_EQ(h.Run(), 1);
+    // A second search on the same server, from a fresh context and result set.
+    kvResultSet second;
+    kvSearchContext context;
+    EXPECT_EQ(RunSearch(h.request, second, context), 1);
+    EXPECT_STREQ(context.statusText, "SUCCESS: 1 articles received");
+    const Strings one = Join(kToGroup, {"XHDR Subject 10-12", "ARTICLE 11", "QUIT"});
+    EXPECT_EQ(h.server.Commands(), Join(one, one));
+    EXPECT_EQ(h.server.ConnectionCount(), 2);
 }
 
 TEST(SearchRunFake, MatchesAreFetchedInReverseOrderOfCollection) {
