@@ -197,6 +197,7 @@ innd_pid() {
 }
 
 greeting_ok() {
+    # shellcheck disable=SC2016 # expanded by the inner shell
     timeout 2 bash -c 'exec 3<>/dev/tcp/127.0.0.1/119 && read -r l <&3 && [ "${l#200}" != "$l" ]' \
         2>/dev/null
 }
@@ -209,8 +210,7 @@ start_innd() {
     # Detached from our output, so callers reading it through a pipe are not held.
     as_news $NEWSBIN/innd </dev/null >>/var/log/news/innd.out 2>&1 ||
         die "innd did not start (see /var/log/news/errlog)"
-    local i
-    for i in $(seq 100); do
+    for _ in $(seq 100); do
         greeting_ok && { say "innd $(innd_pid || echo '?') ready, PID file $PIDFILE"; return 0; }
         sleep 0.1
     done
@@ -233,8 +233,8 @@ wipe_spool() {
 }
 
 create_groups() {
-    local name count
-    while read -r name count; do
+    local name _count
+    while read -r name _count; do
         grep -q "^$name " $NEWSDB/active && continue
         say "creating group $name"
         as_news $NEWSBIN/ctlinnd -s newgroup "$name" y
@@ -262,7 +262,7 @@ elapsed() { echo "$(( ($(date +%s%N) - STARTED) / 1000000 )) ms"; }
 find_feeder
 install_inn
 changed=$(configure_inn)
-[ -n "$changed" ] && say "configured: $(echo $changed)"
+[ -n "$changed" ] && say "configured: ${changed//$'\n'/ }"
 
 if [ $reset = 1 ]; then
     wipe_spool

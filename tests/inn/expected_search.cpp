@@ -100,10 +100,10 @@ bool ReferenceMatch(const std::string& pattern, int matchMode, int ignoreCase,
     return matchMode == 0 ? allFound : anyFound;
 }
 
-ExpectedSearch Expect(const std::vector<GeneratedArticle>& articles, const SearchSpec& spec) {
+ExpectedSearch Expect(const std::vector<GeneratedArticle>& articles, const SearchQuery& query) {
     ExpectedSearch expected;
-    long headerLimit = Limit(spec.maxHeaders, kMostHeaders, kMostHeaders);
-    long articleLimit = Limit(spec.maxArticles, kMostArticles, kMostArticles);
+    long headerLimit = Limit(query.maxHeaders, kMostHeaders, kMostHeaders);
+    long articleLimit = Limit(query.maxArticles, kMostArticles, kMostArticles);
     long last = static_cast<long>(articles.size());
     expected.lowest = last > headerLimit ? last - headerLimit + 1 : 1;
     // Chunks of 500 numbers from the newest down; each chunk listed in ascending order.
@@ -111,9 +111,9 @@ ExpectedSearch Expect(const std::vector<GeneratedArticle>& articles, const Searc
         long low = std::max(high - 499, expected.lowest);
         for (long n = low; n <= high; ++n) {
             const std::string* value =
-                articles[static_cast<std::size_t>(n - 1)].Header(spec.header);
+                articles[static_cast<std::size_t>(n - 1)].Header(query.header);
             if (value == nullptr) continue; // the server does not list it
-            if (ReferenceMatch(spec.pattern, spec.matchMode, spec.ignoreCase,
+            if (ReferenceMatch(query.pattern, query.matchMode, query.ignoreCase,
                                ListedValue(n, *value)))
                 expected.matches.push_back(n);
         }

@@ -16,7 +16,7 @@
 
 namespace korvex_test {
 
-struct SearchSpec {
+struct SearchQuery {
     std::string group;
     std::string header;
     std::string pattern;
@@ -45,6 +45,6 @@ std::vector<long> GroupedBySubject(const std::vector<GeneratedArticle>& articles
 
 // articles: the whole group, article n at index n-1. Only "all" and plain
 // numbers are understood for the two limits.
-ExpectedSearch Expect(const std::vector<GeneratedArticle>& articles, const SearchSpec& spec);
+ExpectedSearch Expect(const std::vector<GeneratedArticle>& articles, const SearchQuery& query);
 
 } // namespace korvex_test

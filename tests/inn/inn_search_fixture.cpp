@@ -22,10 +22,10 @@ const char* const kFieldHeaders[KV_ARTICLE_FIELD_COUNT] = {
     "From",         "Newsgroups", "Subject", "Date",   "Message-ID",
     "Organization", "Keywords",   "Summary", "Sender", "Reply-To"};
 
-std::string Describe(const SearchSpec& spec) {
-    return spec.group + " " + spec.header + " \"" + spec.pattern + "\" mode " +
-           std::to_string(spec.matchMode) + " ignoreCase " + std::to_string(spec.ignoreCase) +
-           " maxHeaders " + spec.maxHeaders + " maxArticles " + spec.maxArticles;
+std::string Describe(const SearchQuery& query) {
+    return query.group + " " + query.header + " \"" + query.pattern + "\" mode " +
+           std::to_string(query.matchMode) + " ignoreCase " + std::to_string(query.ignoreCase) +
+           " maxHeaders " + query.maxHeaders + " maxArticles " + query.maxArticles;
 }
 
 } // namespace
@@ -85,16 +85,16 @@ const GeneratedArticle* InnSearch::ById(const std::string& group, const std::str
     return it == index.end() ? nullptr : it->second;
 }
 
-SearchOutcome InnSearch::Search(const SearchSpec& spec) {
+SearchOutcome InnSearch::Search(const SearchQuery& query) {
     kvSearchRequest request;
-    CopyField(request.pattern, spec.pattern.c_str());
+    CopyField(request.pattern, query.pattern.c_str());
     CopyField(request.server, Server().c_str());
-    CopyField(request.newsgroup, spec.group.c_str());
-    CopyField(request.header, spec.header.c_str());
-    CopyField(request.maxHeaders, spec.maxHeaders.c_str());
-    CopyField(request.maxArticles, spec.maxArticles.c_str());
-    request.matchMode = spec.matchMode;
-    request.ignoreCase = spec.ignoreCase;
+    CopyField(request.newsgroup, query.group.c_str());
+    CopyField(request.header, query.header.c_str());
+    CopyField(request.maxHeaders, query.maxHeaders.c_str());
+    CopyField(request.maxArticles, query.maxArticles.c_str());
+    request.matchMode = query.matchMode;
+    request.ignoreCase = query.ignoreCase;
 
     SearchOutcome outcome;
     kvSearchContext context;
@@ -105,11 +105,11 @@ SearchOutcome InnSearch::Search(const SearchSpec& spec) {
     return outcome;
 }
 
-void InnSearch::SearchAndCompare(const SearchSpec& spec) {
-    SCOPED_TRACE(Describe(spec));
-    const std::vector<GeneratedArticle>& articles = Group(spec.group);
-    ExpectedSearch expected = Expect(articles, spec);
-    SearchOutcome outcome = Search(spec);
+void InnSearch::SearchAndCompare(const SearchQuery& query) {
+    SCOPED_TRACE(Describe(query));
+    const std::vector<GeneratedArticle>& articles = Group(query.group);
+    ExpectedSearch expected = Expect(articles, query);
+    SearchOutcome outcome = Search(query);
 
     if (expected.fetchOrder.empty()) {
         EXPECT_EQ(outcome.result, 0);
@@ -135,7 +135,7 @@ void InnSearch::SearchAndCompare(const SearchSpec& spec) {
     for (std::size_t i = 0; i < records.size(); ++i) {
         got.push_back(records[i]->messageId);
         EXPECT_EQ(records[i]->next, i + 1 < records.size() ? records[i + 1] : nullptr);
-        const GeneratedArticle* article = ById(spec.group, records[i]->messageId);
+        const GeneratedArticle* article = ById(query.group, records[i]->messageId);
         if (article == nullptr) {
             ADD_FAILURE() << "fetched an article the group does not hold: "
                           << records[i]->messageId;

@@ -1,7 +1,7 @@
 // Test fixture for searches against the real news server: finds the server
 // (KORVEX_NNTP_SERVER, default 127.0.0.1), makes sure once per run that it
 // holds the generated articles, runs RunSearch with a request built from a
-// SearchSpec, and compares fetched records with the generated articles.
+// SearchQuery, and compares fetched records with the generated articles.
 //
 // When the server cannot be used the tests are skipped, or fail when
 // KORVEX_REQUIRE_INN=1 (as in CI). Runs on the gtest main thread only.
@@ -40,10 +40,10 @@ class InnSearch : public ::testing::Test {
     // The generated article with that Message-ID in the group, or null.
     static const GeneratedArticle* ById(const std::string& group, const std::string& messageId);
 
-    static SearchOutcome Search(const SearchSpec& spec);
+    static SearchOutcome Search(const SearchQuery& query);
     // Runs the search and checks it against Expect(): the result count, the
     // set of fetched articles, and every fetched record field by field.
-    static void SearchAndCompare(const SearchSpec& spec);
+    static void SearchAndCompare(const SearchQuery& query);
     // One record against the article it was fetched from: the ten fields, the
     // line count, and the body (exact, or cut with the long-article warning).
     static void ExpectRecordMatches(const kvArticle& record, const GeneratedArticle& article);

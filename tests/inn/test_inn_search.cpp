@@ -22,11 +22,11 @@ struct Row {
 
 void RunTable(const char* group, const std::vector<Row>& rows) {
     for (const Row& row : rows) {
-        SearchSpec spec{group, row.header, row.pattern, row.mode, row.ignoreCase};
+        SearchQuery query{group, row.header, row.pattern, row.mode, row.ignoreCase};
         SCOPED_TRACE(std::string("pattern \"") + row.pattern + "\" in " + row.header);
-        bool some = !Expect(InnSearch::Group(group), spec).matches.empty();
+        bool some = !Expect(InnSearch::Group(group), query).matches.empty();
         ASSERT_EQ(some, row.findsSome) << "the generated articles do not fit this row";
-        InnSearch::SearchAndCompare(spec);
+        InnSearch::SearchAndCompare(query);
     }
 }
 
@@ -102,9 +102,9 @@ TEST_F(InnSearch, OptionalHeadersListOnlyArticlesThatCarryThem) {
 }
 
 TEST_F(InnSearch, NegatedKeywordFindsEmptyValuesButNotMissingHeaders) {
-    SearchSpec spec{kMixedGroup, "Keywords", "-linux", kAny, 1};
-    SearchAndCompare(spec);
-    SearchOutcome outcome = Search(spec);
+    SearchQuery query{kMixedGroup, "Keywords", "-linux", kAny, 1};
+    SearchAndCompare(query);
+    SearchOutcome outcome = Search(query);
     long empty = 0;
     for (const GeneratedArticle& a : Group(kMixedGroup))
         if (a.Header("Keywords") != nullptr && a.Header("Keywords")->empty()) ++empty;
@@ -118,15 +118,15 @@ TEST_F(InnSearch, NegatedKeywordFindsEmptyValuesButNotMissingHeaders) {
 }
 
 TEST_F(InnSearch, MaxHeadersCoversOnlyTheNewestArticles) {
-    SearchSpec spec{kMixedGroup, "Subject", "kernel", kAny, 1, "500"};
-    ExpectedSearch expected = Expect(Group(kMixedGroup), spec);
+    SearchQuery query{kMixedGroup, "Subject", "kernel", kAny, 1, "500"};
+    ExpectedSearch expected = Expect(Group(kMixedGroup), query);
     ASSERT_EQ(expected.lowest, 701);
-    SearchSpec whole = spec;
+    SearchQuery whole = query;
     whole.maxHeaders = "all";
     ASSERT_GT(Expect(Group(kMixedGroup), whole).matches.size(), expected.matches.size());
 
-    SearchAndCompare(spec);
-    SearchOutcome outcome = Search(spec);
+    SearchAndCompare(query);
+    SearchOutcome outcome = Search(query);
     std::set<long> numbers = Numbers(outcome, kMixedGroup);
     ASSERT_FALSE(numbers.empty());
     EXPECT_GE(*numbers.begin(), 701);
@@ -135,12 +135,12 @@ TEST_F(InnSearch, MaxHeadersCoversOnlyTheNewestArticles) {
 TEST_F(InnSearch, MaxArticlesFetchesTheOldestChunksMatchesFirst) {
     // Three chunks: 701-1200, 201-700, 1-200. The fetch begins with the last
     // chunk scanned, highest number first.
-    SearchSpec spec{kMixedGroup, "Subject", "e", kAny, 1, "all", "7"};
-    ExpectedSearch expected = Expect(Group(kMixedGroup), spec);
+    SearchQuery query{kMixedGroup, "Subject", "e", kAny, 1, "all", "7"};
+    ExpectedSearch expected = Expect(Group(kMixedGroup), query);
     ASSERT_EQ(expected.fetchOrder.size(), 7u);
     ASSERT_LT(expected.fetchOrder.front(), 201);
-    SearchAndCompare(spec);
-    SearchOutcome outcome = Search(spec);
+    SearchAndCompare(query);
+    SearchOutcome outcome = Search(query);
     EXPECT_TRUE(outcome.Showed("SEARCH: Receiving article 1 of 7 requested..."));
     EXPECT_EQ(Numbers(outcome, kMixedGroup),
               std::set<long>(expected.fetchOrder.begin(), expected.fetchOrder.end()));
@@ -151,7 +151,7 @@ TEST_F(InnSearch, BigGroupScansTheNewest51200Headers) {
     ASSERT_EQ(big.size(), 52000u);
 
     // "keystone" is in every 50th subject: 1040 in the group, 1024 of them in the scanned range.
-    SearchSpec keystone{kBigGroup, "Subject", "keystone", kAny, 1};
+    SearchQuery keystone{kBigGroup, "Subject", "keystone", kAny, 1};
     ExpectedSearch expected = Expect(big, keystone);
     ASSERT_EQ(expected.lowest, 801);
     ASSERT_EQ(expected.matches.size(), 1024u);
@@ -168,8 +168,8 @@ TEST_F(InnSearch, BigGroupScansTheNewest51200Headers) {
     EXPECT_EQ(*Numbers(outcome, kBigGroup).begin(), 850);
 
     // Words only in the oldest 800 articles are never seen.
-    SearchSpec relic{kBigGroup, "Subject", "relic", kAny, 1};
-    SearchSpec everything = relic;
+    SearchQuery relic{kBigGroup, "Subject", "relic", kAny, 1};
+    SearchQuery everything = relic;
     everything.maxHeaders = "60000"; // above the most, so the same as "all"
     EXPECT_EQ(Expect(big, relic).matches.size(), 0u);
     long relics = std::count_if(big.begin(), big.end(), [](const GeneratedArticle& a) {
