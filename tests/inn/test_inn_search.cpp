@@ -115,6 +115,14 @@ TEST_F(InnSearch, NegatedKeywordFindsEmptyValuesButNotMissingHeaders) {
         if (record->keywords[0] == '\0') ++emptyFetched;
     }
     EXPECT_EQ(emptyFetched, empty);
+
+    // The small group's articles carry no Keywords: nothing is listed, so even
+    // a pattern that every value would match finds nothing.
+    SearchQuery none{kSmallGroup, "Keywords", "-linux", kAny, 1};
+    ASSERT_TRUE(Expect(Group(kSmallGroup), none).matches.empty());
+    SearchOutcome nothing = Search(none);
+    EXPECT_EQ(nothing.result, 0);
+    EXPECT_EQ(nothing.statusText, "SEARCH: No matching articles found");
 }
 
 TEST_F(InnSearch, MaxHeadersCoversOnlyTheNewestArticles) {
