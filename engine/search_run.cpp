@@ -34,7 +34,7 @@ int ServerNameRoom(const char* fixedPart) {
 
 // Reads the three numbers of a 211 reply ("211 count first last group"), each
 // the number that starts after the next blank. False when the reply does not
-// carry three numbers.
+// carry three numbers from 0 to 2^31-1.
 bool ParseGroupReply(const char* reply, long& count, long& first, long& last) {
     long* numbers[3] = {&count, &first, &last};
     const char* at = reply;
@@ -44,6 +44,8 @@ bool ParseGroupReply(const char* reply, long& count, long& first, long& last) {
         ++at;
         if (!(*at >= '0' && *at <= '9') && *at != '-' && *at != '+') return false;
         *number = DecodeNumber(at);
+        // Article numbers are 31-bit; larger ones would overflow the chunk arithmetic.
+        if (*number < 0 || *number > 2147483647L) return false;
     }
     return true;
 }
