@@ -1,6 +1,7 @@
 // korvex-cli search and show against the local test news server: the files
 // it writes must agree with each other and with what it reports.
 #include "cli_runner.h"
+#include "expected_search.h"
 #include "results_file.h"
 
 #include <gtest/gtest.h>
@@ -72,11 +73,15 @@ TEST_F(CliSearch, SearchSaveShowAndExportAgree) {
     const std::string kvx = dir + "/out.kvx", report = dir + "/report.txt",
                       replies = dir + "/replies.txt";
     CliResult r = RunCli({"search", "--server", Server(), "--group", "korvex.test.small",
-                          "--pattern", "KORVEX", "--max-headers", "all", "--save", kvx, "--report",
+                          "--pattern", "KERNEL", "--max-headers", "all", "--save", kvx, "--report",
                           report, "--reply-list", replies});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     int found = std::atoi(r.out.c_str());
-    ASSERT_GT(found, 0) << r.out;
+    korvex_test::SearchQuery query{"korvex.test.small", "Subject", "KERNEL", 1, 1};
+    const auto articles = korvex_test::GenerateGroup(query.group);
+    const korvex_test::ExpectedSearch expected = korvex_test::Expect(articles, query);
+    ASSERT_FALSE(expected.fetchOrder.empty());
+    ASSERT_EQ(found, static_cast<int>(expected.fetchOrder.size())) << r.out;
     EXPECT_EQ(r.out, std::to_string(found) + " articles found in korvex.test.small on " + Server() +
                          "; saved to " + kvx + "\n");
     EXPECT_EQ(r.LastErrLine(), "SUCCESS: " + std::to_string(found) + " articles received");
@@ -86,16 +91,20 @@ TEST_F(CliSearch, SearchSaveShowAndExportAgree) {
     auto set = std::make_unique<kvResultSet>();
     kvSearchSummary summary;
     ASSERT_EQ(LoadResultsFile(kvx.c_str(), summary, *set), found);
-    EXPECT_STREQ(summary.pattern, "KORVEX");
+    EXPECT_STREQ(summary.pattern, "KERNEL");
     EXPECT_STREQ(summary.header, "Subject");
     EXPECT_STREQ(summary.newsgroup, "korvex.test.small");
     EXPECT_EQ(std::string(summary.foundCount), std::to_string(found));
-    for (int i = 0; i < found; ++i)
-        EXPECT_TRUE(ContainsIgnoringCase(set->slots[i]->subject, "korvex"))
+    const std::vector<long> order = korvex_test::GroupedBySubject(articles, expected.fetchOrder);
+    for (int i = 0; i < found; ++i) {
+        EXPECT_TRUE(ContainsIgnoringCase(set->slots[i]->subject, "kernel"))
             << set->slots[i]->subject;
+        EXPECT_EQ(std::string(set->slots[i]->messageId),
+                  articles[static_cast<std::size_t>(order[i] - 1)].MessageId());
+    }
 
     std::string reportText = ReadFile(report);
-    EXPECT_EQ(reportText.rfind("Korvex search results for: \"KORVEX\" in 'Subject' header\n", 0),
+    EXPECT_EQ(reportText.rfind("Korvex search results for: \"KERNEL\" in 'Subject' header\n", 0),
               0u);
     EXPECT_EQ(Count(reportText, "\n" + std::string(72, '=') + "\n"),
               static_cast<std::size_t>(found) + 1);
@@ -103,7 +112,7 @@ TEST_F(CliSearch, SearchSaveShowAndExportAgree) {
 
     CliResult shown = RunCli({"show", kvx});
     ASSERT_EQ(shown.exitCode, 0) << shown.err;
-    EXPECT_EQ(shown.out.rfind("Search pattern: KORVEX\nHeader: Subject\nDate: ", 0), 0u);
+    EXPECT_EQ(shown.out.rfind("Search pattern: KERNEL\nHeader: Subject\nDate: ", 0), 0u);
     EXPECT_NE(shown.out.find("\nMatching articles found: " + std::to_string(found) +
                              "\nLoaded from: out.kvx\n\n"),
               std::string::npos);

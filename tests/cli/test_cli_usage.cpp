@@ -59,7 +59,9 @@ TEST(CliUsage, FailuresExitWith2AndTheReasonLast) {
     EXPECT_NE(r.err.find("Korvex: Connecting to 127.0.0.1:1...\n"), std::string::npos);
     EXPECT_TRUE(r.out.empty());
 
-    r = RunCli({"search", "--server", "host.invalid", "--group", "g", "--pattern", "p", "--quiet"});
+    // A first label over 63 characters fails in the resolver without any query leaving the machine.
+    const std::string unresolvable = "no-such-host-" + std::string(60, 'x') + ".invalid";
+    r = RunCli({"search", "--server", unresolvable, "--group", "g", "--pattern", "p", "--quiet"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.err, "ERROR: Host not found\n");
 
