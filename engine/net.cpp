@@ -156,9 +156,16 @@ long NetReceive(kvConnection& conn, char* buffer, std::size_t size) {
 }
 
 long NetSend(kvConnection& conn, const char* data, std::size_t length) {
+    // A command almost always fits the socket's send buffer at once: try that
+    // first and wait for writability only when it does not.
+    ssize_t n;
+    do {
+        n = send(conn.socket, data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+    } while (n < 0 && errno == EINTR);
+    if (n >= 0) return static_cast<long>(n);
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
     int w = WaitFor(conn, POLLOUT, conn.timeoutSeconds * 1000);
     if (w <= 0) return w;
-    ssize_t n;
     do {
         n = send(conn.socket, data, length, MSG_NOSIGNAL);
     } while (n < 0 && errno == EINTR);
