@@ -77,6 +77,12 @@ class SearchRun {
         return result == 0 ? "ERROR: Timeout expired, no response from server"
                            : "ERROR: Socket read failure";
     }
+    void ReleaseFetchBuffers() {
+        articleBuffer.Release();
+        headerText.reset();
+    }
+    // Groups the received articles by subject and reports how the fetch ended.
+    void ReportReceived(bool connectionFailed);
     bool TimeExpired() const { return timeLimitOn && stopwatch.ElapsedSeconds() > limitSeconds; }
 
     int Connect();
@@ -290,8 +296,7 @@ int SearchRun::FetchArticles() {
     int articleLimit = EffectiveMaxArticles(req);
     headerText.reset(new (std::nothrow) char[kHeaderTextSize]);
     if (!articleBuffer.Allocate(KV_ARTICLE_BUFFER_SIZE) || !headerText) {
-        articleBuffer.Release();
-        headerText.reset();
+        ReleaseFetchBuffers();
         QuitAndClose();
         return Fail("ERROR: Low memory");
     }
@@ -311,14 +316,9 @@ int SearchRun::FetchArticles() {
         long n = ReceiveMultiline(conn, articleBuffer, 220, kvResponseMode::Article);
         if (n <= 0) {
             ctx.Write("%s", ReceiveFailure(n));
-            articleBuffer.Release();
-            headerText.reset();
+            ReleaseFetchBuffers();
             Close();
-            if (received > 0) {
-                ctx.Show("Korvex: Sorting articles...");
-                SortArticlesBySubject(set, received);
-                ctx.Show("ERROR: connection failure; %d complete articles received", received);
-            }
+            ReportReceived(true);
             return received;
         }
         if (ReplyCode(articleBuffer.data.get()) != 220) continue;
@@ -337,15 +337,20 @@ int SearchRun::FetchArticles() {
 
     if (!timeExpired) ctx.Show("Finished receiving articles; Closing connection...");
     SendQuit(conn);
-    articleBuffer.Release();
-    headerText.reset();
+    ReleaseFetchBuffers();
     Close();
-    if (received > 0) {
-        ctx.Show("Korvex: Sorting articles...");
-        SortArticlesBySubject(set, received);
-        ctx.Show("SUCCESS: %d articles received", received);
-    }
+    ReportReceived(false);
     return received;
+}
+
+void SearchRun::ReportReceived(bool connectionFailed) {
+    if (received <= 0) return;
+    ctx.Show("Korvex: Sorting articles...");
+    SortArticlesBySubject(set, received);
+    if (connectionFailed)
+        ctx.Show("ERROR: connection failure; %d complete articles received", received);
+    else
+        ctx.Show("SUCCESS: %d articles received", received);
 }
 
 // Parses the article in articleBuffer into slot `received`. False when the
@@ -366,8 +371,7 @@ bool SearchRun::StoreArticle() {
 
     ctx.Show("Korvex: Article received");
     auto lowMemory = [&](int lastIndex) {
-        articleBuffer.Release();
-        headerText.reset();
+        ReleaseFetchBuffers();
         FreeArticles(set, lastIndex);
         QuitAndClose();
         Fail("ERROR: Low memory");
