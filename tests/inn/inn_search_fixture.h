@@ -43,13 +43,11 @@ class InnSearch : public ::testing::Test {
     static SearchOutcome Search(const SearchQuery& query);
     // Runs the search and checks it against Expect(): the result count, the
     // set of fetched articles, and every fetched record field by field.
-    static void SearchAndCompare(const SearchQuery& query);
+    // Returns the search for further checks.
+    static SearchOutcome SearchAndCompare(const SearchQuery& query);
     // One record against the article it was fetched from: the ten fields, the
     // line count, and the body (exact, or cut with the long-article warning).
     static void ExpectRecordMatches(const kvArticle& record, const GeneratedArticle& article);
 };
-
-// The body a record holds after the client cut a long article.
-extern const char kLongArticleTail[];
 
 } // namespace korvex_test
