@@ -204,7 +204,6 @@ void FakeNntpServer::Serve() {
             std::lock_guard<std::mutex> lock(mutex);
             serving = true;
         }
-        ++connections;
         int one = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         ServeConnection(fd);
@@ -274,12 +273,7 @@ FakeNntpServer::After FakeNntpServer::Perform(int fd, const FakeReply& reply) {
 
 FakeReply FakeNntpServer::Answer(const std::string& command) {
     for (Rule& rule : rules) {
-        if (rule.timesLeft == 0) continue;
-        const std::string& c = rule.command;
-        bool prefix = !c.empty() && c.back() == '*';
-        bool match =
-            prefix ? command.compare(0, c.size() - 1, c, 0, c.size() - 1) == 0 : command == c;
-        if (!match) continue;
+        if (rule.timesLeft == 0 || !Matches(rule.command, command)) continue;
         if (rule.timesLeft > 0) --rule.timesLeft;
         return rule.reply;
     }

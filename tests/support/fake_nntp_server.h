@@ -5,7 +5,7 @@
 // Threads: the test thread builds the script (SetGreeting, When, SetGroup) and
 // then calls Start(); from then on the script belongs to the server's own
 // thread, which accepts one connection at a time and serves it until the client
-// leaves. Commands() and ConnectionCount() may be called from any thread. The
+// leaves. Commands() may be called from any thread. The
 // destructor interrupts every wait of the server thread, closes the sockets and
 // joins it, so a test never hangs on the server.
 //
@@ -80,7 +80,6 @@ class FakeNntpServer {
 
     // Script; call before Start().
     void SetGreeting(FakeReply reply); // default: "200 fake news server ready"
-    void SetSilentGreeting() { SetGreeting(FakeReply::Silent()); }
     // `times` < 0: the rule never wears out.
     void When(const std::string& command, FakeReply reply, int times = -1);
     // Runs `action` on the server thread whenever a matching command arrives,
@@ -94,7 +93,6 @@ class FakeNntpServer {
     // all connections. Waits (at most 5 s) until the connection being served
     // has ended, so the client's last command is in the list.
     std::vector<std::string> Commands();
-    int ConnectionCount() const { return connections.load(); }
 
   private:
     struct Rule {
@@ -128,7 +126,6 @@ class FakeNntpServer {
     int wakeWrite = -1;
     std::thread thread;
     std::atomic<bool> stopping{false};
-    std::atomic<int> connections{0};
 
     FakeReply greeting;
     std::vector<Rule> rules;
