@@ -14,10 +14,8 @@
 namespace {
 
 // Writes the requested outputs of a held result set; false after the first failure.
-bool WriteOutputs(const kvCliOptions& o, const kvSearchSummary& summary, const kvResultSet& set,
-                  bool withResultsFile) {
-    if (withResultsFile && !o.saveFile.empty() &&
-        SaveResultsFile(o.saveFile.c_str(), summary, set) != 1) {
+bool WriteOutputs(const kvCliOptions& o, const kvSearchSummary& summary, const kvResultSet& set) {
+    if (!o.saveFile.empty() && SaveResultsFile(o.saveFile.c_str(), summary, set) != 1) {
         std::fprintf(stderr, "Error saving search results. (%s)\n", o.saveFile.c_str());
         return false;
     }
@@ -57,7 +55,7 @@ int RunSearchCommand(const kvCliOptions& o) {
 
     kvSearchSummary summary;
     FillSearchSummary(summary, o.request, startDate, context->groupArticleCount, n);
-    if (!WriteOutputs(o, summary, *set, true)) return 2;
+    if (!WriteOutputs(o, summary, *set)) return 2;
     std::printf("%d articles found in %s on %s", n, o.request.newsgroup, o.request.server);
     if (!o.saveFile.empty()) std::printf("; saved to %s", o.saveFile.c_str());
     std::printf("\n");
@@ -78,5 +76,5 @@ int RunShowCommand(const kvCliOptions& o) {
     std::printf("%s\n\n", SearchInfoText(summary).c_str());
     for (int i = 0; i < n; ++i)
         std::printf("%d\t%s\t%s\n", i + 1, set->slots[i]->from, set->slots[i]->subject);
-    return WriteOutputs(o, summary, *set, false) ? 0 : 2;
+    return WriteOutputs(o, summary, *set) ? 0 : 2;
 }

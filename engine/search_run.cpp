@@ -326,7 +326,7 @@ int SearchRun::FetchArticles() {
             if (received < 0) return -1; // out of memory: reported and released
             continue;
         }
-        if (received == articleLimit || received == KV_MAX_ARTICLES) break;
+        if (received == articleLimit) break; // at most 1024: the limit is lowered to fit
         if (TimeExpired()) {
             stopwatch.Start();
             ctx.Show("WARNING: Search time expired, stopped.");

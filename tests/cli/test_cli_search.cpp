@@ -2,52 +2,26 @@
 // it writes must agree with each other and with what it reports.
 #include "cli_runner.h"
 #include "expected_search.h"
+#include "inn_search_fixture.h"
 #include "results_file.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <memory>
-#include <netdb.h>
 #include <string>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 
-std::string Server() {
-    const char* s = std::getenv("KORVEX_NNTP_SERVER");
-    return s != nullptr && *s != '\0' ? s : "127.0.0.1";
-}
+using korvex_test::InnSearch;
 
-bool ServerReachable() {
-    addrinfo hints{}, *ai = nullptr;
-    hints.ai_socktype = SOCK_STREAM;
-    std::string host = Server();
-    std::string port = "119";
-    std::size_t colon = host.rfind(':');
-    if (colon != std::string::npos && host.find(':') == colon) {
-        port = host.substr(colon + 1);
-        host = host.substr(0, colon);
-    }
-    if (getaddrinfo(host.c_str(), port.c_str(), &hints, &ai) != 0) return false;
-    int fd = socket(ai->ai_family, SOCK_STREAM, 0);
-    bool ok = fd >= 0 && connect(fd, ai->ai_addr, ai->ai_addrlen) == 0;
-    if (fd >= 0) close(fd);
-    freeaddrinfo(ai);
-    return ok;
-}
-
-class CliSearch : public ::testing::Test {
+// Skips, or fails under KORVEX_REQUIRE_INN=1, unless the server holds the generated articles.
+class CliSearch : public InnSearch {
   protected:
     void SetUp() override {
-        if (!ServerReachable()) {
-            const char* require = std::getenv("KORVEX_REQUIRE_INN");
-            if (require != nullptr && std::strcmp(require, "1") == 0)
-                FAIL() << "news server " << Server() << " not reachable";
-            GTEST_SKIP() << "news server " << Server() << " not reachable";
-        }
+        InnSearch::SetUp();
+        if (IsSkipped() || HasFailure()) return;
         dir = MakeTempDir();
         ASSERT_FALSE(dir.empty());
     }
@@ -78,7 +52,7 @@ TEST_F(CliSearch, SearchSaveShowAndExportAgree) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     int found = std::atoi(r.out.c_str());
     korvex_test::SearchQuery query{"korvex.test.small", "Subject", "KERNEL", 1, 1};
-    const auto articles = korvex_test::GenerateGroup(query.group);
+    const auto& articles = Group(query.group);
     const korvex_test::ExpectedSearch expected = korvex_test::Expect(articles, query);
     ASSERT_FALSE(expected.fetchOrder.empty());
     ASSERT_EQ(found, static_cast<int>(expected.fetchOrder.size())) << r.out;
