@@ -1,0 +1,83 @@
+// Drives the real desktop program in tests: starts it afresh for each test in
+// a directory of its own, answers every notice, question and file selector
+// from a script, sends the control events a user's edits would send, and runs
+// the GUI event queue until a condition holds.
+//
+// Runs on the gtest main thread, which is the GUI thread (the display comes
+// from Xvfb). Tests never block in a modal box: the scripted interaction
+// records each notice and returns at once.
+#pragma once
+#include "app.h"
+#include "frame.h"
+#include "interaction.h"
+#include "program.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+class wxChoice;
+class wxRadioBox;
+class wxCheckBox;
+class wxSlider;
+class wxTextCtrl;
+class wxButton;
+
+namespace korvex_test {
+
+class ScriptedInteraction : public kvInteraction {
+  public:
+    void Notice(const std::string& text) override { notices.push_back(text); }
+    kvAnswer Ask(const std::string& text, const std::string& caption) override;
+    std::string SelectFile(const kvFileRequest& request) override;
+
+    std::vector<std::string> notices;
+    std::vector<std::string> questions; // "caption: text"
+    std::deque<kvAnswer> answers;       // Cancel once they run out
+    std::vector<kvFileRequest> fileRequests;
+    std::deque<std::string> chosenFiles; // "" (cancel) once they run out
+};
+
+// Each test gets a fresh program started in its own directory (working,
+// program and configuration directory all inside it) with the files the test
+// wrote there before calling Start().
+class GuiTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Writes a file into the test's working directory.
+    void WriteFile(const std::string& name, const std::string& text);
+    std::string ReadFile(const std::string& name) const; // from the working directory
+    std::string Path(const std::string& name) const;
+    void Start();
+
+    kvProgram& P() { return Program(); }
+    ScriptedInteraction& Script() { return *script; }
+    bool MenuEnabled(int id);
+    std::string StatusLine();
+
+    std::string dir;
+    ScriptedInteraction* script = nullptr; // owned by the program's interaction slot
+    kvFilePlaces places;
+};
+
+// Runs the GUI event queue (queued events, CallAfter tasks, idle and pending deletes).
+void Pump();
+// Pumps until done() holds or the time runs out; returns done().
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 20000);
+
+// What a user's edit of a control sends: the value changes, then the
+// control's event arrives.
+void Type(wxTextCtrl* text, const std::string& value);
+void Choose(wxChoice* choice, int index);
+void Press(wxRadioBox* box, int button);
+void Tick(wxCheckBox* box, bool on);
+void Slide(wxSlider* slider, int value);
+void Click(wxButton* button);
+void ChooseMenu(int id); // a menu command on the main frame
+
+} // namespace korvex_test

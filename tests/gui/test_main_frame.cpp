@@ -1,0 +1,209 @@
+// The main frame as the program starts it: title, status line, menus in every
+// UI state, the frames' close rules, and the Search and Quit commands.
+#include "gui_harness.h"
+
+#include <algorithm>
+#include <fstream>
+#include <wx/menu.h>
+
+namespace korvex_test {
+namespace {
+
+class MainFrameTest : public GuiTest {};
+
+constexpr int kStateControlled[] = {CMD_SEARCH,
+                                    CMD_DISPLAY_RESULTS,
+                                    CMD_SAVE_RESULTS,
+                                    CMD_LOAD_RESULTS,
+                                    CMD_SEARCH_INFO,
+                                    CMD_CLOSE_SEARCH,
+                                    CMD_QUIT,
+                                    CMD_SAVE_ARTICLE,
+                                    CMD_DELETE_ARTICLE,
+                                    CMD_CLOSE_ARTICLE_WINDOW,
+                                    CMD_NEW_ARTICLE_WINDOW,
+                                    CMD_SAVE_ALL_ARTICLES,
+                                    CMD_REPLY_LIST};
+
+TEST_F(MainFrameTest, StartsIdleWithTitleStatusAndMenus) {
+    Start();
+    EXPECT_EQ(P().mainFrame->GetTitle(), "Korvex");
+    EXPECT_EQ(StatusLine(), "Korvex: idle");
+    EXPECT_EQ(P().ui.state, STATE_IDLE);
+    EXPECT_EQ(P().ui.saved, 1);
+    EXPECT_EQ(P().mainFrame->GetSize(), wxSize(400, 175));
+
+    // Menus, labels and ids in order.
+    wxMenuBar* bar = P().menuBar;
+    ASSERT_EQ(bar->GetMenuCount(), 4u);
+    const char* menus[] = {"File", "Edit", "Article", "Help"};
+    int item = 0;
+    for (size_t m = 0; m < 4; ++m) {
+        EXPECT_EQ(bar->GetMenuLabelText(m), menus[m]);
+        for (wxMenuItem* entry : bar->GetMenu(m)->GetMenuItems()) {
+            ASSERT_LT(item, KV_MENU_ITEMS);
+            EXPECT_EQ(entry->GetItemLabelText(), kvMenuItems[item].label);
+            EXPECT_EQ(entry->GetId(), kvMenuItems[item].id);
+            EXPECT_STREQ(kvMenuItems[item].menu, menus[m]);
+            ++item;
+        }
+    }
+    EXPECT_EQ(item, KV_MENU_ITEMS);
+
+    const int enabled[] = {CMD_SEARCH, CMD_LOAD_RESULTS, CMD_SEARCH_INFO, CMD_QUIT,
+                           CMD_COPY,   CMD_HELP,         CMD_ABOUT};
+    for (const kvMenuItem& entry : kvMenuItems) {
+        bool on = std::find(std::begin(enabled), std::end(enabled), entry.id) != std::end(enabled);
+        EXPECT_EQ(MenuEnabled(entry.id), on) << entry.label;
+    }
+}
+
+TEST_F(MainFrameTest, EachStateEnablesItsColumnAndLeavesTheOthersAlone) {
+    Start();
+    struct Row {
+        void (*enter)(kvSTATE&);
+        int state;
+        std::vector<int> on;
+    };
+    const std::vector<Row> rows = {
+        {SetStateSearching, STATE_SEARCHING, {CMD_QUIT}},
+        {SetStateReady,
+         STATE_READY,
+         {CMD_DISPLAY_RESULTS, CMD_SAVE_RESULTS, CMD_SEARCH_INFO, CMD_CLOSE_SEARCH, CMD_QUIT}},
+        {SetStateDisplayed,
+         STATE_DISPLAYED,
+         {CMD_SAVE_RESULTS, CMD_SEARCH_INFO, CMD_CLOSE_SEARCH, CMD_QUIT, CMD_SAVE_ARTICLE,
+          CMD_DELETE_ARTICLE, CMD_CLOSE_ARTICLE_WINDOW, CMD_NEW_ARTICLE_WINDOW,
+          CMD_SAVE_ALL_ARTICLES, CMD_REPLY_LIST}},
+        {SetStateIdle, STATE_IDLE, {CMD_SEARCH, CMD_LOAD_RESULTS, CMD_SEARCH_INFO, CMD_QUIT}},
+    };
+    P().menuBar->Enable(CMD_CLOSE_HELP, true); // the states must not touch it
+    P().ui.saved = 0;
+    for (const Row& row : rows) {
+        row.enter(P().ui);
+        EXPECT_EQ(P().ui.state, row.state);
+        EXPECT_EQ(P().ui.saved, 0) << "state operations leave saved alone";
+        for (int id : kStateControlled) {
+            bool on = std::find(row.on.begin(), row.on.end(), id) != row.on.end();
+            EXPECT_EQ(MenuEnabled(id), on) << "state " << row.state << " item " << id;
+        }
+        for (int id : {CMD_COPY, CMD_HELP, CMD_CLOSE_HELP, CMD_ABOUT}) {
+            EXPECT_TRUE(MenuEnabled(id)) << "state " << row.state << " item " << id;
+        }
+    }
+}
+
+TEST_F(MainFrameTest, SearchShowsTheDialogOnlyWhenIdleAndRefusesOtherwise) {
+    Start();
+    ChooseMenu(CMD_SEARCH);
+    EXPECT_TRUE(P().searchFrame->IsShown());
+    ChooseMenu(CMD_SEARCH);
+    EXPECT_EQ(Script().notices,
+              std::vector<std::string>{"Search data input dialog is already displayed."});
+    Click(P().dialog.cancelButton);
+    EXPECT_FALSE(P().searchFrame->IsShown());
+    EXPECT_EQ(StatusLine(), "Korvex: idle");
+    EXPECT_EQ(P().ui.state, STATE_IDLE);
+
+    const std::pair<void (*)(kvSTATE&), const char*> refusals[] = {
+        {SetStateSearching,
+         "There is search in progress. Please stop it\nbefore starting a new one\n"},
+        {SetStateReady, "Search results are already loaded. Please\nclose current search "
+                        "before starting a new one."},
+        {SetStateDisplayed, "Search results are already displayed. Please\nclose current "
+                            "search before starting a new one."},
+    };
+    for (const auto& [enter, notice] : refusals) {
+        Script().notices.clear();
+        enter(P().ui);
+        ChooseMenu(CMD_SEARCH);
+        EXPECT_FALSE(P().searchFrame->IsShown());
+        EXPECT_EQ(Script().notices, std::vector<std::string>{notice});
+    }
+    SetStateIdle(P().ui);
+}
+
+TEST_F(MainFrameTest, SearchRefreshesTheStatusLineFromStatusText) {
+    Start();
+    CopyField(P().statusText, "SEARCH: No matching articles found");
+    ChooseMenu(CMD_SEARCH);
+    EXPECT_EQ(StatusLine(), "SEARCH: No matching articles found");
+}
+
+TEST_F(MainFrameTest, SearchFrameRefusesToCloseAndHasNoCloseBox) {
+    Start();
+    ChooseMenu(CMD_SEARCH);
+    EXPECT_FALSE(P().searchFrame->HasFlag(wxCLOSE_BOX));
+    EXPECT_FALSE(P().searchFrame->HasFlag(wxSYSTEM_MENU));
+    EXPECT_FALSE(P().searchFrame->Close(false)); // a vetoable request, as the window system sends
+    Pump();
+    ASSERT_NE(P().searchFrame, nullptr);
+    EXPECT_TRUE(P().searchFrame->IsShown());
+}
+
+TEST_F(MainFrameTest, QuitWritesTheSettingsFileAndClosesEverything) {
+    WriteFile("korvex.ini", "# window places\nMAIN_X=2000\nMSG_W=700\n");
+    Start();
+    EXPECT_EQ(P().settings.mainRect.x, 10);
+    EXPECT_EQ(P().settings.articleRect.width, 700);
+    ChooseMenu(CMD_QUIT);
+    Pump();
+    EXPECT_EQ(P().mainFrame, nullptr);
+    EXPECT_EQ(P().searchFrame, nullptr);
+    EXPECT_EQ(ReadFile("korvex.ini"), "# window places\nMAIN_X=10\nMSG_W=700\nMAIN_Y=10\n"
+                                      "MAIN_W=400\nMAIN_H=175\nMSG_X=1\nMSG_Y=180\nMSG_H=380\n");
+}
+
+TEST_F(MainFrameTest, CloseBoxEndsWithoutQuestionOrSettingsWrite) {
+    Start(); // creates an empty settings file in the program directory
+    std::string settings = P().settingsPath;
+    EXPECT_EQ(settings, places.programDir + "/korvex.ini");
+    CopyField(P().statusText, "x");
+    P().results = std::make_unique<kvResultSet>();
+    P().summary = std::make_unique<kvSearchSummary>();
+    P().ui.saved = 0;
+    SetStateReady(P().ui);
+    P().mainFrame->Close(false);
+    Pump();
+    EXPECT_EQ(P().mainFrame, nullptr);
+    EXPECT_TRUE(Script().questions.empty());
+    EXPECT_EQ(P().results, nullptr);
+    EXPECT_EQ(P().ui.state, STATE_IDLE);
+    std::ifstream in(settings);
+    EXPECT_EQ(in.peek(), std::ifstream::traits_type::eof()) << "settings file stays empty";
+}
+
+TEST_F(MainFrameTest, QuitWithUnsavedResultsAsksAndCanBeAbandoned) {
+    Start();
+    P().results = std::make_unique<kvResultSet>();
+    P().results->slots[0] = std::make_unique<kvArticle>();
+    P().results->count = 1;
+    P().summary = std::make_unique<kvSearchSummary>();
+    P().ui.saved = 0;
+    SetStateReady(P().ui);
+
+    // Cancel, then Yes with a cancelled selector: the program keeps running.
+    Script().answers = {kvAnswer::Cancel, kvAnswer::Yes};
+    ChooseMenu(CMD_QUIT);
+    ChooseMenu(CMD_QUIT);
+    Pump();
+    ASSERT_NE(P().mainFrame, nullptr);
+    EXPECT_EQ(Script().questions.size(), 2u);
+    EXPECT_EQ(Script().questions[0], "Warning: Search results are not saved. Save now?");
+    ASSERT_EQ(Script().fileRequests.size(), 1u);
+    EXPECT_EQ(Script().fileRequests[0].title, "Save search results");
+    EXPECT_EQ(Script().fileRequests[0].directory, dir);
+    EXPECT_EQ(Script().fileRequests[0].fileName, "*.kvx");
+
+    // Yes and a file: saved, then the program ends.
+    Script().answers = {kvAnswer::Yes};
+    Script().chosenFiles = {Path("kept.kvx")};
+    ChooseMenu(CMD_QUIT);
+    Pump();
+    EXPECT_EQ(P().mainFrame, nullptr);
+    EXPECT_EQ(ReadFile("kept.kvx").rfind(".kvx file -- do not edit!\r\n", 0), 0u);
+    EXPECT_EQ(P().lastPath, Path("kept.kvx"));
+}
+
+} // namespace
+} // namespace korvex_test

@@ -1,0 +1,108 @@
+#include "app.h"
+
+#include "frame.h"
+#include "program.h"
+#include "search_dialog.h"
+
+#include <optional>
+#include <wx/menu.h>
+#include <wx/panel.h>
+
+namespace {
+
+std::optional<kvFilePlaces>& ChosenPlaces() {
+    static std::optional<kvFilePlaces> places;
+    return places;
+}
+
+constexpr long kMainStyle = wxDEFAULT_FRAME_STYLE; // caption, border, system menu, boxes
+
+void BuildMenus(kvProgram& program) {
+    program.fileMenu = new wxMenu;
+    program.editMenu = new wxMenu;
+    program.articleMenu = new wxMenu;
+    program.helpMenu = new wxMenu;
+    for (const kvMenuItem& item : kvMenuItems) {
+        wxMenu* menu = program.fileMenu;
+        if (wxString(item.menu) == "Edit") menu = program.editMenu;
+        if (wxString(item.menu) == "Article") menu = program.articleMenu;
+        if (wxString(item.menu) == "Help") menu = program.helpMenu;
+        menu->Append(item.id, item.label);
+    }
+    program.menuBar = new wxMenuBar;
+    program.menuBar->Append(program.fileMenu, "File");
+    program.menuBar->Append(program.editMenu, "Edit");
+    program.menuBar->Append(program.articleMenu, "Article");
+    program.menuBar->Append(program.helpMenu, "Help");
+    program.mainFrame->SetMenuBar(program.menuBar);
+}
+
+std::string LastPathAtStart(const kvFilePlaces& places) {
+    return places.workingDir.empty() ? std::string("*.kvx") : places.workingDir + "/*.kvx";
+}
+
+// Hands a task from the search worker to the GUI thread, behind every event
+// already queued.
+void PostToGui(kvSearchWorker::Task task) {
+    if (wxTheApp) wxTheApp->CallAfter([task = std::move(task)]() { task(); });
+}
+
+void OnWorkerStatus(const std::string& text) {
+    ShowStatus(text.c_str());
+}
+
+void OnWorkerDone(kvSearchWorker::Outcome& outcome) {
+    kvProgram& program = Program();
+    program.results = std::move(outcome.results);
+    if (outcome.count <= 0) {
+        ShowStatus(outcome.status.c_str());
+        SetStateIdle(program.ui);
+        return;
+    }
+    program.summary = std::move(outcome.summary);
+    program.ui.saved = 0;
+    SetStateReady(program.ui);
+}
+
+} // namespace
+
+kvApp::~kvApp() = default;
+
+void kvApp::UseFilePlaces(const kvFilePlaces& places) {
+    ChosenPlaces() = places;
+}
+
+bool kvApp::OnInit() {
+    SetTopWindow(StartProgram());
+    return true;
+}
+
+kvFrame* StartProgram() {
+    kvProgram& program = ResetProgram();
+    program.places = ChosenPlaces() ? *ChosenPlaces() : kvFilePlaces::OfThisProcess();
+
+    program.settingsPath = LocateOrCreateFile(program.places, "korvex.ini");
+    ReadSettingsFile(program.settingsPath, program.settings);
+
+    const WindowRect& main = program.settings.mainRect;
+    program.mainFrame = new kvFrame(nullptr, AppTitle, main.x, main.y, 400, 175, kMainStyle);
+    program.mainFrame->CreateStatusBar(1, wxSTB_DEFAULT_STYLE, wxID_ANY, "status_line");
+    ShowStatus("Korvex: idle");
+    program.articleFont =
+        wxFont(12, wxFONTFAMILY_SWISS, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL, false);
+    BuildMenus(program);
+    program.mainPanel = new wxPanel(program.mainFrame, wxID_ANY, wxPoint(0, 0), wxSize(400, 175),
+                                    wxTAB_TRAVERSAL, "panel");
+    program.mainFrame->Show();
+
+    program.descriptionPath = LocateFile(program.places, "korvex.dat");
+    program.helpPath = LocateFile(program.places, "korvex.txt");
+    program.lastPath = LastPathAtStart(program.places);
+
+    program.ui = kvSTATE();
+    SetStateIdle(program.ui);
+    program.menuBar->Enable(CMD_CLOSE_HELP, false);
+    program.worker = std::make_unique<kvSearchWorker>(PostToGui, OnWorkerStatus, OnWorkerDone);
+    BuildSearchFrame();
+    return program.mainFrame;
+}

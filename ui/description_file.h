@@ -1,0 +1,48 @@
+// The description file "korvex.dat": the lists of ready-made patterns, servers
+// and newsgroups the search dialog offers, and the dialog's starting settings.
+//
+// Read once on the GUI thread while the dialog is built; nothing here touches
+// wx, so the dialog's whole starting state can be checked without a window.
+#pragma once
+#include "records.h"
+#include <cstdio>
+#include <string>
+#include <vector>
+
+constexpr int KV_LIST_ENTRIES = 24;  // entries per list section
+constexpr int KV_LIST_ENTRY = 512;   // bytes per entry, NUL included (lines of 511)
+constexpr int KV_SETTING_VALUE = 8;  // value buffer of one setting, NUL included
+constexpr int KV_HEADER_CHOICES = 8; // header names the dialog offers
+
+// Fills entries (cleared first) from the section between start and end
+// markers: the number of entries, 0 to 24, or -1 when no line begins with
+// start. With cutAtBlank an entry ends at its first blank or tab.
+int ReadListSection(FILE* file, const char* start, const char* end,
+                    std::vector<std::string>& entries, bool cutAtBlank);
+
+// 0 and the value (at most 7 characters, ended by a blank, tab, '#', CR, LF or
+// the line's end) when a line of the section begins with key; -1 otherwise,
+// value then left empty.
+int ReadSetting(FILE* file, const char* start, const char* end, const char* key,
+                char (&value)[KV_SETTING_VALUE]);
+
+// Everything the search dialog starts from.
+struct kvDialogSetup {
+    std::vector<std::string> patterns; // a choice is made only for a non-empty list
+    std::vector<std::string> servers;
+    std::vector<std::string> newsgroups;
+    int matchSelection = 0;   // "Match: " button: 0 any, 1 all, 2 phrase
+    int caseSelection = 1;    // "Case: " button: 0 match case, 1 don't match
+    bool findLimitOn = false; // "Limit # of articles to find: "
+    int findSliderStart = 0;  // decoded MAX_ARTICLES (0 when absent)
+    bool scanLimitOn = true;  // "Limit # of articles to scan:"
+    int scanSliderStart = 0;  // decoded MAX_HEADERS, else findSliderStart
+    char headerNames[KV_HEADER_CHOICES][KV_HEADER_NAME_SIZE] = {
+        "Subject", "Keywords", "Summary", "Date", "From", "Reply-To", "Message-ID", "Organization"};
+};
+
+// Reads the description file at path (empty or unreadable: every default) into
+// setup and sets every field of request the dialog owns: pattern, server and
+// newsgroup from the first list entries (empty without), matchMode,
+// ignoreCase, maxArticles, maxHeaders, header, timeLimit and timeoutSeconds.
+void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDialogSetup& setup);

@@ -1,0 +1,41 @@
+#include "display_text.h"
+
+#include <cstring>
+#include <wx/filename.h>
+#include <wx/strconv.h>
+
+wxString ToDisplay(const char* bytes) {
+    if (!bytes || !*bytes) return wxString();
+    wxString text = wxString::FromUTF8(bytes);
+    if (text.empty()) text = wxString(bytes, wxConvISO8859_1);
+    return text;
+}
+
+wxString ToDisplay(const std::string& bytes) {
+    return ToDisplay(bytes.c_str());
+}
+
+void CopyDisplayText(char* field, std::size_t capacity, const wxString& text) {
+    if (capacity == 0) return;
+    const wxScopedCharBuffer utf8 = text.utf8_str();
+    std::size_t length = std::strlen(utf8.data());
+    if (length >= capacity) {
+        length = capacity - 1;
+        // Step back over continuation bytes so no character is cut in two.
+        while (length > 0 && (static_cast<unsigned char>(utf8.data()[length]) & 0xC0) == 0x80) {
+            --length;
+        }
+    }
+    std::memcpy(field, utf8.data(), length);
+    field[length] = '\0';
+}
+
+std::string PathBytes(const wxString& path) {
+    const wxScopedCharBuffer bytes = path.fn_str();
+    return bytes.data() ? std::string(bytes.data()) : std::string();
+}
+
+wxString PathString(const std::string& path) {
+    wxString text(path.c_str(), *wxConvFileName);
+    return text.empty() ? ToDisplay(path) : text;
+}

@@ -1,0 +1,24 @@
+// Conversions between the program's bytes and wx strings, GUI thread.
+//
+// Header values, bodies and server replies arrive as raw bytes that may be
+// UTF-8 or Latin-1. Shown text is decoded as UTF-8 when the bytes are valid
+// UTF-8 and as Latin-1 otherwise, so no text ever shows as blank. Text the user
+// types goes back as UTF-8, cut at a character boundary to fit its field.
+#pragma once
+#include <cstddef>
+#include <string>
+#include <wx/string.h>
+
+wxString ToDisplay(const char* bytes);
+wxString ToDisplay(const std::string& bytes);
+
+// The control text as UTF-8 in a field of `capacity` bytes (NUL included),
+// never ending in a partial character.
+void CopyDisplayText(char* field, std::size_t capacity, const wxString& text);
+template <std::size_t N> void CopyDisplayText(char (&field)[N], const wxString& text) {
+    CopyDisplayText(field, N, text);
+}
+
+// A path chosen in a file selector, as file-system bytes, and back.
+std::string PathBytes(const wxString& path);
+wxString PathString(const std::string& path);

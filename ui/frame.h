@@ -1,0 +1,28 @@
+// kvFrame: every window frame of the desktop program (the main frame, the
+// search-parameters frame, the help window and the article windows).
+//
+// GUI thread only. The frame turns wx events into four handlers shared by all
+// frames; each handler first finds out which of the program's frames it runs
+// for. A close request that OnClose refuses is vetoed; one it allows destroys
+// the frame.
+#pragma once
+#include <wx/frame.h>
+
+class kvFrame : public wxFrame {
+  public:
+    kvFrame(wxWindow* parent, const wxString& title, int x, int y, int width, int height,
+            long style);
+    ~kvFrame() override;
+
+    // A menu command chosen on this frame's menu bar.
+    void OnMenuCommand(int id);
+    // The client area has a new size; the frame's own layout follows.
+    void OnSize(int width, int height);
+    // The user or the program asks to close the frame; true lets it be destroyed.
+    bool OnClose();
+    // The frame was activated (true) or deactivated (false).
+    void OnActivate(bool active);
+
+  private:
+    void HandleClose(wxCloseEvent& event);
+};

@@ -1,0 +1,49 @@
+#include "interaction.h"
+
+#include "display_text.h"
+
+#include <wx/filedlg.h>
+#include <wx/msgdlg.h>
+
+namespace {
+std::unique_ptr<kvInteraction>& Installed() {
+    static std::unique_ptr<kvInteraction> interaction;
+    return interaction;
+}
+} // namespace
+
+kvInteraction& Interaction() {
+    if (!Installed()) Installed() = std::make_unique<kvWxInteraction>();
+    return *Installed();
+}
+
+void InstallInteraction(std::unique_ptr<kvInteraction> interaction) {
+    Installed() = std::move(interaction);
+}
+
+void kvWxInteraction::Notice(const std::string& text) {
+    wxMessageDialog box(nullptr, ToDisplay(text), "Korvex notice", wxOK | wxCENTRE,
+                        wxPoint(150, 150));
+    box.ShowModal();
+}
+
+kvAnswer kvWxInteraction::Ask(const std::string& text, const std::string& caption) {
+    wxMessageDialog box(nullptr, ToDisplay(text), ToDisplay(caption),
+                        wxYES_NO | wxCANCEL | wxCENTRE, wxPoint(300, 300));
+    switch (box.ShowModal()) {
+    case wxID_YES:
+        return kvAnswer::Yes;
+    case wxID_NO:
+        return kvAnswer::No;
+    default:
+        return kvAnswer::Cancel;
+    }
+}
+
+std::string kvWxInteraction::SelectFile(const kvFileRequest& request) {
+    long style = request.save ? wxFD_SAVE | wxFD_OVERWRITE_PROMPT : wxFD_OPEN;
+    wxString path = wxFileSelector(ToDisplay(request.title), PathString(request.directory),
+                                   PathString(request.fileName), wxEmptyString,
+                                   ToDisplay(request.wildcard), style, nullptr);
+    return PathBytes(path);
+}

@@ -1,0 +1,43 @@
+// The modal boxes and file selectors of the desktop program, behind one small
+// interface so that every notice, question and selector can be answered by a
+// script in tests.
+//
+// GUI thread only. The program installs kvWxInteraction (real wx dialogs) at
+// start-up unless a test has installed its own. Texts are the program's bytes
+// (UTF-8 or Latin-1); paths are file-system bytes.
+#pragma once
+#include <memory>
+#include <string>
+
+enum class kvAnswer { Yes, No, Cancel };
+
+struct kvFileRequest {
+    std::string title;     // "Save search results", ...
+    std::string directory; // default directory, empty for none
+    std::string fileName;  // default file name, empty for none
+    std::string wildcard;  // "*.kvx" or "*.txt"
+    bool save = false;     // save (asks before overwriting) or open
+};
+
+class kvInteraction {
+  public:
+    virtual ~kvInteraction() = default;
+    // A modal OK box captioned "Korvex notice"; returns when it is dismissed.
+    virtual void Notice(const std::string& text) = 0;
+    // A modal Yes/No/Cancel question; Cancel also when the box is closed.
+    virtual kvAnswer Ask(const std::string& text, const std::string& caption) = 0;
+    // A file selector; the chosen path, or empty when the user cancelled.
+    virtual std::string SelectFile(const kvFileRequest& request) = 0;
+};
+
+class kvWxInteraction : public kvInteraction {
+  public:
+    void Notice(const std::string& text) override;
+    kvAnswer Ask(const std::string& text, const std::string& caption) override;
+    std::string SelectFile(const kvFileRequest& request) override;
+};
+
+// The interaction in use. Tests replace it before the program starts; when
+// nothing was installed the real wx dialogs are used.
+kvInteraction& Interaction();
+void InstallInteraction(std::unique_ptr<kvInteraction> interaction);

@@ -1,0 +1,94 @@
+#include "ui_state.h"
+
+#include "program.h"
+
+#include <wx/menu.h>
+
+const kvMenuItem kvMenuItems[KV_MENU_ITEMS] = {
+    {"File", "Search", CMD_SEARCH},
+    {"File", "Display results", CMD_DISPLAY_RESULTS},
+    {"File", "Save results in file", CMD_SAVE_RESULTS},
+    {"File", "Load results from file", CMD_LOAD_RESULTS},
+    {"File", "Show search info", CMD_SEARCH_INFO},
+    {"File", "Close current search", CMD_CLOSE_SEARCH},
+    {"File", "Quit", CMD_QUIT},
+    {"Edit", "Copy", CMD_COPY},
+    {"Article", "Save current article", CMD_SAVE_ARTICLE},
+    {"Article", "Delete current article", CMD_DELETE_ARTICLE},
+    {"Article", "Close article window", CMD_CLOSE_ARTICLE_WINDOW},
+    {"Article", "New article window", CMD_NEW_ARTICLE_WINDOW},
+    {"Article", "Save all articles", CMD_SAVE_ALL_ARTICLES},
+    {"Article", "Create reply list", CMD_REPLY_LIST},
+    {"Help", "Help", CMD_HELP},
+    {"Help", "Close help window", CMD_CLOSE_HELP},
+    {"Help", "About Korvex", CMD_ABOUT},
+};
+
+namespace {
+
+// Items the state operations set, in the order they set them, with the states
+// (bit per state) that enable each.
+struct StateRow {
+    int id;
+    unsigned enabledIn;
+};
+constexpr unsigned IDLE = 1u << STATE_IDLE;
+constexpr unsigned SEARCHING = 1u << STATE_SEARCHING;
+constexpr unsigned READY = 1u << STATE_READY;
+constexpr unsigned DISPLAYED = 1u << STATE_DISPLAYED;
+
+constexpr StateRow kStateTable[] = {
+    {CMD_SEARCH, IDLE},
+    {CMD_DISPLAY_RESULTS, READY},
+    {CMD_SEARCH_INFO, IDLE | READY | DISPLAYED},
+    {CMD_SAVE_RESULTS, READY | DISPLAYED},
+    {CMD_LOAD_RESULTS, IDLE},
+    {CMD_CLOSE_SEARCH, READY | DISPLAYED},
+    {CMD_QUIT, IDLE | SEARCHING | READY | DISPLAYED},
+    {CMD_SAVE_ARTICLE, DISPLAYED},
+    {CMD_DELETE_ARTICLE, DISPLAYED},
+    {CMD_CLOSE_ARTICLE_WINDOW, DISPLAYED},
+    {CMD_NEW_ARTICLE_WINDOW, DISPLAYED},
+    {CMD_SAVE_ALL_ARTICLES, DISPLAYED},
+    {CMD_REPLY_LIST, DISPLAYED},
+};
+
+const StateRow* FindRow(int id) {
+    for (const StateRow& row : kStateTable) {
+        if (row.id == id) return &row;
+    }
+    return nullptr;
+}
+
+void EnterState(kvSTATE& ui, int state) {
+    ui.state = state;
+    kvProgram& program = Program();
+    for (const StateRow& row : kStateTable) {
+        bool on = (row.enabledIn & (1u << state)) != 0;
+        if (program.menuBar) program.menuBar->Enable(row.id, on);
+    }
+}
+
+} // namespace
+
+bool StateControls(int id) {
+    return FindRow(id) != nullptr;
+}
+
+bool StateEnables(int state, int id) {
+    const StateRow* row = FindRow(id);
+    return row && (row->enabledIn & (1u << state)) != 0;
+}
+
+void SetStateIdle(kvSTATE& ui) {
+    EnterState(ui, STATE_IDLE);
+}
+void SetStateSearching(kvSTATE& ui) {
+    EnterState(ui, STATE_SEARCHING);
+}
+void SetStateReady(kvSTATE& ui) {
+    EnterState(ui, STATE_READY);
+}
+void SetStateDisplayed(kvSTATE& ui) {
+    EnterState(ui, STATE_DISPLAYED);
+}

@@ -1,0 +1,55 @@
+// The UI state of the desktop program and the menu command ids.
+//
+// GUI thread only. The state decides which menu items are enabled; every state
+// change goes through one of the four SetState operations, which set `state`
+// and then enable and disable the File and Article items from one table. They
+// never touch `saved`, the status line or any window other than the menus.
+#pragma once
+
+enum kvUiState { STATE_IDLE = 0, STATE_SEARCHING = 1, STATE_READY = 2, STATE_DISPLAYED = 3 };
+
+// Menu command ids, the values the main frame's command handler receives.
+enum kvCommand {
+    CMD_QUIT = 0,
+    CMD_SEARCH = 1,
+    CMD_CLOSE_SEARCH = 2,
+    CMD_SAVE_RESULTS = 3,
+    CMD_LOAD_RESULTS = 4,
+    CMD_REPLY_LIST = 5,
+    CMD_SEARCH_INFO = 6,
+    CMD_DISPLAY_RESULTS = 8,
+    CMD_COPY = 11,
+    CMD_SAVE_ARTICLE = 12,
+    CMD_CLOSE_ARTICLE_WINDOW = 13,
+    CMD_DELETE_ARTICLE = 14,
+    CMD_SAVE_ALL_ARTICLES = 15,
+    CMD_NEW_ARTICLE_WINDOW = 16,
+    CMD_HELP = 20,
+    CMD_CLOSE_HELP = 21,
+    CMD_ABOUT = 23,
+};
+
+struct kvSTATE {
+    int state = STATE_IDLE;
+    int saved = 1; // 1: the held results are saved, or nothing needs saving
+};
+
+// One menu item: its menu ("File", "Edit", "Article", "Help"), label and id.
+struct kvMenuItem {
+    const char* menu;
+    const char* label;
+    int id;
+};
+constexpr int KV_MENU_ITEMS = 17;
+extern const kvMenuItem kvMenuItems[KV_MENU_ITEMS]; // in menu order
+
+// Whether the state enables the item; false for items the states leave alone
+// ("Copy", "Help", "Close help window", "About Korvex").
+bool StateEnables(int state, int id);
+// True for the items the state operations enable and disable.
+bool StateControls(int id);
+
+void SetStateIdle(kvSTATE& ui);
+void SetStateSearching(kvSTATE& ui);
+void SetStateReady(kvSTATE& ui);
+void SetStateDisplayed(kvSTATE& ui);
