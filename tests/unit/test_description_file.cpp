@@ -1,0 +1,166 @@
+// Description file: the search dialog's lists and starting settings, read from
+// hand-made files; each case names only the values it is about.
+#include "description_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Join(const std::vector<std::string>& entries) {
+    std::string out;
+    for (const std::string& entry : entries)
+        out += "[" + entry + "]";
+    return out;
+}
+
+// Everything the dialog starts from, as ";name=value;name=value;...;".
+std::string Describe(const kvSearchRequest& r, const kvDialogSetup& s) {
+    std::ostringstream out;
+    out << ";pattern=" << r.pattern << ";server=" << r.server << ";newsgroup=" << r.newsgroup
+        << ";matchMode=" << r.matchMode << ";ignoreCase=" << r.ignoreCase
+        << ";maxArticles=" << r.maxArticles << ";maxHeaders=" << r.maxHeaders
+        << ";header=" << r.header << ";timeLimit=" << r.timeLimit << ";timeout=" << r.timeoutSeconds
+        << ";patterns=" << Join(s.patterns) << ";servers=" << Join(s.servers)
+        << ";newsgroups=" << Join(s.newsgroups) << ";matchButton=" << s.matchSelection
+        << ";caseButton=" << s.caseSelection << ";findOn=" << s.findLimitOn
+        << ";findStart=" << s.findSliderStart << ";scanOn=" << s.scanLimitOn
+        << ";scanStart=" << s.scanSliderStart << ";headers=";
+    for (const auto& name : s.headerNames)
+        out << name << (&name == &s.headerNames[KV_HEADER_CHOICES - 1] ? ";" : ",");
+    return out.str();
+}
+
+// The dialog's starting state from a description file holding text (nullptr: no file).
+std::string Read(const char* text) {
+    char pattern[] = "/tmp/korvex-description-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) return "no temporary directory";
+    std::string path = std::string(pattern) + "/korvex.dat";
+    if (text != nullptr) std::ofstream(path, std::ios::binary) << text;
+    kvSearchRequest request;
+    CopyField(request.maxHeaders, "9"); // what the file decides is set, whatever it held
+    request.timeoutSeconds = 5;
+    kvDialogSetup setup;
+    ReadDescriptionFile(path, request, setup);
+    fs::remove_all(pattern);
+    return Describe(request, setup);
+}
+
+struct DescriptionCase {
+    const char* file;     // nullptr: no description file
+    const char* expected; // "name=value;..." for the values the case is about
+};
+
+const DescriptionCase kCases[] = {
+    {nullptr, "pattern=;server=;newsgroup=;matchMode=1;ignoreCase=1;maxArticles=all;"
+              "maxHeaders=4000;header=Subject;timeLimit=any;timeout=30;patterns=;servers=;"
+              "newsgroups=;matchButton=0;caseButton=1;findOn=0;findStart=0;scanOn=1;scanStart=0;"
+              "headers=Subject,Keywords,Summary,Date,From,Reply-To,Message-ID,Organization"},
+    // Lists: servers and newsgroups end at a blank or tab, patterns are whole lines.
+    {"[Servers]\nhost 119\n[/Servers]\n[Patterns]\nhost 119\n[/Patterns]\n",
+     "servers=[host];server=host;patterns=[host 119];pattern=host 119"},
+    {"[Servers]\n news\n\nnews.example\tx\n[/Servers]\nafter\n",
+     "servers=[][][news.example];server="},
+    {"[Newsgroups]\na.b\nc.d e\n", "newsgroups=[a.b][c.d];newsgroup=a.b"},
+    {"[patterns]\nx\n[Patterns] text\ny\n[/Patterns] text\nz\n", "patterns=[y]"},
+    {"[Patterns]\n[/Patterns]\n[Patterns]\nx\n", "patterns=;pattern="},
+    // Settings.
+    {"[Settings]\nMATCH_WORD=all\nMATCH_CASE=match\n[/Settings]\n",
+     "matchMode=0;matchButton=1;ignoreCase=0;caseButton=0"},
+    {"[Settings]\nMATCH_WORD:phrase\nMATCH_CASE=Match\n",
+     "matchMode=2;matchButton=2;ignoreCase=1;caseButton=1"},
+    {"[Settings]\nMATCH_WORD=All\n", "matchMode=1;matchButton=0"},
+    {"[Settings]\nMAX_ARTICLES=all\n", "maxArticles=all;findOn=0"},
+    {"[Settings]\nMAX_ARTICLES=0\n", "maxArticles=all;findOn=0"},
+    {"[Settings]\nMAX_ARTICLES=\n", "maxArticles=all;findOn=0"},
+    {"[Settings]\nMAX_ARTICLES=25 # c\n",
+     "maxArticles=25;findOn=1;findStart=25;maxHeaders=4000;scanOn=1;scanStart=25"},
+    {"[Settings]\nMAX_HEADERS=12345678\n", "maxHeaders=1234567;scanOn=1;scanStart=1234567"},
+    {"[Settings]\nMAX_HEADERS=-5\nMAX_ARTICLES=5000\n",
+     "maxHeaders=all;scanOn=0;scanStart=-5;maxArticles=5000;findStart=5000"},
+    {"[Settings]\nTIMEOUTS=0\n", "timeout=30"},
+    {"[Settings]\nTIMEOUTS=abc\n", "timeout=30"},
+    {"[Settings]\nTIMEOUTS=45\n", "timeout=45"},
+    {"[Settings]\nTIMEOUTS", "timeout=30"},
+    {"[Settings]\nTIME_LIMIT=15 # c\n", "timeLimit=15"},
+    {"[Settings]\nTIME_LIMIT=12345\n", "timeLimit=123"},
+    {"[Settings]\nSEARCH_IN=keywords\n",
+     "header=Keywords;headers=Keywords,Subject,Summary,Date,From,Reply-To,Message-ID,Organization"},
+    {"[Settings]\nSEARCH_IN=from\n",
+     "header=From;headers=From,Keywords,Summary,Date,Subject,Reply-To,Message-ID,Organization"},
+    {"[Settings]\nSEARCH_IN=Subject\n",
+     "header=Subject;headers=Subject,Keywords,Summary,Date,From,Reply-To,Message-ID,Organization"},
+    {"[Settings]\nSEARCH_IN=From\n", "header=Subject"}, // compared case-sensitively
+    // Keys count only inside the section, up to its end marker.
+    {"TIMEOUTS=5\n[Settings]\nX=1\n[/Settings]\nTIMEOUTS=6\n", "timeout=30"},
+    {"[Settings]\n[/Settings]\n[Settings]\nTIMEOUTS=7\n", "timeout=30"},
+    {"[Settings]\n TIMEOUTS=5\ntimeouts=5\nTIMEOUTS=9\nTIMEOUTS=8\n", "timeout=9"},
+};
+
+TEST(DescriptionFile, StartingState) {
+    for (const DescriptionCase& c : kCases) {
+        SCOPED_TRACE(c.file != nullptr ? c.file : "(no file)");
+        std::string got = Read(c.file);
+        std::istringstream expected(c.expected);
+        for (std::string item; std::getline(expected, item, ';');)
+            EXPECT_NE(got.find(";" + item + ";"), std::string::npos) << item << " in " << got;
+    }
+}
+
+TEST(DescriptionFile, LongListsAndLines) {
+    std::string thirty = "[Patterns]\n", first24;
+    for (int i = 0; i < 30; ++i) {
+        thirty += "p" + std::to_string(i) + "\n";
+        if (i < 24) first24 += "[p" + std::to_string(i) + "]";
+    }
+    EXPECT_NE(Read(thirty.c_str()).find(";patterns=" + first24 + ";"), std::string::npos);
+
+    // 511 characters a line; the request's pattern holds 255.
+    std::string got = Read(("[Patterns]\n" + std::string(600, 'a') + "\n").c_str());
+    EXPECT_NE(got.find(";pattern=" + std::string(255, 'a') + ";"), std::string::npos);
+    EXPECT_NE(got.find("=[" + std::string(511, 'a') + "][" + std::string(89, 'a') + "];"),
+              std::string::npos);
+}
+
+TEST(DescriptionFile, CrLfReadsLikeLf) {
+    const std::string lf = "[Patterns]\nfoo bar\n\n[/Patterns]\n[Servers]\nnews.example\n"
+                           "[/Servers]\n[Settings]\nMATCH_CASE=match\nMAX_ARTICLES=50\n"
+                           "SEARCH_IN=date\nTIME_LIMIT=5\nTIMEOUTS=12\n[/Settings]\n";
+    std::string crlf;
+    for (char c : lf)
+        crlf += c == '\n' ? "\r\n" : std::string(1, c);
+    std::string fromLf = Read(lf.c_str());
+    EXPECT_EQ(Read(crlf.c_str()), fromLf);
+    for (const char* item : {";patterns=[foo bar][];", ";ignoreCase=0;", ";maxArticles=50;",
+                             ";header=Date;", ";timeLimit=5;", ";timeout=12;"})
+        EXPECT_NE(fromLf.find(item), std::string::npos) << item;
+}
+
+TEST(DescriptionFile, SectionOrKeyNotFound) {
+    char path[] = "/tmp/korvex-description-XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    const char text[] = "[Patterns]\n[/Patterns]\n[Settings]\nA=1\n";
+    ASSERT_EQ(write(fd, text, sizeof text - 1), static_cast<ssize_t>(sizeof text - 1));
+    FILE* file = fdopen(fd, "r");
+    std::vector<std::string> entries{"stale"};
+    char value[KV_SETTING_VALUE] = "stale";
+    EXPECT_EQ(ReadListSection(file, "[Servers]", "[/Servers]", entries, true), -1);
+    EXPECT_EQ(ReadListSection(file, "[Patterns]", "[/Patterns]", entries, false), 0);
+    EXPECT_EQ(ReadSetting(file, "[Settings]", "[/Settings]", "B", value), -1);
+    EXPECT_STREQ(value, "");
+    EXPECT_EQ(ReadSetting(file, "[Settings]", "[/Settings]", "A", value), 0);
+    EXPECT_STREQ(value, "1");
+    std::fclose(file);
+    unlink(path);
+}
+
+} // namespace

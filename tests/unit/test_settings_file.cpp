@@ -1,0 +1,190 @@
+// Settings file: values and ranges, lines carried through a read and a write,
+// and where the program's files are found or created.
+#include "file_places.h"
+#include "settings_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+class TempDir {
+  public:
+    TempDir() {
+        char pattern[] = "/tmp/korvex-settings-XXXXXX";
+        if (mkdtemp(pattern) != nullptr) path = pattern;
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        if (!path.empty()) fs::remove_all(path, ignored);
+    }
+    std::string path;
+};
+
+// The key lines with the default values, in table order.
+const std::string kMainKeys = "MAIN_X=10\nMAIN_Y=10\nMAIN_W=400\nMAIN_H=175\n";
+const std::string kMsgKeys = "MSG_X=1\nMSG_Y=180\nMSG_W=600\nMSG_H=380\n";
+const std::string kAllKeys = kMainKeys + kMsgKeys;
+
+std::string Lines(int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i)
+        out += "line " + std::to_string(i) + "\n";
+    return out;
+}
+
+std::string Geometry(const kvSettings& s) {
+    char out[96];
+    std::snprintf(out, sizeof out, "%d,%d,%d,%d %d,%d,%d,%d", s.mainRect.x, s.mainRect.y,
+                  s.mainRect.width, s.mainRect.height, s.articleRect.x, s.articleRect.y,
+                  s.articleRect.width, s.articleRect.height);
+    return out;
+}
+
+const char* const kDefaults = "10,10,400,175 1,180,600,380";
+
+struct SettingsCase {
+    std::string file;     // what korvex.ini holds before start-up
+    const char* geometry; // main frame and article window after reading it
+    std::string written;  // the file after Quit, no window having moved
+};
+
+const SettingsCase kSettingsCases[] = {
+    {"MAIN_X=2000\n", kDefaults, kAllKeys},
+    {"MAIN_W=abc\n", kDefaults, "MAIN_W=400\nMAIN_X=10\nMAIN_Y=10\nMAIN_H=175\n" + kMsgKeys},
+    {"MSG_H=1000\nMSG_W=50\nMSG_Y=0\nMSG_X=1001\nMAIN_H=49\nMAIN_W= +60\nMAIN_Y=-1\nMAIN_X=1000",
+     "1000,10,60,175 1,0,50,1000",
+     "MSG_H=1000\nMSG_W=50\nMSG_Y=0\nMSG_X=1\nMAIN_H=175\nMAIN_W=60\nMAIN_Y=10\nMAIN_X=1000\n"},
+    // Not key lines: carried unchanged.
+    {"main_x=5\n MAIN_X=5\nMAIN_X5\nMSG_H=100\n", "10,10,400,175 1,180,600,100",
+     "main_x=5\n MAIN_X=5\nMAIN_X5\nMSG_H=100\n" + kMainKeys + "MSG_X=1\nMSG_Y=180\nMSG_W=600\n"},
+    // A repeated key: the last line's value, and only that line is rewritten.
+    {"MAIN_X=5 \nMAIN_X=7 \n", "7,10,400,175 1,180,600,380",
+     "MAIN_X=5 \nMAIN_X=7\nMAIN_Y=10\nMAIN_W=400\nMAIN_H=175\n" + kMsgKeys},
+    {"note\r\nMAIN_Y=20\r\n", "10,20,400,175 1,180,600,380",
+     "note\r\nMAIN_Y=20\nMAIN_X=10\nMAIN_W=400\nMAIN_H=175\n" + kMsgKeys},
+    {std::string(300, 'x') + "\n", kDefaults, std::string(300, 'x') + "\n" + kAllKeys},
+    // At most 92 entries of at most 126 characters are read.
+    {Lines(100) + "MAIN_X=5\n" + Lines(50), kDefaults, Lines(92) + kAllKeys},
+    {Lines(91) + std::string(300, 'x') + "\n", kDefaults,
+     Lines(91) + std::string(126, 'x') + kAllKeys},
+    {"", kDefaults, kAllKeys},
+};
+
+TEST(SettingsFile, ReadThenWriteAtQuit) {
+    for (const SettingsCase& c : kSettingsCases) {
+        SCOPED_TRACE(c.file.substr(0, 40));
+        TempDir dir;
+        std::string path = dir.path + "/korvex.ini";
+        WriteBytes(path, c.file);
+        kvSettings settings;
+        ReadSettingsFile(path, settings);
+        EXPECT_EQ(Geometry(settings), c.geometry);
+        EXPECT_EQ(WriteSettingsFile(path, settings), 1);
+        EXPECT_EQ(ReadBytes(path), c.written);
+    }
+}
+
+TEST(SettingsFile, WritesCurrentValuesWithoutRangeTestAndFailsWithoutAPlace) {
+    TempDir dir;
+    kvSettings settings;
+    ReadSettingsFile("", settings); // no settings file: the defaults
+    settings.mainRect = {-5, 2000, 640, 480};
+    ASSERT_EQ(WriteSettingsFile(dir.path + "/korvex.ini", settings), 1);
+    EXPECT_EQ(ReadBytes(dir.path + "/korvex.ini"),
+              "MAIN_X=-5\nMAIN_Y=2000\nMAIN_W=640\nMAIN_H=480\n" + kMsgKeys);
+    EXPECT_EQ(WriteSettingsFile(dir.path + "/missing/korvex.ini", settings), -1);
+    EXPECT_EQ(WriteSettingsFile("", settings), -1);
+}
+
+// workingDir, programDir and configDir are the subdirectories w, p and c of a
+// temporary directory; `present` names those that hold the file beforehand.
+struct LocateCase {
+    const char* present;
+    const char* found;   // LocateFile's answer, relative to the temporary directory
+    const char* created; // LocateOrCreateFile's answer
+    bool programDirExists = true;
+    bool configDirKnown = true;
+};
+
+const LocateCase kLocateCases[] = {
+    {"wpc", "w/f.ini", "w/f.ini"},       {"pc", "p/f.ini", "p/f.ini"},
+    {"c", "c/sub/f.ini", "c/sub/f.ini"}, {"", "", "p/f.ini"},
+    {"", "", "c/sub/f.ini", false}, // the configuration directory is made with its parents
+    {"", "", "", false, false},
+};
+
+TEST(LocateFile, TriesWorkingProgramAndConfigDirectoriesInOrder) {
+    for (const LocateCase& c : kLocateCases) {
+        SCOPED_TRACE(std::string(c.present) + " " + c.created);
+        TempDir dir;
+        kvFilePlaces places{dir.path + "/w", dir.path + "/p", dir.path + "/c/sub"};
+        if (!c.configDirKnown) places.configDir.clear();
+        fs::create_directory(places.workingDir);
+        if (c.programDirExists) fs::create_directory(places.programDir);
+        for (const char* p = c.present; *p != '\0'; ++p) {
+            std::string where = *p == 'w'   ? places.workingDir
+                                : *p == 'p' ? places.programDir
+                                            : places.configDir;
+            fs::create_directories(where);
+            WriteBytes(where + "/f.ini", "x");
+        }
+        auto relative = [&](const std::string& path) {
+            return path.empty() ? path : path.substr(dir.path.size() + 1);
+        };
+
+        EXPECT_EQ(relative(LocateFile(places, "f.ini")), c.found);
+        std::string created = LocateOrCreateFile(places, "f.ini");
+        EXPECT_EQ(relative(created), c.created);
+        EXPECT_TRUE(created.empty() || fs::exists(created));
+    }
+}
+
+TEST(LocateFile, BareProgramNameUsesTheCurrentDirectory) {
+    TempDir dir;
+    std::string saved = fs::current_path();
+    ASSERT_EQ(chdir(dir.path.c_str()), 0);
+    kvFilePlaces places{"/nonexistent-korvex-dir", "", ""};
+    std::string located = LocateFile(places, "korvex.ini");
+    std::string created = LocateOrCreateFile(places, "korvex.ini");
+    bool exists = fs::exists(dir.path + "/korvex.ini");
+    ASSERT_EQ(chdir(saved.c_str()), 0);
+    EXPECT_EQ(located, "");
+    EXPECT_EQ(created, "korvex.ini");
+    EXPECT_TRUE(exists);
+}
+
+TEST(LocateFile, PlacesOfThisProcess) {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    std::string savedXdg = xdg != nullptr ? xdg : "";
+    setenv("XDG_CONFIG_HOME", "/xdg", 1);
+    kvFilePlaces places = kvFilePlaces::OfThisProcess();
+    if (xdg != nullptr)
+        setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
+
+    EXPECT_EQ(places.workingDir, fs::current_path().string());
+    EXPECT_EQ(places.programDir, fs::read_symlink("/proc/self/exe").parent_path().string());
+    EXPECT_EQ(places.configDir, "/xdg/korvex");
+}
+
+} // namespace

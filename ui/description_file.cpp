@@ -1,0 +1,165 @@
+#include "description_file.h"
+
+#include <cstring>
+
+namespace {
+
+// One line of at most 511 characters; a longer line is read in pieces.
+bool ReadLine(FILE* file, char (&line)[KV_LIST_ENTRY]) {
+    return std::fgets(line, sizeof line, file) != nullptr;
+}
+
+bool BeginsWith(const char* line, const char* marker) {
+    return std::strncmp(line, marker, std::strlen(marker)) == 0;
+}
+
+void CutAt(char* line, char c) {
+    if (char* found = std::strchr(line, c)) *found = '\0';
+}
+
+// Rewinds and reads up to and including the line that begins with start.
+bool FindSection(FILE* file, const char* start, char (&line)[KV_LIST_ENTRY]) {
+    std::rewind(file);
+    while (ReadLine(file, line))
+        if (BeginsWith(line, start)) return true;
+    return false;
+}
+
+// A list section: its first entry goes into the request field (empty without).
+template <std::size_t N>
+void ReadList(FILE* file, const char* start, const char* end, bool cutAtBlank,
+              std::vector<std::string>& entries, char (&field)[N]) {
+    entries.clear();
+    if (file != nullptr) ReadListSection(file, start, end, entries, cutAtBlank);
+    CopyField(field, entries.empty() ? "" : entries[0].c_str());
+}
+
+// ReadSetting on a file that may not have opened: false means "not found".
+bool Setting(FILE* file, const char* key, char (&value)[KV_SETTING_VALUE]) {
+    value[0] = '\0';
+    return file != nullptr && ReadSetting(file, "[Settings]", "[/Settings]", key, value) == 0;
+}
+
+// A limit: the value as read, "all" when it is not a positive number, the
+// fallback when the key is absent. When the key is found, start receives the
+// decoded number.
+void ReadLimit(FILE* file, const char* key, const char* fallback, char (&field)[KV_LIMIT_SIZE],
+               int& start) {
+    char value[KV_SETTING_VALUE];
+    if (!Setting(file, key, value)) {
+        CopyField(field, fallback);
+        return;
+    }
+    long number = DecodeNumber(value); // at most seven characters: fits an int
+    start = static_cast<int>(number);
+    CopyField(field, number < 1 ? "all" : value);
+}
+
+} // namespace
+
+int ReadListSection(FILE* file, const char* start, const char* end,
+                    std::vector<std::string>& entries, bool cutAtBlank) {
+    entries.clear();
+    char line[KV_LIST_ENTRY];
+    if (!FindSection(file, start, line)) return -1;
+    while (ReadLine(file, line)) {
+        CutAt(line, '\n');
+        CutAt(line, '\r');
+        if (cutAtBlank) {
+            CutAt(line, ' ');
+            CutAt(line, '\t');
+        }
+        if (BeginsWith(line, end)) break;
+        entries.emplace_back(line);
+        if (entries.size() == KV_LIST_ENTRIES) break;
+    }
+    return static_cast<int>(entries.size());
+}
+
+int ReadSetting(FILE* file, const char* start, const char* end, const char* key,
+                char (&value)[KV_SETTING_VALUE]) {
+    value[0] = '\0';
+    char line[KV_LIST_ENTRY];
+    if (!FindSection(file, start, line)) return -1;
+    std::size_t keyLength = std::strlen(key);
+    while (ReadLine(file, line)) {
+        if (BeginsWith(line, key)) {
+            // The character after the key ("=" as a rule) is skipped whatever
+            // it is, but never the line's end.
+            const char* text = line + keyLength;
+            if (*text != '\0') ++text;
+            std::size_t n = 0;
+            while (n < KV_SETTING_VALUE - 1 && text[n] != '\0' && !std::strchr(" \t#\r\n", text[n]))
+                ++n;
+            CopyFieldN(value, sizeof value, text, n);
+            return 0;
+        }
+        if (BeginsWith(line, end)) return -1;
+    }
+    return -1;
+}
+
+void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDialogSetup& setup) {
+    setup = kvDialogSetup{};
+    FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "r");
+
+    ReadList(file, "[Patterns]", "[/Patterns]", false, setup.patterns, request.pattern);
+    ReadList(file, "[Servers]", "[/Servers]", true, setup.servers, request.server);
+    ReadList(file, "[Newsgroups]", "[/Newsgroups]", true, setup.newsgroups, request.newsgroup);
+
+    char value[KV_SETTING_VALUE];
+    request.matchMode = MATCH_ANY_WORD;
+    setup.matchSelection = 0;
+    if (Setting(file, "MATCH_WORD", value)) {
+        if (StartsWithWord(value, "all")) {
+            request.matchMode = MATCH_ALL_WORDS;
+            setup.matchSelection = 1;
+        } else if (StartsWithWord(value, "phr")) {
+            request.matchMode = MATCH_PHRASE;
+            setup.matchSelection = 2;
+        }
+    }
+
+    request.ignoreCase = 1;
+    setup.caseSelection = 1;
+    if (Setting(file, "MATCH_CASE", value) && std::strncmp(value, "match", 5) == 0) {
+        request.ignoreCase = 0;
+        setup.caseSelection = 0;
+    }
+
+    setup.findSliderStart = 0;
+    ReadLimit(file, "MAX_ARTICLES", "all", request.maxArticles, setup.findSliderStart);
+    setup.findLimitOn = !StartsWithWord(request.maxArticles, "all");
+    setup.scanSliderStart = setup.findSliderStart;
+    ReadLimit(file, "MAX_HEADERS", "4000", request.maxHeaders, setup.scanSliderStart);
+    setup.scanLimitOn = !StartsWithWord(request.maxHeaders, "all");
+
+    // The chosen header and "Subject" change places, so the choice's first
+    // entry is always the header searched.
+    static const char* const kSearchIn[][2] = {{"subj", "Subject"},
+                                               {"date", "Date"},
+                                               {"from", "From"},
+                                               {"keyw", "Keywords"},
+                                               {"summ", "Summary"}};
+    const char* header = "Subject";
+    if (Setting(file, "SEARCH_IN", value))
+        for (const auto& choice : kSearchIn)
+            if (std::strncmp(value, choice[0], 4) == 0) header = choice[1];
+    for (auto& name : setup.headerNames) {
+        if (std::strcmp(name, header) != 0) continue;
+        CopyField(name, setup.headerNames[0]);
+        CopyField(setup.headerNames[0], header);
+        break;
+    }
+    CopyField(request.header, header);
+
+    CopyField(request.timeLimit, Setting(file, "TIME_LIMIT", value) ? value : "any");
+
+    request.timeoutSeconds = 30;
+    if (Setting(file, "TIMEOUTS", value)) {
+        long seconds = DecodeNumber(value);
+        if (seconds >= 1) request.timeoutSeconds = static_cast<int>(seconds);
+    }
+
+    if (file != nullptr) std::fclose(file);
+}

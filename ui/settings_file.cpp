@@ -1,0 +1,105 @@
+#include "settings_file.h"
+
+#include "atomic_file.h"
+#include "records.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+struct kvSettingKey {
+    const char* key;    // compared over its own length at the start of a line
+    const char* format; // the line written at Quit
+    int defaultValue;
+    int low;
+    int high;
+};
+
+// In table order: the order of keyLine and of keys appended to the file.
+const kvSettingKey kKeys[KV_SETTINGS_KEYS] = {
+    {"MAIN_X=", "MAIN_X=%d\n", 10, 0, 1000},   {"MAIN_Y=", "MAIN_Y=%d\n", 10, 0, 1000},
+    {"MAIN_W=", "MAIN_W=%d\n", 400, 50, 1000}, {"MAIN_H=", "MAIN_H=%d\n", 175, 50, 1000},
+    {"MSG_X=", "MSG_X=%d\n", 1, 0, 1000},      {"MSG_Y=", "MSG_Y=%d\n", 180, 0, 1000},
+    {"MSG_W=", "MSG_W=%d\n", 600, 50, 1000},   {"MSG_H=", "MSG_H=%d\n", 380, 50, 1000},
+};
+
+int32_t& ValueOf(kvSettings& settings, int key) {
+    WindowRect& rect = key < 4 ? settings.mainRect : settings.articleRect;
+    switch (key % 4) {
+    case 0:
+        return rect.x;
+    case 1:
+        return rect.y;
+    case 2:
+        return rect.width;
+    default:
+        return rect.height;
+    }
+}
+
+} // namespace
+
+void ReadSettingsFile(const std::string& path, kvSettings& settings) {
+    settings.lines.clear();
+    for (int& line : settings.keyLine)
+        line = -1;
+
+    if (!path.empty()) {
+        if (std::FILE* file = std::fopen(path.c_str(), "r")) {
+            // A read takes at most 126 characters, so a longer line arrives
+            // in several entries that are written back one after another.
+            char entry[KV_SETTINGS_ENTRY - 1];
+            while (settings.lines.size() < KV_SETTINGS_READ &&
+                   std::fgets(entry, sizeof entry, file) != nullptr)
+                settings.lines.emplace_back(entry);
+            std::fclose(file);
+        }
+    }
+
+    for (int key = 0; key < KV_SETTINGS_KEYS; ++key)
+        ValueOf(settings, key) = kKeys[key].defaultValue;
+
+    for (int i = 0; i < static_cast<int>(settings.lines.size()); ++i) {
+        const char* line = settings.lines[i].c_str();
+        for (int key = 0; key < KV_SETTINGS_KEYS; ++key) {
+            const kvSettingKey& k = kKeys[key];
+            std::size_t length = std::strlen(k.key);
+            if (std::strncmp(line, k.key, length) != 0) continue;
+            settings.keyLine[key] = i;
+            long value = DecodeNumber(line + length);
+            ValueOf(settings, key) =
+                value < k.low || value > k.high ? k.defaultValue : static_cast<int32_t>(value);
+        }
+    }
+
+    for (int key = 0; key < KV_SETTINGS_KEYS; ++key) {
+        if (settings.keyLine[key] >= 0) continue;
+        settings.keyLine[key] = static_cast<int>(settings.lines.size());
+        settings.lines.emplace_back();
+    }
+}
+
+int WriteSettingsFile(const std::string& path, kvSettings& settings) {
+    for (int key = 0; key < KV_SETTINGS_KEYS; ++key) {
+        int& index = settings.keyLine[key];
+        if (index < 0 || index >= static_cast<int>(settings.lines.size())) {
+            // Settings that were never read: the key gets a line of its own.
+            index = static_cast<int>(settings.lines.size());
+            settings.lines.emplace_back();
+        }
+        char line[KV_SETTINGS_ENTRY];
+        std::snprintf(line, sizeof line, kKeys[key].format, ValueOf(settings, key));
+        settings.lines[index] = line;
+    }
+
+    if (path.empty()) return -1;
+    kvAtomicFile file(path.c_str());
+    if (!file.IsOpen()) return -1;
+    int written = 0;
+    for (const std::string& line : settings.lines) {
+        if (written++ == KV_SETTINGS_SLOTS) break;
+        file.Write(line.c_str());
+    }
+    return file.Commit() ? 1 : -1;
+}
