@@ -6,6 +6,7 @@
 #include "program.h"
 #include "results_file.h"
 #include "results_view.h"
+#include "search_dialog.h"
 
 namespace {
 
@@ -37,8 +38,7 @@ void CommandSearch() {
     }
     switch (program.ui.state) {
     case STATE_IDLE:
-        program.searchFrame->Show();
-        program.searchFrame->Raise();
+        ShowSearchFrame();
         break;
     case STATE_SEARCHING:
         ShowNotice("There is search in progress. Please stop it\nbefore starting a new one\n");
@@ -85,7 +85,7 @@ void CloseMainFrame() {
     kvProgram& program = Program();
     if (program.worker) program.worker->StopAndWait();
     if (program.searchFrame) {
-        program.searchFrame->Hide();
+        HideSearchFrame();
         program.searchFrame->Destroy();
     }
     CloseSearch();

@@ -72,6 +72,7 @@ struct kvProgram {
     kvSearchRequest request;
     kvDialogSetup dialogSetup; // the dialog's lists, kept for the choices
     kvSearchDialog dialog;
+    bool searchFrameWanted = false;                   // the dialog was last shown (true) or hidden
     char statusText[KV_STATUS_SIZE] = "Korvex: idle"; // StatusText, GUI thread's copy
 
     std::unique_ptr<kvSearchWorker> worker;

@@ -10,6 +10,12 @@
 // the request from the description file. The frame stays hidden.
 void BuildSearchFrame();
 
+// Shows or hides the dialog. The window system may report the frame mapped
+// after a quick hide; the dialog then hides itself again, so "shown" always
+// means what the program last asked for.
+void ShowSearchFrame();
+void HideSearchFrame();
+
 // The OK and Cancel buttons.
 void OnSearchOk();
 void OnSearchCancel();

@@ -1,0 +1,231 @@
+// Searches run through the dialog on the worker thread: the states and
+// messages they end in, the summary they leave, the GUI staying usable while
+// they run, and a close of the main frame in the middle of one.
+#include "fake_nntp_server.h"
+#include "gui_harness.h"
+#include "server_check.h"
+
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/textctrl.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <sstream>
+
+namespace korvex_test {
+namespace {
+
+// Articles 10..14; subjects of 10, 12 and 14 hold "needle".
+FakeGroup NeedleGroup() {
+    FakeGroup group;
+    group.name = "alt.needles";
+    for (long n = 10; n <= 14; ++n) {
+        std::string subject = n % 2 == 0 ? "needle number " + std::to_string(n) : "hay";
+        group.headers[n] = subject;
+        group.articles[n] = FakeArticleText(n, subject, "Body of " + std::to_string(n) + ".\n");
+    }
+    return group;
+}
+
+class SearchGuiTest : public GuiTest {
+  protected:
+    // Fills the dialog as a user would and presses OK.
+    void SearchFor(const std::string& server, const std::string& group,
+                   const std::string& pattern) {
+        ChooseMenu(CMD_SEARCH);
+        ASSERT_TRUE(P().searchFrame->IsShown());
+        Type(P().dialog.serverText, server);
+        Type(P().dialog.newsgroupText, group);
+        Type(P().dialog.patternText, pattern);
+        Click(P().dialog.okButton);
+        EXPECT_FALSE(P().searchFrame->IsShown());
+    }
+    // Pumps until the search has ended, noting every status line seen on the way.
+    void WaitForEnd() {
+        ASSERT_TRUE(PumpUntil([this] {
+            std::string line = StatusLine();
+            if (seen.empty() || seen.back() != line) seen.push_back(line);
+            return !P().worker->Running();
+        })) << "the search did not end";
+    }
+    std::vector<std::string> seen;
+};
+
+TEST_F(SearchGuiTest, FoundArticlesEndReadyWithTheSummary) {
+    FakeNntpServer server;
+    server.SetGroup(NeedleGroup());
+    server.Start();
+    Start();
+    SearchFor(server.address(), "alt.needles", "needle");
+    EXPECT_EQ(P().ui.state, STATE_SEARCHING);
+    EXPECT_FALSE(MenuEnabled(CMD_SEARCH));
+    EXPECT_TRUE(MenuEnabled(CMD_QUIT));
+    WaitForEnd();
+
+    EXPECT_EQ(P().ui.state, STATE_READY);
+    EXPECT_EQ(P().ui.saved, 0);
+    EXPECT_TRUE(MenuEnabled(CMD_DISPLAY_RESULTS));
+    EXPECT_EQ(StatusLine(), "SUCCESS: 3 articles received");
+    ASSERT_NE(P().results, nullptr);
+    EXPECT_EQ(P().results->count, 3);
+    ASSERT_NE(P().summary, nullptr);
+    const kvSearchSummary& s = *P().summary;
+    EXPECT_STREQ(s.pattern, "needle");
+    EXPECT_EQ(std::string(s.server), server.address());
+    EXPECT_STREQ(s.newsgroup, "alt.needles");
+    EXPECT_STREQ(s.header, "Subject");
+    EXPECT_STREQ(s.groupCount, "5");
+    EXPECT_STREQ(s.foundCount, "3");
+    EXPECT_EQ(std::string(s.searchDate).size(), 24u);
+    EXPECT_EQ(s.loadedFromFile, 0);
+
+    // The status lines came in the order the run showed them.
+    const std::vector<std::string> order = {
+        "Korvex: Creating network connection...", "Korvex: Selecting newsgroup...",
+        "SEARCH: Requesting matching articles...", "Korvex: Sorting articles...",
+        "SUCCESS: 3 articles received"};
+    size_t next = 0;
+    for (const std::string& line : seen) {
+        auto at = std::find(order.begin(), order.end(), line);
+        if (at == order.end()) continue;
+        size_t index = static_cast<size_t>(at - order.begin());
+        EXPECT_GE(index + 1, next) << line << " came after a later message";
+        next = index + 1;
+    }
+    EXPECT_EQ(seen.back(), order.back());
+}
+
+TEST_F(SearchGuiTest, NothingFoundOrFailureEndsIdleWithTheRunsLastMessage) {
+    struct Case {
+        const char* pattern;
+        const char* group;
+        int count;
+        const char* status;
+    };
+    const Case cases[] = {
+        {"absent", "alt.needles", 0, "SEARCH: No matching articles found"},
+        {"needle", "alt.missing", -1, "ERROR: No such group on server"},
+    };
+    FakeNntpServer server;
+    server.SetGroup(NeedleGroup());
+    server.When("GROUP alt.missing", FakeReply::Text("411 no such group\r\n"));
+    server.Start();
+    Start();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pattern);
+        SearchFor(server.address(), c.group, c.pattern);
+        WaitForEnd();
+        EXPECT_EQ(P().ui.state, STATE_IDLE);
+        EXPECT_EQ(P().ui.saved, 1);
+        EXPECT_EQ(StatusLine(), c.status);
+        EXPECT_STREQ(P().statusText, c.status);
+        ASSERT_NE(P().results, nullptr);
+        EXPECT_EQ(P().results->count, c.count);
+        EXPECT_EQ(P().summary, nullptr);
+        EXPECT_TRUE(MenuEnabled(CMD_SEARCH));
+    }
+}
+
+TEST_F(SearchGuiTest, BrokenConnectionAfterSomeArticlesKeepsThem) {
+    FakeGroup group = NeedleGroup();
+    FakeNntpServer server;
+    server.SetGroup(group);
+    // Newest first: 14 arrives, then the connection breaks on 12.
+    server.When("ARTICLE 12", FakeReply::Pieces({"220 12 <12@fake> article\r\nSubj"}).ThenReset());
+    server.Start();
+    Start();
+    SearchFor(server.address(), "alt.needles", "needle");
+    WaitForEnd();
+    EXPECT_EQ(P().ui.state, STATE_READY);
+    EXPECT_EQ(StatusLine(), "ERROR: connection failure; 1 complete articles received");
+    ASSERT_NE(P().summary, nullptr);
+    EXPECT_STREQ(P().summary->foundCount, "1");
+    EXPECT_EQ(P().results->count, 1);
+}
+
+// A server that greets, selects the group, lists the headers and then never
+// sends an article: the search waits for as long as the time-out allows.
+FakeNntpServer& StalledServer(FakeNntpServer& server) {
+    server.SetGroup(NeedleGroup());
+    server.When("ARTICLE *", FakeReply::Silent());
+    server.Start();
+    return server;
+}
+
+TEST_F(SearchGuiTest, WindowStaysUsableWhileTheSearchWaits) {
+    WriteFile("korvex.dat", "[Settings]\nTIMEOUTS=600\n[/Settings]\n");
+    FakeNntpServer server;
+    StalledServer(server);
+    Start();
+    SearchFor(server.address(), "alt.needles", "needle");
+    ASSERT_TRUE(PumpUntil([this] { return StatusLine().rfind("SEARCH: Receiving", 0) == 0; }));
+    // Commands still run and refuse as they should while the worker waits.
+    ChooseMenu(CMD_SEARCH);
+    EXPECT_EQ(Script().notices,
+              std::vector<std::string>{
+                  "There is search in progress. Please stop it\nbefore starting a new one\n"});
+    EXPECT_EQ(P().ui.state, STATE_SEARCHING);
+    EXPECT_TRUE(P().worker->Running());
+}
+
+TEST_F(SearchGuiTest, ClosingTheMainFrameStopsTheSearchAndDropsItsReports) {
+    WriteFile("korvex.dat", "[Settings]\nTIMEOUTS=600\n[/Settings]\n");
+    struct Way {
+        const char* name;
+        void (*close)();
+    };
+    const Way ways[] = {
+        {"Quit", [] { ChooseMenu(CMD_QUIT); }},
+        {"close box", [] { Program().mainFrame->Close(false); }},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        FakeNntpServer server;
+        StalledServer(server);
+        Start();
+        SearchFor(server.address(), "alt.needles", "needle");
+        ASSERT_TRUE(PumpUntil([this] { return StatusLine().rfind("SEARCH: Receiving", 0) == 0; }));
+        way.close(); // returns only once the worker has ended
+        EXPECT_FALSE(P().worker->Running());
+        Pump(); // the frame goes; reports queued before the close must not act any more
+        EXPECT_EQ(P().mainFrame, nullptr);
+        EXPECT_EQ(P().ui.state, STATE_IDLE);
+        EXPECT_EQ(P().results, nullptr);
+        EXPECT_EQ(P().summary, nullptr);
+        std::vector<std::string> commands = server.Commands();
+        EXPECT_EQ(commands.back(), "ARTICLE 14");
+    }
+}
+
+TEST_F(SearchGuiTest, LocalNewsServerSearchThroughTheDialog) {
+    const char* env = std::getenv("KORVEX_NNTP_SERVER");
+    std::string address = env && *env ? env : "127.0.0.1";
+    std::ostringstream report;
+    if (CheckServer(address, report, CheckDepth::Quick) != ServerState::Loaded) {
+        const char* require = std::getenv("KORVEX_REQUIRE_INN");
+        if (require && std::string(require) == "1") FAIL() << report.str();
+        GTEST_SKIP() << report.str();
+    }
+    Start();
+    Tick(P().dialog.scanCheck, false); // scan the whole group
+    SearchFor(address, "korvex.test.small", "kernel panic");
+    WaitForEnd();
+    ASSERT_EQ(P().ui.state, STATE_READY) << StatusLine();
+    const kvResultSet& results = *P().results;
+    ASSERT_GT(results.count, 0);
+    EXPECT_EQ(StatusLine(), "SUCCESS: " + std::to_string(results.count) + " articles received");
+    EXPECT_STREQ(P().summary->groupCount, "300");
+    EXPECT_EQ(std::string(P().summary->foundCount), std::to_string(results.count));
+    for (int i = 0; i < results.count; ++i) {
+        std::string subject = results.slots[i]->subject;
+        for (char& c : subject)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        EXPECT_TRUE(subject.find("kernel") != std::string::npos ||
+                    subject.find("panic") != std::string::npos)
+            << subject;
+    }
+}
+
+} // namespace
+} // namespace korvex_test
