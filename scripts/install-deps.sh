@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages needed to build and test Korvex (run as root).
 set -euo pipefail
-packages=(build-essential cmake libgtest-dev googletest libbenchmark-dev clang-format)
+# The desktop program needs wxWidgets; its tests run on Xvfb with openbox.
+packages=(build-essential cmake pkg-config libgtest-dev googletest libbenchmark-dev clang-format
+  libwxgtk3.2-dev xvfb xauth x11-utils openbox fonts-dejavu-core)
+packages+=("$@") # extra packages a caller needs
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

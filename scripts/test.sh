@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs everything, builds, and runs every test: unit and fake-server tests,
-# the news-server integration tests, then the same again under AddressSanitizer
-# and UndefinedBehaviorSanitizer.
+# the news-server integration tests and the desktop program's GUI tests (on
+# Xvfb), then the same again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and the search worker's tests under
+# ThreadSanitizer.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -17,10 +19,16 @@ scripts/inn-start.sh build
 export KORVEX_REQUIRE_INN=1
 
 echo "== tests"
-(cd build && ctest --output-on-failure -j2)
+scripts/with-display.sh bash -c 'cd build && ctest --output-on-failure -j2'
 
-echo "== sanitizer build and tests"
+echo "== AddressSanitizer and UndefinedBehaviorSanitizer build and tests"
 scripts/build.sh build-asan -DKORVEX_SANITIZE=ON -DKORVEX_BUILD_BENCH=OFF
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-(cd build-asan && ctest --output-on-failure -j2)
+export LSAN_OPTIONS=suppressions=$top/tests/gui/lsan.supp:print_suppressions=0
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+scripts/with-display.sh bash -c 'cd build-asan && ctest --output-on-failure -j2'
+
+echo "== ThreadSanitizer: the search worker in the desktop program"
+scripts/build.sh build-tsan -DKORVEX_TSAN=ON -DKORVEX_BUILD_BENCH=OFF -DKORVEX_BUILD_CLI=OFF
+export TSAN_OPTIONS=suppressions=$top/tests/gui/tsan.supp:halt_on_error=1
+scripts/with-display.sh bash -c 'cd build-tsan && ctest --output-on-failure -L gui'

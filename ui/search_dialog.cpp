@@ -127,8 +127,10 @@ void BuildSearchFrame() {
         int button = box->GetSelection();
         if (button >= 0 && button < 3) request.matchMode = modes[button];
     });
-    d.caseBox =
-        AddRadioRow(panel, "Case: ", 265, 64, {"Match case ", "Don't match"}, setup.caseSelection);
+    // The case buttons stand right of the match buttons, however wide the theme draws those.
+    int caseX = std::max(265, d.matchBox->GetPosition().x + d.matchBox->GetSize().GetWidth() + 10);
+    d.caseBox = AddRadioRow(panel, "Case: ", caseX, 64, {"Match case ", "Don't match"},
+                            setup.caseSelection);
     d.caseBox->Bind(wxEVT_RADIOBOX, [&request, box = d.caseBox](wxCommandEvent&) {
         request.ignoreCase = box->GetSelection() == 0 ? 0 : 1;
     });
