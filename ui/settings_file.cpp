@@ -3,6 +3,7 @@
 #include "atomic_file.h"
 #include "records.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -94,12 +95,19 @@ int WriteSettingsFile(const std::string& path, kvSettings& settings) {
     }
 
     if (path.empty()) return -1;
+    int count = std::min(static_cast<int>(settings.lines.size()), KV_SETTINGS_SLOTS);
     kvAtomicFile file(path.c_str());
-    if (!file.IsOpen()) return -1;
-    int written = 0;
-    for (const std::string& line : settings.lines) {
-        if (written++ == KV_SETTINGS_SLOTS) break;
-        file.Write(line.c_str());
+    if (file.IsOpen()) {
+        for (int i = 0; i < count; ++i)
+            file.Write(settings.lines[i].c_str());
+        return file.Commit() ? 1 : -1;
     }
-    return file.Commit() ? 1 : -1;
+    // No new file can be made beside it (a directory the user may not write
+    // to, holding a settings file the user may): rewrite the file in place.
+    FILE* direct = std::fopen(path.c_str(), "w");
+    if (!direct) return -1;
+    bool ok = true;
+    for (int i = 0; i < count; ++i)
+        ok = std::fputs(settings.lines[i].c_str(), direct) >= 0 && ok;
+    return std::fclose(direct) == 0 && ok ? 1 : -1;
 }

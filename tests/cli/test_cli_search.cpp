@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -24,6 +25,9 @@ class CliSearch : public InnSearch {
         if (IsSkipped() || HasFailure()) return;
         dir = MakeTempDir();
         ASSERT_FALSE(dir.empty());
+    }
+    void TearDown() override {
+        if (!dir.empty()) std::filesystem::remove_all(dir);
     }
     std::string dir;
 };

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace {
 
 TEST(CliUsage, BadArgumentsGetAMessageAndStatus64) {
@@ -69,6 +71,7 @@ TEST(CliUsage, FailuresExitWith2AndTheReasonLast) {
     r = RunCli({"show", dir + "/missing.kvx"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.LastErrLine().find("Error loading search results."), std::string::npos);
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace

@@ -26,6 +26,7 @@ constexpr int kStateControlled[] = {CMD_SEARCH,
                                     CMD_REPLY_LIST};
 
 TEST_F(MainFrameTest, StartsIdleWithTitleStatusAndMenus) {
+    WriteFile("korvex.ini", "MAIN_W=900\n"); // the results size: not used at start-up
     Start();
     EXPECT_EQ(P().mainFrame->GetTitle(), "Korvex");
     EXPECT_EQ(StatusLine(), "Korvex: idle");
