@@ -11,11 +11,8 @@
 #include <wx/utils.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <filesystem>
 #include <thread>
-#include <unistd.h>
 
 namespace korvex_test {
 
@@ -36,13 +33,12 @@ std::string ScriptedInteraction::SelectFile(const kvFileRequest& request) {
 }
 
 void GuiTest::SetUp() {
-    char pattern[] = "/tmp/korvex-gui-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
+    ASSERT_FALSE(temp.path.empty());
+    dir = temp.path;
     places.workingDir = dir;
     places.programDir = dir + "/program";
     places.configDir = dir + "/config";
-    std::system(("mkdir -p '" + places.programDir + "'").c_str());
+    std::filesystem::create_directory(places.programDir);
     auto interaction = std::make_unique<ScriptedInteraction>();
     script = interaction.get();
     InstallInteraction(std::move(interaction));
@@ -54,18 +50,14 @@ void GuiTest::TearDown() {
     }
     Pump();
     InstallInteraction(nullptr);
-    std::system(("rm -rf '" + dir + "'").c_str());
 }
 
 void GuiTest::WriteFile(const std::string& name, const std::string& text) {
-    std::ofstream(Path(name), std::ios::binary) << text;
+    WriteBytes(Path(name), text);
 }
 
 std::string GuiTest::ReadFile(const std::string& name) const {
-    std::ifstream in(Path(name), std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return ReadBytes(Path(name));
 }
 
 std::string GuiTest::Path(const std::string& name) const {

@@ -11,6 +11,7 @@
 #include "frame.h"
 #include "interaction.h"
 #include "program.h"
+#include "temp_files.h"
 
 #include <gtest/gtest.h>
 
@@ -60,6 +61,7 @@ class GuiTest : public ::testing::Test {
     bool MenuEnabled(int id);
     std::string StatusLine();
 
+    TempDir temp{"gui"};
     std::string dir;
     ScriptedInteraction* script = nullptr; // owned by the program's interaction slot
     kvFilePlaces places;

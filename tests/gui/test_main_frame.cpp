@@ -3,7 +3,6 @@
 #include "gui_harness.h"
 
 #include <algorithm>
-#include <fstream>
 #include <wx/menu.h>
 
 namespace korvex_test {
@@ -172,8 +171,7 @@ TEST_F(MainFrameTest, CloseBoxEndsWithoutQuestionOrSettingsWrite) {
     EXPECT_TRUE(Script().questions.empty());
     EXPECT_EQ(P().results, nullptr);
     EXPECT_EQ(P().ui.state, STATE_IDLE);
-    std::ifstream in(settings);
-    EXPECT_EQ(in.peek(), std::ifstream::traits_type::eof()) << "settings file stays empty";
+    EXPECT_EQ(ReadBytes(settings), "") << "the settings file stays empty";
 }
 
 TEST_F(MainFrameTest, QuitWithUnsavedResultsAsksAndCanBeAbandoned) {

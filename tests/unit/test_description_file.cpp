@@ -1,6 +1,7 @@
 // Description file: the search dialog's lists and starting settings, read from
 // hand-made files; each case names only the values it is about.
 #include "description_file.h"
+#include "temp_files.h"
 
 #include <gtest/gtest.h>
 
@@ -41,16 +42,15 @@ std::string Describe(const kvSearchRequest& r, const kvDialogSetup& s) {
 
 // The dialog's starting state from a description file holding text (nullptr: no file).
 std::string Read(const char* text) {
-    char pattern[] = "/tmp/korvex-description-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) return "no temporary directory";
-    std::string path = std::string(pattern) + "/korvex.dat";
-    if (text != nullptr) std::ofstream(path, std::ios::binary) << text;
+    korvex_test::TempDir dir("description");
+    if (dir.path.empty()) return "no temporary directory";
+    std::string path = dir / "korvex.dat";
+    if (text != nullptr) korvex_test::WriteBytes(path, text);
     kvSearchRequest request;
     CopyField(request.maxHeaders, "9"); // what the file decides is set, whatever it held
     request.timeoutSeconds = 5;
     kvDialogSetup setup;
     ReadDescriptionFile(path, request, setup);
-    fs::remove_all(pattern);
     return Describe(request, setup);
 }
 

@@ -3,6 +3,7 @@
 #include "article.h"
 #include "atomic_file.h"
 #include "results_file.h"
+#include "temp_files.h"
 
 #include <gtest/gtest.h>
 
@@ -23,14 +24,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using korvex_test::ReadBytes;
+using korvex_test::WriteBytes;
 
 long CountEntries(const std::string& directory) {
     return std::distance(fs::directory_iterator(directory), fs::directory_iterator());
@@ -121,19 +116,15 @@ void ExpectSame(const kvResultSet& got, int n, const kvResultSet& want) {
 
 class ResultsFile : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/korvex-results-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    std::string Path(const char* name) const { return dir + "/" + name; }
+    void SetUp() override { ASSERT_FALSE(dir.empty()); }
+    std::string Path(const char* name) const { return temp / name; }
     int Load(const std::string& bytes, kvSearchSummary& summary, kvResultSet& set) const {
         WriteBytes(Path("in.kvx"), bytes);
         return LoadResultsFile(Path("in.kvx").c_str(), summary, set);
     }
 
-    std::string dir;
+    korvex_test::TempDir temp{"results"};
+    const std::string dir = temp.path;
 };
 
 TEST_F(ResultsFile, WritesTheExactBytesWithTheUmaskMode) {

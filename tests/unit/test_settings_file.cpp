@@ -2,6 +2,7 @@
 // and where the program's files are found or created.
 #include "file_places.h"
 #include "settings_file.h"
+#include "temp_files.h"
 
 #include <gtest/gtest.h>
 
@@ -17,27 +18,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-class TempDir {
-  public:
-    TempDir() {
-        char pattern[] = "/tmp/korvex-settings-XXXXXX";
-        if (mkdtemp(pattern) != nullptr) path = pattern;
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        if (!path.empty()) fs::remove_all(path, ignored);
-    }
-    std::string path;
-};
+using korvex_test::ReadBytes;
+using korvex_test::TempDir;
+using korvex_test::WriteBytes;
 
 // The key lines with the default values, in table order.
 const std::string kMainKeys = "MAIN_X=10\nMAIN_Y=10\nMAIN_W=400\nMAIN_H=175\n";
