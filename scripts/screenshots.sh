@@ -39,3 +39,10 @@ sleep 0.5
 xdotool key Down Return # its first item, Search
 dialog=$(window "Search parameters")
 shot "$dialog" search-dialog.png
+
+# With the local test news server running, press OK and show how the search ends.
+if (exec 3<>/dev/tcp/127.0.0.1/119) 2>/dev/null; then
+  xdotool windowactivate --sync "$dialog" key Return
+  sleep 3
+  shot "$main" main-frame-searched.png
+fi
