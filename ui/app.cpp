@@ -3,6 +3,7 @@
 #include "frame.h"
 #include "program.h"
 #include "search_dialog.h"
+#include "search_handoff.h"
 
 #include <optional>
 #include <wx/menu.h>
@@ -39,29 +40,6 @@ void BuildMenus(kvProgram& program) {
 
 std::string LastPathAtStart(const kvFilePlaces& places) {
     return places.workingDir.empty() ? std::string("*.kvx") : places.workingDir + "/*.kvx";
-}
-
-// Hands a task from the search worker to the GUI thread, behind every event
-// already queued.
-void PostToGui(kvSearchWorker::Task task) {
-    if (wxTheApp) wxTheApp->CallAfter([task = std::move(task)]() { task(); });
-}
-
-void OnWorkerStatus(const std::string& text) {
-    ShowStatus(text.c_str());
-}
-
-void OnWorkerDone(kvSearchWorker::Outcome& outcome) {
-    kvProgram& program = Program();
-    program.results = std::move(outcome.results);
-    if (outcome.count <= 0) {
-        ShowStatus(outcome.status.c_str());
-        SetStateIdle(program.ui);
-        return;
-    }
-    program.summary = std::move(outcome.summary);
-    program.ui.saved = 0;
-    SetStateReady(program.ui);
 }
 
 } // namespace
@@ -102,7 +80,7 @@ kvFrame* StartProgram() {
     program.ui = kvSTATE();
     SetStateIdle(program.ui);
     program.menuBar->Enable(CMD_CLOSE_HELP, false);
-    program.worker = std::make_unique<kvSearchWorker>(PostToGui, OnWorkerStatus, OnWorkerDone);
+    program.worker = MakeSearchWorker();
     BuildSearchFrame();
     return program.mainFrame;
 }

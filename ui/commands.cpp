@@ -1,6 +1,5 @@
 #include "commands.h"
 
-#include "display_text.h"
 #include "frame.h"
 #include "interaction.h"
 #include "program.h"

@@ -3,6 +3,7 @@
 #include "display_text.h"
 #include "frame.h"
 #include "program.h"
+#include "search_handoff.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -188,21 +189,4 @@ void HideSearchFrame() {
     kvProgram& program = Program();
     program.searchFrameWanted = false;
     if (program.searchFrame) program.searchFrame->Hide();
-}
-
-void OnSearchOk() {
-    kvProgram& program = Program();
-    HideSearchFrame();
-    if (!program.worker->Start(program.request)) {
-        ShowNotice("Thread creation error.");
-        return;
-    }
-    // Entered here, on the GUI thread, before any report of the worker can
-    // arrive: no command can slip in between the start and the state change.
-    SetStateSearching(program.ui);
-}
-
-void OnSearchCancel() {
-    HideSearchFrame();
-    ShowStatus("Korvex: idle");
 }

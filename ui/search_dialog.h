@@ -2,8 +2,7 @@
 // every control writes its value into the one search request as the user
 // edits, so the request always mirrors the dialog.
 //
-// GUI thread only. OK hides the dialog and starts the search worker, Cancel
-// hides it.
+// GUI thread only. OK and Cancel are the search hand-off's (search_handoff.h).
 #pragma once
 
 // Creates SearchFrame, SearchPanel and the controls (Program().dialog) and sets
@@ -15,7 +14,3 @@ void BuildSearchFrame();
 // means what the program last asked for.
 void ShowSearchFrame();
 void HideSearchFrame();
-
-// The OK and Cancel buttons.
-void OnSearchOk();
-void OnSearchCancel();

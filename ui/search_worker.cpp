@@ -17,7 +17,6 @@ bool kvSearchWorker::Start(const kvSearchRequest& request) {
     if (running) return false;
     if (thread.joinable()) thread.join(); // the previous run posted its outcome and is ending
     context = std::make_unique<kvSearchContext>();
-    context->clock = clock;
     live = std::make_shared<bool>(true);
     try {
         thread = std::thread(&kvSearchWorker::Run, this, request, std::ref(*context), live);

@@ -45,9 +45,6 @@ class kvSearchWorker {
     bool Running() const { return running; }
     void StopAndWait();
 
-    // Replaces the engine's clock (tests drive the time limit with it).
-    std::function<long long()> clock;
-
   private:
     void Run(kvSearchRequest request, kvSearchContext& context, std::shared_ptr<bool> live);
     void Deliver(Task task, const std::shared_ptr<bool>& live);
