@@ -2,7 +2,6 @@
 
 #include "commands.h"
 #include "program.h"
-#include "search_dialog.h"
 
 kvFrame::kvFrame(wxWindow* parent, const wxString& title, int x, int y, int width, int height,
                  long style)
