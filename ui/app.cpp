@@ -5,6 +5,7 @@
 #include "search_dialog.h"
 #include "search_handoff.h"
 
+#include <cstring>
 #include <optional>
 #include <wx/menu.h>
 #include <wx/panel.h>
@@ -19,22 +20,17 @@ std::optional<kvFilePlaces>& ChosenPlaces() {
 constexpr long kMainStyle = wxDEFAULT_FRAME_STYLE; // caption, border, system menu, boxes
 
 void BuildMenus(kvProgram& program) {
-    program.fileMenu = new wxMenu;
-    program.editMenu = new wxMenu;
-    program.articleMenu = new wxMenu;
-    program.helpMenu = new wxMenu;
-    for (const kvMenuItem& item : kvMenuItems) {
-        wxMenu* menu = program.fileMenu;
-        if (wxString(item.menu) == "Edit") menu = program.editMenu;
-        if (wxString(item.menu) == "Article") menu = program.articleMenu;
-        if (wxString(item.menu) == "Help") menu = program.helpMenu;
-        menu->Append(item.id, item.label);
-    }
+    const char* names[] = {"File", "Edit", "Article", "Help"};
+    wxMenu** menus[] = {&program.fileMenu, &program.editMenu, &program.articleMenu,
+                        &program.helpMenu};
     program.menuBar = new wxMenuBar;
-    program.menuBar->Append(program.fileMenu, "File");
-    program.menuBar->Append(program.editMenu, "Edit");
-    program.menuBar->Append(program.articleMenu, "Article");
-    program.menuBar->Append(program.helpMenu, "Help");
+    for (int m = 0; m < 4; ++m) {
+        *menus[m] = new wxMenu;
+        for (const kvMenuItem& item : kvMenuItems) {
+            if (std::strcmp(item.menu, names[m]) == 0) (*menus[m])->Append(item.id, item.label);
+        }
+        program.menuBar->Append(*menus[m], names[m]);
+    }
     program.mainFrame->SetMenuBar(program.menuBar);
 }
 

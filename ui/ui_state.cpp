@@ -53,13 +53,6 @@ constexpr StateRow kStateTable[] = {
     {CMD_REPLY_LIST, DISPLAYED},
 };
 
-const StateRow* FindRow(int id) {
-    for (const StateRow& row : kStateTable) {
-        if (row.id == id) return &row;
-    }
-    return nullptr;
-}
-
 void EnterState(kvSTATE& ui, int state) {
     ui.state = state;
     kvProgram& program = Program();
@@ -70,15 +63,6 @@ void EnterState(kvSTATE& ui, int state) {
 }
 
 } // namespace
-
-bool StateControls(int id) {
-    return FindRow(id) != nullptr;
-}
-
-bool StateEnables(int state, int id) {
-    const StateRow* row = FindRow(id);
-    return row && (row->enabledIn & (1u << state)) != 0;
-}
 
 void SetStateIdle(kvSTATE& ui) {
     EnterState(ui, STATE_IDLE);

@@ -43,12 +43,6 @@ struct kvMenuItem {
 constexpr int KV_MENU_ITEMS = 17;
 extern const kvMenuItem kvMenuItems[KV_MENU_ITEMS]; // in menu order
 
-// Whether the state enables the item; false for items the states leave alone
-// ("Copy", "Help", "Close help window", "About Korvex").
-bool StateEnables(int state, int id);
-// True for the items the state operations enable and disable.
-bool StateControls(int id);
-
 void SetStateIdle(kvSTATE& ui);
 void SetStateSearching(kvSTATE& ui);
 void SetStateReady(kvSTATE& ui);
