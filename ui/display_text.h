@@ -11,6 +11,9 @@
 
 wxString ToDisplay(const char* bytes);
 wxString ToDisplay(const std::string& bytes);
+// Longer text whose lines may differ in encoding (UTF-8 headers over a Latin-1
+// body): each line is decoded on its own when the whole is not valid UTF-8.
+wxString ToDisplayLines(const std::string& bytes);
 
 // The control text as UTF-8 in a field of `capacity` bytes (NUL included),
 // never ending in a partial character.

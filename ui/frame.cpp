@@ -1,7 +1,10 @@
 #include "frame.h"
 
+#include "article_windows.h"
 #include "commands.h"
+#include "help_window.h"
 #include "program.h"
+#include "results_view.h"
 
 kvFrame::kvFrame(wxWindow* parent, const wxString& title, int x, int y, int width, int height,
                  long style)
@@ -17,6 +20,19 @@ kvFrame::kvFrame(wxWindow* parent, const wxString& title, int x, int y, int widt
         OnActivate(event.GetActive());
         event.Skip();
     });
+    Bind(wxEVT_SHOW, [this](wxShowEvent& event) {
+        event.Skip();
+        if (event.IsShown() && !wanted_) {
+            CallAfter([this] {
+                if (!wanted_) wxFrame::Show(false);
+            });
+        }
+    });
+}
+
+bool kvFrame::Show(bool show) {
+    wanted_ = show;
+    return wxFrame::Show(show);
 }
 
 kvFrame::~kvFrame() {
@@ -31,7 +47,14 @@ kvFrame::~kvFrame() {
         program.mainPanel = nullptr;
         program.menuBar = nullptr;
         program.fileMenu = program.editMenu = program.articleMenu = program.helpMenu = nullptr;
+        program.resultsList = nullptr;
     }
+    if (program.helpFrame == this) {
+        program.helpFrame = nullptr;
+        program.helpText = nullptr;
+    }
+    // An article window destroyed by anything but the program's own close.
+    ForgetArticleWindowAt(ArticleSlotOf(this));
 }
 
 void kvFrame::HandleClose(wxCloseEvent& event) {
@@ -46,16 +69,29 @@ void kvFrame::OnMenuCommand(int id) {
     if (this == Program().mainFrame) RunMenuCommand(id);
 }
 
-void kvFrame::OnSize(int, int) {}
+void kvFrame::OnSize(int width, int height) {
+    if (this == Program().mainFrame) ResizeResultsList(width, height);
+}
 
 bool kvFrame::OnClose() {
     kvProgram& program = Program();
     if (this == program.searchFrame) return false;
+    if (this == program.helpFrame) {
+        CloseHelpWindow();
+        return false;
+    }
     if (this == program.mainFrame) {
         CloseMainFrame();
         return true;
     }
+    int slot = ArticleSlotOf(this);
+    if (slot >= 0) {
+        CloseArticleWindowAt(slot); // destroys the frame itself
+        return false;
+    }
     return true;
 }
 
-void kvFrame::OnActivate(bool) {}
+void kvFrame::OnActivate(bool active) {
+    if (active) ActivateArticleWindowAt(ArticleSlotOf(this));
+}

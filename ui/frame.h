@@ -14,6 +14,12 @@ class kvFrame : public wxFrame {
             long style);
     ~kvFrame() override;
 
+    // Shows or hides the frame and keeps it that way: wxGTK marks a frame
+    // shown when its map notice arrives, even when the frame was hidden again
+    // in the meantime; the frame then hides itself again, so "shown" always
+    // means what the program last asked for.
+    bool Show(bool show = true) override;
+
     // A menu command chosen on this frame's menu bar.
     void OnMenuCommand(int id);
     // The client area has a new size; the frame's own layout follows.
@@ -25,4 +31,6 @@ class kvFrame : public wxFrame {
 
   private:
     void HandleClose(wxCloseEvent& event);
+
+    bool wanted_ = false; // last Show() request
 };

@@ -14,6 +14,7 @@
 #include "settings_file.h"
 #include "ui_state.h"
 
+#include <array>
 #include <memory>
 #include <string>
 #include <wx/font.h>
@@ -28,8 +29,10 @@ class wxRadioBox;
 class wxCheckBox;
 class wxSlider;
 class wxButton;
+class wxListBox;
 
 constexpr const char* AppTitle = "Korvex";
+constexpr int KV_ARTICLE_WINDOWS = 10; // article windows open at most
 
 // The controls of the search-parameters dialog; a choice is null when its list
 // was empty.
@@ -72,12 +75,23 @@ struct kvProgram {
     kvSearchRequest request;
     kvDialogSetup dialogSetup; // the dialog's lists, kept for the choices
     kvSearchDialog dialog;
-    bool searchFrameWanted = false;                   // the dialog was last shown (true) or hidden
     char statusText[KV_STATUS_SIZE] = "Korvex: idle"; // StatusText, GUI thread's copy
 
     std::unique_ptr<kvSearchWorker> worker;
     std::unique_ptr<kvResultSet> results;     // held from a search or load until CloseSearch
     std::unique_ptr<kvSearchSummary> summary; // held with the results
+
+    // The results view: the list exists only while results are displayed.
+    // Slots 0..currentWindow of both tables are in use, the rest are null;
+    // slot currentWindow is the current article window.
+    wxListBox* resultsList = nullptr; // ResultsList
+    std::array<kvFrame*, KV_ARTICLE_WINDOWS> articleFrames{};
+    std::array<wxTextCtrl*, KV_ARTICLE_WINDOWS> articleTexts{};
+    int currentWindow = -1; // CurrentWindow
+    int lastSelection = 0;  // LastSelection
+
+    kvFrame* helpFrame = nullptr; // made by the first Help command
+    wxTextCtrl* helpText = nullptr;
 };
 
 kvProgram& Program();

@@ -163,30 +163,15 @@ void BuildSearchFrame() {
     d.cancelButton = new wxButton(panel, wxID_CANCEL, "Cancel", wxPoint(331, 333), wxDefaultSize, 0,
                                   wxDefaultValidator, "button");
     d.cancelButton->Bind(wxEVT_BUTTON, [](wxCommandEvent&) { OnSearchCancel(); });
-
-    // wxGTK marks a frame shown when its map notice arrives, even when the
-    // frame was hidden again in the meantime; undo that.
-    program.searchFrame->Bind(wxEVT_SHOW, [](wxShowEvent& event) {
-        event.Skip();
-        kvProgram& p = Program();
-        if (event.IsShown() && !p.searchFrameWanted && p.searchFrame) {
-            p.searchFrame->CallAfter([] {
-                kvProgram& again = Program();
-                if (again.searchFrame && !again.searchFrameWanted) again.searchFrame->Hide();
-            });
-        }
-    });
 }
 
 void ShowSearchFrame() {
     kvProgram& program = Program();
-    program.searchFrameWanted = true;
     program.searchFrame->Show();
     program.searchFrame->Raise();
 }
 
 void HideSearchFrame() {
     kvProgram& program = Program();
-    program.searchFrameWanted = false;
     if (program.searchFrame) program.searchFrame->Hide();
 }

@@ -4,9 +4,11 @@
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
+#include <wx/listbox.h>
 #include <wx/menu.h>
 #include <wx/radiobox.h>
 #include <wx/slider.h>
+#include <wx/statusbr.h>
 #include <wx/textctrl.h>
 #include <wx/utils.h>
 
@@ -67,7 +69,13 @@ std::string GuiTest::Path(const std::string& name) const {
 void GuiTest::Start() {
     kvApp::UseFilePlaces(places);
     ASSERT_NE(StartProgram(), nullptr);
-    Pump();
+    // Until the status bar is laid out; status texts drawn before then upset GDK.
+    PumpUntil(
+        [] {
+            wxStatusBar* bar = Program().mainFrame->GetStatusBar();
+            return bar->GetSize().x > 0 && bar->GetSize().y > 0;
+        },
+        5000);
 }
 
 bool GuiTest::MenuEnabled(int id) {
@@ -76,6 +84,72 @@ bool GuiTest::MenuEnabled(int id) {
 
 std::string GuiTest::StatusLine() {
     return Program().mainFrame->GetStatusBar()->GetStatusText(0).utf8_string();
+}
+
+void GuiTest::HoldResults(int n) {
+    kvProgram& program = Program();
+    program.results = std::make_unique<kvResultSet>();
+    for (int i = 0; i < n; ++i) {
+        auto article = std::make_unique<kvArticle>();
+        std::string subject = "Subject " + std::to_string(i);
+        std::string body = "Body of " + std::to_string(i) + ".\n";
+        CopyField(article->subject, subject.c_str());
+        CopyField(
+            article->from,
+            ("Author " + std::to_string(i) + " <a" + std::to_string(i) + "@example.org>").c_str());
+        for (char* field : {article->date, article->newsgroups, article->organization}) {
+            CopyField(field, KV_FIELD_SIZE, "x");
+        }
+        for (char* field : {article->messageId, article->keywords, article->summary,
+                            article->sender, article->replyTo}) {
+            CopyField(field, KV_FIELD_SIZE, KV_NONE);
+        }
+        article->body.reset(new char[body.size() + 1]);
+        std::copy(body.c_str(), body.c_str() + body.size() + 1, article->body.get());
+        if (i > 0) program.results->slots[i - 1]->next = article.get();
+        program.results->slots[i] = std::move(article);
+    }
+    program.results->count = n;
+    program.summary = std::make_unique<kvSearchSummary>();
+    CopyField(program.summary->pattern, "needle");
+    CopyField(program.summary->header, "Subject");
+    CopyField(program.summary->server, "127.0.0.1");
+    CopyField(program.summary->newsgroup, "alt.test");
+    CopyField(program.summary->searchDate, "Wed Dec  9 10:00:00 2026");
+    CopyField(program.summary->groupCount, "100");
+    CopyField(program.summary->foundCount, std::to_string(n).c_str());
+    SetStateReady(program.ui);
+    program.ui.saved = 0;
+    ShowStatus(("SUCCESS: " + std::to_string(n) + " articles received").c_str());
+}
+
+std::vector<std::string> GuiTest::ListEntries() {
+    std::vector<std::string> entries;
+    if (wxListBox* list = Program().resultsList) {
+        for (unsigned i = 0; i < list->GetCount(); ++i) {
+            entries.push_back(list->GetString(i).utf8_string());
+        }
+    }
+    return entries;
+}
+
+std::string GuiTest::WindowTitle(int slot) {
+    kvFrame* frame = Program().articleFrames[slot];
+    return frame ? frame->GetTitle().utf8_string() : "(none)";
+}
+
+std::string GuiTest::WindowText(int slot) {
+    wxTextCtrl* text = Program().articleTexts[slot];
+    return text ? text->GetValue().utf8_string() : "(none)";
+}
+
+std::vector<std::string> GuiTest::ChainSubjects() {
+    std::vector<std::string> subjects;
+    if (!Program().results) return subjects;
+    for (const kvArticle* a = Program().results->first(); a; a = a->next) {
+        subjects.push_back(a->subject);
+    }
+    return subjects;
 }
 
 void Pump() {
@@ -137,6 +211,11 @@ void ChooseMenu(int id) {
     wxCommandEvent event(wxEVT_MENU, id);
     event.SetEventObject(Program().mainFrame);
     Program().mainFrame->GetEventHandler()->ProcessEvent(event);
+}
+
+void Select(wxListBox* list, int index) {
+    list->SetSelection(index);
+    Send(list, wxEVT_LISTBOX, index);
 }
 
 } // namespace korvex_test

@@ -26,6 +26,7 @@ class wxCheckBox;
 class wxSlider;
 class wxTextCtrl;
 class wxButton;
+class wxListBox;
 
 namespace korvex_test {
 
@@ -61,6 +62,18 @@ class GuiTest : public ::testing::Test {
     bool MenuEnabled(int id);
     std::string StatusLine();
 
+    // Hands the program a finished search of n articles, "Subject 0" ..., each
+    // with the body "Body of i.\n", as the search worker does (results ready,
+    // unsaved).
+    void HoldResults(int n);
+    // The subjects the list shows, in order.
+    std::vector<std::string> ListEntries();
+    // Title and text of the article window in a slot.
+    std::string WindowTitle(int slot);
+    std::string WindowText(int slot);
+    // The subjects of the records chained from slot 0.
+    std::vector<std::string> ChainSubjects();
+
     TempDir temp{"gui"};
     std::string dir;
     ScriptedInteraction* script = nullptr; // owned by the program's interaction slot
@@ -80,6 +93,7 @@ void Press(wxRadioBox* box, int button);
 void Tick(wxCheckBox* box, bool on);
 void Slide(wxSlider* slider, int value);
 void Click(wxButton* button);
-void ChooseMenu(int id); // a menu command on the main frame
+void ChooseMenu(int id);                 // a menu command on the main frame
+void Select(wxListBox* list, int index); // a click on a list entry
 
 } // namespace korvex_test
