@@ -6,8 +6,7 @@
 #include "program.h"
 #include "results_view.h"
 
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <wx/menu.h>
 #include <wx/textctrl.h>
 #include <wx/version.h>
@@ -16,11 +15,17 @@ namespace {
 
 constexpr int kHelpX = 110, kHelpY = 20, kHelpWidth = 666, kHelpHeight = 520;
 
+// False when the file cannot be opened or a read fails (a directory, an I/O error).
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    char buffer[8192];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.append(buffer, got);
+    bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    return !failed;
 }
 
 // Text in CR LF lines shows without the CRs.

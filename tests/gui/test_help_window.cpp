@@ -1,0 +1,109 @@
+// The help window (made once, then hidden and shown again) and the about box.
+#include "gui_harness.h"
+#include "help_window.h"
+
+#include <wx/textctrl.h>
+
+#include <filesystem>
+
+namespace korvex_test {
+namespace {
+
+class HelpWindowTest : public GuiTest {
+  protected:
+    std::string HelpShown() { return P().helpText->GetValue().utf8_string(); }
+};
+
+TEST_F(HelpWindowTest, MadeOnceThenHiddenAndShownAgain) {
+    WriteFile("korvex.txt", "First line\r\nSecond line, caf\xe9\n");
+    Start();
+    ChooseMenu(CMD_CLOSE_HELP); // nothing made yet: nothing happens
+    EXPECT_EQ(P().helpFrame, nullptr);
+
+    ChooseMenu(CMD_HELP);
+    kvFrame* frame = P().helpFrame;
+    ASSERT_NE(frame, nullptr);
+    EXPECT_TRUE(frame->IsShown());
+    EXPECT_EQ(frame->GetTitle(), "Korvex Help File");
+    EXPECT_EQ(P().helpText->GetName(), "textWindow");
+    EXPECT_EQ(P().helpText->GetFont().GetFamily(), wxFONTFAMILY_TELETYPE);
+    EXPECT_EQ(HelpShown(), "First line\nSecond line, caf\xc3\xa9\n");
+    EXPECT_EQ(P().helpText->GetInsertionPoint(), 0);
+    EXPECT_TRUE(MenuEnabled(CMD_CLOSE_HELP));
+
+    ChooseMenu(CMD_HELP);
+    EXPECT_EQ(Script().notices, (std::vector<std::string>{"Help window is already displayed."}));
+
+    ChooseMenu(CMD_CLOSE_HELP);
+    EXPECT_FALSE(frame->IsShown());
+    EXPECT_FALSE(MenuEnabled(CMD_CLOSE_HELP));
+    Pump(); // a late map notice must not show it again
+    EXPECT_FALSE(frame->IsShown());
+
+    WriteFile("korvex.txt", "changed on disk\n");
+    ChooseMenu(CMD_HELP);
+    EXPECT_EQ(P().helpFrame, frame);
+    EXPECT_TRUE(frame->IsShown());
+    EXPECT_TRUE(MenuEnabled(CMD_CLOSE_HELP));
+    EXPECT_EQ(HelpShown(), "First line\nSecond line, caf\xc3\xa9\n");
+
+    // The close box only hides it.
+    EXPECT_FALSE(frame->Close());
+    Pump();
+    EXPECT_EQ(P().helpFrame, frame);
+    EXPECT_FALSE(frame->IsShown());
+    EXPECT_FALSE(MenuEnabled(CMD_CLOSE_HELP));
+
+    // Minimised counts as shown: Help restores it without a word.
+    ChooseMenu(CMD_HELP);
+    frame->Iconize(true);
+    ASSERT_TRUE(PumpUntil([frame] { return frame->IsIconized(); }, 5000));
+    ChooseMenu(CMD_HELP);
+    EXPECT_TRUE(PumpUntil([frame] { return !frame->IsIconized(); }, 5000));
+    EXPECT_EQ(Script().notices.size(), 1u);
+}
+
+TEST_F(HelpWindowTest, MissingOrUnreadableHelpFile) {
+    Start();
+    ChooseMenu(CMD_HELP);
+    ChooseMenu(CMD_HELP);
+    EXPECT_EQ(Script().notices,
+              (std::vector<std::string>{"Help file not found.", "Help file not found."}));
+    EXPECT_EQ(P().helpFrame, nullptr);
+    EXPECT_FALSE(MenuEnabled(CMD_CLOSE_HELP));
+    TearDown();
+    SetUp();
+
+    std::filesystem::create_directory(Path("korvex.txt")); // found, but cannot be read
+    Start();
+    ChooseMenu(CMD_HELP);
+    ASSERT_NE(P().helpFrame, nullptr);
+    EXPECT_EQ(HelpShown(), "Error loading help file.");
+}
+
+TEST_F(HelpWindowTest, ShippedHelpTextAndAbout) {
+    std::filesystem::copy_file(KORVEX_HELP_FILE, Path("korvex.txt"));
+    Start();
+    ChooseMenu(CMD_HELP);
+    ASSERT_NE(P().helpText, nullptr);
+    std::string text = HelpShown();
+    EXPECT_EQ(text.substr(0, 19), "KORVEX 2.000 - HELP");
+    for (const kvMenuItem& item : kvMenuItems) {
+        EXPECT_NE(text.find(item.label), std::string::npos) << item.label;
+    }
+
+    HoldResults(2);
+    ChooseMenu(CMD_DISPLAY_RESULTS);
+    ChooseMenu(CMD_ABOUT);
+    ASSERT_EQ(Script().notices.size(), 1u);
+    EXPECT_EQ(Script().notices[0].substr(0, 13), "Korvex 2.000\n");
+
+    // The main frame's close takes the help window with it.
+    kvFrame* main = P().mainFrame;
+    ASSERT_TRUE(main->Close());
+    EXPECT_TRUE(PumpUntil([] { return wxTopLevelWindows.empty(); }, 5000));
+    EXPECT_EQ(P().helpFrame, nullptr);
+}
+
+} // namespace
+} // namespace korvex_test
