@@ -1,5 +1,7 @@
 #include "gui_harness.h"
 
+#include "server_check.h"
+
 #include <wx/app.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -13,7 +15,9 @@
 #include <wx/utils.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <thread>
 
 namespace korvex_test {
@@ -86,6 +90,25 @@ std::string GuiTest::StatusLine() {
     return Program().mainFrame->GetStatusBar()->GetStatusText(0).utf8_string();
 }
 
+void GuiTest::SearchFor(const std::string& server, const std::string& group,
+                        const std::string& pattern) {
+    ChooseMenu(CMD_SEARCH);
+    ASSERT_TRUE(Program().searchFrame->IsShown());
+    Type(Program().dialog.serverText, server);
+    Type(Program().dialog.newsgroupText, group);
+    Type(Program().dialog.patternText, pattern);
+    Click(Program().dialog.okButton);
+    EXPECT_FALSE(Program().searchFrame->IsShown());
+}
+
+void GuiTest::WaitForEnd() {
+    ASSERT_TRUE(PumpUntil([this] {
+        std::string line = StatusLine();
+        if (seen.empty() || seen.back() != line) seen.push_back(line);
+        return !Program().worker->Running();
+    })) << "the search did not end";
+}
+
 void GuiTest::HoldResults(int n) {
     kvProgram& program = Program();
     program.results = std::make_unique<kvResultSet>();
@@ -150,6 +173,20 @@ std::vector<std::string> GuiTest::ChainSubjects() {
         subjects.push_back(a->subject);
     }
     return subjects;
+}
+
+std::string LocalNewsServer(std::string& why) {
+    const char* env = std::getenv("KORVEX_NNTP_SERVER");
+    std::string address = env && *env ? env : "127.0.0.1";
+    std::ostringstream report;
+    if (CheckServer(address, report, CheckDepth::Quick) == ServerState::Loaded) return address;
+    why = report.str();
+    return std::string();
+}
+
+bool InnRequired() {
+    const char* require = std::getenv("KORVEX_REQUIRE_INN");
+    return require && std::string(require) == "1";
 }
 
 void Pump() {

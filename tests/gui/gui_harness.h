@@ -62,6 +62,13 @@ class GuiTest : public ::testing::Test {
     bool MenuEnabled(int id);
     std::string StatusLine();
 
+    // Fills the search dialog as a user would and presses OK.
+    void SearchFor(const std::string& server, const std::string& group,
+                   const std::string& pattern);
+    // Pumps until the search has ended, noting every status line seen on the way.
+    void WaitForEnd();
+    std::vector<std::string> seen;
+
     // Hands the program a finished search of n articles, "Subject 0" ..., each
     // with the body "Body of i.\n", as the search worker does (results ready,
     // unsaved).
@@ -79,6 +86,22 @@ class GuiTest : public ::testing::Test {
     ScriptedInteraction* script = nullptr; // owned by the program's interaction slot
     kvFilePlaces places;
 };
+
+// The local news server with the generated test groups ($KORVEX_NNTP_SERVER,
+// else 127.0.0.1): its address, or "" with the reason in `why`.
+std::string LocalNewsServer(std::string& why);
+// Sets `address` to the local news server, or skips the test (fails it when
+// KORVEX_REQUIRE_INN is 1).
+#define KORVEX_LOCAL_SERVER_OR_SKIP(address)                                                       \
+    do {                                                                                           \
+        std::string why_;                                                                          \
+        address = ::korvex_test::LocalNewsServer(why_);                                            \
+        if (address.empty()) {                                                                     \
+            if (::korvex_test::InnRequired()) FAIL() << why_;                                      \
+            GTEST_SKIP() << why_;                                                                  \
+        }                                                                                          \
+    } while (0)
+bool InnRequired();
 
 // Runs the GUI event queue (queued events, CallAfter tasks, idle and pending deletes).
 void Pump();

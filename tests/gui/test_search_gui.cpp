@@ -3,15 +3,11 @@
 // they run, and a close of the main frame in the middle of one.
 #include "fake_nntp_server.h"
 #include "gui_harness.h"
-#include "server_check.h"
 
-#include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/textctrl.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <sstream>
 
 namespace korvex_test {
 namespace {
@@ -28,29 +24,7 @@ FakeGroup NeedleGroup() {
     return group;
 }
 
-class SearchGuiTest : public GuiTest {
-  protected:
-    // Fills the dialog as a user would and presses OK.
-    void SearchFor(const std::string& server, const std::string& group,
-                   const std::string& pattern) {
-        ChooseMenu(CMD_SEARCH);
-        ASSERT_TRUE(P().searchFrame->IsShown());
-        Type(P().dialog.serverText, server);
-        Type(P().dialog.newsgroupText, group);
-        Type(P().dialog.patternText, pattern);
-        Click(P().dialog.okButton);
-        EXPECT_FALSE(P().searchFrame->IsShown());
-    }
-    // Pumps until the search has ended, noting every status line seen on the way.
-    void WaitForEnd() {
-        ASSERT_TRUE(PumpUntil([this] {
-            std::string line = StatusLine();
-            if (seen.empty() || seen.back() != line) seen.push_back(line);
-            return !P().worker->Running();
-        })) << "the search did not end";
-    }
-    std::vector<std::string> seen;
-};
+class SearchGuiTest : public GuiTest {};
 
 TEST_F(SearchGuiTest, FoundArticlesEndReadyWithTheSummary) {
     FakeNntpServer server;
@@ -199,14 +173,8 @@ TEST_F(SearchGuiTest, ClosingTheMainFrameStopsTheSearchAndDropsItsReports) {
 }
 
 TEST_F(SearchGuiTest, LocalNewsServerSearchThroughTheDialog) {
-    const char* env = std::getenv("KORVEX_NNTP_SERVER");
-    std::string address = env && *env ? env : "127.0.0.1";
-    std::ostringstream report;
-    if (CheckServer(address, report, CheckDepth::Quick) != ServerState::Loaded) {
-        const char* require = std::getenv("KORVEX_REQUIRE_INN");
-        if (require && std::string(require) == "1") FAIL() << report.str();
-        GTEST_SKIP() << report.str();
-    }
+    std::string address;
+    KORVEX_LOCAL_SERVER_OR_SKIP(address);
     Start();
     Tick(P().dialog.scanCheck, false); // scan the whole group
     SearchFor(address, "korvex.test.small", "kernel panic");

@@ -1,0 +1,128 @@
+// A user's whole session against the local news server: search through the
+// dialog, display, read, a second window, delete, save, close, load back, and
+// the three text exports, checked against what the server holds.
+#include "article_generator.h"
+#include "gui_harness.h"
+
+#include <wx/checkbox.h>
+#include <wx/listbox.h>
+
+#include <map>
+#include <set>
+
+namespace korvex_test {
+namespace {
+
+class EndToEndTest : public GuiTest {
+  protected:
+    // The generated articles of the group by Message-ID.
+    std::map<std::string, GeneratedArticle> ByMessageId(const char* group) {
+        std::map<std::string, GeneratedArticle> articles;
+        for (GeneratedArticle& a : GenerateGroup(group)) articles[a.MessageId()] = a;
+        return articles;
+    }
+    std::vector<std::string> HeldMessageIds() {
+        std::vector<std::string> ids;
+        for (int i = 0; i < P().results->count; ++i) ids.push_back(P().results->slots[i]->messageId);
+        return ids;
+    }
+};
+
+TEST_F(EndToEndTest, SearchReadDeleteSaveCloseLoadAndExport) {
+    std::string address;
+    KORVEX_LOCAL_SERVER_OR_SKIP(address);
+    auto server = ByMessageId(kSmallGroup);
+    Start();
+    Tick(P().dialog.scanCheck, false);
+    SearchFor(address, kSmallGroup, "kernel panic");
+    WaitForEnd();
+    ASSERT_EQ(P().ui.state, STATE_READY) << StatusLine();
+    const int found = P().results->count;
+    ASSERT_GE(found, 4);
+
+    ChooseMenu(CMD_DISPLAY_RESULTS);
+    ASSERT_EQ(static_cast<int>(ListEntries().size()), found);
+    // Every window shows the article as the server has it: the body unchanged.
+    auto ShowsServerArticle = [&](int slot, int entry) {
+        const kvArticle& held = *P().results->slots[entry];
+        const GeneratedArticle& original = server.at(held.messageId);
+        std::string text = WindowText(slot);
+        EXPECT_EQ(WindowTitle(slot), *original.Header("Subject"));
+        EXPECT_NE(text.find("\nSubject: " + *original.Header("Subject") + "\n"), std::string::npos);
+        EXPECT_EQ(text.substr(text.size() - original.body.size()), original.body);
+    };
+    ShowsServerArticle(0, 0);
+    Select(P().resultsList, 2);
+    ShowsServerArticle(0, 2);
+    ChooseMenu(CMD_NEW_ARTICLE_WINDOW);
+    ASSERT_EQ(P().currentWindow, 1);
+    ShowsServerArticle(1, 2);
+    Select(P().resultsList, 1);
+    ShowsServerArticle(1, 1);
+    ShowsServerArticle(0, 2); // the first window keeps its article
+
+    std::vector<std::string> ids = HeldMessageIds();
+    ChooseMenu(CMD_DELETE_ARTICLE); // entry 1
+    ids.erase(ids.begin() + 1);
+    EXPECT_EQ(HeldMessageIds(), ids);
+    EXPECT_EQ(StatusLine(), "Korvex: " + std::to_string(found - 1) + " articles in current search");
+    ShowsServerArticle(1, 0);
+
+    Script().chosenFiles = {Path("session.kvx")};
+    ChooseMenu(CMD_SAVE_RESULTS);
+    ASSERT_EQ(P().ui.saved, 1);
+    std::vector<std::string> shown = ListEntries();
+    ChooseMenu(CMD_CLOSE_SEARCH);
+    EXPECT_TRUE(Script().questions.empty());
+    ASSERT_EQ(P().ui.state, STATE_IDLE);
+
+    Script().chosenFiles = {Path("session.kvx")};
+    ChooseMenu(CMD_LOAD_RESULTS);
+    ASSERT_EQ(P().ui.state, STATE_DISPLAYED);
+    EXPECT_EQ(ListEntries(), shown);
+    EXPECT_EQ(HeldMessageIds(), ids);
+    EXPECT_EQ(P().mainFrame->GetTitle(), "File session.kvx: kernel panic");
+    EXPECT_EQ(std::string(P().summary->server), address);
+    EXPECT_STREQ(P().summary->newsgroup, kSmallGroup);
+    EXPECT_EQ(P().summary->foundCount, std::to_string(found)); // as the search found them
+    ShowsServerArticle(0, 0);
+    for (int i = 0; i < P().results->count; ++i) {
+        const kvArticle& held = *P().results->slots[i];
+        const GeneratedArticle& original = server.at(held.messageId);
+        ASSERT_TRUE(held.body) << held.messageId;
+        EXPECT_EQ(std::string(held.body.get()), original.body) << held.messageId;
+    }
+
+    Select(P().resultsList, 3);
+    Script().chosenFiles = {Path("report.txt"), Path("article.txt"), Path("replies.txt")};
+    ChooseMenu(CMD_SAVE_ALL_ARTICLES);
+    ChooseMenu(CMD_SAVE_ARTICLE);
+    ChooseMenu(CMD_REPLY_LIST);
+    EXPECT_TRUE(Script().notices.empty());
+    std::string report = ReadFile("report.txt");
+    std::size_t at = 0;
+    for (int i = 0; i < P().results->count; ++i) { // every article, in list order
+        at = report.find(std::string("Message-ID: ") + P().results->slots[i]->messageId, at);
+        ASSERT_NE(at, std::string::npos) << i;
+    }
+    const GeneratedArticle& fourth = server.at(P().results->slots[3]->messageId);
+    std::string single = ReadFile("article.txt");
+    EXPECT_EQ(single.substr(0, 6 + fourth.Header("From")->size()), "From: " + *fourth.Header("From"));
+    EXPECT_EQ(single.substr(single.size() - fourth.body.size()), fourth.body);
+    // One line per author: the Reply-To address when there is one, else From.
+    std::set<std::string> authors;
+    for (int i = 0; i < P().results->count; ++i) {
+        const kvArticle& a = *P().results->slots[i];
+        authors.insert(IsMissing(a.replyTo) ? a.from : a.replyTo);
+    }
+    std::string replies = ReadFile("replies.txt");
+    std::set<std::string> lines;
+    for (std::size_t start = 0, end; (end = replies.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+        EXPECT_TRUE(lines.insert(replies.substr(start, end - start)).second) << "repeated";
+    }
+    EXPECT_EQ(lines, authors);
+}
+
+} // namespace
+} // namespace korvex_test
