@@ -46,6 +46,8 @@ void ShowResults() {
     list->Append(subjects);
     program.lastSelection = 0;
     list->SetSelection(0);
+    // wxGTK scrolls a list selected before it is laid out one entry too far.
+    list->SetFirstItem(0);
     OpenArticleWindow(0);
     // The window system activates the new article window; the main frame is
     // asked to come back on top so the keyboard stays in the list.

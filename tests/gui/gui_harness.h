@@ -63,8 +63,7 @@ class GuiTest : public ::testing::Test {
     std::string StatusLine();
 
     // Fills the search dialog as a user would and presses OK.
-    void SearchFor(const std::string& server, const std::string& group,
-                   const std::string& pattern);
+    void SearchFor(const std::string& server, const std::string& group, const std::string& pattern);
     // Pumps until the search has ended, noting every status line seen on the way.
     void WaitForEnd();
     std::vector<std::string> seen;

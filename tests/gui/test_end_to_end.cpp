@@ -7,6 +7,7 @@
 #include <wx/checkbox.h>
 #include <wx/listbox.h>
 
+#include <filesystem>
 #include <map>
 #include <set>
 
@@ -18,12 +19,14 @@ class EndToEndTest : public GuiTest {
     // The generated articles of the group by Message-ID.
     std::map<std::string, GeneratedArticle> ByMessageId(const char* group) {
         std::map<std::string, GeneratedArticle> articles;
-        for (GeneratedArticle& a : GenerateGroup(group)) articles[a.MessageId()] = a;
+        for (GeneratedArticle& a : GenerateGroup(group))
+            articles[a.MessageId()] = a;
         return articles;
     }
     std::vector<std::string> HeldMessageIds() {
         std::vector<std::string> ids;
-        for (int i = 0; i < P().results->count; ++i) ids.push_back(P().results->slots[i]->messageId);
+        for (int i = 0; i < P().results->count; ++i)
+            ids.push_back(P().results->slots[i]->messageId);
         return ids;
     }
 };
@@ -32,6 +35,9 @@ TEST_F(EndToEndTest, SearchReadDeleteSaveCloseLoadAndExport) {
     std::string address;
     KORVEX_LOCAL_SERVER_OR_SKIP(address);
     auto server = ByMessageId(kSmallGroup);
+    // The shipped description file (at most 100 articles) and a user's window sizes.
+    std::filesystem::copy_file(KORVEX_DESCRIPTION_FILE, Path("korvex.dat"));
+    WriteFile("korvex.ini", "MAIN_W=520\nMAIN_H=420\n");
     Start();
     Tick(P().dialog.scanCheck, false);
     SearchFor(address, kSmallGroup, "kernel panic");
@@ -41,7 +47,16 @@ TEST_F(EndToEndTest, SearchReadDeleteSaveCloseLoadAndExport) {
     ASSERT_GE(found, 4);
 
     ChooseMenu(CMD_DISPLAY_RESULTS);
-    ASSERT_EQ(static_cast<int>(ListEntries().size()), found);
+    std::vector<std::string> slotSubjects;
+    for (int i = 0; i < found; ++i)
+        slotSubjects.push_back(P().results->slots[i]->subject);
+    EXPECT_EQ(ListEntries(), slotSubjects);
+    EXPECT_EQ(ChainSubjects(), slotSubjects);
+    // The selected first entry is in view once the list is laid out.
+    ASSERT_TRUE(PumpUntil([this] { return P().resultsList->GetTopItem() >= 0; }, 5000));
+    for (int i = 0; i < 10; ++i)
+        Pump();
+    EXPECT_EQ(P().resultsList->GetTopItem(), 0);
     // Every window shows the article as the server has it: the body unchanged.
     auto ShowsServerArticle = [&](int slot, int entry) {
         const kvArticle& held = *P().results->slots[entry];
@@ -107,7 +122,8 @@ TEST_F(EndToEndTest, SearchReadDeleteSaveCloseLoadAndExport) {
     }
     const GeneratedArticle& fourth = server.at(P().results->slots[3]->messageId);
     std::string single = ReadFile("article.txt");
-    EXPECT_EQ(single.substr(0, 6 + fourth.Header("From")->size()), "From: " + *fourth.Header("From"));
+    EXPECT_EQ(single.substr(0, 6 + fourth.Header("From")->size()),
+              "From: " + *fourth.Header("From"));
     EXPECT_EQ(single.substr(single.size() - fourth.body.size()), fourth.body);
     // One line per author: the Reply-To address when there is one, else From.
     std::set<std::string> authors;
