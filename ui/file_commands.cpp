@@ -10,37 +10,30 @@
 
 namespace {
 
-enum class kvSelector { SaveResults, LoadResults, SaveAll, SaveArticle, ReplyList };
+// The five file selectors. The results-file selectors also propose the file
+// name of LastPath; every selector starts in its directory.
+struct kvSelector {
+    const char* title;
+    const char* wildcard;
+    bool save; // save (asks before overwriting) or open
+    bool proposeName;
+};
+constexpr kvSelector kSaveResults{"Save search results", "*.kvx", true, true};
+constexpr kvSelector kLoadResults{"Load search results", "*.kvx", false, true};
+constexpr kvSelector kSaveAll{"Save all articles", "*.txt", true, false};
+constexpr kvSelector kSaveArticle{"Save article", "*.txt", true, false};
+constexpr kvSelector kReplyList{"Create reply list", "*.txt", true, false};
 
 // Opens a file selector; the chosen path, already copied into LastPath, or ""
 // when the user cancelled.
-std::string SelectFile(kvSelector which) {
+std::string SelectFile(const kvSelector& selector) {
     kvProgram& program = Program();
     kvFileRequest request;
+    request.title = selector.title;
     request.directory = DirectoryOf(program.lastPath);
-    request.save = which != kvSelector::LoadResults;
-    request.wildcard = "*.txt";
-    switch (which) {
-    case kvSelector::SaveResults:
-        request.title = "Save search results";
-        break;
-    case kvSelector::LoadResults:
-        request.title = "Load search results";
-        break;
-    case kvSelector::SaveAll:
-        request.title = "Save all articles";
-        break;
-    case kvSelector::SaveArticle:
-        request.title = "Save article";
-        break;
-    case kvSelector::ReplyList:
-        request.title = "Create reply list";
-        break;
-    }
-    if (which == kvSelector::SaveResults || which == kvSelector::LoadResults) {
-        request.wildcard = "*.kvx";
-        request.fileName = FileNameOf(program.lastPath);
-    }
+    if (selector.proposeName) request.fileName = FileNameOf(program.lastPath);
+    request.wildcard = selector.wildcard;
+    request.save = selector.save;
     std::string path = Interaction().SelectFile(request);
     if (!path.empty()) program.lastPath = path;
     return path;
@@ -79,7 +72,7 @@ std::string FileNameOf(const std::string& path) {
 }
 
 kvSaveOutcome SaveResultsInteractively() {
-    if (SelectFile(kvSelector::SaveResults).empty()) return kvSaveOutcome::Cancelled;
+    if (SelectFile(kSaveResults).empty()) return kvSaveOutcome::Cancelled;
     return SaveResultsToLastPath();
 }
 
@@ -95,7 +88,7 @@ bool AskToSaveResults() {
 }
 
 void CommandSaveResults() {
-    bool chosen = !SelectFile(kvSelector::SaveResults).empty();
+    bool chosen = !SelectFile(kSaveResults).empty();
     if (chosen && HoldsArticles() && SaveResultsToLastPath() == kvSaveOutcome::Saved) {
         Program().ui.saved = 1;
     }
@@ -104,7 +97,7 @@ void CommandSaveResults() {
 
 void CommandLoadResults() {
     kvProgram& program = Program();
-    if (SelectFile(kvSelector::LoadResults).empty()) return;
+    if (SelectFile(kLoadResults).empty()) return;
     ShowStatus("Korvex: Loading search results from file...");
     program.summary = std::make_unique<kvSearchSummary>();
     program.summary->loadedFromFile = 1;
@@ -130,7 +123,7 @@ void CommandLoadResults() {
 
 void CommandSaveAllArticles() {
     kvProgram& program = Program();
-    bool chosen = !SelectFile(kvSelector::SaveAll).empty();
+    bool chosen = !SelectFile(kSaveAll).empty();
     if (chosen && HoldsArticles() && program.summary) {
         ShowStatus("Korvex: Saving all articles in text file...");
         int written =
@@ -142,7 +135,7 @@ void CommandSaveAllArticles() {
 }
 
 void CommandSaveArticle() {
-    if (!SelectFile(kvSelector::SaveArticle).empty()) {
+    if (!SelectFile(kSaveArticle).empty()) {
         if (SaveArticleText(SelectedArticle(), Program().lastPath.c_str()) < 0) {
             ShowNotice("Error saving article.");
         }
@@ -152,7 +145,7 @@ void CommandSaveArticle() {
 
 void CommandReplyList() {
     kvProgram& program = Program();
-    bool chosen = !SelectFile(kvSelector::ReplyList).empty();
+    bool chosen = !SelectFile(kReplyList).empty();
     if (chosen && HoldsArticles()) {
         ShowStatus("Korvex: Writing Email addresses to file...");
         int written = WriteReplyList(program.lastPath.c_str(), *program.results);
