@@ -253,6 +253,7 @@ TEST_F(CommandsTest, CloseAnswers) {
         ChooseMenu(CMD_CLOSE_SEARCH);
         EXPECT_EQ(Script().questions.size(), 1u);
         if (c.closed) {
+            EXPECT_EQ(P().mainFrame->GetPosition(), wxPoint(10, 10)); // as asked, before the WM
             EXPECT_EQ(P().ui.state, STATE_IDLE);
             EXPECT_EQ(P().currentWindow, -1);
             EXPECT_EQ(P().ui.saved, 1);
