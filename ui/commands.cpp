@@ -4,14 +4,12 @@
 #include "file_commands.h"
 #include "frame.h"
 #include "help_window.h"
-#include "interaction.h"
 #include "program.h"
 #include "results_view.h"
 #include "search_dialog.h"
 #include "search_summary.h"
 
 #include <cstdio>
-#include <wx/listbox.h>
 #include <wx/textctrl.h>
 
 namespace {
@@ -80,11 +78,8 @@ void CommandSearchInfo() {
 void CommandCloseSearch() {
     kvProgram& program = Program();
     if (program.ui.state == STATE_DISPLAYED) CaptureGeometry(false);
-    if (program.ui.saved == 0) {
-        if (!AskToSaveResults()) return;
-        program.ui.saved = 1;
-    }
-    CloseSearch();
+    if (program.ui.saved == 0 && !AskToSaveResults()) return;
+    CloseSearch(); // saved: 1
     if (program.mainFrame) program.mainFrame->SetSize(10, 10, 400, 175);
 }
 
