@@ -33,7 +33,9 @@ wxTextCtrl* CreateTextWindow(kvFrame* frame, int width, int height, const wxFont
 
 WindowRect RestoredRect(kvFrame* frame) {
     if (frame->IsIconized()) frame->Iconize(false);
-    wxRect r = frame->GetRect();
+    // The window manager restores the frame in its own time; until then the
+    // frame's own report of its size may be wrong.
+    wxRect r = frame->NormalRect();
     return WindowRect{r.x, r.y, r.width, r.height};
 }
 

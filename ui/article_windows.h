@@ -16,7 +16,8 @@ struct kvArticle;
 wxTextCtrl* CreateTextWindow(kvFrame* frame, int width, int height, const wxFont& font,
                              const char* name = "text");
 
-// A frame's position and size, after restoring it when it is minimised.
+// A frame's position and size as it last stood shown normally, after asking
+// to restore it when it is minimised.
 WindowRect RestoredRect(kvFrame* frame);
 
 // Opens a window for the record in the given table slot; with ten windows

@@ -8,9 +8,15 @@
 
 kvFrame::kvFrame(wxWindow* parent, const wxString& title, int x, int y, int width, int height,
                  long style)
-    : wxFrame(parent, wxID_ANY, title, wxPoint(x, y), wxSize(width, height), style, "frame") {
+    : wxFrame(parent, wxID_ANY, title, wxPoint(x, y), wxSize(width, height), style, "frame"),
+      normalRect_(x, y, width, height) {
     Bind(wxEVT_MENU, [this](wxCommandEvent& event) { OnMenuCommand(event.GetId()); });
+    Bind(wxEVT_MOVE, [this](wxMoveEvent& event) {
+        RememberNormalRect();
+        event.Skip();
+    });
     Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
+        RememberNormalRect();
         wxSize client = GetClientSize();
         OnSize(client.GetWidth(), client.GetHeight());
         event.Skip(); // the frame's own layout gives its only child the client area
@@ -28,6 +34,11 @@ kvFrame::kvFrame(wxWindow* parent, const wxString& title, int x, int y, int widt
             });
         }
     });
+}
+
+void kvFrame::RememberNormalRect() {
+    wxRect rect = GetRect();
+    if (!IsIconized() && rect.width >= 50 && rect.height >= 50) normalRect_ = rect;
 }
 
 bool kvFrame::Show(bool show) {

@@ -20,6 +20,12 @@ class kvFrame : public wxFrame {
     // means what the program last asked for.
     bool Show(bool show = true) override;
 
+    // Where the frame last stood while shown normally: not minimised, and at
+    // least 50 x 50 pixels (the smallest size the settings file keeps). While
+    // a frame is minimised, or while the window manager changes its state,
+    // wxGTK may report a few pixels of decoration as its size.
+    wxRect NormalRect() const { return normalRect_; }
+
     // A menu command chosen on this frame's menu bar.
     void OnMenuCommand(int id);
     // The client area has a new size; the frame's own layout follows.
@@ -31,6 +37,8 @@ class kvFrame : public wxFrame {
 
   private:
     void HandleClose(wxCloseEvent& event);
+    void RememberNormalRect();
 
     bool wanted_ = false; // last Show() request
+    wxRect normalRect_;
 };

@@ -123,7 +123,7 @@ void CaptureGeometry(bool restoreMainFrame) {
     kvFrame* main = program.mainFrame;
     if (!main) return;
     if (restoreMainFrame && main->IsIconized()) main->Iconize(false);
-    wxRect r = main->GetRect();
+    wxRect r = main->NormalRect();
     program.settings.mainRect = WindowRect{r.x, r.y, r.width, r.height};
     int k = program.currentWindow;
     if (k >= 0 && program.articleFrames[k]) {

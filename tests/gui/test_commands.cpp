@@ -281,16 +281,26 @@ TEST_F(CommandsTest, QuitAsksKeepsRunningOrWritesTheGeometry) {
     EXPECT_EQ(ReadFile("program/korvex.ini"), before);
     EXPECT_EQ(P().ui.state, STATE_DISPLAYED);
 
+    // Once the window manager has settled the sizes, the main frame is minimised.
     P().mainFrame->SetSize(520, 330);
+    auto settled = [this] {
+        return P().mainFrame->NormalRect().GetSize() == wxSize(520, 330) &&
+               P().articleFrames[0]->NormalRect().GetSize() == wxSize(600, 380);
+    };
+    ASSERT_TRUE(PumpUntil(settled, 5000));
+    PumpUntil([] { return false; }, 300);
+    ASSERT_TRUE(PumpUntil(settled, 5000));
+    wxPoint mainAt = P().mainFrame->NormalRect().GetPosition();
     P().mainFrame->Iconize(true);
     ASSERT_TRUE(PumpUntil([this] { return P().mainFrame->IsIconized(); }, 5000));
     Script().answers = {kvAnswer::No};
     ChooseMenu(CMD_QUIT);
     EXPECT_EQ(Script().questions.size(), 2u);
-    EXPECT_EQ(P().settings.mainRect.width, 520);
-    EXPECT_EQ(P().settings.mainRect.height, 330);
-    EXPECT_NE(ReadFile("program/korvex.ini").find("MAIN_W=520\nMAIN_H=330\n"), std::string::npos)
-        << ReadFile("program/korvex.ini");
+    std::string settings = ReadFile("program/korvex.ini");
+    std::string expected = "MAIN_X=" + std::to_string(mainAt.x) +
+                           "\nMAIN_Y=" + std::to_string(mainAt.y) + "\nMAIN_W=520\nMAIN_H=330\n";
+    EXPECT_NE(settings.find(expected), std::string::npos) << settings;
+    EXPECT_NE(settings.find("MSG_W=600\nMSG_H=380\n"), std::string::npos) << settings;
     EXPECT_TRUE(PumpUntil([this] { return P().mainFrame == nullptr; }, 5000));
 }
 
