@@ -31,8 +31,8 @@ wxTextCtrl* CreateTextWindow(kvFrame* frame, int width, int height, const wxFont
     return text;
 }
 
-WindowRect RestoredRect(kvFrame* frame) {
-    if (frame->IsIconized()) frame->Iconize(false);
+WindowRect FrameGeometry(kvFrame* frame, bool restore) {
+    if (restore && frame->IsIconized()) frame->Iconize(false);
     // The window manager restores the frame in its own time; until then the
     // frame's own report of its size may be wrong.
     wxRect r = frame->NormalRect();
@@ -78,7 +78,7 @@ void ShowInCurrentWindow(const kvArticle& article) {
 void CloseCurrentWindow() {
     kvProgram& program = Program();
     if (program.currentWindow == 0 && program.articleFrames[0]) {
-        program.settings.articleRect = RestoredRect(program.articleFrames[0]);
+        program.settings.articleRect = FrameGeometry(program.articleFrames[0]);
     }
     DestroyCurrentWindow();
 }

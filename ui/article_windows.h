@@ -16,9 +16,9 @@ struct kvArticle;
 wxTextCtrl* CreateTextWindow(kvFrame* frame, int width, int height, const wxFont& font,
                              const char* name = "text");
 
-// A frame's position and size as it last stood shown normally, after asking
-// to restore it when it is minimised.
-WindowRect RestoredRect(kvFrame* frame);
+// A frame's position and size as it last stood shown normally; with `restore`,
+// a minimised frame is first asked to come back.
+WindowRect FrameGeometry(kvFrame* frame, bool restore = true);
 
 // Opens a window for the record in the given table slot; with ten windows
 // open nothing opens and nothing is reported.

@@ -1,5 +1,6 @@
 #include "help_window.h"
 
+#include "article.h"
 #include "article_windows.h"
 #include "display_text.h"
 #include "frame.h"
@@ -28,16 +29,6 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     return !failed;
 }
 
-// Text in CR LF lines shows without the CRs.
-std::string WithoutCarriageReturns(std::string text) {
-    std::string::size_type out = 0;
-    for (char c : text) {
-        if (c != '\r') text[out++] = c;
-    }
-    text.resize(out);
-    return text;
-}
-
 void EnableCloseHelp(bool on) {
     if (wxMenuBar* bar = Program().menuBar) bar->Enable(CMD_CLOSE_HELP, on);
 }
@@ -56,7 +47,9 @@ void LoadHelpFile(const std::string& path) {
     }
     std::string bytes;
     if (ReadWholeFile(path, bytes)) {
-        program.helpText->ChangeValue(ToDisplayLines(WithoutCarriageReturns(bytes)));
+        // Text in CR LF lines shows without the CRs.
+        bytes.resize(StripCarriageReturns(bytes.data(), bytes.data(), bytes.size()));
+        program.helpText->ChangeValue(ToDisplayLines(bytes));
     } else {
         program.helpText->ChangeValue("Error loading help file.");
     }

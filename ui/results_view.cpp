@@ -1,5 +1,6 @@
 #include "results_view.h"
 
+#include "article.h"
 #include "article_windows.h"
 #include "display_text.h"
 #include "frame.h"
@@ -112,7 +113,7 @@ int DeleteCurrentArticle() {
         set->slots[i] = std::move(set->slots[i + 1]);
     set->slots[count - 1].reset();
     set->count = count - 1;
-    if (s > 0) set->slots[s - 1]->next = s < set->count ? set->slots[s].get() : nullptr;
+    RelinkArticles(*set, set->count);
 
     if (program.currentWindow >= 0) ShowInCurrentWindow(*set->slots[program.lastSelection]);
     return 0;
@@ -122,12 +123,10 @@ void CaptureGeometry(bool restoreMainFrame) {
     kvProgram& program = Program();
     kvFrame* main = program.mainFrame;
     if (!main) return;
-    if (restoreMainFrame && main->IsIconized()) main->Iconize(false);
-    wxRect r = main->NormalRect();
-    program.settings.mainRect = WindowRect{r.x, r.y, r.width, r.height};
+    program.settings.mainRect = FrameGeometry(main, restoreMainFrame);
     int k = program.currentWindow;
     if (k >= 0 && program.articleFrames[k]) {
-        program.settings.articleRect = RestoredRect(program.articleFrames[k]);
+        program.settings.articleRect = FrameGeometry(program.articleFrames[k]);
     }
 }
 
