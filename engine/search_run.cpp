@@ -3,6 +3,7 @@
 #include "article.h"
 #include "matcher.h"
 #include "net.h"
+#include "session_security.h"
 #include "transport.h"
 
 #include <cstring>
@@ -53,7 +54,8 @@ bool ParseGroupReply(const char* reply, long& count, long& first, long& last) {
 class SearchRun {
   public:
     SearchRun(const kvSearchRequest& request, kvResultSet& results, kvSearchContext& context)
-        : req(request), set(results), ctx(context), stopwatch(context) {
+        : req(request), set(results), ctx(context), security(conn, context, request, server),
+          stopwatch(context) {
         conn.stop = &context.stop;
     }
 
@@ -86,6 +88,12 @@ class SearchRun {
     bool TimeExpired() const { return timeLimitOn && stopwatch.ElapsedSeconds() > limitSeconds; }
 
     int Connect();
+    // After a reply `code`: 1 when a login or encryption was set up and the
+    // command is to be sent again; 0 when the code is not about either; -1 when
+    // the run fails (message written, connection closed).
+    int Secure(int code);
+    // Selects the group again after the server's session state was reset.
+    int Reselect();
     int SelectGroup();
     int ScanHeaders();
     void ScanChunk();
@@ -96,6 +104,8 @@ class SearchRun {
     kvResultSet& set;
     kvSearchContext& ctx;
     kvConnection conn;
+    kvServerAddress server;
+    kvSessionSecurity security;
     kvPattern pattern;
     Stopwatch stopwatch;
     bool timeLimitOn = false;
@@ -136,15 +146,14 @@ int SearchRun::Run() {
 }
 
 int SearchRun::Connect() {
-    std::string host;
-    int port = 0;
     if (!NetStartup()) {
         NetCleanup();
         return Fail("ERROR: Unable to initialize WinSock");
     }
     ctx.Show("Korvex: Locating %.*s...", ServerNameRoom("Korvex: Locating ..."), req.server);
     kvAddressList addresses;
-    if (!ParseServerAddress(req.server, host, port) || !ResolveServer(host, port, addresses)) {
+    if (!ParseServerText(req.server, server) ||
+        !ResolveServer(server.host, server.port, addresses)) {
         NetCleanup();
         return Fail("ERROR: Host not found");
     }
@@ -163,6 +172,11 @@ int SearchRun::Connect() {
         return Fail("ERROR: Can't connect to server");
     }
 
+    if (server.implicitTls && !security.StartImplicit()) {
+        Close();
+        return -1;
+    }
+
     char reply[512];
     long n = ReceiveStatusLine(conn, reply, sizeof reply);
     if (n <= 0) {
@@ -179,14 +193,26 @@ int SearchRun::Connect() {
                             : "ERROR: NNTP-server not responding");
 }
 
-int SearchRun::SelectGroup() {
-    char reply[512];
-    SendCommand(conn, "MODE READER\r\n");
-    ReceiveStatusLine(conn, reply, sizeof reply); // whatever it says
+int SearchRun::Secure(int code) {
+    switch (security.Answer(code)) {
+    case kvSecurityStep::NotMine:
+        return 0;
+    case kvSecurityStep::Retry:
+        return 1;
+    case kvSecurityStep::Fail:
+        QuitAndClose();
+        return -1;
+    case kvSecurityStep::Abort:
+        Close();
+        return -1;
+    }
+    return -1;
+}
 
-    ctx.Show("Korvex: Selecting newsgroup...");
+int SearchRun::Reselect() {
+    if (!security.SessionReset()) return 1;
+    char reply[512];
     if (!SendCommand(conn, "GROUP %s\r\n", req.newsgroup)) {
-        // A name that does not fit one command line, or holds a line break.
         QuitAndClose();
         return Fail("ERROR: GROUP command error");
     }
@@ -195,7 +221,38 @@ int SearchRun::SelectGroup() {
         Close();
         return Fail(ReceiveFailure(n));
     }
-    int code = ReplyCode(reply);
+    if (ReplyCode(reply) != 211) {
+        QuitAndClose();
+        return Fail("ERROR: GROUP command error");
+    }
+    security.SessionRestored();
+    return 1;
+}
+
+int SearchRun::SelectGroup() {
+    char reply[512];
+    SendCommand(conn, "MODE READER\r\n");
+    ReceiveStatusLine(conn, reply, sizeof reply); // whatever it says
+
+    ctx.Show("Korvex: Selecting newsgroup...");
+    int code = 0;
+    for (;;) {
+        if (!SendCommand(conn, "GROUP %s\r\n", req.newsgroup)) {
+            // A name that does not fit one command line, or holds a line break.
+            QuitAndClose();
+            return Fail("ERROR: GROUP command error");
+        }
+        long n = ReceiveStatusLine(conn, reply, sizeof reply);
+        if (n <= 0) {
+            Close();
+            return Fail(ReceiveFailure(n));
+        }
+        code = ReplyCode(reply);
+        int secured = Secure(code);
+        if (secured < 0) return -1;
+        if (secured == 0) break;
+    }
+    security.SessionRestored();
     long count = 0;
     if (code == 211 && ParseGroupReply(reply, count, first, last)) {
         ctx.groupArticleCount = count;
@@ -239,8 +296,14 @@ int SearchRun::ScanHeaders() {
             headerList.Release();
             return Fail(ReceiveFailure(n));
         }
-        if (ReplyCode(headerList.data.get()) != 221) {
+        int secured = Secure(ReplyCode(headerList.data.get()));
+        if (secured == 1 && Reselect() == 1) {
+            high += 500; // the same chunk again
+            continue;
+        }
+        if (secured != 0 || ReplyCode(headerList.data.get()) != 221) {
             headerList.Release();
+            if (secured != 0) return -1;
             QuitAndClose();
             return Fail("ERROR requesting article headers");
         }
@@ -320,6 +383,18 @@ int SearchRun::FetchArticles() {
             Close();
             ReportReceived(true);
             return received;
+        }
+        int secured = Secure(ReplyCode(articleBuffer.data.get()));
+        if (secured == 1 && Reselect() == 1) {
+            ++k; // the same article again
+            continue;
+        }
+        if (secured != 0) {
+            // The login or the encryption failed: what was received goes too.
+            ReleaseFetchBuffers();
+            FreeArticles(set, received - 1);
+            received = 0;
+            return -1;
         }
         if (ReplyCode(articleBuffer.data.get()) != 220) continue;
         if (!StoreArticle()) {

@@ -2,7 +2,7 @@
 # Installs the Debian packages needed to build and test Korvex (run as root).
 set -euo pipefail
 # The desktop program needs wxWidgets; its tests run on Xvfb with openbox.
-packages=(build-essential cmake pkg-config libgtest-dev googletest libbenchmark-dev clang-format
+packages=(build-essential cmake pkg-config libgtest-dev googletest libbenchmark-dev clang-format libssl-dev openssl
   libwxgtk3.2-dev xvfb xauth x11-utils openbox fonts-dejavu-core)
 packages+=("$@") # extra packages a caller needs
 missing=()
