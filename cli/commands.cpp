@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "cli_credentials.h"
 #include "progress_printer.h"
 #include "results_file.h"
 #include "search_run.h"
@@ -42,6 +43,7 @@ int RunSearchCommand(const kvCliOptions& o) {
     auto context = std::make_unique<kvSearchContext>();
     kvProgressPrinter printer(stderr, isatty(STDERR_FILENO) == 1, o.quiet);
     context->report = [&printer](const kvStatus& status) { printer(status); };
+    context->credentials = MakeCliCredentialSource(o);
 
     char startDate[KV_DATE_SIZE];
     FormatLocalTime(startDate);
