@@ -174,6 +174,15 @@ void SetNetTimeout(kvConnection& conn, int seconds) {
     conn.timeoutSeconds = seconds;
 }
 
+void NetAcknowledge(const kvConnection& conn) {
+#ifdef TCP_QUICKACK
+    int one = 1;
+    setsockopt(conn.socket, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+#else
+    (void)conn;
+#endif
+}
+
 kvHandshakeResult StartSecureChannel(kvConnection& conn, const std::string& host,
                                      const kvTlsSettings& settings, std::string& reason) {
     conn.inputLength = 0;
@@ -193,12 +202,7 @@ long NetReceive(kvConnection& conn, char* buffer, std::size_t size) {
     do {
         n = recv(conn.socket, buffer, size, 0);
     } while (n < 0 && errno == EINTR);
-#ifdef TCP_QUICKACK
-    // Acknowledge at once: a server that sends a multi-line response in several
-    // segments otherwise waits for our delayed ACK between them.
-    int one = 1;
-    setsockopt(conn.socket, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
-#endif
+    NetAcknowledge(conn);
     return n < 0 ? -1 : static_cast<long>(n);
 }
 

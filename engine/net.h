@@ -80,6 +80,10 @@ void SetNetTimeout(kvConnection& conn, int seconds);
 // limit). 1: ready; 0: the wait expired; -1: the wait failed or a stop was requested.
 int NetWait(const kvConnection& conn, bool forWrite, int timeoutMs);
 
+// Acknowledges received data at once: a server that sends a multi-line
+// response in several segments otherwise waits for our delayed ACK between them.
+void NetAcknowledge(const kvConnection& conn);
+
 // Starts TLS on a connected socket (at once for nntps, after 382 for STARTTLS).
 // Anything received before is dropped. On failure the socket stays open and
 // `reason` says why; the result tells a time-out and a stop apart.

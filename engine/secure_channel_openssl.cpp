@@ -143,7 +143,10 @@ long OpenSslChannel::Receive(kvConnection& conn, char* buffer, std::size_t size)
     for (;;) {
         ERR_clear_error();
         int r = SSL_read(ssl, buffer, static_cast<int>(size));
-        if (r > 0) return r;
+        if (r > 0) {
+            NetAcknowledge(conn);
+            return r;
+        }
         int error = SSL_get_error(ssl, r);
         if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
             int w = WaitFor(conn, error);

@@ -167,11 +167,22 @@ alive() { # PID: running nnrpd (not a zombie)?
         ! grep -q '^State:[[:space:]]*Z' "/proc/$1/status" 2>/dev/null
 }
 
+running() { # are all daemons up, started from DIR?
+    local name port tls cert readers pid
+    while read -r name port tls cert readers; do
+        [ -n "$name" ] || continue
+        port=$((port + PORT_OFFSET))
+        pid=$(cat "$DIR/run/$name.pid" 2>/dev/null) || return 1
+        alive "$pid" && listening "$port" || return 1
+    done <<< "$DAEMONS"
+}
+
 start() {
     [ -f "$DIR/ca.pem" ] || setup
     DIR=$(cd "$DIR" && pwd)
     local name port tls cert readers pid i t0=$EPOCHREALTIME
     local -a args
+    if running; then echo "already running"; return 0; fi
     # nnrpd -D writes PATHRUN/nnrpd-PORT.pid and exits if it cannot.
     [ -d "$PATHRUN" ] || install -d -o news -g news -m 775 "$PATHRUN"
     while read -r name port tls cert readers; do
