@@ -99,6 +99,23 @@ int ReadSetting(FILE* file, const char* start, const char* end, const char* key,
     return -1;
 }
 
+int ReadLongSetting(FILE* file, const char* start, const char* end, const char* key,
+                    std::string& value) {
+    value.clear();
+    char line[KV_LIST_ENTRY];
+    if (file == nullptr || !FindSection(file, start, line)) return -1;
+    std::size_t keyLength = std::strlen(key);
+    while (ReadLine(file, line)) {
+        if (BeginsWith(line, key) && line[keyLength] == '=') {
+            const char* text = line + keyLength + 1;
+            value.assign(text, std::strcspn(text, " \t#\r\n"));
+            return 0;
+        }
+        if (BeginsWith(line, end)) return -1;
+    }
+    return -1;
+}
+
 void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDialogSetup& setup) {
     setup = kvDialogSetup{};
     FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "r");
@@ -160,6 +177,12 @@ void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDi
         long seconds = DecodeNumber(value);
         if (seconds >= 1) request.timeoutSeconds = static_cast<int>(seconds);
     }
+
+    std::string caFile;
+    ReadLongSetting(file, "[Settings]", "[/Settings]", "CA_FILE", caFile);
+    CopyField(request.caFile, caFile.c_str());
+    request.allowPlainPassword =
+        Setting(file, "ALLOW_PLAIN_PASSWORD", value) && std::strcmp(value, "1") == 0 ? 1 : 0;
 
     if (file != nullptr) std::fclose(file);
 }
