@@ -17,8 +17,9 @@ extern volatile long long sink;
 void MatchHeaders();
 void ReceiveMultilineThroughput();
 void ResultsFileSaveLoad(const std::string& directory);
-// Returns false when the news server cannot be reached.
+// Returns false when the news server cannot be reached. A non-empty caFile
+// is passed with --cafile (a search over TLS).
 bool CliSearch(const std::string& server, const std::string& group, const std::string& pattern,
-               const std::string& directory);
+               const std::string& directory, const std::string& caFile = "");
 
 } // namespace bench

@@ -16,9 +16,10 @@
 extern char** environ;
 
 bool bench::CliSearch(const std::string& server, const std::string& group,
-                      const std::string& pattern, const std::string& directory) {
+                      const std::string& pattern, const std::string& directory,
+                      const std::string& caFile) {
 #ifndef KORVEX_CLI_PATH
-    (void)server, (void)group, (void)pattern, (void)directory;
+    (void)server, (void)group, (void)pattern, (void)directory, (void)caFile;
     std::printf("search    : korvex-cli not built\n");
     return false;
 #else
@@ -26,6 +27,8 @@ bool bench::CliSearch(const std::string& server, const std::string& group,
     std::vector<std::string> args = {KORVEX_CLI_PATH, "search", "--server",  server,
                                      "--group",       group,    "--pattern", pattern,
                                      "--max-headers", "all",    "--save",    save};
+    if (!caFile.empty()) args.insert(args.end(), {"--cafile", caFile});
+    const char* label = caFile.empty() ? "search    " : "search TLS";
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());
@@ -45,7 +48,7 @@ bool bench::CliSearch(const std::string& server, const std::string& group,
     close(pipeFds[1]);
     if (spawned != 0) {
         close(pipeFds[0]);
-        std::printf("search    : cannot start %s\n", argv[0]);
+        std::printf("%s: cannot start %s\n", label, argv[0]);
         return false;
     }
 
@@ -75,16 +78,17 @@ bool bench::CliSearch(const std::string& server, const std::string& group,
     std::remove(save.c_str());
 
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::printf("search    : failed (exit %d): %s\n",
+        std::printf("%s: failed (exit %d): %s\n", label,
                     WIFEXITED(status) ? WEXITSTATUS(status) : -1, last.c_str());
         return false;
     }
     double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                  static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    std::printf("search    : %s in %s: scan %.3f s, fetch %.3f s, wall %.3f s, client CPU %.3f s "
+    std::printf("%s: %s %s in %s: scan %.3f s, fetch %.3f s, wall %.3f s, client CPU %.3f s "
                 "(%.1f%% of wall), peak memory %.1f MB; %s\n",
-                pattern.c_str(), group.c_str(), scanEnd - scanStart, fetchEnd - scanEnd, wall, cpu,
-                100.0 * cpu / wall, static_cast<double>(usage.ru_maxrss) / 1024.0, last.c_str());
+                label, server.c_str(), pattern.c_str(), group.c_str(), scanEnd - scanStart,
+                fetchEnd - scanEnd, wall, cpu, 100.0 * cpu / wall,
+                static_cast<double>(usage.ru_maxrss) / 1024.0, last.c_str());
     return true;
 #endif
 }
