@@ -143,6 +143,25 @@ std::string DefaultNetrcPath() {
     return path + ".netrc";
 }
 
+kvCredentialSource NetrcCredentials(const std::string& path) {
+    return [path](const std::string& host, kvCredentials& out, std::string& problem) {
+        kvNetrcStatus status =
+            path.empty() ? kvNetrcStatus::Missing : ReadNetrcFile(path, host, out);
+        switch (status) {
+        case kvNetrcStatus::Found:
+            return kvCredentialAnswer::Given;
+        case kvNetrcStatus::Unsafe:
+            problem = path + " can be read by other users; make it private with chmod 600 " + path;
+            return kvCredentialAnswer::Refused;
+        case kvNetrcStatus::Unreadable:
+            problem = "Cannot read the netrc file " + path;
+            return kvCredentialAnswer::Refused;
+        default:
+            return kvCredentialAnswer::None;
+        }
+    };
+}
+
 bool RememberInNetrc(const std::string& path, const std::string& host, const kvCredentials& login,
                      std::string& problem) {
     std::string text;

@@ -28,6 +28,11 @@ kvNetrcStatus ReadNetrcFile(const std::string& path, const std::string& host, kv
 // $HOME/.netrc; empty when HOME is not set.
 std::string DefaultNetrcPath();
 
+// A credential source that reads the netrc file at `path` when asked: Given
+// for an entry, None without a file or entry, Refused (with the reason) for a
+// file that others may read or that cannot be read.
+kvCredentialSource NetrcCredentials(const std::string& path);
+
 // Writes (or replaces) host's entry, keeping every other entry, atomically and
 // with mode 0600. False with `problem` when it cannot be written.
 bool RememberInNetrc(const std::string& path, const std::string& host, const kvCredentials& login,

@@ -1,5 +1,6 @@
 #include "search_worker.h"
 
+#include "netrc_file.h"
 #include "search_run.h"
 #include "search_summary.h"
 
@@ -53,6 +54,8 @@ void kvSearchWorker::Run(kvSearchRequest request, kvSearchContext& context,
     context.report = [this, &live](const kvStatus& status) {
         Deliver([this, text = std::string(status.text)]() { onStatus(text); }, live);
     };
+    // A login, when the server asks for one, comes from ~/.netrc.
+    context.credentials = NetrcCredentials(DefaultNetrcPath());
 
     auto outcome = std::make_shared<Outcome>();
     outcome->results = std::make_unique<kvResultSet>();
