@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "path_parts.h"
 #include "progress_printer.h"
 #include "results_file.h"
 #include "search_run.h"
@@ -28,11 +29,6 @@ bool WriteOutputs(const kvCliOptions& o, const kvSearchSummary& summary, const k
         return false;
     }
     return true;
-}
-
-std::string BaseName(const std::string& path) {
-    std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 } // namespace
@@ -66,7 +62,7 @@ int RunShowCommand(const kvCliOptions& o) {
     auto set = std::make_unique<kvResultSet>();
     kvSearchSummary summary;
     summary.loadedFromFile = 1;
-    CopyField(summary.sourceFile, BaseName(o.inputFile).c_str());
+    CopyField(summary.sourceFile, FileNameOf(o.inputFile).c_str());
     int n = LoadResultsFile(o.inputFile.c_str(), summary, *set);
     if (n <= 0 || set->first() == nullptr) {
         std::fprintf(stderr, "Error loading search results. (%s)\n", o.inputFile.c_str());

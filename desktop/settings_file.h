@@ -26,8 +26,8 @@ constexpr int KV_SETTINGS_SLOTS = 100; // entries read plus one per key
 struct kvSettings {
     WindowRect mainRect{10, 10, 400, 175};
     WindowRect articleRect{1, 180, 600, 380};
-    std::vector<std::string> lines; // SettingsLines, in file order
-    int keyLine[KV_SETTINGS_KEYS] = {-1, -1, -1, -1, -1, -1, -1, -1}; // SettingsKeyLine
+    std::vector<std::string> lines; // every entry read, in file order
+    int keyLine[KV_SETTINGS_KEYS] = {-1, -1, -1, -1, -1, -1, -1, -1}; // entry of each key
 };
 
 // Fills settings from the file at path (empty path or unreadable file: the
