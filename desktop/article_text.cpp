@@ -1,29 +1,15 @@
 #include "article_text.h"
 
-namespace {
-void AddLine(std::string& text, const char* name, const char* value) {
-    text += name;
-    text += value;
-    text += '\n';
-}
-} // namespace
+#include "header_lines.h"
 
 std::string ArticleText(const kvArticle& article) {
     std::string text = "\n";
-    AddLine(text, "From: ", article.from);
-    AddLine(text, "Subject: ", article.subject);
-    AddLine(text, "Date: ", article.date);
-    AddLine(text, "Newsgroups: ", article.newsgroups);
-    AddLine(text, "Organization: ", article.organization);
-    const struct {
-        const char* name;
-        const char* value;
-    } optional[] = {{"Keywords: ", article.keywords},
-                    {"Summary: ", article.summary},
-                    {"Sender: ", article.sender},
-                    {"Reply-To: ", article.replyTo}};
-    for (const auto& line : optional) {
-        if (!IsMissing(line.value)) AddLine(text, line.name, line.value);
+    for (const kvHeaderLine& line : kvHeaderLines) {
+        const char* value = ArticleField(article, line.field);
+        if (line.field == KV_MESSAGE_ID_FIELD || (!line.always && IsMissing(value))) continue;
+        text += line.label;
+        text += value;
+        text += '\n';
     }
     text += '\n';
     if (article.body) {

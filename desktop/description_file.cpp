@@ -57,6 +57,11 @@ void ReadLimit(FILE* file, const char* key, const char* fallback, char (&field)[
 
 } // namespace
 
+kvDialogSetup::kvDialogSetup() {
+    for (int i = 0; i < KV_HEADER_CHOICES; ++i)
+        CopyField(headerNames[i], kvSearchHeaders[i]);
+}
+
 int ReadListSection(FILE* file, const char* start, const char* end,
                     std::vector<std::string>& entries, bool cutAtBlank) {
     entries.clear();
