@@ -16,15 +16,15 @@ namespace {
 
 // Writes the requested outputs of a held result set; false after the first failure.
 bool WriteOutputs(const kvCliOptions& o, const kvSearchSummary& summary, const kvResultSet& set) {
-    if (!o.saveFile.empty() && SaveResultsFile(o.saveFile.c_str(), summary, set) != 1) {
+    if (!o.saveFile.empty() && !SaveResultsFile(o.saveFile.c_str(), summary, set)) {
         std::fprintf(stderr, "Error saving search results. (%s)\n", o.saveFile.c_str());
         return false;
     }
-    if (!o.reportFile.empty() && SaveArticlesReport(o.reportFile.c_str(), summary, set) != 1) {
+    if (!o.reportFile.empty() && !SaveArticlesReport(o.reportFile.c_str(), summary, set)) {
         std::fprintf(stderr, "Error saving articles. (%s)\n", o.reportFile.c_str());
         return false;
     }
-    if (!o.replyListFile.empty() && WriteReplyList(o.replyListFile.c_str(), set) != 1) {
+    if (!o.replyListFile.empty() && !WriteReplyList(o.replyListFile.c_str(), set)) {
         std::fprintf(stderr, "Error writing reply list. (%s)\n", o.replyListFile.c_str());
         return false;
     }

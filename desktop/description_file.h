@@ -21,11 +21,11 @@ constexpr int KV_HEADER_CHOICES = KV_SEARCH_HEADERS; // header names the dialog 
 int ReadListSection(FILE* file, const char* start, const char* end,
                     std::vector<std::string>& entries, bool cutAtBlank);
 
-// 0 and the value (at most 7 characters, ended by a blank, tab, '#', CR, LF or
-// the line's end) when a line of the section begins with key; -1 otherwise,
-// value then left empty.
-int ReadSetting(FILE* file, const char* start, const char* end, const char* key,
-                char (&value)[KV_SETTING_VALUE]);
+// True and the value (at most 7 characters, ended by a blank, tab, '#', CR, LF
+// or the line's end) when a line of the section begins with key; false
+// otherwise, value then left empty.
+bool ReadSetting(FILE* file, const char* start, const char* end, const char* key,
+                 char (&value)[KV_SETTING_VALUE]);
 
 // Everything the search dialog starts from.
 struct kvDialogSetup {

@@ -36,6 +36,6 @@ struct kvSettings {
 void ReadSettingsFile(const std::string& path, kvSettings& settings);
 
 // Rewrites each key's line from the current values and writes every entry
-// back, replacing the file as a whole. 1 on success, -1 when the file could not
-// be written (an existing file is then left as it was).
-int WriteSettingsFile(const std::string& path, kvSettings& settings);
+// back, replacing the file as a whole. False when the file could not be
+// written (an existing file is then left as it was).
+bool WriteSettingsFile(const std::string& path, kvSettings& settings);

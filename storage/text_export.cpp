@@ -61,9 +61,9 @@ bool SeenBefore(const kvResultSet& set, int index) {
 
 } // namespace
 
-int SaveArticlesReport(const char* path, const kvSearchSummary& summary, const kvResultSet& set) {
+bool SaveArticlesReport(const char* path, const kvSearchSummary& summary, const kvResultSet& set) {
     kvAtomicFile file(path);
-    if (!file.IsOpen()) return -1;
+    if (!file.IsOpen()) return false;
     WriteSummary(file, summary);
     for (const kvArticle* a = set.first(); a != nullptr && file.Ok(); a = a->next) {
         WriteArticle(file, *a);
@@ -71,24 +71,24 @@ int SaveArticlesReport(const char* path, const kvSearchSummary& summary, const k
         file.Write(kSeparator);
         file.Write("\n");
     }
-    return file.Commit() ? 1 : -1;
+    return file.Commit();
 }
 
-int SaveArticleText(const kvArticle* article, const char* path) {
-    if (article == nullptr) return -1;
+bool SaveArticleText(const char* path, const kvArticle* article) {
+    if (article == nullptr) return false;
     kvAtomicFile file(path);
-    if (!file.IsOpen()) return -1;
+    if (!file.IsOpen()) return false;
     WriteArticle(file, *article);
-    return file.Commit() ? 1 : -1;
+    return file.Commit();
 }
 
-int WriteReplyList(const char* path, const kvResultSet& set) {
-    if (!set.slots[0]) return -1;
+bool WriteReplyList(const char* path, const kvResultSet& set) {
+    if (!set.slots[0]) return false;
     kvAtomicFile file(path);
-    if (!file.IsOpen()) return -1;
+    if (!file.IsOpen()) return false;
     int count = set.count < KV_MAX_ARTICLES ? set.count : KV_MAX_ARTICLES;
     WriteLine(file, "", ReplyText(*set.slots[0]));
     for (int i = 1; i < count && set.slots[i] && file.Ok(); ++i)
         if (!SeenBefore(set, i)) WriteLine(file, "", ReplyText(*set.slots[i]));
-    return file.Commit() ? 1 : -1;
+    return file.Commit();
 }

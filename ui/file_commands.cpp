@@ -43,7 +43,7 @@ std::string kvController::SelectFile(const kvFileSelector& selector) {
 kvController::SaveOutcome kvController::SaveResultsToLastPath() {
     ShowStatus("Korvex: Saving search results in file...");
     bool written =
-        model_.summary && SaveResultsFile(lastPath_.c_str(), *model_.summary, *model_.results) == 1;
+        model_.summary && SaveResultsFile(lastPath_.c_str(), *model_.summary, *model_.results);
     ShowStatus("Korvex: idle");
     if (!written) {
         ShowNotice("Error saving search results.");
@@ -104,7 +104,7 @@ void kvController::CommandSaveAllArticles() {
     bool chosen = !SelectFile(kSaveAll).empty();
     if (chosen && model_.HoldsArticles() && model_.summary) {
         ShowStatus("Korvex: Saving all articles in text file...");
-        bool written = SaveArticlesReport(lastPath_.c_str(), *model_.summary, *model_.results) == 1;
+        bool written = SaveArticlesReport(lastPath_.c_str(), *model_.summary, *model_.results);
         ShowStatus("Korvex: idle");
         if (!written) ShowNotice("Error saving articles.");
     }
@@ -113,7 +113,7 @@ void kvController::CommandSaveAllArticles() {
 
 void kvController::CommandSaveArticle() {
     if (!SelectFile(kSaveArticle).empty()) {
-        if (SaveArticleText(SelectedArticle(), lastPath_.c_str()) != 1) {
+        if (!SaveArticleText(lastPath_.c_str(), SelectedArticle())) {
             ShowNotice("Error saving article.");
         }
     }
@@ -124,7 +124,7 @@ void kvController::CommandReplyList() {
     bool chosen = !SelectFile(kReplyList).empty();
     if (chosen && model_.HoldsArticles()) {
         ShowStatus("Korvex: Writing Email addresses to file...");
-        bool written = WriteReplyList(lastPath_.c_str(), *model_.results) == 1;
+        bool written = WriteReplyList(lastPath_.c_str(), *model_.results);
         ShowStatus("Korvex: idle");
         if (!written) ShowNotice("Error saving reply list.");
     }
