@@ -1,5 +1,6 @@
 // The UI states: which menu items each state enables and disables, spelled
 // out per state; items outside the state table and `saved` are left alone.
+#include "state_columns.h"
 #include "ui_state.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,10 @@
 #include <set>
 
 namespace {
+
+using korvex_test::kStateColumns;
+using korvex_test::kStateControlled;
+using korvex_test::StateColumn;
 
 class RecordingMenus : public kvMenuSwitch {
   public:
@@ -19,37 +24,7 @@ class RecordingMenus : public kvMenuSwitch {
 };
 
 TEST(UiState, EachStateSetsTheFileAndArticleItems) {
-    const std::set<int> controlled = {CMD_SEARCH,
-                                      CMD_DISPLAY_RESULTS,
-                                      CMD_SAVE_RESULTS,
-                                      CMD_LOAD_RESULTS,
-                                      CMD_SEARCH_INFO,
-                                      CMD_CLOSE_SEARCH,
-                                      CMD_QUIT,
-                                      CMD_SAVE_ARTICLE,
-                                      CMD_DELETE_ARTICLE,
-                                      CMD_CLOSE_ARTICLE_WINDOW,
-                                      CMD_NEW_ARTICLE_WINDOW,
-                                      CMD_SAVE_ALL_ARTICLES,
-                                      CMD_REPLY_LIST};
-    struct Row {
-        void (*enter)(kvSTATE&, kvMenuSwitch*);
-        int state;
-        std::set<int> on;
-    };
-    const Row rows[] = {
-        {SetStateIdle, STATE_IDLE, {CMD_SEARCH, CMD_LOAD_RESULTS, CMD_SEARCH_INFO, CMD_QUIT}},
-        {SetStateSearching, STATE_SEARCHING, {CMD_QUIT}},
-        {SetStateReady,
-         STATE_READY,
-         {CMD_DISPLAY_RESULTS, CMD_SAVE_RESULTS, CMD_SEARCH_INFO, CMD_CLOSE_SEARCH, CMD_QUIT}},
-        {SetStateDisplayed,
-         STATE_DISPLAYED,
-         {CMD_SAVE_RESULTS, CMD_SEARCH_INFO, CMD_CLOSE_SEARCH, CMD_QUIT, CMD_SAVE_ARTICLE,
-          CMD_DELETE_ARTICLE, CMD_CLOSE_ARTICLE_WINDOW, CMD_NEW_ARTICLE_WINDOW,
-          CMD_SAVE_ALL_ARTICLES, CMD_REPLY_LIST}},
-    };
-    for (const Row& row : rows) {
+    for (const StateColumn& row : kStateColumns) {
         SCOPED_TRACE(row.state);
         for (int saved : {0, 1}) {
             kvSTATE ui;
@@ -64,7 +39,7 @@ TEST(UiState, EachStateSetsTheFileAndArticleItems) {
                 touched.insert(id);
                 if (enabled) on.insert(id);
             }
-            EXPECT_EQ(touched, controlled);
+            EXPECT_EQ(touched, kStateControlled);
             EXPECT_EQ(on, row.on);
         }
     }

@@ -1,6 +1,7 @@
 // The main frame as the program starts it: title, status line, menus in every
 // UI state, the frames' close rules, and the Search and Quit commands.
 #include "gui_harness.h"
+#include "state_columns.h"
 
 #include <algorithm>
 #include <wx/menu.h>
@@ -9,20 +10,6 @@ namespace korvex_test {
 namespace {
 
 class MainFrameTest : public GuiTest {};
-
-constexpr int kStateControlled[] = {CMD_SEARCH,
-                                    CMD_DISPLAY_RESULTS,
-                                    CMD_SAVE_RESULTS,
-                                    CMD_LOAD_RESULTS,
-                                    CMD_SEARCH_INFO,
-                                    CMD_CLOSE_SEARCH,
-                                    CMD_QUIT,
-                                    CMD_SAVE_ARTICLE,
-                                    CMD_DELETE_ARTICLE,
-                                    CMD_CLOSE_ARTICLE_WINDOW,
-                                    CMD_NEW_ARTICLE_WINDOW,
-                                    CMD_SAVE_ALL_ARTICLES,
-                                    CMD_REPLY_LIST};
 
 TEST_F(MainFrameTest, StartsIdleWithTitleStatusAndMenus) {
     WriteFile("korvex.ini", "MAIN_W=900\n"); // the results size: not used at start-up
@@ -56,32 +43,15 @@ TEST_F(MainFrameTest, StartsIdleWithTitleStatusAndMenus) {
 
 TEST_F(MainFrameTest, EachStateEnablesItsColumnAndLeavesTheOthersAlone) {
     Start();
-    struct Row {
-        void (*enter)(kvSTATE&, kvMenuSwitch*);
-        int state;
-        std::vector<int> on;
-    };
-    const std::vector<Row> rows = {
-        {SetStateSearching, STATE_SEARCHING, {CMD_QUIT}},
-        {SetStateReady,
-         STATE_READY,
-         {CMD_DISPLAY_RESULTS, CMD_SAVE_RESULTS, CMD_SEARCH_INFO, CMD_CLOSE_SEARCH, CMD_QUIT}},
-        {SetStateDisplayed,
-         STATE_DISPLAYED,
-         {CMD_SAVE_RESULTS, CMD_SEARCH_INFO, CMD_CLOSE_SEARCH, CMD_QUIT, CMD_SAVE_ARTICLE,
-          CMD_DELETE_ARTICLE, CMD_CLOSE_ARTICLE_WINDOW, CMD_NEW_ARTICLE_WINDOW,
-          CMD_SAVE_ALL_ARTICLES, CMD_REPLY_LIST}},
-        {SetStateIdle, STATE_IDLE, {CMD_SEARCH, CMD_LOAD_RESULTS, CMD_SEARCH_INFO, CMD_QUIT}},
-    };
     C().MainFrame()->GetMenuBar()->Enable(CMD_CLOSE_HELP, true); // the states must not touch it
     M().ui.saved = 0;
-    for (const Row& row : rows) {
+    for (const StateColumn& row : kStateColumns) {
         row.enter(M().ui, C().MainFrame());
         EXPECT_EQ(M().ui.state, row.state);
         EXPECT_EQ(M().ui.saved, 0) << "state operations leave saved alone";
         for (int id : kStateControlled) {
-            bool on = std::find(row.on.begin(), row.on.end(), id) != row.on.end();
-            EXPECT_EQ(MenuEnabled(id), on) << "state " << row.state << " item " << id;
+            EXPECT_EQ(MenuEnabled(id), row.on.count(id) == 1)
+                << "state " << row.state << " item " << id;
         }
         for (int id : {CMD_COPY, CMD_HELP, CMD_CLOSE_HELP, CMD_ABOUT}) {
             EXPECT_TRUE(MenuEnabled(id)) << "state " << row.state << " item " << id;
