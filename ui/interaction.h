@@ -6,7 +6,6 @@
 // start-up: kvWxInteraction (real wx dialogs) in the program, a script in tests. Texts are the
 // program's bytes (UTF-8 or Latin-1); paths are file-system bytes.
 #pragma once
-#include <memory>
 #include <string>
 
 enum class kvAnswer { Yes, No, Cancel };
