@@ -12,6 +12,7 @@ struct kvFilePlaces {
     std::string workingDir; // empty: not known
     std::string programDir; // empty: the program was started by its bare name
     std::string configDir;  // empty: no home directory known
+    std::string netrcFile;  // logins; empty: ~/.netrc
 
     // The three places of this process.
     static kvFilePlaces OfThisProcess();

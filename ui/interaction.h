@@ -6,6 +6,8 @@
 // start-up: kvWxInteraction (real wx dialogs) in the program, a script in tests. Texts are the
 // program's bytes (UTF-8 or Latin-1); paths are file-system bytes.
 #pragma once
+#include "credentials.h"
+
 #include <string>
 
 enum class kvAnswer { Yes, No, Cancel };
@@ -18,6 +20,12 @@ struct kvFileRequest {
     bool save = false;     // save (asks before overwriting) or open
 };
 
+// What the login box answers.
+struct kvLoginAnswer {
+    kvCredentials login;
+    bool remember = false; // write the login to the netrc file (mode 0600)
+};
+
 class kvInteraction {
   public:
     virtual ~kvInteraction() = default;
@@ -27,6 +35,9 @@ class kvInteraction {
     virtual kvAnswer Ask(const std::string& text, const std::string& caption) = 0;
     // A file selector; the chosen path, or empty when the user cancelled.
     virtual std::string SelectFile(const kvFileRequest& request) = 0;
+    // The modal login box for a news server that asks for a login; true with
+    // the answer on OK, false when the user cancelled.
+    virtual bool AskLogin(const std::string& host, kvLoginAnswer& answer) = 0;
 };
 
 class kvWxInteraction : public kvInteraction {
@@ -34,4 +45,5 @@ class kvWxInteraction : public kvInteraction {
     void Notice(const std::string& text) override;
     kvAnswer Ask(const std::string& text, const std::string& caption) override;
     std::string SelectFile(const kvFileRequest& request) override;
+    bool AskLogin(const std::string& host, kvLoginAnswer& answer) override;
 };

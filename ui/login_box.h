@@ -3,18 +3,13 @@
 // "Remember in ~/.netrc". GUI thread only; the typed password lives in the
 // box's control and in the answer, never in a log.
 #pragma once
-#include "credentials.h"
+#include "interaction.h"
 
 #include <string>
 #include <wx/dialog.h>
 
 class wxCheckBox;
 class wxTextCtrl;
-
-struct kvLoginAnswer {
-    kvCredentials login;
-    bool remember = false; // write the login to ~/.netrc (mode 0600)
-};
 
 class kvLoginBox : public wxDialog {
   public:
