@@ -6,7 +6,7 @@
 // start-up: kvWxInteraction (real wx dialogs) in the program, a script in tests. Texts are the
 // program's bytes (UTF-8 or Latin-1); paths are file-system bytes.
 #pragma once
-#include "credentials.h"
+#include "login_answer.h"
 
 #include <string>
 
@@ -18,12 +18,6 @@ struct kvFileRequest {
     std::string fileName;  // default file name, empty for none
     std::string wildcard;  // "*.kvx" or "*.txt"
     bool save = false;     // save (asks before overwriting) or open
-};
-
-// What the login box answers.
-struct kvLoginAnswer {
-    kvCredentials login;
-    bool remember = false; // write the login to the netrc file (mode 0600)
 };
 
 class kvInteraction {

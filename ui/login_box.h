@@ -3,7 +3,7 @@
 // "Remember in ~/.netrc". GUI thread only; the typed password lives in the
 // box's control and in the answer, never in a log.
 #pragma once
-#include "interaction.h"
+#include "login_answer.h"
 
 #include <string>
 #include <wx/dialog.h>
