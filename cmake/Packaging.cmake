@@ -8,9 +8,9 @@ set(CPACK_PACKAGE_VENDOR "The Korvex developers")
 set(CPACK_PACKAGE_CONTACT "The Korvex developers <korvex@korvex.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "search a Usenet newsgroup for articles whose header matches a pattern")
+# CPack puts the summary first itself: this is only the extended description.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Korvex searches one newsgroup on one news server for articles whose chosen
+    "Korvex searches one newsgroup on one news server for articles whose chosen
 header (Subject, Keywords, Summary, Date, From, Reply-To, Message-ID or
 Organization) matches a pattern, downloads them, and lets the user read,
 prune, save, reload and export what it found.
