@@ -34,10 +34,14 @@ for program in "$cli" $gui; do
   done
 done
 if [ -n "$gui" ]; then
-  out=$(env -u DISPLAY "$gui" --help 2>/dev/null)
-  [ $? = 0 ] && [[ $out == "usage: korvex "* ]] || fail "korvex --help: \"$out\""
+  if out=$(env -u DISPLAY "$gui" --help 2>/dev/null); then
+    [[ $out == "usage: korvex "* ]] || fail "korvex --help printed \"$out\""
+  else
+    fail "korvex --help failed"
+  fi
   for args in "--bogus" "--version extra" "file.kvx"; do
-    err=$(env -u DISPLAY "$gui" $args 2>&1 >/dev/null)
+    read -r -a words <<<"$args"
+    err=$(env -u DISPLAY "$gui" "${words[@]}" 2>&1 >/dev/null)
     status=$?
     [ $status = 64 ] || fail "korvex $args exited with $status"
     [[ $err == *"usage: korvex"* ]] || fail "korvex $args wrote \"$err\" on stderr"

@@ -71,14 +71,15 @@ $prefix/bin/korvex-cli --help >"$tmp/help.txt" || fail "korvex-cli --help failed
 grep -q '^usage:' "$tmp/help.txt" || fail "korvex-cli --help printed no usage"
 status=0
 $prefix/bin/korvex-cli search --pattern x >"$tmp/out.txt" 2>"$tmp/err.txt" || status=$?
-[ $status = 64 ] && [ ! -s "$tmp/out.txt" ] && grep -q '^usage:' "$tmp/err.txt" ||
-  fail "a usage error gave status $status"
+if [ $status != 64 ] || [ -s "$tmp/out.txt" ] || ! grep -q '^usage:' "$tmp/err.txt"; then
+  fail "a usage error gave status $status and no usage on stderr"
+fi
 
 (cd "$tmp" && $prefix/bin/korvex-cli search --server "$server" --group korvex.test.small \
   --pattern KERNEL --max-headers all --quiet --save found.kvx >search.txt 2>search-err.txt) ||
   fail "the search failed: $(cat "$tmp/search-err.txt")"
 found=$(sed -n 's/^\([0-9]*\) articles found in korvex.test.small.*/\1/p' "$tmp/search.txt")
-[ -n "$found" ] && [ "$found" -gt 0 ] || fail "the search printed \"$(cat "$tmp/search.txt")\""
+[ "${found:-0}" -gt 0 ] || fail "the search printed \"$(cat "$tmp/search.txt")\""
 $prefix/bin/korvex-cli show "$tmp/found.kvx" >"$tmp/show.txt" || fail "show failed"
 listed=$(grep -ci '^[0-9][0-9]*	.*	.*kernel' "$tmp/show.txt" || true)
 [ "$listed" = "$found" ] || fail "show lists $listed kernel articles of $found"
@@ -86,8 +87,8 @@ say "korvex-cli found and showed $found articles in korvex.test.small on $server
 
 "$top/scripts/with-display.sh" "$here/installed-desktop.sh" "$desktop" "$data"
 dpkg --verify korvex || fail "installed files changed"
-[ "$(ls -A $data | sort | tr '\n' ' ')" = "korvex.dat korvex.txt " ] ||
-  fail "files written in $data: $(ls -A $data)"
+left=$(find "$data" -mindepth 1 -printf '%f\n' | sort | tr '\n' ' ')
+[ "$left" = "korvex.dat korvex.txt " ] || fail "files written in $data: $left"
 
 # --- the menu entry, the metainfo, the manual pages and the completion
 desktop-file-validate "$desktop" || fail "desktop-file-validate"

@@ -13,8 +13,8 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 
 namespace fs = std::filesystem;
 
