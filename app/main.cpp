@@ -2,7 +2,6 @@
 // any window system is touched, so they work without a display; everything
 // else goes to wx, which creates the one application object and runs it.
 #include "app.h"
-#include "program.h"
 #include "version.h"
 
 #include <cstdio>
@@ -29,9 +28,10 @@ class kvDesktopApp : public kvApp {
 
   private:
     static void ReportFiles() {
-        const kvProgram& program = Program();
-        const std::string* paths[] = {&program.settingsPath, &program.descriptionPath,
-                                      &program.helpPath};
+        const kvController* controller = TheApp().Controller();
+        if (controller == nullptr) return;
+        const std::string* paths[] = {&controller->SettingsPath(), &controller->DescriptionPath(),
+                                      &controller->HelpPath()};
         const char* names[] = {"settings", "description", "help"};
         for (int i = 0; i < 3; ++i)
             std::printf("%s: %s\n", names[i], paths[i]->empty() ? "(none)" : paths[i]->c_str());
