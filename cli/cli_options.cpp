@@ -13,11 +13,19 @@ const char* const KV_CLI_USAGE =
     "                    [--time-limit MINUTES|any] [--timeout SECONDS]\n"
     "                    [--save FILE.kvx] [--report FILE.txt] [--reply-list FILE.txt] [--quiet]\n"
     "  korvex-cli show FILE.kvx [--report FILE.txt] [--reply-list FILE.txt]\n"
+    "  korvex-cli --help | --version\n"
     "\n"
     "headers: Subject Keywords Summary Date From Reply-To Message-ID Organization\n"
     "exit status: 0 articles found or loaded, 1 nothing found, 2 failure, 64 usage error\n";
 
 namespace {
+
+// --help and --version stand for themselves anywhere; None for any other argument.
+kvCliCommand InfoCommand(const std::string& arg) {
+    if (arg == "-h" || arg == "--help") return kvCliCommand::Help;
+    if (arg == "-V" || arg == "--version") return kvCliCommand::Version;
+    return kvCliCommand::None;
+}
 
 bool HasLineBreak(const char* text) {
     return std::strpbrk(text, "\r\n") != nullptr;
@@ -59,8 +67,9 @@ std::string StoreLimit(char (&field)[KV_LIMIT_SIZE], const char* value, const ch
 std::string ParseCliOptions(int argc, const char* const argv[], kvCliOptions& o) {
     if (argc < 2) return "no command given";
     std::string command = argv[1];
-    if (command == "-h" || command == "--help" || command == "help") {
-        o.command = kvCliCommand::Help;
+    if (command == "help") command = "--help";
+    if (InfoCommand(command) != kvCliCommand::None) {
+        o.command = InfoCommand(command);
         return "";
     }
     if (command == "search") {
@@ -74,8 +83,8 @@ std::string ParseCliOptions(int argc, const char* const argv[], kvCliOptions& o)
     bool haveServer = false, haveGroup = false, havePattern = false;
     for (int i = 2; i < argc; ++i) {
         std::string arg = argv[i];
-        if (arg == "-h" || arg == "--help") {
-            o.command = kvCliCommand::Help;
+        if (InfoCommand(arg) != kvCliCommand::None) {
+            o.command = InfoCommand(arg);
             return "";
         }
         if (arg == "--quiet") {

@@ -54,6 +54,36 @@ TEST(CliUsage, HelpPrintsUsageAndSucceeds) {
     EXPECT_NE(r.out.find("korvex-cli search"), std::string::npos);
 }
 
+TEST(CliUsage, HelpAndVersionAnswerOnStandardOutputWhereverTheyStand) {
+    const std::vector<std::string> cases[] = {
+        {"--help"},
+        {"-h"},
+        {"help"},
+        {"search", "--server", "h", "--help"},
+        {"show", "-h"},
+        {"--version"},
+        {"-V"},
+        {"search", "--version", "--group"},
+        {"show", "a.kvx", "-V"},
+    };
+    for (const auto& args : cases) {
+        bool version = args.back() == "--version" || args.back() == "-V" ||
+                       (args.size() > 1 && args[1] == "--version");
+        CliResult r = RunCli(args);
+        EXPECT_EQ(r.exitCode, 0) << args.back();
+        EXPECT_TRUE(r.err.empty()) << r.err;
+        if (version) {
+            // The program's version, then the build's: the project version and maybe a commit.
+            EXPECT_EQ(r.out.rfind("Korvex 2.000 (build 2.0.0", 0), 0u) << r.out;
+            EXPECT_EQ(r.out.substr(r.out.size() - 2), ")\n") << r.out;
+            EXPECT_EQ(r.out.find('\n'), r.out.size() - 1) << r.out;
+        } else {
+            EXPECT_EQ(r.out.rfind("usage:\n  korvex-cli search", 0), 0u) << r.out;
+            EXPECT_NE(r.out.find("korvex-cli --help | --version\n"), std::string::npos);
+        }
+    }
+}
+
 TEST(CliUsage, FailuresExitWith2AndTheReasonLast) {
     // Nothing listens on port 1 of loopback.
     CliResult r = RunCli({"search", "--server", "127.0.0.1:1", "--group", "g", "--pattern", "p"});
