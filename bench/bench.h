@@ -39,8 +39,9 @@ bool CliSearch(const std::string& server, const std::string& group, const std::s
                const std::string& directory);
 // The same search through a delaying proxy at each of `delays` (milliseconds
 // each way): korvex-cli one command at a time, with its default window, and a
-// bare pipelined client. Returns false when the news server cannot be reached.
+// bare pipelined client; without `withSingle` the one-at-a-time runs (minutes
+// on a slow link) are left out. Returns false when a search failed.
 bool NetworkSearch(int serverPort, const std::string& group, const std::string& pattern,
-                   const std::vector<int>& delays);
+                   const std::vector<int>& delays, int window, bool withSingle);
 
 } // namespace bench
