@@ -1,5 +1,8 @@
 #include "pipeline.h"
 
+#include "search_context.h"
+
+#include <cerrno>
 #include <cstdarg>
 
 kvPipeline::kvPipeline(kvConnection& connection, int size)
@@ -33,6 +36,7 @@ void kvPipeline::TrySend() {
         if (n < 0) {
             // The connection failed: nothing more can go out, and the next
             // receive reports the failure.
+            resetSeen = resetSeen || errno == ECONNRESET;
             sent = queued;
             unsent.clear();
             return;
@@ -48,6 +52,7 @@ void kvPipeline::SendThrough(std::size_t end) {
         if (n <= 0) {
             // A send that fails or times out shows up as a failed or timed-out
             // receive of the reply; give up on everything queued.
+            resetSeen = resetSeen || (n < 0 && errno == ECONNRESET);
             sent = queued;
             unsent.clear();
             return;
@@ -70,6 +75,10 @@ long kvPipeline::Collect(kvBuffer& dest) {
     if (sent < c.end) TrySend();
     if (sent < c.end) SendThrough(c.end);
     long n = ReceiveMultiline(conn, dest, c.expectedCode, c.mode);
+    // A reset that a send ahead reported first leaves the receive only the
+    // end of the connection: it is still a read failure, as it is for a
+    // receive that meets the reset itself.
+    if (n == 0 && resetSeen) n = -1;
     commands.pop_front();
     outstandingBytes -= c.length;
     // Every response read makes room in the server's input: send more of what waits.
@@ -79,6 +88,9 @@ long kvPipeline::Collect(kvBuffer& dest) {
 
 long kvPipeline::Receive(kvBuffer& dest) {
     if (Awaited() <= 0) return -1;
+    // A stop ends the run before the next response, even one that has
+    // already arrived whole: it fails as a wait interrupted by a stop does.
+    if (conn.stop != nullptr && conn.stop->StopRequested()) return -1;
     for (; dropped > 0; --dropped) {
         long n = Collect(dest);
         if (n <= 0) {

@@ -35,7 +35,8 @@ class kvPipeline {
 
     // Collects the response of the oldest awaited command into dest, after
     // reading and dropping the responses of dropped commands before it.
-    // Returns what ReceiveMultiline returns; -1 when no command is awaited.
+    // Returns what ReceiveMultiline returns; -1 when no command is awaited or
+    // a stop has been requested.
     long Receive(kvBuffer& dest);
 
     // Commands sent whose responses are still wanted.
@@ -67,4 +68,5 @@ class kvPipeline {
     std::string unsent;       // queued bytes the socket has not taken yet
     std::size_t queued = 0;   // bytes queued since the start
     std::size_t sent = 0;     // bytes the socket has taken (or given up on)
+    bool resetSeen = false;   // a send found the connection reset by the server
 };
