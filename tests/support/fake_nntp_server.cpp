@@ -263,7 +263,7 @@ void FakeNntpServer::ServeConnection(int fd) {
     }
     // Silent or closed: nothing more is answered, but whatever the client still
     // sends (a QUIT it should not send, say) is recorded until it leaves.
-    if (next == After::Listen)
+    if (next == After::Listen || next == After::Gone)
         while (ReadLine(fd, pending, line))
             Record(line);
 }
@@ -292,9 +292,9 @@ FakeNntpServer::After FakeNntpServer::Perform(int fd, const FakeReply& reply) {
     for (std::size_t i = 0; i < reply.pieces.size(); ++i) {
         if (byteByByte) {
             for (char c : reply.pieces[i])
-                if (!SendAll(fd, std::string(1, c))) return After::End;
+                if (!SendAll(fd, std::string(1, c))) return After::Gone;
         } else if (!SendAll(fd, reply.pieces[i])) {
-            return After::End;
+            return After::Gone;
         }
         if (i + 1 < reply.pieces.size() && !Pause(reply.pauseMs)) return After::End;
     }

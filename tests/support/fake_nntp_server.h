@@ -121,7 +121,9 @@ class FakeNntpServer {
     };
 
     // What follows a reply: the next command, only listening, or nothing.
-    enum class After { Answer, Listen, End };
+    // Gone: the client left while it was answered; the lines it had sent
+    // before (commands sent ahead, its QUIT) are still recorded.
+    enum class After { Answer, Listen, Gone, End };
 
     void Serve();
     void ServeConnection(int fd);
