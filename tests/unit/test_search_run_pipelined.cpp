@@ -234,8 +234,19 @@ TEST(SearchRunPipelined, LostConnectionAndStopWithCommandsInFlight) {
          },
          5, lost5, Sent({"10-17"}, Down(17, 12), false), Sent({"10-17"}, Down(17, 10), false),
          Down(17, 13)},
-        {"stopped after the first article", stopAt("Korvex: Article received"), 1, lost1,
-         Sent({"10-17"}, {17, 16}, false), Sent({"10-17"}, Down(17, 10), false), {17}},
+        // The second article arrives with the first: the stop still comes before it.
+        {"stopped after the first article",
+         [&](Harness& h) {
+             auto wire = [](int n) {
+                 const std::string id = "<" + std::to_string(n) + "@fake.example>";
+                 return "220 " + std::to_string(n) + " " + id + "\r\nSubject: a match\r\n" +
+                        "Message-ID: " + id + "\r\n\r\nbody\r\n.\r\n";
+             };
+             h.server.When("ARTICLE 17", FakeReply::Text(wire(17) + wire(16)));
+             h.server.When("ARTICLE 16", FakeReply{}); // answered already
+             stopAt("Korvex: Article received")(h);
+         },
+         1, lost1, Sent({"10-17"}, {17, 16}, false), Sent({"10-17"}, Down(17, 10), false), {17}},
         {"stopped in the scan",
          [&](Harness& h) {
              h.server.SetGroup(Group(1, 1000, {5}));
