@@ -158,8 +158,8 @@ kvBareResult RunBareClient(int port, const std::string& group, const std::string
         [&](std::string& command) {
             if (high < lowest) return false;
             long low = std::max(lowest, high - 499);
-            command = "XHDR " + header + " " + std::to_string(low) + "-" + std::to_string(high) +
-                      "\r\n";
+            command =
+                "XHDR " + header + " " + std::to_string(low) + "-" + std::to_string(high) + "\r\n";
             high = low - 1;
             return true;
         },

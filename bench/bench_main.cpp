@@ -51,8 +51,7 @@ int main(int argc, char** argv) {
                 const char* comma = std::strchr(at, ',');
                 at = comma != nullptr ? comma + 1 : at + std::strlen(at);
             }
-        }
-        else {
+        } else {
             std::fprintf(stderr, "usage: korvex-bench [--server H] [--group G] [--pattern P] "
                                  "[--dir D] [--skip-search]\n"
                                  "       korvex-bench --network [--port P] [--delays MS,MS,...] "

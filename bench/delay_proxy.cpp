@@ -43,9 +43,7 @@ struct Direction {
 
 struct Pair {
     Direction up, down; // client to server, server to client
-    bool Done() const {
-        return (up.shutDown && down.shutDown) || up.failed || down.failed;
-    }
+    bool Done() const { return (up.shutDown && down.shutDown) || up.failed || down.failed; }
 };
 
 void NoDelay(int fd) {

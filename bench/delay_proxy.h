@@ -10,8 +10,8 @@
 
 struct kvDelayProxy {
     pid_t pid = -1;
-    int port = 0;       // where it listens on 127.0.0.1
-    int control = -1;   // closing it tells the proxy to end
+    int port = 0;     // where it listens on 127.0.0.1
+    int control = -1; // closing it tells the proxy to end
 };
 
 // Forwards connections made to the proxy to 127.0.0.1:targetPort, each

@@ -56,7 +56,7 @@ class kvPipeline {
         kvResponseMode mode;
     };
 
-    void TrySend();          // sends what the socket takes without waiting
+    void TrySend();                    // sends what the socket takes without waiting
     void SendThrough(std::size_t end); // sends up to `end`, waiting with the time-out
     long Collect(kvBuffer& dest);
 
@@ -65,8 +65,8 @@ class kvPipeline {
     std::deque<Command> commands; // oldest first
     int dropped = 0;              // the first `dropped` commands are not wanted
     std::size_t outstandingBytes = 0;
-    std::string unsent;       // queued bytes the socket has not taken yet
-    std::size_t queued = 0;   // bytes queued since the start
-    std::size_t sent = 0;     // bytes the socket has taken (or given up on)
-    bool resetSeen = false;   // a send found the connection reset by the server
+    std::string unsent;     // queued bytes the socket has not taken yet
+    std::size_t queued = 0; // bytes queued since the start
+    std::size_t sent = 0;   // bytes the socket has taken (or given up on)
+    bool resetSeen = false; // a send found the connection reset by the server
 };

@@ -252,7 +252,8 @@ void FakeNntpServer::ServeConnection(int fd) {
     while (next == After::Answer && ReadLine(fd, pending, line)) {
         for (const Hold& hold : holds) {
             if (!Matches(hold.command, line)) continue;
-            auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(hold.maxWaitMs);
+            auto until =
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(hold.maxWaitMs);
             while (CompleteLines(pending) < hold.lines && std::chrono::steady_clock::now() < until)
                 if (!ReadMore(fd, pending, 20)) break;
         }

@@ -87,9 +87,8 @@ namespace {
 // Runs the scripted search with the given window and checks everything but
 // the commands; returns the commands the server received and the messages shown.
 std::pair<Strings, Strings> RunScripted(const FakeGroup& group, const Script& script, int result,
-                                        long count, const std::string& status,
-                                        const Strings& tail, const Numbers& stored,
-                                        const Ask& ask, int window) {
+                                        long count, const std::string& status, const Strings& tail,
+                                        const Numbers& stored, const Ask& ask, int window) {
     std::atomic<long long> now{5000};
     Harness h;
     h.request.pipeline = window;
@@ -129,8 +128,8 @@ void ExpectRun(const std::string& name, const FakeGroup& group, const Script& sc
     }
     if (!ask.clockAt.empty()) return;
     SCOPED_TRACE("default window");
-    std::pair<Strings, Strings> ahead = RunScripted(group, script, result, count, status, tail,
-                                                    stored, ask, KV_DEFAULT_PIPELINE);
+    std::pair<Strings, Strings> ahead =
+        RunScripted(group, script, result, count, status, tail, stored, ask, KV_DEFAULT_PIPELINE);
     EXPECT_TRUE(SentAhead(commands, ahead.first));
     EXPECT_EQ(ahead.second, single.second);
 }

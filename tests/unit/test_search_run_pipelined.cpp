@@ -51,10 +51,10 @@ TEST(SearchRunPipelined, CommandsAreOutstandingWithinTheWindowAndTheArticlesWant
         const char* name;
         int window;
         const char* maxArticles;
-        int holdMs;                 // how long the first ARTICLE waits for the others
-        int xhdrBehind;             // lines behind the first XHDR when answered
-        int articleBehind;          // lines behind the first ARTICLE when answered
-        Numbers sent;               // ARTICLE commands, in order
+        int holdMs;        // how long the first ARTICLE waits for the others
+        int xhdrBehind;    // lines behind the first XHDR when answered
+        int articleBehind; // lines behind the first ARTICLE when answered
+        Numbers sent;      // ARTICLE commands, in order
         Numbers stored;
     };
     const Row rows[] = {
@@ -63,9 +63,21 @@ TEST(SearchRunPipelined, CommandsAreOutstandingWithinTheWindowAndTheArticlesWant
         {"window 2", 2, "all", 300, 1, 1, kEightFetched, kEightFetched},
         {"one at a time", 1, "all", 300, 0, 0, kEightFetched, kEightFetched},
         // 300 and 200 refused: each frees a place for the next number.
-        {"3 wanted, 2 refused", KV_DEFAULT_PIPELINE, "3", 300, 1, 2, {300, 200, 100, 1000, 900},
+        {"3 wanted, 2 refused",
+         KV_DEFAULT_PIPELINE,
+         "3",
+         300,
+         1,
+         2,
+         {300, 200, 100, 1000, 900},
          {100, 1000, 900}},
-        {"5 wanted", KV_DEFAULT_PIPELINE, "5", 300, 1, 4, {300, 200, 100, 1000, 900, 800, 700},
+        {"5 wanted",
+         KV_DEFAULT_PIPELINE,
+         "5",
+         300,
+         1,
+         4,
+         {300, 200, 100, 1000, 900, 800, 700},
          {100, 1000, 900, 800, 700}},
     };
     for (const Row& row : rows) {
@@ -188,7 +200,8 @@ TEST(SearchRunPipelined, TimeLimitEndsTheRunWithCommandsInFlight) {
         const Strings chunks = {"501-1000", "1-500"};
         EXPECT_EQ(single.commands,
                   row.scanExpired ? Sent({"501-1000"}) : Sent(chunks, row.singleSent));
-        EXPECT_EQ(ahead.commands, Sent(chunks, row.aheadSent)); // QUIT behind the commands in flight
+        EXPECT_EQ(ahead.commands,
+                  Sent(chunks, row.aheadSent)); // QUIT behind the commands in flight
         for (const Outcome* o : {&single, &ahead}) {
             EXPECT_EQ(o->result, row.result);
             EXPECT_EQ(o->status, row.status);
@@ -225,12 +238,11 @@ TEST(SearchRunPipelined, LostConnectionAndStopWithCommandsInFlight) {
     const Row rows[] = {
         {"closed at the 6th article",
          [](Harness& h) { h.server.When("ARTICLE 12", FakeReply::Close()); }, 5, lost5,
-         Sent({"10-17"}, Down(17, 12), false), Sent({"10-17"}, Down(17, 10), false),
-         Down(17, 13)},
+         Sent({"10-17"}, Down(17, 12), false), Sent({"10-17"}, Down(17, 10), false), Down(17, 13)},
         {"closed within the 6th article",
          [](Harness& h) {
-             h.server.When("ARTICLE 12", FakeReply::Text("220 12 <12@x>\r\nSubject: a match\r\n")
-                                             .ThenClose());
+             h.server.When("ARTICLE 12",
+                           FakeReply::Text("220 12 <12@x>\r\nSubject: a match\r\n").ThenClose());
          },
          5, lost5, Sent({"10-17"}, Down(17, 12), false), Sent({"10-17"}, Down(17, 10), false),
          Down(17, 13)},
@@ -246,14 +258,21 @@ TEST(SearchRunPipelined, LostConnectionAndStopWithCommandsInFlight) {
              h.server.When("ARTICLE 16", FakeReply{}); // answered already
              stopAt("Korvex: Article received")(h);
          },
-         1, lost1, Sent({"10-17"}, {17, 16}, false), Sent({"10-17"}, Down(17, 10), false), {17}},
+         1,
+         lost1,
+         Sent({"10-17"}, {17, 16}, false),
+         Sent({"10-17"}, Down(17, 10), false),
+         {17}},
         {"stopped in the scan",
          [&](Harness& h) {
              h.server.SetGroup(Group(1, 1000, {5}));
              stopAt("Scanning headers... (50% done)")(h);
          },
-         -1, "ERROR: Socket read failure", Sent({"501-1000", "1-500"}, {}, false),
-         Sent({"501-1000", "1-500"}, {}, false), {}},
+         -1,
+         "ERROR: Socket read failure",
+         Sent({"501-1000", "1-500"}, {}, false),
+         Sent({"501-1000", "1-500"}, {}, false),
+         {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -261,7 +280,7 @@ TEST(SearchRunPipelined, LostConnectionAndStopWithCommandsInFlight) {
         for (int window : {1, KV_DEFAULT_PIPELINE}) {
             auto started = std::chrono::steady_clock::now();
             outcomes[window] = RunWith(window, [&](Harness& h) {
-                h.request.timeoutSeconds = 30; // a stop must not wait for it
+                h.request.timeoutSeconds = 30;              // a stop must not wait for it
                 h.server.SetGroup(Group(10, 17, {}, true)); // the setup may set another
                 row.setup(h);
             });
