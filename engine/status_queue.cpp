@@ -6,20 +6,18 @@ bool kvStatusQueue::IsProgress(const std::string& text) {
     return true;
 }
 
-void kvStatusQueue::Push(const std::string& text) {
+bool kvStatusQueue::Push(const std::string& text) {
     const bool progress = IsProgress(text);
+    std::lock_guard<std::mutex> lock(mutex);
     bool first = false;
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (progress && lastIsProgress && !waiting.empty()) {
-            waiting.back() = text;
-        } else {
-            first = waiting.empty();
-            waiting.push_back(text);
-        }
-        lastIsProgress = progress;
+    if (progress && lastIsProgress && !waiting.empty()) {
+        waiting.back() = text;
+    } else {
+        first = waiting.empty();
+        waiting.push_back(text);
     }
-    if (first) wake();
+    lastIsProgress = progress;
+    return first;
 }
 
 std::vector<std::string> kvStatusQueue::Take() {

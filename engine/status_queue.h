@@ -12,23 +12,20 @@
 #pragma once
 
 #include <deque>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
 class kvStatusQueue {
   public:
-    explicit kvStatusQueue(std::function<void()> wake) : wake(std::move(wake)) {}
-
     // True for the messages that only tell how far the run has come.
     static bool IsProgress(const std::string& text);
 
-    void Push(const std::string& text); // any thread
-    std::vector<std::string> Take();    // every message waiting, oldest first
+    // Any thread. True when the queue was empty: the reader must be woken.
+    bool Push(const std::string& text);
+    std::vector<std::string> Take(); // every message waiting, oldest first
 
   private:
-    std::function<void()> wake;
     std::mutex mutex;
     std::deque<std::string> waiting;
     bool lastIsProgress = false;
