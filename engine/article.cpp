@@ -1,20 +1,12 @@
 #include "article.h"
 
+#include "header_lines.h"
+
 #include <cstring>
 
 namespace {
 
-struct HeaderName {
-    const char* name;
-    int field; // index of the text field, or -1 for "Lines: "
-};
-
-// The order in which headers are located and stored.
-const HeaderName kHeaders[] = {
-    {"From: ", 0},       {"Newsgroups: ", 1},   {"Subject: ", 2},  {"Date: ", 3},
-    {"Message-ID: ", 4}, {"Organization: ", 5}, {"Lines: ", -1},   {"Keywords: ", 6},
-    {"Summary: ", 7},    {"Sender: ", 8},       {"Reply-To: ", 9},
-};
+constexpr const char* kLinesLabel = "Lines: "; // the line count, kept as a number
 
 // First occurrence of name at the start of the text or right after a CR or LF.
 const char* FindHeaderLine(const char* text, const char* name) {
@@ -34,34 +26,34 @@ const char* SubjectKey(const kvArticle& a) {
     return s;
 }
 
+// The value of the header line that starts at `line`, after its label, up to
+// the line end (a CR before the LF left out).
+void CopyHeaderValue(const char* line, const char* label, char* field, std::size_t capacity) {
+    const char* value = line + std::strlen(label);
+    const char* end = std::strchr(value, '\n');
+    std::size_t length =
+        end != nullptr ? static_cast<std::size_t>(end - value) : std::strlen(value);
+    if (end != nullptr && length > 0 && value[length - 1] == '\r') --length;
+    CopyFieldN(field, capacity, value, length);
+}
+
 } // namespace
 
 void ParseArticleHeaders(const char* headerText, kvArticle& article) {
-    constexpr int n = sizeof kHeaders / sizeof kHeaders[0];
-    const char* found[n];
-    for (int i = 0; i < n; ++i)
-        found[i] = FindHeaderLine(headerText, kHeaders[i].name);
-
-    article.lines = -1;
-    for (int i = 0; i < n; ++i) {
-        const char* name = kHeaders[i].name;
-        if (found[i] == nullptr) {
-            if (kHeaders[i].field >= 0)
-                CopyField(ArticleField(article, kHeaders[i].field), KV_FIELD_SIZE, KV_NONE);
-            continue;
-        }
-        const char* value = found[i] + std::strlen(name);
-        const char* end = std::strchr(value, '\n');
-        std::size_t length =
-            end != nullptr ? static_cast<std::size_t>(end - value) : std::strlen(value);
-        if (end != nullptr && length > 0 && value[length - 1] == '\r') --length;
-        if (kHeaders[i].field < 0) {
-            char number[32];
-            CopyFieldN(number, sizeof number, value, length);
-            article.lines = static_cast<int>(DecodeNumber(number));
+    for (const kvHeaderLine& header : kvHeaderLines) {
+        char* field = ArticleField(article, header.field);
+        const char* line = FindHeaderLine(headerText, header.label);
+        if (line == nullptr) {
+            CopyField(field, KV_FIELD_SIZE, KV_NONE);
         } else {
-            CopyFieldN(ArticleField(article, kHeaders[i].field), KV_FIELD_SIZE, value, length);
+            CopyHeaderValue(line, header.label, field, KV_FIELD_SIZE);
         }
+    }
+    article.lines = -1;
+    if (const char* line = FindHeaderLine(headerText, kLinesLabel)) {
+        char number[32];
+        CopyHeaderValue(line, kLinesLabel, number, sizeof number);
+        article.lines = static_cast<int>(DecodeNumber(number));
     }
 }
 

@@ -1,7 +1,7 @@
 // An article as the article windows show it: an empty line, the header lines,
 // an empty line and, when there is one, an empty line and the body.
 //
-// No wx: the text is the article's own bytes with LF line ends; the window
+// No wx, any thread: the text is the article's own bytes with LF line ends; the window
 // decodes it for display.
 #pragma once
 #include "records.h"

@@ -1,0 +1,20 @@
+#include "article_text.h"
+
+#include "header_lines.h"
+
+std::string ArticleText(const kvArticle& article) {
+    std::string text = "\n";
+    for (const kvHeaderLine& line : kvHeaderLines) {
+        const char* value = ArticleField(article, line.field);
+        if (line.field == KV_MESSAGE_ID_FIELD || (!line.always && IsMissing(value))) continue;
+        text += line.label;
+        text += value;
+        text += '\n';
+    }
+    text += '\n';
+    if (article.body) {
+        text += '\n';
+        text += article.body.get();
+    }
+    return text;
+}
