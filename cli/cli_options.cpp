@@ -10,7 +10,7 @@ const char* const KV_CLI_USAGE =
     "  korvex-cli search --server HOST[:PORT] --group NAME --pattern TEXT\n"
     "                    [--header NAME] [--mode any|all|phrase] [--match-case]\n"
     "                    [--max-articles N|all] [--max-headers N|all]\n"
-    "                    [--time-limit MINUTES|any] [--timeout SECONDS]\n"
+    "                    [--time-limit MINUTES|any] [--timeout SECONDS] [--pipeline N]\n"
     "                    [--save FILE.kvx] [--report FILE.txt] [--reply-list FILE.txt] [--quiet]\n"
     "  korvex-cli show FILE.kvx [--report FILE.txt] [--reply-list FILE.txt]\n"
     "  korvex-cli --help | --version\n"
@@ -160,6 +160,13 @@ std::string ParseCliOptions(int argc, const char* const argv[], kvCliOptions& o)
                 error = "--timeout takes whole seconds from 1 to 999999";
             else
                 o.request.timeoutSeconds = static_cast<int>(seconds);
+        } else if (arg == "--pipeline") {
+            long window = 0;
+            if (!ParseCount(value, 4, window) || window > KV_MAX_PIPELINE)
+                error = "--pipeline takes a whole number of commands from 1 to " +
+                        std::to_string(KV_MAX_PIPELINE);
+            else
+                o.request.pipeline = static_cast<int>(window);
         } else {
             return "unknown option " + arg;
         }

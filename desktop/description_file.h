@@ -47,5 +47,5 @@ struct kvDialogSetup {
 // Reads the description file at path (empty or unreadable: every default) into
 // setup and sets every field of request the dialog owns: pattern, server and
 // newsgroup from the first list entries (empty without), matchMode,
-// ignoreCase, maxArticles, maxHeaders, header, timeLimit and timeoutSeconds.
+// ignoreCase, maxArticles, maxHeaders, header, timeLimit, timeoutSeconds and pipeline.
 void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDialogSetup& setup);

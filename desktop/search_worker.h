@@ -8,6 +8,10 @@
 // with the result set and summary handed over whole. The worker touches no
 // window and no program object itself.
 //
+// Progress messages that arrive faster than the GUI thread takes them are
+// skipped, all but the newest; the others, their order and the last message
+// always arrive.
+//
 // StopAndWait ends a running search at its next network wait, joins the
 // thread and drops every report that has not reached the GUI yet, so nothing
 // the worker sent can act once the program has begun to shut down.

@@ -3,6 +3,7 @@
 #include "article.h"
 #include "matcher.h"
 #include "net.h"
+#include "pipeline.h"
 #include "transport.h"
 
 #include <cstring>
@@ -53,7 +54,8 @@ bool ParseGroupReply(const char* reply, long& count, long& first, long& last) {
 class SearchRun {
   public:
     SearchRun(const kvSearchRequest& request, kvResultSet& results, kvSearchContext& context)
-        : req(request), set(results), ctx(context), stopwatch(context) {
+        : req(request), set(results), ctx(context), stopwatch(context),
+          pipeline(conn, EffectivePipeline(request)) {
         conn.stop = &context.stop;
     }
 
@@ -70,6 +72,7 @@ class SearchRun {
         NetCleanup();
     }
     void QuitAndClose() {
+        pipeline.FinishLine();
         SendQuit(conn);
         Close();
     }
@@ -98,6 +101,7 @@ class SearchRun {
     kvConnection conn;
     kvPattern pattern;
     Stopwatch stopwatch;
+    kvPipeline pipeline;
     bool timeLimitOn = false;
     long limitSeconds = 0;
     int headerLimit = 0;
@@ -221,6 +225,22 @@ int SearchRun::ScanHeaders() {
     }
 
     lowest = (last - first + 1 > headerLimit) ? last - headerLimit + 1 : first;
+    // The chunks are known from here on: their commands go out ahead of the
+    // responses, up to the pipeline's window.
+    long nextHigh = last;
+    bool allSent = false;
+    auto sendAhead = [&] {
+        while (!allSent) {
+            long low = nextHigh - 499 <= lowest ? lowest : nextHigh - 499;
+            if (pipeline.Send(221, kvResponseMode::HeaderList, "XHDR %s %ld-%ld\r\n", req.header,
+                              low, nextHigh) != kvSendResult::Sent)
+                return; // no room yet, or a command that cannot be formed
+            if (low == lowest)
+                allSent = true;
+            else
+                nextHigh -= 500;
+        }
+    };
     for (long high = last; high >= lowest; high -= 500) {
         long low = high - 499;
         bool finalChunk = false;
@@ -228,12 +248,13 @@ int SearchRun::ScanHeaders() {
             low = lowest;
             finalChunk = true;
         }
-        if (!SendCommand(conn, "XHDR %s %ld-%ld\r\n", req.header, low, high)) {
+        sendAhead();
+        if (pipeline.Awaited() == 0) { // this chunk's command could not be formed
             headerList.Release();
             QuitAndClose();
             return Fail("ERROR requesting article headers");
         }
-        long n = ReceiveMultiline(conn, headerList, 221, kvResponseMode::HeaderList);
+        long n = pipeline.Receive(headerList);
         if (n <= 0) {
             Close();
             headerList.Release();
@@ -257,6 +278,9 @@ int SearchRun::ScanHeaders() {
         }
         if (scanned >= headerLimit || finalChunk) break;
     }
+    // A server that listed more lines than asked for ends the scan early; the
+    // answers to chunks sent ahead are read and dropped before the fetch.
+    pipeline.DropOutstanding();
     FreePatternWords(pattern);
     headerList.Release();
 
@@ -301,9 +325,21 @@ int SearchRun::FetchArticles() {
         return Fail("ERROR: Low memory");
     }
 
+    // Newest match first; never more commands outstanding than the articles
+    // still wanted, so a refused article frees a place for the next number.
     bool timeExpired = false;
-    for (int k = matched - 1; k >= 0; --k) {
-        if (!SendCommand(conn, "ARTICLE %ld\r\n", matching[k])) continue;
+    int next = matched - 1;
+    auto sendAhead = [&] {
+        while (next >= 0 && pipeline.Awaited() < articleLimit - received) {
+            kvSendResult r =
+                pipeline.Send(220, kvResponseMode::Article, "ARTICLE %ld\r\n", matching[next]);
+            if (r == kvSendResult::NoRoom) return;
+            --next; // sent, or passed over like any article that cannot be had
+        }
+    };
+    for (;;) {
+        sendAhead();
+        if (pipeline.Awaited() == 0) break; // every number taken
         int total = matched > articleLimit ? articleLimit : matched;
         if (matched > articleLimit)
             ctx.ShowProgress(kvPhase::Fetch, received + 1, total,
@@ -313,7 +349,7 @@ int SearchRun::FetchArticles() {
             ctx.ShowProgress(kvPhase::Fetch, received + 1, total,
                              "SEARCH: Receiving article %d of %ld found...", received + 1,
                              static_cast<long>(matched));
-        long n = ReceiveMultiline(conn, articleBuffer, 220, kvResponseMode::Article);
+        long n = pipeline.Receive(articleBuffer);
         if (n <= 0) {
             ctx.Write("%s", ReceiveFailure(n));
             ReleaseFetchBuffers();
@@ -336,9 +372,8 @@ int SearchRun::FetchArticles() {
     }
 
     if (!timeExpired) ctx.Show("Finished receiving articles; Closing connection...");
-    SendQuit(conn);
     ReleaseFetchBuffers();
-    Close();
+    QuitAndClose();
     ReportReceived(false);
     return received;
 }

@@ -36,6 +36,12 @@ TEST(CliUsage, BadArgumentsGetAMessageAndStatus64) {
          "--group must be a single line"},
         {{"search", "--server", "h", "--group", "g", "--pattern", std::string(300, 'p')},
          "--pattern is longer than 255 characters"},
+        {{"search", "--server", "h", "--group", "g", "--pattern", "p", "--pipeline", "0"},
+         "--pipeline takes a whole number of commands from 1 to 1024"},
+        {{"search", "--server", "h", "--group", "g", "--pattern", "p", "--pipeline", "1025"},
+         "--pipeline takes a whole number of commands from 1 to 1024"},
+        {{"search", "--server", "h", "--group", "g", "--pattern", "p", "--pipeline", "8x"},
+         "--pipeline takes a whole number of commands from 1 to 1024"},
         {{"show"}, "show needs a results file"},
         {{"show", "a.kvx", "--pattern", "x"}, "unknown option --pattern for show"},
     };

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "article_generator.h"
+#include "records.h"
 
 #include <string>
 #include <vector>
@@ -24,6 +25,7 @@ struct SearchQuery {
     int ignoreCase; // 1: A-Z folded on both sides
     std::string maxHeaders = "all";
     std::string maxArticles = "all";
+    int pipeline = KV_DEFAULT_PIPELINE; // commands the search keeps outstanding
 };
 
 // True when the header value, as a reader sees it, matches the pattern.

@@ -96,6 +96,7 @@ SearchOutcome InnSearch::Search(const SearchQuery& query) {
     CopyField(request.maxArticles, query.maxArticles.c_str());
     request.matchMode = query.matchMode;
     request.ignoreCase = query.ignoreCase;
+    request.pipeline = query.pipeline;
 
     SearchOutcome outcome;
     kvSearchContext context;
