@@ -26,6 +26,25 @@ const char* FindHeaderLine(const char* text, const char* name) {
     return nullptr;
 }
 
+// The value starting at `value` up to the end of its line, joined with the
+// continuation lines that follow (lines starting with a blank or a tab, their
+// line ends removed), as much as fits into the field.
+void UnfoldedValue(const char* value, char (&field)[KV_FIELD_SIZE]) {
+    std::size_t kept = 0;
+    const char* at = value;
+    for (;;) {
+        const char* end = std::strchr(at, '\n');
+        std::size_t length = end != nullptr ? static_cast<std::size_t>(end - at) : std::strlen(at);
+        if (end != nullptr && length > 0 && at[length - 1] == '\r') --length;
+        std::size_t take = length < sizeof field - 1 - kept ? length : sizeof field - 1 - kept;
+        std::memcpy(field + kept, at, take);
+        kept += take;
+        if (end == nullptr || (end[1] != ' ' && end[1] != '\t') || kept == sizeof field - 1) break;
+        at = end + 1;
+    }
+    field[kept] = '\0';
+}
+
 // The subject's grouping key: one leading reply prefix ("Re: " in any case) skipped.
 const char* SubjectKey(const kvArticle& a) {
     const char* s = a.subject;
@@ -50,18 +69,12 @@ void ParseArticleHeaders(const char* headerText, kvArticle& article) {
                 CopyField(ArticleField(article, kHeaders[i].field), KV_FIELD_SIZE, KV_NONE);
             continue;
         }
-        const char* value = found[i] + std::strlen(name);
-        const char* end = std::strchr(value, '\n');
-        std::size_t length =
-            end != nullptr ? static_cast<std::size_t>(end - value) : std::strlen(value);
-        if (end != nullptr && length > 0 && value[length - 1] == '\r') --length;
-        if (kHeaders[i].field < 0) {
-            char number[32];
-            CopyFieldN(number, sizeof number, value, length);
-            article.lines = static_cast<int>(DecodeNumber(number));
-        } else {
-            CopyFieldN(ArticleField(article, kHeaders[i].field), KV_FIELD_SIZE, value, length);
-        }
+        char value[KV_FIELD_SIZE];
+        UnfoldedValue(found[i] + std::strlen(name), value);
+        if (kHeaders[i].field < 0)
+            article.lines = static_cast<int>(DecodeNumber(value));
+        else
+            CopyField(ArticleField(article, kHeaders[i].field), KV_FIELD_SIZE, value);
     }
 }
 
