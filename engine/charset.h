@@ -8,8 +8,8 @@
 #include <string>
 
 enum class kvConvert {
-    Strict,  // any byte that does not convert fails the whole conversion
-    Repair,  // such bytes become U+FFFD; an incomplete character at the end is dropped
+    Strict, // any byte that does not convert fails the whole conversion
+    Repair, // such bytes become U+FFFD; an incomplete character at the end is dropped
 };
 
 // Appends the bytes, read in `charset` (a MIME charset name, any case, an

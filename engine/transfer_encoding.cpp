@@ -63,8 +63,7 @@ void DecodeQuotedPrintableBody(const char* text, std::size_t length, std::string
             i = j;
             continue;
         }
-        if (i + 2 < length && HexValue(text[i + 1]) >= 0 &&
-            HexValue(text[i + 2]) >= 0) {
+        if (i + 2 < length && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
             out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
             i += 2;
             continue;

@@ -17,12 +17,12 @@ std::size_t SequenceLength(const unsigned char* p, std::size_t left, bool& cut) 
         n = 2;
     } else if (c >= 0xE0 && c <= 0xEF) {
         n = 3;
-        if (c == 0xE0) lo = 0xA0;      // no overlong forms
-        if (c == 0xED) hi = 0x9F;      // no surrogates
+        if (c == 0xE0) lo = 0xA0; // no overlong forms
+        if (c == 0xED) hi = 0x9F; // no surrogates
     } else if (c >= 0xF0 && c <= 0xF4) {
         n = 4;
         if (c == 0xF0) lo = 0x90;
-        if (c == 0xF4) hi = 0x8F;      // nothing above U+10FFFF
+        if (c == 0xF4) hi = 0x8F; // nothing above U+10FFFF
     } else {
         return 0;
     }

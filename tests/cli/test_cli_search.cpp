@@ -127,8 +127,7 @@ bool PrintableOnly(const std::string& text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(text[i]);
         if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7F) return false;
-        if (c == 0xC2 && i + 1 < text.size() &&
-            static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+        if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
             static_cast<unsigned char>(text[i + 1]) <= 0x9F)
             return false;
     }
@@ -170,8 +169,9 @@ TEST(CliShow, RawBytesAndControlsInAFileAreNeutralised) {
     ASSERT_EQ(shown.exitCode, 0) << shown.err;
     EXPECT_TRUE(PrintableOnly(shown.out)) << shown.out;
     EXPECT_NE(shown.out.find("Search pattern: pat\xe2\x90\x9b[2J\n"), std::string::npos);
-    EXPECT_NE(shown.out.find("\n1\tJos\xc3\xa9 <j@x>\tcaf\xc3\xa9 \xe2\x90\x9b]0;owned\xe2\x90\x87\n"),
-              std::string::npos)
+    EXPECT_NE(
+        shown.out.find("\n1\tJos\xc3\xa9 <j@x>\tcaf\xc3\xa9 \xe2\x90\x9b]0;owned\xe2\x90\x87\n"),
+        std::string::npos)
         << shown.out;
 }
 

@@ -129,7 +129,8 @@ long Limit(const std::string& text, long all, long most) {
 
 bool ReferenceMatch(const std::string& pattern, int matchMode, int ignoreCase,
                     const std::string& value, bool decoded) {
-    std::string folded = decoded && ignoreCase == 1 ? LowerUnicode(value) : Folded(value, ignoreCase);
+    std::string folded =
+        decoded && ignoreCase == 1 ? LowerUnicode(value) : Folded(value, ignoreCase);
     std::string p = decoded ? LowerUnicode(pattern) : Folded(pattern, ignoreCase);
     if (decoded && ignoreCase != 1) p = pattern; // taken as UTF-8, unchanged
     if (matchMode == 2) {

@@ -46,28 +46,44 @@ SearchOutcome SearchModern(const Row& row) {
 TEST_F(InnSearch, ModernGroupIsSearchedByDecodedWords) {
     const auto& modern = Group(kModernGroup);
     const Row rows[] = {
-        {"Subject", "CAF\xc3\x89", MATCH_ANY_WORD, 1},                    // "CAFÉ"
-        {"Subject", "caf\xc3\xa9 cr\xc3\xa8me", MATCH_PHRASE, 1},         // "café crème"
-        {"Subject", "Caf\xc3\xa9", MATCH_ANY_WORD, 0},                    // exact case only
-        {"Subject", "\xd0\xbf\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82", MATCH_ANY_WORD, 1}, // привет
-        {"Subject", "\xce\x9a\xce\xb1\xce\xbb\xce\xb7\xce\xbc\xce\xad\xcf\x81\xce\xb1", MATCH_ANY_WORD,
-         0},                                                                      // Καλημέρα
-        {"Subject", "GR\xc3\x9c\xc3\x9f" "E K\xc3\x96LN", MATCH_ALL_WORDS, 1}, // GRÜßE KÖLN
+        {"Subject", "CAF\xc3\x89", MATCH_ANY_WORD, 1},            // "CAFÉ"
+        {"Subject", "caf\xc3\xa9 cr\xc3\xa8me", MATCH_PHRASE, 1}, // "café crème"
+        {"Subject", "Caf\xc3\xa9", MATCH_ANY_WORD, 0},            // exact case only
+        {"Subject", "\xd0\xbf\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82", MATCH_ANY_WORD,
+         1}, // привет
+        {"Subject", "\xce\x9a\xce\xb1\xce\xbb\xce\xb7\xce\xbc\xce\xad\xcf\x81\xce\xb1",
+         MATCH_ANY_WORD, 0}, // Καλημέρα
+        {"Subject",
+         "GR\xc3\x9c\xc3\x9f"
+         "E K\xc3\x96LN",
+         MATCH_ALL_WORDS, 1}, // GRÜßE KÖLN
         {"Subject", "kernel -caf\xc3\xa9", MATCH_ANY_WORD, 1},
-        {"Subject", "\xe2\x82\xac" "5", MATCH_ANY_WORD, 0},                     // €5
-        {"Subject", "\xc3\x9c" "berfahrt", MATCH_ANY_WORD, 1},
-        {"Subject", "abc", MATCH_ANY_WORD, 1},          // the undecodable word, as it stands
-        {"Subject", "utf-8", MATCH_ANY_WORD, 1},        // encoded words' own text is gone
-        {"Subject", "alert", MATCH_ANY_WORD, 1},        // a word beside control characters
+        {"Subject",
+         "\xe2\x82\xac"
+         "5",
+         MATCH_ANY_WORD, 0}, // €5
+        {"Subject",
+         "\xc3\x9c"
+         "berfahrt",
+         MATCH_ANY_WORD, 1},
+        {"Subject", "abc", MATCH_ANY_WORD, 1},   // the undecodable word, as it stands
+        {"Subject", "utf-8", MATCH_ANY_WORD, 1}, // encoded words' own text is gone
+        {"Subject", "alert", MATCH_ANY_WORD, 1}, // a word beside control characters
         {"From", "M\xc3\xbcller", MATCH_ANY_WORD, 1},
         {"From", "\xd0\x92\xd0\x9b\xd0\x90\xd0\x94\xd0\x98\xd0\x9c\xd0\x98\xd0\xa0", MATCH_ANY_WORD,
          1}, // ВЛАДИМИР
-        {"From", "o\xe2\x80\x99" "brien", MATCH_ANY_WORD, 1},
-        {"Organization", "Z\xc3\xbc" "rich", MATCH_PHRASE, 1},
+        {"From",
+         "o\xe2\x80\x99"
+         "brien",
+         MATCH_ANY_WORD, 1},
+        {"Organization",
+         "Z\xc3\xbc"
+         "rich",
+         MATCH_PHRASE, 1},
         {"Reply-To", "jos\xc3\xa9", MATCH_ANY_WORD, 1},
     };
-    const bool findsSome[] = {true, true, true, true, true, true, true, true,
-                              true, true, false, true, true, true, true, true, true};
+    const bool findsSome[] = {true, true,  true, true, true, true, true, true, true,
+                              true, false, true, true, true, true, true, true};
     for (std::size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
         SearchQuery query{kModernGroup, rows[i].header, rows[i].pattern, rows[i].mode,
                           rows[i].ignoreCase};
@@ -103,15 +119,16 @@ TEST_F(InnSearch, ModernOutputsAreDecodedAndTheResultsFileKeepsRawHeaders) {
     std::string report = ReadBytes(dir / "report.txt");
     // The only encoded word left is the one in a charset nobody knows.
     std::size_t words = 0, unknown = 0;
-    for (std::size_t at = report.find("=?"); at != std::string::npos; at = report.find("=?", at + 1))
+    for (std::size_t at = report.find("=?"); at != std::string::npos;
+         at = report.find("=?", at + 1))
         ++words, unknown += report.compare(at, 13, "=?x-unknown?Q") == 0;
     EXPECT_EQ(words, unknown);
     EXPECT_EQ(report.find('\x1b'), std::string::npos);
     for (const kvArticle* record : outcome.Articles()) {
         const GeneratedArticle* a = ById(kModernGroup, record->messageId);
         ASSERT_NE(a, nullptr);
-        std::string block = "From: " + *a->ReadableHeader("From") + "\nSubject: " +
-                            Visible(*a->ReadableHeader("Subject")) + "\n";
+        std::string block = "From: " + *a->ReadableHeader("From") +
+                            "\nSubject: " + Visible(*a->ReadableHeader("Subject")) + "\n";
         EXPECT_NE(report.find(block), std::string::npos) << block;
         EXPECT_NE(report.find("\n\n\n" + Visible(a->ReadableBody())), std::string::npos)
             << a->number;
@@ -129,7 +146,8 @@ TEST_F(InnSearch, ModernOutputsAreDecodedAndTheResultsFileKeepsRawHeaders) {
     for (const std::string& line : replies)
         EXPECT_EQ(readable.count(line), 1u) << line;
     EXPECT_TRUE(std::count(replies.begin(), replies.end(),
-                           "Ren\xc3\xa9" "e M\xc3\xbcller <renee@example.de>") == 1);
+                           "Ren\xc3\xa9"
+                           "e M\xc3\xbcller <renee@example.de>") == 1);
 
     // The results file: raw header bytes, decoded bodies, read back unchanged.
     ASSERT_EQ(SaveResultsFile((dir / "modern.kvx").c_str(), summary, *outcome.set), 1);

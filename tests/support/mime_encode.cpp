@@ -81,10 +81,10 @@ std::string QuotedPrintable(const std::string& bytes) {
         for (std::size_t i = start; i < end; ++i) {
             unsigned char u = static_cast<unsigned char>(bytes[i]);
             bool last = i + 1 == end;
-            std::string piece = (u == '=' || u > 126 || (u < 32 && u != '\t') ||
-                                 ((u == ' ' || u == '\t') && last))
-                                    ? Hex(u)
-                                    : std::string(1, bytes[i]);
+            std::string piece =
+                (u == '=' || u > 126 || (u < 32 && u != '\t') || ((u == ' ' || u == '\t') && last))
+                    ? Hex(u)
+                    : std::string(1, bytes[i]);
             if (lineLength + piece.size() > 75) {
                 out += "=\n";
                 lineLength = 0;

@@ -13,14 +13,10 @@ struct Phrase {
 };
 
 const Phrase kPhrases[] = {
-    {"Café crème", "UTF-8"},
-    {"Café au lait", "ISO-8859-1"},
-    {"Grüße aus Köln", "ISO-8859-1"},
-    {"“Smart” café — €5", "windows-1252"},
-    {"Привет мир", "KOI8-R"},
-    {"Καλημέρα κόσμε", "UTF-8"},
-    {"CAFÉ CRÈME", "UTF-8"},
-    {"Straße und Überfahrt", "UTF-8"},
+    {"Café crème", "UTF-8"},          {"Café au lait", "ISO-8859-1"},
+    {"Grüße aus Köln", "ISO-8859-1"}, {"“Smart” café — €5", "windows-1252"},
+    {"Привет мир", "KOI8-R"},         {"Καλημέρα κόσμε", "UTF-8"},
+    {"CAFÉ CRÈME", "UTF-8"},          {"Straße und Überfahrt", "UTF-8"},
 };
 constexpr long kPhraseCount = sizeof kPhrases / sizeof kPhrases[0];
 
@@ -133,22 +129,31 @@ void MultipartBody(GeneratedArticle& a, Rng& rng, long n) {
     std::string body = "This is a multi-part message in MIME format.\n\n--" + boundary + "\n";
     if (n % 40 == 20) {
         body += "Content-Type: multipart/alternative; boundary=\"alt" + boundary + "\"\n\n";
-        body += "--alt" + boundary + "\nContent-Type: text/plain; charset=UTF-8\n"
-                "Content-Transfer-Encoding: quoted-printable\n\n" + QuotedPrintable(text);
-        body += "--alt" + boundary + "\nContent-Type: text/html; charset=UTF-8\n\n"
-                "<p>HTML version</p>\n--alt" + boundary + "--\n\n";
-        body += "--" + boundary + "\nContent-Type: image/png; name=\"=?UTF-8?Q?caf=C3=A9.png?=\"\n"
-                "Content-Transfer-Encoding: base64\n\n" + Base64Lines(attachment);
+        body += "--alt" + boundary +
+                "\nContent-Type: text/plain; charset=UTF-8\n"
+                "Content-Transfer-Encoding: quoted-printable\n\n" +
+                QuotedPrintable(text);
+        body += "--alt" + boundary +
+                "\nContent-Type: text/html; charset=UTF-8\n\n"
+                "<p>HTML version</p>\n--alt" +
+                boundary + "--\n\n";
+        body += "--" + boundary +
+                "\nContent-Type: image/png; name=\"=?UTF-8?Q?caf=C3=A9.png?=\"\n"
+                "Content-Transfer-Encoding: base64\n\n" +
+                Base64Lines(attachment);
         a.decodedBody = text + "\n[Attachment: café.png, image/png, 64 bytes]\n";
     } else {
         body += "Content-Type: text/plain; charset=UTF-8\n"
-                "Content-Transfer-Encoding: quoted-printable\n\n" + QuotedPrintable(text);
+                "Content-Transfer-Encoding: quoted-printable\n\n" +
+                QuotedPrintable(text);
         std::string name = "data-" + std::to_string(n) + ".bin";
-        body += "--" + boundary + "\nContent-Type: application/octet-stream\n"
+        body += "--" + boundary +
+                "\nContent-Type: application/octet-stream\n"
                 "Content-Transfer-Encoding: base64\n"
-                "Content-Disposition: attachment; filename=\"" + name + "\"\n\n" +
-                Base64Lines(attachment);
-        a.decodedBody = text + "\n[Attachment: " + name + ", application/octet-stream, 300 bytes]\n";
+                "Content-Disposition: attachment; filename=\"" +
+                name + "\"\n\n" + Base64Lines(attachment);
+        a.decodedBody =
+            text + "\n[Attachment: " + name + ", application/octet-stream, 300 bytes]\n";
     }
     body += "--" + boundary + "--\n";
     a.body = body;
@@ -170,12 +175,13 @@ GeneratedArticle ModernArticle(const GeneratedGroupInfo& g, long n) {
     if (from != fromRead) a.decoded.push_back({"From", fromRead});
     if (n % 6 == 1) {
         std::string read;
-        std::string sent = Address(person, n % 4 == 1, "reply-" + std::to_string(n) + "@example.org", read);
+        std::string sent =
+            Address(person, n % 4 == 1, "reply-" + std::to_string(n) + "@example.org", read);
         AddHeader(a, "Reply-To", sent, read);
     }
     if (n % 4 == 0)
-        AddHeader(a, "Organization", "=?UTF-8?Q?Universit=C3=A4t_Z=C3=BCrich?=",
-                  "Universität Zürich");
+        AddHeader(a, "Organization",
+                  "=?UTF-8?Q?Universit=C3=A4t_Z=C3=BCrich?=", "Universität Zürich");
 
     a.headers.push_back({"MIME-Version", "1.0"});
     a.mime = true;

@@ -28,7 +28,8 @@ TEST(MimeBody, BodiesDecodeAsAReaderExpects) {
          "Content-Type: text/plain; charset=ISO-8859-1\r\n"
          "Content-Transfer-Encoding: quoted-printable",
          "Gr=FC=DFe aus K=F6ln\nsoft=\nbreak and=20\nsoft with blanks= \t\nend\n",
-         "Gr\xc3\xbc\xc3\x9f" "e aus K\xc3\xb6ln\nsoftbreak and \nsoft with blanksend\n"},
+         "Gr\xc3\xbc\xc3\x9f"
+         "e aus K\xc3\xb6ln\nsoftbreak and \nsoft with blanksend\n"},
         {"base64 UTF-8 with CR LF inside",
          "Content-Type: text/plain; charset=\"utf-8\"\r\nContent-Transfer-Encoding: BASE64",
          "Y2Fmw6kNCmxpbmUNCg==\n", "caf\xc3\xa9\nline\n"},
@@ -36,8 +37,7 @@ TEST(MimeBody, BodiesDecodeAsAReaderExpects) {
          "\xf0\xd2\xc9\xd7\xc5\xd4\n", "\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82\n"},
         {"windows-1252 quotes", "Content-Type: text/plain; charset=windows-1252",
          "\x93quoted\x94 \x80\n", "\xe2\x80\x9cquoted\xe2\x80\x9d \xe2\x82\xac\n"},
-        {"unknown charset: raw rule per line",
-         "Content-Type: text/plain; charset=x-martian",
+        {"unknown charset: raw rule per line", "Content-Type: text/plain; charset=x-martian",
          "caf\xe9\ncaf\xc3\xa9\n", "caf\xc3\xa9\ncaf\xc3\xa9\n"},
         {"no charset, only a transfer encoding", "Content-Transfer-Encoding: quoted-printable",
          "caf=E9\n", "caf\xc3\xa9\n"},
@@ -70,12 +70,10 @@ TEST(MimeBody, BodiesDecodeAsAReaderExpects) {
          "Content-Type: text/html\n\n<p>html version</p>\n--inner--\n\n--=_b1\n"
          "Content-Type: image/png\nContent-Transfer-Encoding: base64\n\nAAEC\n--=_b1--\n",
          "plain version\n\n[Attachment: image/png, 3 bytes]\n"},
-        {"two text parts in order, no part headers",
-         "Content-Type: multipart/mixed; boundary=xyz",
+        {"two text parts in order, no part headers", "Content-Type: multipart/mixed; boundary=xyz",
          "--xyz\n\nfirst\n--xyz\nContent-Type: text/plain\n\nsecond\n--xyz--\n",
          "first\n\nsecond\n"},
-        {"an RFC 2231 file name",
-         "Content-Type: multipart/mixed; boundary=xyz",
+        {"an RFC 2231 file name", "Content-Type: multipart/mixed; boundary=xyz",
          "--xyz\nContent-Type: application/pdf\n"
          "Content-Disposition: attachment; filename*=UTF-8''caf%C3%A9.pdf\n\n1234\n--xyz--\n",
          "[Attachment: caf\xc3\xa9.pdf, application/pdf, 4 bytes]\n"},
@@ -87,15 +85,19 @@ TEST(MimeBody, BodiesDecodeAsAReaderExpects) {
         {"attachment cut short", kMixed,
          "--=_b1\nContent-Type: text/plain\n\nhi\n--=_b1\n"
          "Content-Type: application/octet-stream; name=big.bin\n"
-         "Content-Transfer-Encoding: base64\n\nAAECAwQF\nAAEC" + kTail,
+         "Content-Transfer-Encoding: base64\n\nAAECAwQF\nAAEC" +
+             kTail,
          "hi\n\n[Attachment: big.bin, application/octet-stream, 9 bytes received, cut short]\n" +
              kTail},
-        {"a whole body that is not text", "Content-Type: image/gif\r\n"
-                                          "Content-Transfer-Encoding: base64",
+        {"a whole body that is not text",
+         "Content-Type: image/gif\r\n"
+         "Content-Transfer-Encoding: base64",
          "R0lGODlh\n", "[Attachment: image/gif, 6 bytes]\n"},
         {"control bytes are kept for the outputs to neutralise; NUL and CR go",
          "Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: quoted-printable",
-         "a=1Bb=00c=0Dd\n", "a\x1b" "bcd\n"},
+         "a=1Bb=00c=0Dd\n",
+         "a\x1b"
+         "bcd\n"},
     };
     for (const Case& c : cases) {
         std::string out;

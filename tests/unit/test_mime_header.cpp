@@ -66,7 +66,7 @@ TEST(MimeHeader, EncodedWordsDecodeAsAReaderExpects) {
         {"a\x1b[2Jb", "a\xe2\x90\x9b[2Jb"},
         {"=?UTF-8?Q?x=1B]0;title=07y?=", "x\xe2\x90\x9b]0;title\xe2\x90\x87y"},
         {"=?UTF-8?Q?=C2=9Bc?=", "\xef\xbf\xbd"
-                               "c"},
+                                "c"},
         {"del\x7f", "del\xe2\x90\xa1"},
         {"two\nlines\r", "two\xe2\x90\x8alines\xe2\x90\x8d"},
         {"tab\tstays", "tab\tstays"},
@@ -81,8 +81,10 @@ TEST(MimeHeader, DecodeTellsWhetherAWordWasDecoded) {
         const char* raw;
         bool decoded;
     } cases[] = {
-        {"plain text", false},          {"=?UTF-8?Q?x?=", true},
-        {"=?bogus?Q?x?=", false},       {"a =?UTF-8?B?!!!!?= b", false},
+        {"plain text", false},
+        {"=?UTF-8?Q?x?=", true},
+        {"=?bogus?Q?x?=", false},
+        {"a =?UTF-8?B?!!!!?= b", false},
         {"=?bogus?Q?x?= =?UTF-8?Q?y?=", true},
     };
     std::string out;

@@ -63,7 +63,8 @@ TEST(ModernGroup, EveryArticleReadsAsTheGeneratorSays) {
         ASSERT_NE(record.body, nullptr);
         EXPECT_EQ(std::string(record.body.get()), a.ReadableBody());
 
-        folded += a.folded.size() > (a.Header("Content-Type")->rfind("multipart", 0) == 0 ? 1u : 0u);
+        folded +=
+            a.folded.size() > (a.Header("Content-Type")->rfind("multipart", 0) == 0 ? 1u : 0u);
         encodedFrom += a.Header("From")->find("=?") != std::string::npos;
         multipart += a.ReadableBody().find("[Attachment: ") != std::string::npos;
     }

@@ -18,10 +18,15 @@ TEST(Utf8Text, BodiesBecomeValidUtf8WithoutControls) {
         // Lines in different encodings are each read on their own.
         {"Gr\xfc\xdf\nGr\xc3\xbc\xc3\x9f\n", "Gr\xc3\xbc\xc3\x9f\nGr\xc3\xbc\xc3\x9f\n"},
         {"esc \x1b[31mred\x1b[0m\n", "esc \xe2\x90\x9b[31mred\xe2\x90\x9b[0m\n"},
-        {"csi \xc2\x9b" "31m\n", "csi \xef\xbf\xbd" "31m\n"},
-        {"lone\rcr\n", "lone\xe2\x90\x8d" "cr\n"},
+        {"csi \xc2\x9b"
+         "31m\n",
+         "csi \xef\xbf\xbd"
+         "31m\n"},
+        {"lone\rcr\n", "lone\xe2\x90\x8d"
+                       "cr\n"},
         {"tab\tkept\n\n", "tab\tkept\n\n"},
-        {std::string("nul\0byte", 8), "nul\xe2\x90\x80" "byte"},
+        {std::string("nul\0byte", 8), "nul\xe2\x90\x80"
+                                      "byte"},
         {"\xed\xa0\x80 surrogate", "\xc3\xad\xc2\xa0\xef\xbf\xbd surrogate"},
     };
     for (const auto& c : cases)
@@ -33,9 +38,15 @@ TEST(Utf8Text, ValidityFollowsTheEncodingRules) {
         const char* bytes;
         bool valid;
     } cases[] = {
-        {"plain", true},           {"caf\xc3\xa9", true},        {"caf\xe9", false},
-        {"\xc0\xaf", false},       {"\xe0\x80\xaf", false},      {"\xed\xa0\x80", false},
-        {"\xf4\x90\x80\x80", false}, {"\xf0\x9f\x98\x80", true}, {"\xe2\x82", false},
+        {"plain", true},
+        {"caf\xc3\xa9", true},
+        {"caf\xe9", false},
+        {"\xc0\xaf", false},
+        {"\xe0\x80\xaf", false},
+        {"\xed\xa0\x80", false},
+        {"\xf4\x90\x80\x80", false},
+        {"\xf0\x9f\x98\x80", true},
+        {"\xe2\x82", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(IsValidUtf8(c.bytes, std::strlen(c.bytes)), c.valid) << c.bytes;
