@@ -9,6 +9,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <new>
+#include <strings.h>
 #include <vector>
 
 const char KV_LONG_ARTICLE_TAIL[] =
@@ -46,9 +47,11 @@ std::string TransferDecoded(const Entity& e) {
 // Text bytes in a charset as UTF-8 with LF line ends and no NUL or CR.
 void AppendText(std::string& out, const std::string& bytes, const std::string& charset, bool cut) {
     std::string text;
-    if (charset.empty() ||
+    // US-ASCII is what text without a declared charset is said to be.
+    bool declared = !charset.empty() && strcasecmp(charset.c_str(), "us-ascii") != 0;
+    if (!declared ||
         !AppendInCharset(text, charset, bytes.data(), bytes.size(), kvConvert::Repair)) {
-        // Undeclared or unknown charset: the raw-byte rule, line by line.
+        // Undeclared, US-ASCII or unknown charset: the raw-byte rule, line by line.
         std::size_t start = 0;
         while (start < bytes.size()) {
             std::size_t lf = bytes.find('\n', start);

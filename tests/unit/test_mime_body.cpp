@@ -39,6 +39,8 @@ TEST(MimeBody, BodiesDecodeAsAReaderExpects) {
          "\x93quoted\x94 \x80\n", "\xe2\x80\x9cquoted\xe2\x80\x9d \xe2\x82\xac\n"},
         {"unknown charset: raw rule per line", "Content-Type: text/plain; charset=x-martian",
          "caf\xe9\ncaf\xc3\xa9\n", "caf\xc3\xa9\ncaf\xc3\xa9\n"},
+        {"US-ASCII declared, 8-bit lines sent anyway", "Content-Type: text/plain; charset=US-ASCII",
+         "caf\xc3\xa9\ncaf\xe9\n", "caf\xc3\xa9\ncaf\xc3\xa9\n"},
         {"no charset, only a transfer encoding", "Content-Transfer-Encoding: quoted-printable",
          "caf=E9\n", "caf\xc3\xa9\n"},
         {"folded Content-Type header",
