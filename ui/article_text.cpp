@@ -1,9 +1,12 @@
 #include "article_text.h"
 
+#include "mime_header.h"
+#include "utf8_text.h"
+
 namespace {
 void AddLine(std::string& text, const char* name, const char* value) {
     text += name;
-    text += value;
+    text += ReadableHeader(value);
     text += '\n';
 }
 } // namespace
@@ -28,7 +31,7 @@ std::string ArticleText(const kvArticle& article) {
     text += '\n';
     if (article.body) {
         text += '\n';
-        text += article.body.get();
+        text += ReadableText(article.body.get(), true);
     }
     return text;
 }

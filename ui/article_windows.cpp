@@ -46,8 +46,8 @@ void OpenArticleWindow(int slot) {
     const kvArticle& article = *program.results->slots[slot];
     int k = ++program.currentWindow;
     const WindowRect& rect = program.settings.articleRect;
-    auto* frame = new kvFrame(nullptr, ToDisplay(article.subject), rect.x + 20 * k, rect.y + 20 * k,
-                              rect.width, rect.height, kArticleStyle);
+    auto* frame = new kvFrame(nullptr, HeaderToDisplay(article.subject), rect.x + 20 * k,
+                              rect.y + 20 * k, rect.width, rect.height, kArticleStyle);
     program.articleFrames[k] = frame;
     wxTextCtrl* text = CreateTextWindow(frame, rect.width, rect.height, program.articleFont);
     program.articleTexts[k] = text;
@@ -71,7 +71,7 @@ void ShowInCurrentWindow(const kvArticle& article) {
     kvProgram& program = Program();
     int k = program.currentWindow;
     if (k < 0) return;
-    program.articleFrames[k]->SetTitle(ToDisplay(article.subject));
+    program.articleFrames[k]->SetTitle(HeaderToDisplay(article.subject));
     WriteArticleText(article, program.articleTexts[k]);
 }
 

@@ -5,6 +5,7 @@
 #include "display_text.h"
 #include "frame.h"
 #include "program.h"
+#include "utf8_text.h"
 
 #include <algorithm>
 #include <string>
@@ -15,9 +16,9 @@ namespace {
 
 std::string ResultsTitle(const kvSearchSummary& summary) {
     if (summary.loadedFromFile == 1) {
-        return std::string("File ") + summary.sourceFile + ": " + summary.pattern;
+        return "File " + ReadableText(summary.sourceFile) + ": " + ReadableText(summary.pattern);
     }
-    return std::string("Results for: ") + summary.pattern;
+    return "Results for: " + ReadableText(summary.pattern);
 }
 
 } // namespace
@@ -41,7 +42,7 @@ void ShowResults() {
     list->Bind(wxEVT_LISTBOX, [](wxCommandEvent&) { OnResultSelected(); });
     wxArrayString subjects;
     for (const kvArticle* article = set.first(); article; article = article->next) {
-        subjects.Add(ToDisplay(article->subject));
+        subjects.Add(HeaderToDisplay(article->subject));
         if (static_cast<int>(subjects.size()) == KV_MAX_ARTICLES) break;
     }
     list->Append(subjects);
