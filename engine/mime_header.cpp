@@ -30,7 +30,7 @@ bool ParseWord(const char* raw, std::size_t at, EncodedWord& word) {
         ++i;
     if (raw[i] != '?' || i == charsetStart) return false;
     char kind = raw[i + 1];
-    if (std::strchr("bBqQ", kind) == nullptr || kind == '\0' || raw[i + 2] != '?') return false;
+    if (kind == '\0' || std::strchr("bBqQ", kind) == nullptr || raw[i + 2] != '?') return false;
     std::size_t textStart = i + 3;
     const char* close = std::strstr(raw + textStart, "?=");
     if (close == nullptr) return false;
