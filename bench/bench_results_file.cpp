@@ -30,7 +30,7 @@ void bench::ResultsFileSaveLoad(const std::string& directory) {
 
     std::string path = directory + "/korvex-bench.kvx";
     double start = Seconds();
-    int saved = SaveResultsFile(path.c_str(), summary, *set);
+    bool saved = SaveResultsFile(path.c_str(), summary, *set);
     double saveTime = Seconds() - start;
 
     auto loaded = std::make_unique<kvResultSet>();
@@ -45,6 +45,5 @@ void bench::ResultsFileSaveLoad(const std::string& directory) {
     double mb = static_cast<double>(st.st_size) / 1e6;
     std::printf("results   : save %s in %.3f s (%.0f MB/s), load %d articles in %.3f s "
                 "(%.0f MB/s), file %.1f MB\n",
-                saved == 1 ? "ok" : "FAILED", saveTime, mb / saveTime, n, loadTime, mb / loadTime,
-                mb);
+                saved ? "ok" : "FAILED", saveTime, mb / saveTime, n, loadTime, mb / loadTime, mb);
 }

@@ -1,5 +1,7 @@
 #include "cli_options.h"
 
+#include "header_lines.h"
+
 #include <cstring>
 #include <strings.h>
 
@@ -16,9 +18,6 @@ const char* const KV_CLI_USAGE =
     "exit status: 0 articles found or loaded, 1 nothing found, 2 failure, 64 usage error\n";
 
 namespace {
-
-const char* const kHeaders[] = {"Subject", "Keywords", "Summary",    "Date",
-                                "From",    "Reply-To", "Message-ID", "Organization"};
 
 bool HasLineBreak(const char* text) {
     return std::strpbrk(text, "\r\n") != nullptr;
@@ -117,12 +116,13 @@ std::string ParseCliOptions(int argc, const char* const argv[], kvCliOptions& o)
             havePattern = true;
         } else if (arg == "--header") {
             const char* canonical = nullptr;
-            for (const char* h : kHeaders)
+            std::string names;
+            for (const char* h : kvSearchHeaders) {
                 if (strcasecmp(h, value) == 0) canonical = h;
+                names += names.empty() ? h : std::string(", ") + h;
+            }
             if (canonical == nullptr)
-                return std::string("unknown header \"") + value +
-                       "\"; one of Subject, Keywords, Summary, Date, From, Reply-To, "
-                       "Message-ID, Organization";
+                return std::string("unknown header \"") + value + "\"; one of " + names;
             CopyField(o.request.header, canonical);
         } else if (arg == "--mode") {
             if (std::strcmp(value, "any") == 0)

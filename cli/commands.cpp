@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "mime_header.h"
+#include "path_parts.h"
 #include "progress_printer.h"
 #include "results_file.h"
 #include "search_run.h"
@@ -17,24 +18,19 @@ namespace {
 
 // Writes the requested outputs of a held result set; false after the first failure.
 bool WriteOutputs(const kvCliOptions& o, const kvSearchSummary& summary, const kvResultSet& set) {
-    if (!o.saveFile.empty() && SaveResultsFile(o.saveFile.c_str(), summary, set) != 1) {
+    if (!o.saveFile.empty() && !SaveResultsFile(o.saveFile.c_str(), summary, set)) {
         std::fprintf(stderr, "Error saving search results. (%s)\n", o.saveFile.c_str());
         return false;
     }
-    if (!o.reportFile.empty() && SaveArticlesReport(o.reportFile.c_str(), summary, set) != 1) {
+    if (!o.reportFile.empty() && !SaveArticlesReport(o.reportFile.c_str(), summary, set)) {
         std::fprintf(stderr, "Error saving articles. (%s)\n", o.reportFile.c_str());
         return false;
     }
-    if (!o.replyListFile.empty() && WriteReplyList(o.replyListFile.c_str(), set) != 1) {
+    if (!o.replyListFile.empty() && !WriteReplyList(o.replyListFile.c_str(), set)) {
         std::fprintf(stderr, "Error writing reply list. (%s)\n", o.replyListFile.c_str());
         return false;
     }
     return true;
-}
-
-std::string BaseName(const std::string& path) {
-    std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 } // namespace
@@ -69,7 +65,7 @@ int RunShowCommand(const kvCliOptions& o) {
     auto set = std::make_unique<kvResultSet>();
     kvSearchSummary summary;
     summary.loadedFromFile = 1;
-    CopyField(summary.sourceFile, BaseName(o.inputFile).c_str());
+    CopyField(summary.sourceFile, FileNameOf(o.inputFile).c_str());
     int n = LoadResultsFile(o.inputFile.c_str(), summary, *set);
     if (n <= 0 || set->first() == nullptr) {
         std::fprintf(stderr, "Error loading search results. (%s)\n", o.inputFile.c_str());

@@ -1,20 +1,12 @@
 #include "article.h"
 
+#include "header_lines.h"
+
 #include <cstring>
 
 namespace {
 
-struct HeaderName {
-    const char* name;
-    int field; // index of the text field, or -1 for "Lines: "
-};
-
-// The order in which headers are located and stored.
-const HeaderName kHeaders[] = {
-    {"From: ", 0},       {"Newsgroups: ", 1},   {"Subject: ", 2},  {"Date: ", 3},
-    {"Message-ID: ", 4}, {"Organization: ", 5}, {"Lines: ", -1},   {"Keywords: ", 6},
-    {"Summary: ", 7},    {"Sender: ", 8},       {"Reply-To: ", 9},
-};
+constexpr const char* kLinesLabel = "Lines: "; // the line count, kept as a number
 
 // First occurrence of name at the start of the text or right after a CR or LF.
 const char* FindHeaderLine(const char* text, const char* name) {
@@ -26,25 +18,6 @@ const char* FindHeaderLine(const char* text, const char* name) {
     return nullptr;
 }
 
-// The value starting at `value` up to the end of its line, joined with the
-// continuation lines that follow (lines starting with a blank or a tab, their
-// line ends removed), as much as fits into the field.
-void UnfoldedValue(const char* value, char (&field)[KV_FIELD_SIZE]) {
-    std::size_t kept = 0;
-    const char* at = value;
-    for (;;) {
-        const char* end = std::strchr(at, '\n');
-        std::size_t length = end != nullptr ? static_cast<std::size_t>(end - at) : std::strlen(at);
-        if (end != nullptr && length > 0 && at[length - 1] == '\r') --length;
-        std::size_t take = length < sizeof field - 1 - kept ? length : sizeof field - 1 - kept;
-        std::memcpy(field + kept, at, take);
-        kept += take;
-        if (end == nullptr || (end[1] != ' ' && end[1] != '\t') || kept == sizeof field - 1) break;
-        at = end + 1;
-    }
-    field[kept] = '\0';
-}
-
 // The subject's grouping key: one leading reply prefix ("Re: " in any case) skipped.
 const char* SubjectKey(const kvArticle& a) {
     const char* s = a.subject;
@@ -53,28 +26,43 @@ const char* SubjectKey(const kvArticle& a) {
     return s;
 }
 
+// The value of the header line that starts at `line`, after its label, up to
+// the line end (a CR before the LF left out), joined with the continuation
+// lines that follow (lines starting with a blank or a tab, their line ends
+// removed), as much as fits into the field.
+void CopyHeaderValue(const char* line, const char* label, char* field, std::size_t capacity) {
+    std::size_t kept = 0;
+    const char* at = line + std::strlen(label);
+    for (;;) {
+        const char* end = std::strchr(at, '\n');
+        std::size_t length = end != nullptr ? static_cast<std::size_t>(end - at) : std::strlen(at);
+        if (end != nullptr && length > 0 && at[length - 1] == '\r') --length;
+        std::size_t take = length < capacity - 1 - kept ? length : capacity - 1 - kept;
+        std::memcpy(field + kept, at, take);
+        kept += take;
+        if (end == nullptr || (end[1] != ' ' && end[1] != '\t') || kept == capacity - 1) break;
+        at = end + 1;
+    }
+    field[kept] = '\0';
+}
+
 } // namespace
 
 void ParseArticleHeaders(const char* headerText, kvArticle& article) {
-    constexpr int n = sizeof kHeaders / sizeof kHeaders[0];
-    const char* found[n];
-    for (int i = 0; i < n; ++i)
-        found[i] = FindHeaderLine(headerText, kHeaders[i].name);
-
-    article.lines = -1;
-    for (int i = 0; i < n; ++i) {
-        const char* name = kHeaders[i].name;
-        if (found[i] == nullptr) {
-            if (kHeaders[i].field >= 0)
-                CopyField(ArticleField(article, kHeaders[i].field), KV_FIELD_SIZE, KV_NONE);
-            continue;
+    for (const kvHeaderLine& header : kvHeaderLines) {
+        char* field = ArticleField(article, header.field);
+        const char* line = FindHeaderLine(headerText, header.label);
+        if (line == nullptr) {
+            CopyField(field, KV_FIELD_SIZE, KV_NONE);
+        } else {
+            CopyHeaderValue(line, header.label, field, KV_FIELD_SIZE);
         }
-        char value[KV_FIELD_SIZE];
-        UnfoldedValue(found[i] + std::strlen(name), value);
-        if (kHeaders[i].field < 0)
-            article.lines = static_cast<int>(DecodeNumber(value));
-        else
-            CopyField(ArticleField(article, kHeaders[i].field), KV_FIELD_SIZE, value);
+    }
+    article.lines = -1;
+    if (const char* line = FindHeaderLine(headerText, kLinesLabel)) {
+        char number[32];
+        CopyHeaderValue(line, kLinesLabel, number, sizeof number);
+        article.lines = static_cast<int>(DecodeNumber(number));
     }
 }
 

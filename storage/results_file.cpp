@@ -147,9 +147,9 @@ Outcome LoadArticle(kvLineReader& reader, kvResultSet& set, int index, char* are
 
 } // namespace
 
-int SaveResultsFile(const char* path, const kvSearchSummary& summary, const kvResultSet& set) {
+bool SaveResultsFile(const char* path, const kvSearchSummary& summary, const kvResultSet& set) {
     kvAtomicFile file(path);
-    if (!file.IsOpen()) return -1;
+    if (!file.IsOpen()) return false;
     file.Write(kFirstLine);
     file.Write(kLineEnd, 2);
     // StoredFields only hands out the fields; nothing here writes through them.
@@ -157,7 +157,7 @@ int SaveResultsFile(const char* path, const kvSearchSummary& summary, const kvRe
         WriteField(file, field.text, field.capacity);
     for (const kvArticle* a = set.first(); a != nullptr && file.Ok(); a = a->next)
         WriteArticle(file, *a);
-    return file.Commit() ? 1 : -1;
+    return file.Commit();
 }
 
 int LoadResultsFile(const char* path, kvSearchSummary& summary, kvResultSet& set) {

@@ -16,10 +16,10 @@
 
 #include "records.h"
 
-// Writes the summary and the chain of articles from set.first(). Returns 1 once
-// every byte is written and the file is in place, -1 otherwise; an existing
+// Writes the summary and the chain of articles from set.first(). True once
+// every byte is written and the file is in place, false otherwise; an existing
 // file is then left as it was.
-int SaveResultsFile(const char* path, const kvSearchSummary& summary, const kvResultSet& set);
+bool SaveResultsFile(const char* path, const kvSearchSummary& summary, const kvResultSet& set);
 
 // Reads a results file into the summary's seven stored fields and slots 0..n-1
 // of the set, chained in file order. Returns n (at most 1024), 0 when the file

@@ -1,6 +1,7 @@
 #include "text_export.h"
 
 #include "atomic_file.h"
+#include "header_lines.h"
 #include "mime_header.h"
 #include "utf8_text.h"
 
@@ -11,20 +12,6 @@ namespace {
 const char kSeparator[] =
     "========================================================================\n";
 static_assert(sizeof kSeparator == 72 + 2, "the separator is 72 equals signs and a line end");
-
-struct HeaderLine {
-    const char* label;
-    int field;          // index for ArticleField
-    bool alwaysWritten; // otherwise only when the field is not missing
-};
-
-// The order in which an article's header lines are written.
-const HeaderLine kHeaderLines[] = {
-    {"From: ", 0, true},       {"Subject: ", 2, true},      {"Date: ", 3, true},
-    {"Newsgroups: ", 1, true}, {"Organization: ", 5, true}, {"Message-ID: ", 4, true},
-    {"Keywords: ", 6, false},  {"Summary: ", 7, false},     {"Sender: ", 8, false},
-    {"Reply-To: ", 9, false},
-};
 
 // The label and the value as readable text (ReadableText).
 void WriteLine(kvAtomicFile& file, const char* label, const char* value) {
@@ -42,9 +29,9 @@ void WriteHeaderLine(kvAtomicFile& file, const char* label, const char* value) {
 
 // The header lines, the two empty lines and the body, decoded and readable.
 void WriteArticle(kvAtomicFile& file, const kvArticle& article) {
-    for (const HeaderLine& line : kHeaderLines) {
+    for (const kvHeaderLine& line : kvHeaderLines) {
         const char* value = ArticleField(article, line.field);
-        if (line.alwaysWritten || !IsMissing(value)) WriteHeaderLine(file, line.label, value);
+        if (line.always || !IsMissing(value)) WriteHeaderLine(file, line.label, value);
     }
     file.Write("\n\n", 2);
     if (article.body) file.Write(ReadableText(article.body.get(), true));
@@ -84,9 +71,9 @@ bool SeenBefore(const kvResultSet& set, int index) {
 
 } // namespace
 
-int SaveArticlesReport(const char* path, const kvSearchSummary& summary, const kvResultSet& set) {
+bool SaveArticlesReport(const char* path, const kvSearchSummary& summary, const kvResultSet& set) {
     kvAtomicFile file(path);
-    if (!file.IsOpen()) return -1;
+    if (!file.IsOpen()) return false;
     WriteSummary(file, summary);
     for (const kvArticle* a = set.first(); a != nullptr && file.Ok(); a = a->next) {
         WriteArticle(file, *a);
@@ -94,24 +81,24 @@ int SaveArticlesReport(const char* path, const kvSearchSummary& summary, const k
         file.Write(kSeparator);
         file.Write("\n");
     }
-    return file.Commit() ? 1 : -1;
+    return file.Commit();
 }
 
-int SaveArticleText(const kvArticle* article, const char* path) {
-    if (article == nullptr) return -1;
+bool SaveArticleText(const char* path, const kvArticle* article) {
+    if (article == nullptr) return false;
     kvAtomicFile file(path);
-    if (!file.IsOpen()) return -1;
+    if (!file.IsOpen()) return false;
     WriteArticle(file, *article);
-    return file.Commit() ? 1 : -1;
+    return file.Commit();
 }
 
-int WriteReplyList(const char* path, const kvResultSet& set) {
-    if (!set.slots[0]) return -1;
+bool WriteReplyList(const char* path, const kvResultSet& set) {
+    if (!set.slots[0]) return false;
     kvAtomicFile file(path);
-    if (!file.IsOpen()) return -1;
+    if (!file.IsOpen()) return false;
     int count = set.count < KV_MAX_ARTICLES ? set.count : KV_MAX_ARTICLES;
     WriteHeaderLine(file, "", ReplyText(*set.slots[0]));
     for (int i = 1; i < count && set.slots[i] && file.Ok(); ++i)
         if (!SeenBefore(set, i)) WriteHeaderLine(file, "", ReplyText(*set.slots[i]));
-    return file.Commit() ? 1 : -1;
+    return file.Commit();
 }

@@ -7,22 +7,22 @@
 // the platform's line end. Everything is written as a reader reads it: header
 // fields with their MIME encoded words decoded, all text as valid UTF-8 with
 // control characters made visible (ReadableHeader, ReadableText); the records
-// keep their own bytes. Each returns 1 when the whole file was written and
-// put in place, -1 otherwise; an existing file of that name is then unchanged.
+// keep their own bytes. Each returns true when the whole file was written and
+// put in place, false otherwise; an existing file of that name is then unchanged.
 #pragma once
 
 #include "records.h"
 
 // The summary block, then every article along the chain from set.first(), each
 // closed by a line of 72 equals signs and an empty line.
-int SaveArticlesReport(const char* path, const kvSearchSummary& summary, const kvResultSet& set);
+bool SaveArticlesReport(const char* path, const kvSearchSummary& summary, const kvResultSet& set);
 
 // The article's header lines, two empty lines and its body. With no article,
-// returns -1 and creates no file.
-int SaveArticleText(const kvArticle* article, const char* path);
+// returns false and creates no file.
+bool SaveArticleText(const char* path, const kvArticle* article);
 
 // One line per distinct author among slots 0..count-1: the Reply-To text when
 // the article has one, else the From text. An entry is left out when an
 // earlier one has the same From, or (when it has a Reply-To) the same Reply-To.
-// Slot 0 is always written; with slot 0 empty, returns -1 and creates no file.
-int WriteReplyList(const char* path, const kvResultSet& set);
+// Slot 0 is always written; with slot 0 empty, returns false and creates no file.
+bool WriteReplyList(const char* path, const kvResultSet& set);

@@ -3,138 +3,145 @@
 #include "article_text.h"
 #include "display_text.h"
 #include "frame.h"
-#include "program.h"
+#include "text_window.h"
 
 #include <utility>
 #include <wx/textctrl.h>
 
-namespace {
-
-constexpr long kArticleStyle = wxDEFAULT_FRAME_STYLE;
-
-// Text window, then frame; the frame goes once pending events have run.
-void DestroyWindowPair(wxTextCtrl* text, kvFrame* frame) {
-    if (text) text->Destroy();
-    if (frame) frame->Destroy();
-}
-
-} // namespace
-
-wxTextCtrl* CreateTextWindow(kvFrame* frame, int width, int height, const wxFont& font,
-                             const char* name) {
-    // Without a wrap flag the text wraps at word ends, and inside words too
-    // long for the width, so nothing scrolls sideways.
-    constexpr long style = wxTE_MULTILINE | wxTE_READONLY | wxVSCROLL;
-    auto* text = new wxTextCtrl(frame, wxID_ANY, wxEmptyString, wxPoint(0, 0),
-                                wxSize(width, height), style, wxDefaultValidator, name);
-    text->SetFont(font);
-    return text;
-}
-
-WindowRect FrameGeometry(kvFrame* frame, bool restore) {
-    if (restore && frame->IsIconized()) frame->Iconize(false);
-    // The window manager restores the frame in its own time; until then the
-    // frame's own report of its size may be wrong.
-    wxRect r = frame->NormalRect();
-    return WindowRect{r.x, r.y, r.width, r.height};
-}
-
-void OpenArticleWindow(int slot) {
-    kvProgram& program = Program();
-    if (program.currentWindow + 1 >= KV_ARTICLE_WINDOWS) return;
-    if (!program.results || slot < 0 || !program.results->slots[slot]) return;
-    const kvArticle& article = *program.results->slots[slot];
-    int k = ++program.currentWindow;
-    const WindowRect& rect = program.settings.articleRect;
-    auto* frame = new kvFrame(nullptr, HeaderToDisplay(article.subject), rect.x + 20 * k,
-                              rect.y + 20 * k, rect.width, rect.height, kArticleStyle);
-    program.articleFrames[k] = frame;
-    wxTextCtrl* text = CreateTextWindow(frame, rect.width, rect.height, program.articleFont);
-    program.articleTexts[k] = text;
-    WriteArticleText(article, text);
-    frame->Show();
-}
-
-bool CurrentWindowUsable() {
-    const kvProgram& program = Program();
-    int k = program.currentWindow;
-    return k >= 0 && program.articleFrames[k] && !program.articleFrames[k]->IsIconized();
-}
-
-void WriteArticleText(const kvArticle& article, wxTextCtrl* text) {
-    text->ChangeValue(ToDisplayLines(ArticleText(article)));
-    text->SetInsertionPoint(0);
-    text->ShowPosition(0);
-}
-
-void ShowInCurrentWindow(const kvArticle& article) {
-    kvProgram& program = Program();
-    int k = program.currentWindow;
-    if (k < 0) return;
-    program.articleFrames[k]->SetTitle(HeaderToDisplay(article.subject));
-    WriteArticleText(article, program.articleTexts[k]);
-}
-
-void CloseCurrentWindow() {
-    kvProgram& program = Program();
-    if (program.currentWindow == 0 && program.articleFrames[0]) {
-        program.settings.articleRect = FrameGeometry(program.articleFrames[0]);
+// One article window: its frame and text window. The owner learns of its
+// close box, activation and destruction; a window the owner closes itself is
+// released first and reports nothing.
+class kvArticleWindow : public kvFrame {
+  public:
+    kvArticleWindow(kvArticleWindows& owner, const kvArticle& article, const WindowRect& at,
+                    const wxFont& font)
+        : kvFrame(nullptr, HeaderToDisplay(article.subject), at.x, at.y, at.width, at.height,
+                  wxDEFAULT_FRAME_STYLE),
+          owner_(&owner) {
+        text_ = CreateTextWindow(this, at.width, at.height, font);
+        Write(article);
     }
-    DestroyCurrentWindow();
-}
-
-void DestroyCurrentWindow() {
-    kvProgram& program = Program();
-    int k = program.currentWindow;
-    if (k < 0) return;
-    DestroyWindowPair(program.articleTexts[k], program.articleFrames[k]);
-    program.articleTexts[k] = nullptr;
-    program.articleFrames[k] = nullptr;
-    --program.currentWindow;
-}
-
-void DestroyArticleWindows() {
-    kvProgram& program = Program();
-    for (int i = 0; i < KV_ARTICLE_WINDOWS; ++i) {
-        DestroyWindowPair(program.articleTexts[i], program.articleFrames[i]);
-        program.articleTexts[i] = nullptr;
-        program.articleFrames[i] = nullptr;
+    ~kvArticleWindow() override {
+        if (owner_) owner_->Gone(this);
     }
-    program.currentWindow = -1;
+
+    wxTextCtrl* Text() const { return text_; }
+    void Write(const kvArticle& article) { ShowTextFromTop(text_, ArticleText(article)); }
+    // Destroys the window once pending events have run, without a report.
+    void Release() {
+        owner_ = nullptr;
+        text_->Destroy();
+        Destroy();
+    }
+
+    bool OnClose() override {
+        if (owner_) owner_->CloseBoxOf(this); // destroys the frame itself
+        return false;
+    }
+    void OnActivate(bool active) override {
+        if (active && owner_) owner_->Activated(this);
+    }
+
+  private:
+    kvArticleWindows* owner_;
+    wxTextCtrl* text_ = nullptr;
+};
+
+kvArticleWindows::~kvArticleWindows() {
+    DestroyAll();
 }
 
-int ArticleSlotOf(const kvFrame* frame) {
-    const kvProgram& program = Program();
-    for (int i = 0; i <= program.currentWindow; ++i) {
-        if (program.articleFrames[i] == frame) return i;
+bool kvArticleWindows::Open(const kvArticle& article, const WindowRect& cascadeFrom,
+                            const wxFont& font) {
+    if (Full()) return false;
+    int k = ++current_;
+    WindowRect at = cascadeFrom;
+    at.x += 20 * k;
+    at.y += 20 * k;
+    windows_[k] = new kvArticleWindow(*this, article, at, font);
+    windows_[k]->Show();
+    return true;
+}
+
+kvFrame* kvArticleWindows::Frame(int slot) const {
+    return slot >= 0 && slot < KV_ARTICLE_WINDOWS ? windows_[slot] : nullptr;
+}
+
+wxTextCtrl* kvArticleWindows::Text(int slot) const {
+    kvArticleWindow* window = slot >= 0 && slot < KV_ARTICLE_WINDOWS ? windows_[slot] : nullptr;
+    return window ? window->Text() : nullptr;
+}
+
+bool kvArticleWindows::CurrentUsable() const {
+    return current_ >= 0 && windows_[current_] && !windows_[current_]->IsIconized();
+}
+
+void kvArticleWindows::ShowInCurrent(const kvArticle& article) {
+    if (current_ < 0) return;
+    windows_[current_]->SetTitle(HeaderToDisplay(article.subject));
+    windows_[current_]->Write(article);
+}
+
+void kvArticleWindows::RaiseCurrent() {
+    if (current_ < 0) return;
+    kvArticleWindow* window = windows_[current_];
+    if (window->IsIconized()) window->Iconize(false);
+    window->Raise();
+}
+
+bool kvArticleWindows::CurrentGeometry(WindowRect& rect) const {
+    if (current_ < 0 || !windows_[current_]) return false;
+    rect = windows_[current_]->Geometry();
+    return true;
+}
+
+void kvArticleWindows::CloseCurrent(WindowRect& articleRect) {
+    if (current_ == 0 && windows_[0]) articleRect = windows_[0]->Geometry();
+    DestroyCurrent();
+}
+
+void kvArticleWindows::DestroyCurrent() {
+    if (current_ < 0) return;
+    windows_[current_]->Release();
+    windows_[current_] = nullptr;
+    --current_;
+}
+
+void kvArticleWindows::DestroyAll() {
+    for (kvArticleWindow*& window : windows_) {
+        if (window) window->Release();
+        window = nullptr;
     }
+    current_ = -1;
+}
+
+int kvArticleWindows::SlotOf(const kvArticleWindow* window) const {
+    for (int i = 0; i <= current_; ++i)
+        if (windows_[i] == window) return i;
     return -1;
 }
 
-void CloseArticleWindowAt(int slot) {
-    kvProgram& program = Program();
-    if (slot < 0 || slot > program.currentWindow) return;
-    DestroyWindowPair(program.articleTexts[slot], program.articleFrames[slot]);
-    ForgetArticleWindowAt(slot);
+void kvArticleWindows::RemoveSlot(int slot) {
+    if (slot < 0 || slot > current_) return;
+    for (int i = slot; i < current_; ++i)
+        windows_[i] = windows_[i + 1];
+    windows_[current_] = nullptr;
+    --current_;
 }
 
-void ForgetArticleWindowAt(int slot) {
-    kvProgram& program = Program();
-    int top = program.currentWindow;
-    if (slot < 0 || slot > top) return;
-    for (int i = slot; i < top; ++i) {
-        program.articleTexts[i] = program.articleTexts[i + 1];
-        program.articleFrames[i] = program.articleFrames[i + 1];
-    }
-    program.articleTexts[top] = nullptr;
-    program.articleFrames[top] = nullptr;
-    --program.currentWindow;
+void kvArticleWindows::CloseBoxOf(kvArticleWindow* window) {
+    int slot = SlotOf(window);
+    if (slot < 0) return;
+    window->Release();
+    RemoveSlot(slot);
 }
 
-void ActivateArticleWindowAt(int slot) {
-    kvProgram& program = Program();
-    int top = program.currentWindow;
-    if (slot < 0 || slot >= top) return;
-    std::swap(program.articleTexts[slot], program.articleTexts[top]);
-    std::swap(program.articleFrames[slot], program.articleFrames[top]);
+void kvArticleWindows::Activated(kvArticleWindow* window) {
+    int slot = SlotOf(window);
+    if (slot < 0 || slot >= current_) return;
+    std::swap(windows_[slot], windows_[current_]);
+}
+
+void kvArticleWindows::Gone(kvArticleWindow* window) {
+    RemoveSlot(SlotOf(window));
 }

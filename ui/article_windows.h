@@ -1,52 +1,68 @@
-// The article windows: up to ten top-level frames, each holding one article as
-// read-only text, cascaded 20 pixels apart from ArticleRect. The highest slot
-// in use is the current article window.
+// kvArticleWindows: the owner of the article windows, up to ten top-level
+// frames each holding one article as read-only text, cascaded 20 pixels apart
+// from ArticleRect. Slots 0..Current() are in use; the highest is the current
+// article window, the one a selection in the results list rewrites.
 //
-// GUI thread only, while results are displayed.
+// GUI thread only. The frames report their close box, activation and
+// destruction to their owner, which keeps the slots in step: a closed window's
+// slots above move down one, an activated window below the current one swaps
+// places with it.
 #pragma once
 #include "settings_file.h"
+
+#include <array>
 
 class kvFrame;
 class wxFont;
 class wxTextCtrl;
 struct kvArticle;
+class kvArticleWindow;
 
-// A read-only multi-line text window filling the frame, long lines wrapped,
-// in the given font; article and help windows use it.
-wxTextCtrl* CreateTextWindow(kvFrame* frame, int width, int height, const wxFont& font,
-                             const char* name = "text");
+constexpr int KV_ARTICLE_WINDOWS = 10; // article windows open at most
 
-// A frame's position and size as it last stood shown normally; with `restore`,
-// a minimised frame is first asked to come back.
-WindowRect FrameGeometry(kvFrame* frame, bool restore = true);
+class kvArticleWindows {
+  public:
+    kvArticleWindows() = default;
+    ~kvArticleWindows(); // windows still open are destroyed
+    kvArticleWindows(const kvArticleWindows&) = delete;
+    kvArticleWindows& operator=(const kvArticleWindows&) = delete;
 
-// Opens a window for the record in the given table slot; with ten windows
-// open nothing opens and nothing is reported.
-void OpenArticleWindow(int slot);
+    // Opens one more window, titled with the subject, at `cascadeFrom` moved
+    // 20 pixels right and down per window below it; false with ten windows open.
+    bool Open(const kvArticle& article, const WindowRect& cascadeFrom, const wxFont& font);
 
-// True when an article window is open and the current one is not minimised.
-bool CurrentWindowUsable();
+    int Current() const { return current_; } // -1 when none is open
+    bool Full() const { return current_ + 1 >= KV_ARTICLE_WINDOWS; }
+    // The frame and text window in a slot, null when the slot is not in use.
+    kvFrame* Frame(int slot) const;
+    wxTextCtrl* Text(int slot) const;
 
-// Replaces the window's text with the article and shows its top.
-void WriteArticleText(const kvArticle& article, wxTextCtrl* text);
+    // True when a window is open and the current one is not minimised.
+    bool CurrentUsable() const;
+    // Retitles and rewrites the current window.
+    void ShowInCurrent(const kvArticle& article);
+    // Brings the current window back from the task bar and on top.
+    void RaiseCurrent();
+    // The current window's geometry (restored first); false when none is open.
+    bool CurrentGeometry(WindowRect& rect) const;
 
-// Retitles and rewrites the current article window.
-void ShowInCurrentWindow(const kvArticle& article);
+    // Closes the current window; when it is the only one, its geometry first
+    // goes into `articleRect`.
+    void CloseCurrent(WindowRect& articleRect);
+    // Closes the current window without keeping its geometry.
+    void DestroyCurrent();
+    // Closes every window.
+    void DestroyAll();
 
-// Closes the current window. When it is the only one, its position and size
-// first go into ArticleRect.
-void CloseCurrentWindow();
-// Closes the current window without keeping its geometry.
-void DestroyCurrentWindow();
-// Closes every article window.
-void DestroyArticleWindows();
+    // Reports of the frames (kvArticleWindow).
+    void CloseBoxOf(kvArticleWindow* window);
+    void Activated(kvArticleWindow* window);
+    void Gone(kvArticleWindow* window);
 
-// The table slot of an article frame, or -1 when the frame is not one.
-int ArticleSlotOf(const kvFrame* frame);
-// The close box of the window in the slot: the windows above move down a slot.
-void CloseArticleWindowAt(int slot);
-// Takes a window that is being destroyed out of the table the same way.
-void ForgetArticleWindowAt(int slot);
-// The user activated the window in the slot: below the current one, the two
-// swap places, so a selection in the list rewrites the activated window.
-void ActivateArticleWindowAt(int slot);
+  private:
+    int SlotOf(const kvArticleWindow* window) const;
+    void RemoveSlot(int slot);
+
+    std::array<kvArticleWindow*, KV_ARTICLE_WINDOWS> windows_{};
+    int current_ = -1;
+};

@@ -1,85 +1,66 @@
-#include "file_commands.h"
+// The controller's commands that read or write files: saving and loading
+// results, the report of all articles, one article and the reply list, with
+// their file selectors. Every selector starts from LastPath, and the path the
+// user confirms becomes LastPath before anything is read or written.
+#include "controller.h"
 
-#include "interaction.h"
-#include "program.h"
+#include "path_parts.h"
 #include "results_file.h"
-#include "results_view.h"
 #include "text_export.h"
 
 #include <cstdio>
 
-namespace {
-
 // The five file selectors. The results-file selectors also propose the file
 // name of LastPath; every selector starts in its directory.
-struct kvSelector {
+struct kvFileSelector {
     const char* title;
     const char* wildcard;
     bool save; // save (asks before overwriting) or open
     bool proposeName;
 };
-constexpr kvSelector kSaveResults{"Save search results", "*.kvx", true, true};
-constexpr kvSelector kLoadResults{"Load search results", "*.kvx", false, true};
-constexpr kvSelector kSaveAll{"Save all articles", "*.txt", true, false};
-constexpr kvSelector kSaveArticle{"Save article", "*.txt", true, false};
-constexpr kvSelector kReplyList{"Create reply list", "*.txt", true, false};
 
-// Opens a file selector; the chosen path, already copied into LastPath, or ""
-// when the user cancelled.
-std::string SelectFile(const kvSelector& selector) {
-    kvProgram& program = Program();
+namespace {
+constexpr kvFileSelector kSaveResults{"Save search results", "*.kvx", true, true};
+constexpr kvFileSelector kLoadResults{"Load search results", "*.kvx", false, true};
+constexpr kvFileSelector kSaveAll{"Save all articles", "*.txt", true, false};
+constexpr kvFileSelector kSaveArticle{"Save article", "*.txt", true, false};
+constexpr kvFileSelector kReplyList{"Create reply list", "*.txt", true, false};
+} // namespace
+
+std::string kvController::SelectFile(const kvFileSelector& selector) {
     kvFileRequest request;
     request.title = selector.title;
-    request.directory = DirectoryOf(program.lastPath);
-    if (selector.proposeName) request.fileName = FileNameOf(program.lastPath);
+    request.directory = DirectoryOf(lastPath_);
+    if (selector.proposeName) request.fileName = FileNameOf(lastPath_);
     request.wildcard = selector.wildcard;
     request.save = selector.save;
-    std::string path = Interaction().SelectFile(request);
-    if (!path.empty()) program.lastPath = path;
+    std::string path = interaction_->SelectFile(request);
+    if (!path.empty()) lastPath_ = path;
     return path;
 }
 
-bool HoldsArticles() {
-    const kvProgram& program = Program();
-    return program.results && program.results->first();
-}
-
 // Writes the held results to LastPath between the two status texts.
-kvSaveOutcome SaveResultsToLastPath() {
-    kvProgram& program = Program();
+kvController::SaveOutcome kvController::SaveResultsToLastPath() {
     ShowStatus("Korvex: Saving search results in file...");
-    int written = program.summary ? SaveResultsFile(program.lastPath.c_str(), *program.summary,
-                                                    *program.results)
-                                  : -1;
+    bool written =
+        model_.summary && SaveResultsFile(lastPath_.c_str(), *model_.summary, *model_.results);
     ShowStatus("Korvex: idle");
-    if (written < 0) {
+    if (!written) {
         ShowNotice("Error saving search results.");
-        return kvSaveOutcome::Failed;
+        return SaveOutcome::Failed;
     }
-    return kvSaveOutcome::Saved;
+    return SaveOutcome::Saved;
 }
 
-} // namespace
-
-std::string DirectoryOf(const std::string& path) {
-    std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-std::string FileNameOf(const std::string& path) {
-    std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-kvSaveOutcome SaveResultsInteractively() {
-    if (SelectFile(kSaveResults).empty()) return kvSaveOutcome::Cancelled;
+kvController::SaveOutcome kvController::SaveResultsInteractively() {
+    if (SelectFile(kSaveResults).empty()) return SaveOutcome::Cancelled;
     return SaveResultsToLastPath();
 }
 
-bool AskToSaveResults() {
-    switch (Interaction().Ask("Search results are not saved. Save now?", "Warning")) {
+bool kvController::AskToSaveResults() {
+    switch (interaction_->Ask("Search results are not saved. Save now?", "Warning")) {
     case kvAnswer::Yes:
-        return SaveResultsInteractively() == kvSaveOutcome::Saved;
+        return SaveResultsInteractively() == SaveOutcome::Saved;
     case kvAnswer::No:
         return true;
     default:
@@ -87,70 +68,65 @@ bool AskToSaveResults() {
     }
 }
 
-void CommandSaveResults() {
+void kvController::CommandSaveResults() {
     bool chosen = !SelectFile(kSaveResults).empty();
-    if (chosen && HoldsArticles() && SaveResultsToLastPath() == kvSaveOutcome::Saved) {
-        Program().ui.saved = 1;
+    if (chosen && model_.HoldsArticles() && SaveResultsToLastPath() == SaveOutcome::Saved) {
+        model_.ui.saved = 1;
     }
     FocusResultsList();
 }
 
-void CommandLoadResults() {
-    kvProgram& program = Program();
+void kvController::CommandLoadResults() {
     if (SelectFile(kLoadResults).empty()) return;
     ShowStatus("Korvex: Loading search results from file...");
-    program.summary = std::make_unique<kvSearchSummary>();
-    program.summary->loadedFromFile = 1;
-    CopyField(program.summary->sourceFile, FileNameOf(program.lastPath).c_str());
-    program.results = std::make_unique<kvResultSet>();
-    int n = LoadResultsFile(program.lastPath.c_str(), *program.summary, *program.results);
-    if (n > 0 && program.results->first()) {
-        program.results->count = n;
+    model_.summary = std::make_unique<kvSearchSummary>();
+    model_.summary->loadedFromFile = 1;
+    CopyField(model_.summary->sourceFile, FileNameOf(lastPath_).c_str());
+    model_.results = std::make_unique<kvResultSet>();
+    int n = LoadResultsFile(lastPath_.c_str(), *model_.summary, *model_.results);
+    if (n > 0 && model_.results->first()) {
+        model_.results->count = n;
         char status[KV_STATUS_SIZE];
         std::snprintf(status, sizeof status, "%d articles loaded from \"%s\"", n,
-                      program.summary->sourceFile);
+                      model_.summary->sourceFile);
         ShowStatus(status);
-        SetStateDisplayed(program.ui);
-        program.ui.saved = 1;
+        SetStateDisplayed(model_.ui, Menus());
+        model_.ui.saved = 1;
         ShowResults();
         return;
     }
-    program.summary.reset();
-    program.results.reset();
+    model_.Drop();
     ShowStatus("Korvex: idle");
     ShowNotice("Error loading search results.");
 }
 
-void CommandSaveAllArticles() {
-    kvProgram& program = Program();
+void kvController::CommandSaveAllArticles() {
     bool chosen = !SelectFile(kSaveAll).empty();
-    if (chosen && HoldsArticles() && program.summary) {
+    if (chosen && model_.HoldsArticles() && model_.summary) {
         ShowStatus("Korvex: Saving all articles in text file...");
-        int written =
-            SaveArticlesReport(program.lastPath.c_str(), *program.summary, *program.results);
+        bool written = SaveArticlesReport(lastPath_.c_str(), *model_.summary, *model_.results);
         ShowStatus("Korvex: idle");
-        if (written < 0) ShowNotice("Error saving articles.");
+        if (!written) ShowNotice("Error saving articles.");
     }
     FocusResultsList();
 }
 
-void CommandSaveArticle() {
+void kvController::CommandSaveArticle() {
     if (!SelectFile(kSaveArticle).empty()) {
-        if (SaveArticleText(SelectedArticle(), Program().lastPath.c_str()) < 0) {
+        if (!SaveArticleText(lastPath_.c_str(), SelectedArticle())) {
             ShowNotice("Error saving article.");
         }
     }
     FocusResultsList();
 }
 
-void CommandReplyList() {
-    kvProgram& program = Program();
+void kvController::CommandReplyList() {
     bool chosen = !SelectFile(kReplyList).empty();
-    if (chosen && HoldsArticles()) {
+    if (chosen && model_.HoldsArticles()) {
         ShowStatus("Korvex: Writing Email addresses to file...");
-        int written = WriteReplyList(program.lastPath.c_str(), *program.results);
+        bool written = WriteReplyList(lastPath_.c_str(), *model_.results);
         ShowStatus("Korvex: idle");
-        if (written < 0) ShowNotice("Error saving reply list.");
+        if (!written) ShowNotice("Error saving reply list.");
     }
     FocusResultsList();
 }

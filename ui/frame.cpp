@@ -1,11 +1,5 @@
 #include "frame.h"
 
-#include "article_windows.h"
-#include "commands.h"
-#include "help_window.h"
-#include "program.h"
-#include "results_view.h"
-
 kvFrame::kvFrame(wxWindow* parent, const wxString& title, int x, int y, int width, int height,
                  long style)
     : wxFrame(parent, wxID_ANY, title, wxPoint(x, y), wxSize(width, height), style, "frame"),
@@ -46,26 +40,11 @@ bool kvFrame::Show(bool show) {
     return wxFrame::Show(show);
 }
 
-kvFrame::~kvFrame() {
-    kvProgram& program = Program();
-    if (program.searchFrame == this) {
-        program.searchFrame = nullptr;
-        program.searchPanel = nullptr;
-        program.dialog = kvSearchDialog();
-    }
-    if (program.mainFrame == this) {
-        program.mainFrame = nullptr;
-        program.mainPanel = nullptr;
-        program.menuBar = nullptr;
-        program.fileMenu = program.editMenu = program.articleMenu = program.helpMenu = nullptr;
-        program.resultsList = nullptr;
-    }
-    if (program.helpFrame == this) {
-        program.helpFrame = nullptr;
-        program.helpText = nullptr;
-    }
-    // An article window destroyed by anything but the program's own close.
-    ForgetArticleWindowAt(ArticleSlotOf(this));
+WindowRect kvFrame::Geometry(bool restore) {
+    if (restore && IsIconized()) Iconize(false);
+    // The window manager restores the frame in its own time; until then the
+    // frame's own report of its size may be wrong.
+    return WindowRect{normalRect_.x, normalRect_.y, normalRect_.width, normalRect_.height};
 }
 
 void kvFrame::HandleClose(wxCloseEvent& event) {
@@ -76,33 +55,12 @@ void kvFrame::HandleClose(wxCloseEvent& event) {
     }
 }
 
-void kvFrame::OnMenuCommand(int id) {
-    if (this == Program().mainFrame) RunMenuCommand(id);
-}
+void kvFrame::OnMenuCommand(int) {}
 
-void kvFrame::OnSize(int width, int height) {
-    if (this == Program().mainFrame) ResizeResultsList(width, height);
-}
+void kvFrame::OnSize(int, int) {}
 
 bool kvFrame::OnClose() {
-    kvProgram& program = Program();
-    if (this == program.searchFrame) return false;
-    if (this == program.helpFrame) {
-        CloseHelpWindow();
-        return false;
-    }
-    if (this == program.mainFrame) {
-        CloseMainFrame();
-        return true;
-    }
-    int slot = ArticleSlotOf(this);
-    if (slot >= 0) {
-        CloseArticleWindowAt(slot); // destroys the frame itself
-        return false;
-    }
     return true;
 }
 
-void kvFrame::OnActivate(bool active) {
-    if (active) ActivateArticleWindowAt(ArticleSlotOf(this));
-}
+void kvFrame::OnActivate(bool) {}

@@ -1,18 +1,18 @@
-// kvFrame: every window frame of the desktop program (the main frame, the
-// search-parameters frame, the help window and the article windows).
+// kvFrame: the base of every window frame of the desktop program (the main
+// frame, the search dialog, the help window and the article windows).
 //
-// GUI thread only. The frame turns wx events into four handlers shared by all
-// frames; each handler first finds out which of the program's frames it runs
-// for. A close request that OnClose refuses is vetoed; one it allows destroys
-// the frame.
+// GUI thread only. The frame turns wx events into four virtual handlers that
+// each kind of window overrides for itself. A close request that OnClose
+// refuses is vetoed; one it allows destroys the frame.
 #pragma once
+#include "settings_file.h"
+
 #include <wx/frame.h>
 
 class kvFrame : public wxFrame {
   public:
     kvFrame(wxWindow* parent, const wxString& title, int x, int y, int width, int height,
             long style);
-    ~kvFrame() override;
 
     // Shows or hides the frame and keeps it that way: wxGTK marks a frame
     // shown when its map notice arrives, even when the frame was hidden again
@@ -25,15 +25,18 @@ class kvFrame : public wxFrame {
     // a frame is minimised, or while the window manager changes its state,
     // wxGTK may report a few pixels of decoration as its size.
     wxRect NormalRect() const { return normalRect_; }
+    // NormalRect as settings-file geometry; with `restore`, a minimised frame
+    // is first asked to come back.
+    WindowRect Geometry(bool restore = true);
 
     // A menu command chosen on this frame's menu bar.
-    void OnMenuCommand(int id);
-    // The client area has a new size; the frame's own layout follows.
-    void OnSize(int width, int height);
+    virtual void OnMenuCommand(int id);
+    // The client area has a new size (the frame's only child already fills it).
+    virtual void OnSize(int width, int height);
     // The user or the program asks to close the frame; true lets it be destroyed.
-    bool OnClose();
+    virtual bool OnClose();
     // The frame was activated (true) or deactivated (false).
-    void OnActivate(bool active);
+    virtual void OnActivate(bool active);
 
   private:
     void HandleClose(wxCloseEvent& event);

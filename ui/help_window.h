@@ -1,25 +1,34 @@
-// The help window and the about box.
+// kvHelpWindow: the help window, a frame holding the help file as read-only
+// text in a fixed-width font; and the about box's text.
 //
-// GUI thread only. The help window is made by the first Help command, loaded
-// once from the help file, and afterwards only hidden and shown again; it is
-// destroyed with the main frame.
+// GUI thread only. The window is made once and afterwards only hidden and
+// shown again; its close box hides it and reports that through `onHidden`.
 #pragma once
+#include "frame.h"
+
+#include <functional>
 #include <string>
 
-// Makes the help window when it does not exist yet and loads the file into it
-// ("Error loading help file." when the file cannot be read).
-void LoadHelpFile(const std::string& path);
+class wxTextCtrl;
 
-// The Help, Close help window and About commands (after the status refresh).
-void CommandHelp();
-void CommandCloseHelp();
-void CommandAbout();
+class kvHelpWindow : public kvFrame {
+  public:
+    // Made shown, with an empty text.
+    explicit kvHelpWindow(std::function<void()> onHidden);
 
-// Hides the help window and disables "Close help window"; also its close box.
-void CloseHelpWindow();
+    // Loads the file into the text ("Error loading help file." when it cannot
+    // be read), shows its top and focuses the text.
+    void Load(const std::string& path);
+    // Shows the window again, restored and on top, with the keyboard in the text.
+    void Reopen();
+    wxTextCtrl* Text() const { return text_; }
 
-// Destroys the help window, if it was made (the main frame's close).
-void DestroyHelpWindow();
+    bool OnClose() override; // hides the window: false
+
+  private:
+    std::function<void()> onHidden_;
+    wxTextCtrl* text_ = nullptr;
+};
 
 // The about box's text; its first line is the program's name and version.
 std::string AboutText();

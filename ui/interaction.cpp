@@ -5,22 +5,6 @@
 #include <wx/filedlg.h>
 #include <wx/msgdlg.h>
 
-namespace {
-std::unique_ptr<kvInteraction>& Installed() {
-    static std::unique_ptr<kvInteraction> interaction;
-    return interaction;
-}
-} // namespace
-
-kvInteraction& Interaction() {
-    if (!Installed()) Installed() = std::make_unique<kvWxInteraction>();
-    return *Installed();
-}
-
-void InstallInteraction(std::unique_ptr<kvInteraction> interaction) {
-    Installed() = std::move(interaction);
-}
-
 void kvWxInteraction::Notice(const std::string& text) {
     wxMessageDialog box(nullptr, ToDisplay(text), "Korvex notice", wxOK | wxCENTRE,
                         wxPoint(150, 150));

@@ -2,11 +2,10 @@
 // interface so that every notice, question and selector can be answered by a
 // script in tests.
 //
-// GUI thread only. The program installs kvWxInteraction (real wx dialogs) at
-// start-up unless a test has installed its own. Texts are the program's bytes
-// (UTF-8 or Latin-1); paths are file-system bytes.
+// GUI thread only. The controller owns the interaction it is given at
+// start-up: kvWxInteraction (real wx dialogs) in the program, a script in tests. Texts are the
+// program's bytes (UTF-8 or Latin-1); paths are file-system bytes.
 #pragma once
-#include <memory>
 #include <string>
 
 enum class kvAnswer { Yes, No, Cancel };
@@ -36,8 +35,3 @@ class kvWxInteraction : public kvInteraction {
     kvAnswer Ask(const std::string& text, const std::string& caption) override;
     std::string SelectFile(const kvFileRequest& request) override;
 };
-
-// The interaction in use. Tests replace it before the program starts; when
-// nothing was installed the real wx dialogs are used.
-kvInteraction& Interaction();
-void InstallInteraction(std::unique_ptr<kvInteraction> interaction);

@@ -1,9 +1,6 @@
 #include "search_dialog.h"
 
 #include "display_text.h"
-#include "frame.h"
-#include "program.h"
-#include "search_handoff.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -95,18 +92,13 @@ void AddLimit(wxPanel* panel, const char* label, int y, int minimum, int maximum
 
 } // namespace
 
-void BuildSearchFrame() {
-    kvProgram& program = Program();
-    kvSearchRequest& request = program.request;
-    kvDialogSetup& setup = program.dialogSetup;
-    ReadDescriptionFile(program.descriptionPath, request, setup);
-
-    program.searchFrame = new kvFrame(program.mainFrame, "Search parameters", 10, 10, 550, 410,
-                                      wxCAPTION | wxRESIZE_BORDER);
-    wxPanel* panel = new wxPanel(program.searchFrame, wxID_ANY, wxPoint(0, 0), wxSize(550, 410),
-                                 wxTAB_TRAVERSAL, "panel");
-    program.searchPanel = panel;
-    kvSearchDialog& d = program.dialog;
+kvSearchDialog::kvSearchDialog(wxWindow* parent, const kvDialogSetup& setup,
+                               kvSearchRequest& request, std::function<void(bool ok)> onDone)
+    : kvFrame(parent, "Search parameters", 10, 10, 550, 410, wxCAPTION | wxRESIZE_BORDER),
+      onDone_(std::move(onDone)) {
+    wxPanel* panel =
+        new wxPanel(this, wxID_ANY, wxPoint(0, 0), wxSize(550, 410), wxTAB_TRAVERSAL, "panel");
+    kvSearchControls& d = controls_;
 
     d.patternText = AddTextField(panel, "Search For:", 20, 30, 340, request.pattern,
                                  request.pattern, sizeof request.pattern);
@@ -159,19 +151,22 @@ void BuildSearchFrame() {
     d.okButton = new wxButton(panel, wxID_OK, "OK", wxPoint(148, 333), wxDefaultSize, 0,
                               wxDefaultValidator, "button");
     d.okButton->SetDefault();
-    d.okButton->Bind(wxEVT_BUTTON, [](wxCommandEvent&) { OnSearchOk(); });
+    d.okButton->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Finish(true); });
     d.cancelButton = new wxButton(panel, wxID_CANCEL, "Cancel", wxPoint(331, 333), wxDefaultSize, 0,
                                   wxDefaultValidator, "button");
-    d.cancelButton->Bind(wxEVT_BUTTON, [](wxCommandEvent&) { OnSearchCancel(); });
+    d.cancelButton->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Finish(false); });
 }
 
-void ShowSearchFrame() {
-    kvProgram& program = Program();
-    program.searchFrame->Show();
-    program.searchFrame->Raise();
+void kvSearchDialog::Open() {
+    Show();
+    Raise();
 }
 
-void HideSearchFrame() {
-    kvProgram& program = Program();
-    if (program.searchFrame) program.searchFrame->Hide();
+void kvSearchDialog::Finish(bool ok) {
+    Hide();
+    if (onDone_) onDone_(ok);
+}
+
+bool kvSearchDialog::OnClose() {
+    return false;
 }

@@ -1,16 +1,57 @@
-// The search-parameters dialog: built once, hidden, from the description file;
-// every control writes its value into the one search request as the user
-// edits, so the request always mirrors the dialog.
+// kvSearchDialog: the search-parameters dialog, a frame without a close box,
+// built once and hidden. Every control writes its value into the search
+// request it edits as the user changes it, so the request always mirrors the
+// dialog; OK and Cancel hide the dialog and are reported through `onDone`.
 //
-// GUI thread only. OK and Cancel are the search hand-off's (search_handoff.h).
+// GUI thread only. The request and the setup belong to the caller and must
+// outlive the dialog.
 #pragma once
+#include "description_file.h"
+#include "frame.h"
 
-// Creates SearchFrame, SearchPanel and the controls (Program().dialog) and sets
-// the request from the description file. The frame stays hidden.
-void BuildSearchFrame();
+#include <functional>
 
-// Shows or hides the dialog. The window system may report the frame mapped
-// after a quick hide; the dialog then hides itself again, so "shown" always
-// means what the program last asked for.
-void ShowSearchFrame();
-void HideSearchFrame();
+class wxTextCtrl;
+class wxChoice;
+class wxRadioBox;
+class wxCheckBox;
+class wxSlider;
+class wxButton;
+
+// The dialog's controls; a choice is null when its list was empty.
+struct kvSearchControls {
+    wxTextCtrl* patternText = nullptr;
+    wxChoice* patternChoice = nullptr;
+    wxTextCtrl* serverText = nullptr;
+    wxChoice* serverChoice = nullptr;
+    wxTextCtrl* newsgroupText = nullptr;
+    wxChoice* newsgroupChoice = nullptr;
+    wxRadioBox* matchBox = nullptr;
+    wxRadioBox* caseBox = nullptr;
+    wxCheckBox* findCheck = nullptr;
+    wxSlider* findSlider = nullptr;
+    wxCheckBox* scanCheck = nullptr;
+    wxSlider* scanSlider = nullptr;
+    wxChoice* headerChoice = nullptr;
+    wxButton* okButton = nullptr;
+    wxButton* cancelButton = nullptr;
+};
+
+class kvSearchDialog : public kvFrame {
+  public:
+    // Built hidden, its controls set from `setup` and the request's fields.
+    kvSearchDialog(wxWindow* parent, const kvDialogSetup& setup, kvSearchRequest& request,
+                   std::function<void(bool ok)> onDone);
+
+    // Shows the dialog on top.
+    void Open();
+    const kvSearchControls& Controls() const { return controls_; }
+
+    bool OnClose() override; // the dialog never closes: false
+
+  private:
+    void Finish(bool ok);
+
+    kvSearchControls controls_;
+    std::function<void(bool ok)> onDone_;
+};

@@ -19,7 +19,8 @@ TEST(CliUsage, BadArgumentsGetAMessageAndStatus64) {
         {{"search", "--server", "h", "--pattern", "p"}, "search needs --group"},
         {{"search", "--server", "h", "--group", "g"}, "search needs --pattern"},
         {{"search", "--server", "h", "--group", "g", "--pattern", "p", "--header", "X-Foo"},
-         "unknown header \"X-Foo\""},
+         "unknown header \"X-Foo\"; one of Subject, Keywords, Summary, Date, From, Reply-To, "
+         "Message-ID, Organization\n"},
         {{"search", "--server", "h", "--group", "g", "--pattern", "p", "--max-articles", "-5"},
          "--max-articles takes a whole number"},
         {{"search", "--server", "h", "--group", "g", "--pattern", "p", "--max-headers", "12345678"},

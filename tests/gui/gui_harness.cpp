@@ -38,6 +38,30 @@ std::string ScriptedInteraction::SelectFile(const kvFileRequest& request) {
     return path;
 }
 
+namespace {
+// Hands everything on to the test's script, which may outlive it or not.
+class ForwardedInteraction : public kvInteraction {
+  public:
+    explicit ForwardedInteraction(std::shared_ptr<ScriptedInteraction> script)
+        : script_(std::move(script)) {}
+    void Notice(const std::string& text) override { script_->Notice(text); }
+    kvAnswer Ask(const std::string& text, const std::string& caption) override {
+        return script_->Ask(text, caption);
+    }
+    std::string SelectFile(const kvFileRequest& request) override {
+        return script_->SelectFile(request);
+    }
+
+  private:
+    std::shared_ptr<ScriptedInteraction> script_;
+};
+} // namespace
+
+std::unique_ptr<kvInteraction>
+ScriptedInteraction::For(std::shared_ptr<ScriptedInteraction> script) {
+    return std::make_unique<ForwardedInteraction>(std::move(script));
+}
+
 void GuiTest::SetUp() {
     ASSERT_FALSE(temp.path.empty());
     dir = temp.path;
@@ -45,17 +69,15 @@ void GuiTest::SetUp() {
     places.programDir = dir + "/program";
     places.configDir = dir + "/config";
     std::filesystem::create_directory(places.programDir);
-    auto interaction = std::make_unique<ScriptedInteraction>();
-    script = interaction.get();
-    InstallInteraction(std::move(interaction));
+    script = std::make_shared<ScriptedInteraction>();
+    controller = nullptr;
 }
 
 void GuiTest::TearDown() {
-    if (kvFrame* frame = Program().mainFrame) {
+    if (kvMainFrame* frame = controller ? controller->MainFrame() : nullptr) {
         if (frame->OnClose()) frame->Destroy();
     }
     Pump();
-    InstallInteraction(nullptr);
 }
 
 void GuiTest::WriteFile(const std::string& name, const std::string& text) {
@@ -71,47 +93,63 @@ std::string GuiTest::Path(const std::string& name) const {
 }
 
 void GuiTest::Start() {
-    kvApp::UseFilePlaces(places);
-    ASSERT_NE(StartProgram(), nullptr);
+    controller = &TheApp().Start(places, ScriptedInteraction::For(script));
+    ASSERT_NE(controller->MainFrame(), nullptr);
     // Until the status bar is laid out; status texts drawn before then upset GDK.
     PumpUntil(
-        [] {
-            wxStatusBar* bar = Program().mainFrame->GetStatusBar();
+        [this] {
+            wxStatusBar* bar = C().MainFrame()->GetStatusBar();
             return bar->GetSize().x > 0 && bar->GetSize().y > 0;
         },
         5000);
 }
 
 bool GuiTest::MenuEnabled(int id) {
-    return Program().menuBar->IsEnabled(id);
+    return C().MainFrame()->GetMenuBar()->IsEnabled(id);
 }
 
 std::string GuiTest::StatusLine() {
-    return Program().mainFrame->GetStatusBar()->GetStatusText(0).utf8_string();
+    return C().MainFrame()->GetStatusBar()->GetStatusText(0).utf8_string();
+}
+
+void GuiTest::StaleStatusLine(const char* statusText, const char* shown) {
+    C().ShowStatus(statusText);
+    C().MainFrame()->SetStatusLine(shown);
+}
+
+wxListBox* GuiTest::ResultsList() {
+    return C().MainFrame() ? C().MainFrame()->List() : nullptr;
+}
+
+void GuiTest::ChooseMenu(int id) {
+    wxCommandEvent event(wxEVT_MENU, id);
+    event.SetEventObject(C().MainFrame());
+    C().MainFrame()->GetEventHandler()->ProcessEvent(event);
 }
 
 void GuiTest::SearchFor(const std::string& server, const std::string& group,
                         const std::string& pattern) {
     ChooseMenu(CMD_SEARCH);
-    ASSERT_TRUE(Program().searchFrame->IsShown());
-    Type(Program().dialog.serverText, server);
-    Type(Program().dialog.newsgroupText, group);
-    Type(Program().dialog.patternText, pattern);
-    Click(Program().dialog.okButton);
-    EXPECT_FALSE(Program().searchFrame->IsShown());
+    ASSERT_TRUE(C().Dialog()->IsShown());
+    Type(Dialog().serverText, server);
+    Type(Dialog().newsgroupText, group);
+    Type(Dialog().patternText, pattern);
+    Click(Dialog().okButton);
+    EXPECT_FALSE(C().Dialog()->IsShown());
 }
 
 void GuiTest::WaitForEnd() {
     ASSERT_TRUE(PumpUntil([this] {
         std::string line = StatusLine();
         if (seen.empty() || seen.back() != line) seen.push_back(line);
-        return !Program().worker->Running();
+        return !C().Worker().Running();
     })) << "the search did not end";
 }
 
 void GuiTest::HoldResults(int n) {
-    kvProgram& program = Program();
-    program.results = std::make_unique<kvResultSet>();
+    kvSearchWorker::Outcome outcome;
+    outcome.count = n;
+    outcome.results = std::make_unique<kvResultSet>();
     for (int i = 0; i < n; ++i) {
         auto article = std::make_unique<kvArticle>();
         std::string subject = "Subject " + std::to_string(i);
@@ -129,26 +167,26 @@ void GuiTest::HoldResults(int n) {
         }
         article->body.reset(new char[body.size() + 1]);
         std::copy(body.c_str(), body.c_str() + body.size() + 1, article->body.get());
-        if (i > 0) program.results->slots[i - 1]->next = article.get();
-        program.results->slots[i] = std::move(article);
+        if (i > 0) outcome.results->slots[i - 1]->next = article.get();
+        outcome.results->slots[i] = std::move(article);
     }
-    program.results->count = n;
-    program.summary = std::make_unique<kvSearchSummary>();
-    CopyField(program.summary->pattern, "needle");
-    CopyField(program.summary->header, "Subject");
-    CopyField(program.summary->server, "127.0.0.1");
-    CopyField(program.summary->newsgroup, "alt.test");
-    CopyField(program.summary->searchDate, "Wed Dec  9 10:00:00 2026");
-    CopyField(program.summary->groupCount, "100");
-    CopyField(program.summary->foundCount, std::to_string(n).c_str());
-    SetStateReady(program.ui);
-    program.ui.saved = 0;
-    ShowStatus(("SUCCESS: " + std::to_string(n) + " articles received").c_str());
+    outcome.results->count = n;
+    auto summary = std::make_unique<kvSearchSummary>();
+    CopyField(summary->pattern, "needle");
+    CopyField(summary->header, "Subject");
+    CopyField(summary->server, "127.0.0.1");
+    CopyField(summary->newsgroup, "alt.test");
+    CopyField(summary->searchDate, "Wed Dec  9 10:00:00 2026");
+    CopyField(summary->groupCount, "100");
+    CopyField(summary->foundCount, std::to_string(n).c_str());
+    outcome.summary = std::move(summary);
+    C().SearchFinished(outcome); // results ready, unsaved
+    C().ShowStatus(("SUCCESS: " + std::to_string(n) + " articles received").c_str());
 }
 
 std::vector<std::string> GuiTest::ListEntries() {
     std::vector<std::string> entries;
-    if (wxListBox* list = Program().resultsList) {
+    if (wxListBox* list = ResultsList()) {
         for (unsigned i = 0; i < list->GetCount(); ++i) {
             entries.push_back(list->GetString(i).utf8_string());
         }
@@ -157,23 +195,43 @@ std::vector<std::string> GuiTest::ListEntries() {
 }
 
 std::string GuiTest::WindowTitle(int slot) {
-    kvFrame* frame = Program().articleFrames[slot];
+    kvFrame* frame = Articles().Frame(slot);
     return frame ? frame->GetTitle().utf8_string() : "(none)";
 }
 
 std::string GuiTest::WindowText(int slot) {
-    wxTextCtrl* text = Program().articleTexts[slot];
+    wxTextCtrl* text = Articles().Text(slot);
     return text ? text->GetValue().utf8_string() : "(none)";
 }
 
 std::vector<std::string> GuiTest::ChainSubjects() {
     std::vector<std::string> subjects;
-    if (!Program().results) return subjects;
-    for (const kvArticle* a = Program().results->first(); a; a = a->next) {
+    if (!M().results) return subjects;
+    for (const kvArticle* a = M().results->first(); a; a = a->next) {
         subjects.push_back(a->subject);
     }
     return subjects;
 }
+
+const std::vector<MenuEntry> kMenuBar = {
+    {"File", "Search", CMD_SEARCH},
+    {"File", "Display results", CMD_DISPLAY_RESULTS},
+    {"File", "Save results in file", CMD_SAVE_RESULTS},
+    {"File", "Load results from file", CMD_LOAD_RESULTS},
+    {"File", "Show search info", CMD_SEARCH_INFO},
+    {"File", "Close current search", CMD_CLOSE_SEARCH},
+    {"File", "Quit", CMD_QUIT},
+    {"Edit", "Copy", CMD_COPY},
+    {"Article", "Save current article", CMD_SAVE_ARTICLE},
+    {"Article", "Delete current article", CMD_DELETE_ARTICLE},
+    {"Article", "Close article window", CMD_CLOSE_ARTICLE_WINDOW},
+    {"Article", "New article window", CMD_NEW_ARTICLE_WINDOW},
+    {"Article", "Save all articles", CMD_SAVE_ALL_ARTICLES},
+    {"Article", "Create reply list", CMD_REPLY_LIST},
+    {"Help", "Help", CMD_HELP},
+    {"Help", "Close help window", CMD_CLOSE_HELP},
+    {"Help", "About Korvex", CMD_ABOUT},
+};
 
 std::string LocalNewsServer(std::string& why) {
     const char* env = std::getenv("KORVEX_NNTP_SERVER");
@@ -242,12 +300,6 @@ void Slide(wxSlider* slider, int value) {
 
 void Click(wxButton* button) {
     Send(button, wxEVT_BUTTON, 0);
-}
-
-void ChooseMenu(int id) {
-    wxCommandEvent event(wxEVT_MENU, id);
-    event.SetEventObject(Program().mainFrame);
-    Program().mainFrame->GetEventHandler()->ProcessEvent(event);
 }
 
 void Select(wxListBox* list, int index) {

@@ -8,15 +8,14 @@
 // records each notice and returns at once.
 #pragma once
 #include "app.h"
-#include "frame.h"
-#include "interaction.h"
-#include "program.h"
+#include "controller.h"
 #include "temp_files.h"
 
 #include <gtest/gtest.h>
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,6 +31,9 @@ namespace korvex_test {
 
 class ScriptedInteraction : public kvInteraction {
   public:
+    // What a program started with this script is given.
+    static std::unique_ptr<kvInteraction> For(std::shared_ptr<ScriptedInteraction> script);
+
     void Notice(const std::string& text) override { notices.push_back(text); }
     kvAnswer Ask(const std::string& text, const std::string& caption) override;
     std::string SelectFile(const kvFileRequest& request) override;
@@ -45,7 +47,8 @@ class ScriptedInteraction : public kvInteraction {
 
 // Each test gets a fresh program started in its own directory (working,
 // program and configuration directory all inside it) with the files the test
-// wrote there before calling Start().
+// wrote there before calling Start(). The program's controller stays readable
+// after its main frame has gone, until the next Start().
 class GuiTest : public ::testing::Test {
   protected:
     void SetUp() override;
@@ -57,8 +60,15 @@ class GuiTest : public ::testing::Test {
     std::string Path(const std::string& name) const;
     void Start();
 
-    kvProgram& P() { return Program(); }
+    kvController& C() { return *controller; }
+    kvHeldSearch& M() { return controller->Model(); }
+    const kvSearchControls& Dialog() { return controller->Dialog()->Controls(); }
+    const kvArticleWindows& Articles() { return controller->ArticleWindows(); }
+    wxListBox* ResultsList(); // null while no list is shown
     ScriptedInteraction& Script() { return *script; }
+    // What the window system shows on the main frame's status line, and the
+    // controller's own copy, after a stale text was drawn over the line.
+    void StaleStatusLine(const char* statusText, const char* shown);
     bool MenuEnabled(int id);
     std::string StatusLine();
 
@@ -80,11 +90,27 @@ class GuiTest : public ::testing::Test {
     // The subjects of the records chained from slot 0.
     std::vector<std::string> ChainSubjects();
 
+    // A menu command on the main frame, as the menu sends it.
+    void ChooseMenu(int id);
+
     TempDir temp{"gui"};
     std::string dir;
-    ScriptedInteraction* script = nullptr; // owned by the program's interaction slot
+    std::shared_ptr<ScriptedInteraction> script; // one per SetUp, shared by every Start()
+    kvController* controller = nullptr;
     kvFilePlaces places;
 };
+
+// One item of the main frame's menu bar as the user sees it.
+struct MenuEntry {
+    std::string menu;
+    std::string label;
+    int id;
+    bool operator==(const MenuEntry& other) const {
+        return menu == other.menu && label == other.label && id == other.id;
+    }
+};
+// The menu bar, spelled out in menu order.
+extern const std::vector<MenuEntry> kMenuBar;
 
 // The local news server with the generated test groups ($KORVEX_NNTP_SERVER,
 // else 127.0.0.1): its address, or "" with the reason in `why`.
@@ -115,7 +141,6 @@ void Press(wxRadioBox* box, int button);
 void Tick(wxCheckBox* box, bool on);
 void Slide(wxSlider* slider, int value);
 void Click(wxButton* button);
-void ChooseMenu(int id);                 // a menu command on the main frame
 void Select(wxListBox* list, int index); // a click on a list entry
 
 } // namespace korvex_test

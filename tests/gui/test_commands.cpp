@@ -20,16 +20,16 @@ class CommandsTest : public GuiTest {
         Start();
         HoldResults(n);
         ChooseMenu(CMD_DISPLAY_RESULTS);
-        ASSERT_EQ(P().ui.state, STATE_DISPLAYED);
+        ASSERT_EQ(M().ui.state, STATE_DISPLAYED);
     }
     // Puts the UI in a state: idle, searching (as the worker leaves it while
     // running), results ready, or displayed.
     void Enter(int state) {
         Start();
-        if (state == STATE_SEARCHING) SetStateSearching(P().ui);
+        if (state == STATE_SEARCHING) SetStateSearching(M().ui, C().MainFrame());
         if (state >= STATE_READY) HoldResults(3);
         if (state == STATE_DISPLAYED) ChooseMenu(CMD_DISPLAY_RESULTS);
-        ASSERT_EQ(P().ui.state, state);
+        ASSERT_EQ(M().ui.state, state);
     }
     std::string LastNotice() { return Script().notices.empty() ? "" : Script().notices.back(); }
 };
@@ -87,17 +87,16 @@ TEST_F(CommandsTest, RefusalsAndStatusRefreshPerState) {
     for (const Refusal& row : kRefusals) {
         SCOPED_TRACE(std::to_string(row.state) + "/" + std::to_string(row.command));
         Enter(row.state);
-        CopyField(P().statusText, kIdle);
-        SetStatusLine("stale");
+        StaleStatusLine(kIdle, "stale");
         Script().notices.clear();
-        int saved = P().ui.saved;
+        int saved = M().ui.saved;
         ChooseMenu(row.command);
         std::string notice = LastNotice().substr(0, std::string(row.notice).size());
         EXPECT_EQ(notice, row.notice);
         EXPECT_EQ(Script().notices.size(), *row.notice ? 1u : 0u);
         EXPECT_EQ(StatusLine(), row.refreshes ? kIdle : "stale");
-        EXPECT_EQ(P().ui.state, row.state);
-        EXPECT_EQ(P().ui.saved, saved);
+        EXPECT_EQ(M().ui.state, row.state);
+        EXPECT_EQ(M().ui.saved, saved);
         EXPECT_TRUE(Script().fileRequests.empty());
         TearDown();
         SetUp();
@@ -107,7 +106,7 @@ TEST_F(CommandsTest, RefusalsAndStatusRefreshPerState) {
 TEST_F(CommandsTest, TheOpenDialogBlocksSearchAndLoad) {
     Start();
     ChooseMenu(CMD_SEARCH);
-    ASSERT_TRUE(P().searchFrame->IsShown());
+    ASSERT_TRUE(C().Dialog()->IsShown());
     ChooseMenu(CMD_SEARCH);
     ChooseMenu(CMD_LOAD_RESULTS);
     EXPECT_EQ(Script().notices,
@@ -142,10 +141,10 @@ TEST_F(CommandsTest, SelectorsStartFromLastPath) {
     EXPECT_EQ(r[3].title, "Create reply list");
     EXPECT_EQ(r[3].directory, dir);
     EXPECT_EQ(r[3].fileName, "");
-    EXPECT_EQ(P().lastPath, Path("one.txt"));
-    EXPECT_EQ(P().ui.saved, 0); // text exports do not save the results
+    EXPECT_EQ(C().LastPath(), Path("one.txt"));
+    EXPECT_EQ(M().ui.saved, 0); // text exports do not save the results
 
-    P().ui.saved = 1;
+    M().ui.saved = 1;
     ChooseMenu(CMD_CLOSE_SEARCH);
     Script().chosenFiles = {""};
     ChooseMenu(CMD_LOAD_RESULTS);
@@ -153,30 +152,30 @@ TEST_F(CommandsTest, SelectorsStartFromLastPath) {
     EXPECT_EQ(r[4].title, "Load search results");
     EXPECT_EQ(r[4].fileName, "one.txt");
     EXPECT_FALSE(r[4].save);
-    EXPECT_EQ(P().ui.state, STATE_IDLE);
+    EXPECT_EQ(M().ui.state, STATE_IDLE);
     EXPECT_TRUE(Script().notices.empty());
 }
 
 TEST_F(CommandsTest, SaveCloseAndLoadBack) {
     Display(3);
-    Select(P().resultsList, 1);
+    Select(ResultsList(), 1);
     ChooseMenu(CMD_DELETE_ARTICLE);
     Script().chosenFiles = {Path("r.kvx")};
     ChooseMenu(CMD_SAVE_RESULTS);
-    EXPECT_EQ(P().ui.saved, 1);
+    EXPECT_EQ(M().ui.saved, 1);
     EXPECT_EQ(StatusLine(), "Korvex: idle");
-    EXPECT_EQ(P().lastPath, Path("r.kvx"));
+    EXPECT_EQ(C().LastPath(), Path("r.kvx"));
     ChooseMenu(CMD_CLOSE_SEARCH); // saved: no question
     EXPECT_TRUE(Script().questions.empty());
-    EXPECT_EQ(P().ui.state, STATE_IDLE);
+    EXPECT_EQ(M().ui.state, STATE_IDLE);
 
     Script().chosenFiles = {Path("r.kvx")};
     ChooseMenu(CMD_LOAD_RESULTS);
-    EXPECT_EQ(P().ui.state, STATE_DISPLAYED);
-    EXPECT_EQ(P().ui.saved, 1);
+    EXPECT_EQ(M().ui.state, STATE_DISPLAYED);
+    EXPECT_EQ(M().ui.saved, 1);
     EXPECT_EQ(ListEntries(), (std::vector<std::string>{"Subject 0", "Subject 2"}));
-    EXPECT_EQ(P().results->count, 2);
-    EXPECT_EQ(P().mainFrame->GetTitle(), "File r.kvx: needle");
+    EXPECT_EQ(M().results->count, 2);
+    EXPECT_EQ(C().MainFrame()->GetTitle(), "File r.kvx: needle");
     EXPECT_EQ(StatusLine(), "2 articles loaded from \"r.kvx\"");
     EXPECT_EQ(WindowText(0).substr(0, 33), "\nFrom: Author 0 <a0@example.org>\n");
     ChooseMenu(CMD_SEARCH_INFO);
@@ -186,11 +185,11 @@ TEST_F(CommandsTest, SaveCloseAndLoadBack) {
 
     // After a deletion Close asks again.
     ChooseMenu(CMD_DELETE_ARTICLE);
-    EXPECT_EQ(P().ui.saved, 0);
+    EXPECT_EQ(M().ui.saved, 0);
     ChooseMenu(CMD_CLOSE_SEARCH);
     EXPECT_EQ(Script().questions,
               (std::vector<std::string>{"Warning: Search results are not saved. Save now?"}));
-    EXPECT_EQ(P().ui.state, STATE_DISPLAYED); // no answer scripted: Cancel
+    EXPECT_EQ(M().ui.state, STATE_DISPLAYED); // no answer scripted: Cancel
 }
 
 TEST_F(CommandsTest, FailedLoadAndSaveLeaveThingsAsTheyWere) {
@@ -201,9 +200,9 @@ TEST_F(CommandsTest, FailedLoadAndSaveLeaveThingsAsTheyWere) {
     ChooseMenu(CMD_LOAD_RESULTS);
     EXPECT_EQ(Script().notices, (std::vector<std::string>{"Error loading search results.",
                                                           "Error loading search results."}));
-    EXPECT_EQ(P().ui.state, STATE_IDLE);
-    EXPECT_EQ(P().summary, nullptr);
-    EXPECT_EQ(P().mainFrame->GetTitle(), "Korvex");
+    EXPECT_EQ(M().ui.state, STATE_IDLE);
+    EXPECT_EQ(M().summary, nullptr);
+    EXPECT_EQ(C().MainFrame()->GetTitle(), "Korvex");
     EXPECT_EQ(StatusLine(), "Korvex: idle");
     EXPECT_TRUE(MenuEnabled(CMD_SEARCH));
     TearDown();
@@ -213,13 +212,13 @@ TEST_F(CommandsTest, FailedLoadAndSaveLeaveThingsAsTheyWere) {
     Script().chosenFiles = {Path("no/such/dir/r.kvx")};
     ChooseMenu(CMD_SAVE_RESULTS);
     EXPECT_EQ(LastNotice(), "Error saving search results.");
-    EXPECT_EQ(P().ui.saved, 0);
+    EXPECT_EQ(M().ui.saved, 0);
     // Inside Close, a failed save abandons the close.
     Script().answers = {kvAnswer::Yes};
     Script().chosenFiles = {Path("no/such/dir/r.kvx")};
     ChooseMenu(CMD_CLOSE_SEARCH);
-    EXPECT_EQ(P().ui.state, STATE_DISPLAYED);
-    EXPECT_NE(P().resultsList, nullptr);
+    EXPECT_EQ(M().ui.state, STATE_DISPLAYED);
+    EXPECT_NE(ResultsList(), nullptr);
 
     Script().notices.clear();
     Script().chosenFiles = {Path("no/a.txt"), Path("no/b.txt"), Path("no/c.txt")};
@@ -253,17 +252,17 @@ TEST_F(CommandsTest, CloseAnswers) {
         ChooseMenu(CMD_CLOSE_SEARCH);
         EXPECT_EQ(Script().questions.size(), 1u);
         if (c.closed) {
-            EXPECT_EQ(P().mainFrame->GetPosition(), wxPoint(10, 10)); // as asked, before the WM
-            EXPECT_EQ(P().ui.state, STATE_IDLE);
-            EXPECT_EQ(P().currentWindow, -1);
-            EXPECT_EQ(P().ui.saved, 1);
+            EXPECT_EQ(C().MainFrame()->GetPosition(), wxPoint(10, 10)); // as asked, before the WM
+            EXPECT_EQ(M().ui.state, STATE_IDLE);
+            EXPECT_EQ(Articles().Current(), -1);
+            EXPECT_EQ(M().ui.saved, 1);
             EXPECT_TRUE(
-                PumpUntil([this] { return P().mainFrame->GetSize() == wxSize(400, 175); }, 5000));
+                PumpUntil([this] { return C().MainFrame()->GetSize() == wxSize(400, 175); }, 5000));
         } else {
-            EXPECT_EQ(P().ui.state, STATE_DISPLAYED);
-            EXPECT_EQ(P().currentWindow, 1);
+            EXPECT_EQ(M().ui.state, STATE_DISPLAYED);
+            EXPECT_EQ(Articles().Current(), 1);
             EXPECT_EQ(ListEntries().size(), 2u);
-            EXPECT_EQ(P().ui.saved, 0);
+            EXPECT_EQ(M().ui.saved, 0);
         }
         EXPECT_EQ(std::filesystem::exists(Path("saved.kvx")),
                   c.files == std::vector<std::string>{"saved.kvx"});
@@ -277,22 +276,22 @@ TEST_F(CommandsTest, QuitAsksKeepsRunningOrWritesTheGeometry) {
     std::string before = ReadFile("program/korvex.ini");
     Script().answers = {kvAnswer::Yes};
     ChooseMenu(CMD_QUIT); // Yes, then the selector cancelled: keeps running
-    EXPECT_NE(P().mainFrame, nullptr);
+    EXPECT_NE(C().MainFrame(), nullptr);
     EXPECT_EQ(ReadFile("program/korvex.ini"), before);
-    EXPECT_EQ(P().ui.state, STATE_DISPLAYED);
+    EXPECT_EQ(M().ui.state, STATE_DISPLAYED);
 
     // Once the window manager has settled the sizes, the main frame is minimised.
-    P().mainFrame->SetSize(520, 330);
+    C().MainFrame()->SetSize(520, 330);
     auto settled = [this] {
-        return P().mainFrame->NormalRect().GetSize() == wxSize(520, 330) &&
-               P().articleFrames[0]->NormalRect().GetSize() == wxSize(600, 380);
+        return C().MainFrame()->NormalRect().GetSize() == wxSize(520, 330) &&
+               Articles().Frame(0)->NormalRect().GetSize() == wxSize(600, 380);
     };
     ASSERT_TRUE(PumpUntil(settled, 5000));
     PumpUntil([] { return false; }, 300);
     ASSERT_TRUE(PumpUntil(settled, 5000));
-    wxPoint mainAt = P().mainFrame->NormalRect().GetPosition();
-    P().mainFrame->Iconize(true);
-    ASSERT_TRUE(PumpUntil([this] { return P().mainFrame->IsIconized(); }, 5000));
+    wxPoint mainAt = C().MainFrame()->NormalRect().GetPosition();
+    C().MainFrame()->Iconize(true);
+    ASSERT_TRUE(PumpUntil([this] { return C().MainFrame()->IsIconized(); }, 5000));
     Script().answers = {kvAnswer::No};
     ChooseMenu(CMD_QUIT);
     EXPECT_EQ(Script().questions.size(), 2u);
@@ -301,12 +300,12 @@ TEST_F(CommandsTest, QuitAsksKeepsRunningOrWritesTheGeometry) {
                            "\nMAIN_Y=" + std::to_string(mainAt.y) + "\nMAIN_W=520\nMAIN_H=330\n";
     EXPECT_NE(settings.find(expected), std::string::npos) << settings;
     EXPECT_NE(settings.find("MSG_W=600\nMSG_H=380\n"), std::string::npos) << settings;
-    EXPECT_TRUE(PumpUntil([this] { return P().mainFrame == nullptr; }, 5000));
+    EXPECT_TRUE(PumpUntil([this] { return C().MainFrame() == nullptr; }, 5000));
 }
 
 TEST_F(CommandsTest, CopyAndTheTextExports) {
     Display(3);
-    wxTextCtrl* text = P().articleTexts[0];
+    wxTextCtrl* text = Articles().Text(0);
     text->SetSelection(1, 5); // "From"
     ChooseMenu(CMD_COPY);
     ASSERT_TRUE(wxTheClipboard->Open());
@@ -315,7 +314,7 @@ TEST_F(CommandsTest, CopyAndTheTextExports) {
     wxTheClipboard->Close();
     EXPECT_EQ(data.GetText(), "From");
 
-    Select(P().resultsList, 2);
+    Select(ResultsList(), 2);
     Script().chosenFiles = {Path("one.txt"), Path("all.txt"), Path("replies.txt")};
     ChooseMenu(CMD_SAVE_ARTICLE);
     ChooseMenu(CMD_SAVE_ALL_ARTICLES);
@@ -328,7 +327,7 @@ TEST_F(CommandsTest, CopyAndTheTextExports) {
     EXPECT_EQ(ReadFile("replies.txt"), "Author 0 <a0@example.org>\nAuthor 1 <a1@example.org>\n"
                                        "Author 2 <a2@example.org>\n");
     EXPECT_EQ(StatusLine(), "Korvex: idle");
-    EXPECT_EQ(P().ui.saved, 0);
+    EXPECT_EQ(M().ui.saved, 0);
 }
 
 } // namespace

@@ -25,8 +25,8 @@ class EndToEndTest : public GuiTest {
     }
     std::vector<std::string> HeldMessageIds() {
         std::vector<std::string> ids;
-        for (int i = 0; i < P().results->count; ++i)
-            ids.push_back(P().results->slots[i]->messageId);
+        for (int i = 0; i < M().results->count; ++i)
+            ids.push_back(M().results->slots[i]->messageId);
         return ids;
     }
 };
@@ -39,27 +39,27 @@ TEST_F(EndToEndTest, SearchReadDeleteSaveCloseLoadAndExport) {
     std::filesystem::copy_file(KORVEX_DESCRIPTION_FILE, Path("korvex.dat"));
     WriteFile("korvex.ini", "MAIN_W=520\nMAIN_H=420\n");
     Start();
-    Tick(P().dialog.scanCheck, false);
+    Tick(Dialog().scanCheck, false);
     SearchFor(address, kSmallGroup, "kernel panic");
     WaitForEnd();
-    ASSERT_EQ(P().ui.state, STATE_READY) << StatusLine();
-    const int found = P().results->count;
+    ASSERT_EQ(M().ui.state, STATE_READY) << StatusLine();
+    const int found = M().results->count;
     ASSERT_GE(found, 4);
 
     ChooseMenu(CMD_DISPLAY_RESULTS);
     std::vector<std::string> slotSubjects;
     for (int i = 0; i < found; ++i)
-        slotSubjects.push_back(P().results->slots[i]->subject);
+        slotSubjects.push_back(M().results->slots[i]->subject);
     EXPECT_EQ(ListEntries(), slotSubjects);
     EXPECT_EQ(ChainSubjects(), slotSubjects);
     // The selected first entry is in view once the list is laid out.
-    ASSERT_TRUE(PumpUntil([this] { return P().resultsList->GetTopItem() >= 0; }, 5000));
+    ASSERT_TRUE(PumpUntil([this] { return ResultsList()->GetTopItem() >= 0; }, 5000));
     for (int i = 0; i < 10; ++i)
         Pump();
-    EXPECT_EQ(P().resultsList->GetTopItem(), 0);
+    EXPECT_EQ(ResultsList()->GetTopItem(), 0);
     // Every window shows the article as the server has it: the body unchanged.
     auto ShowsServerArticle = [&](int slot, int entry) {
-        const kvArticle& held = *P().results->slots[entry];
+        const kvArticle& held = *M().results->slots[entry];
         const GeneratedArticle& original = server.at(held.messageId);
         std::string text = WindowText(slot);
         EXPECT_EQ(WindowTitle(slot), *original.Header("Subject"));
@@ -67,12 +67,12 @@ TEST_F(EndToEndTest, SearchReadDeleteSaveCloseLoadAndExport) {
         EXPECT_EQ(text.substr(text.size() - original.body.size()), original.body);
     };
     ShowsServerArticle(0, 0);
-    Select(P().resultsList, 2);
+    Select(ResultsList(), 2);
     ShowsServerArticle(0, 2);
     ChooseMenu(CMD_NEW_ARTICLE_WINDOW);
-    ASSERT_EQ(P().currentWindow, 1);
+    ASSERT_EQ(Articles().Current(), 1);
     ShowsServerArticle(1, 2);
-    Select(P().resultsList, 1);
+    Select(ResultsList(), 1);
     ShowsServerArticle(1, 1);
     ShowsServerArticle(0, 2); // the first window keeps its article
 
@@ -85,30 +85,30 @@ TEST_F(EndToEndTest, SearchReadDeleteSaveCloseLoadAndExport) {
 
     Script().chosenFiles = {Path("session.kvx")};
     ChooseMenu(CMD_SAVE_RESULTS);
-    ASSERT_EQ(P().ui.saved, 1);
+    ASSERT_EQ(M().ui.saved, 1);
     std::vector<std::string> shown = ListEntries();
     ChooseMenu(CMD_CLOSE_SEARCH);
     EXPECT_TRUE(Script().questions.empty());
-    ASSERT_EQ(P().ui.state, STATE_IDLE);
+    ASSERT_EQ(M().ui.state, STATE_IDLE);
 
     Script().chosenFiles = {Path("session.kvx")};
     ChooseMenu(CMD_LOAD_RESULTS);
-    ASSERT_EQ(P().ui.state, STATE_DISPLAYED);
+    ASSERT_EQ(M().ui.state, STATE_DISPLAYED);
     EXPECT_EQ(ListEntries(), shown);
     EXPECT_EQ(HeldMessageIds(), ids);
-    EXPECT_EQ(P().mainFrame->GetTitle(), "File session.kvx: kernel panic");
-    EXPECT_EQ(std::string(P().summary->server), address);
-    EXPECT_STREQ(P().summary->newsgroup, kSmallGroup);
-    EXPECT_EQ(P().summary->foundCount, std::to_string(found)); // as the search found them
+    EXPECT_EQ(C().MainFrame()->GetTitle(), "File session.kvx: kernel panic");
+    EXPECT_EQ(std::string(M().summary->server), address);
+    EXPECT_STREQ(M().summary->newsgroup, kSmallGroup);
+    EXPECT_EQ(M().summary->foundCount, std::to_string(found)); // as the search found them
     ShowsServerArticle(0, 0);
-    for (int i = 0; i < P().results->count; ++i) {
-        const kvArticle& held = *P().results->slots[i];
+    for (int i = 0; i < M().results->count; ++i) {
+        const kvArticle& held = *M().results->slots[i];
         const GeneratedArticle& original = server.at(held.messageId);
         ASSERT_TRUE(held.body) << held.messageId;
         EXPECT_EQ(std::string(held.body.get()), original.body) << held.messageId;
     }
 
-    Select(P().resultsList, 3);
+    Select(ResultsList(), 3);
     Script().chosenFiles = {Path("report.txt"), Path("article.txt"), Path("replies.txt")};
     ChooseMenu(CMD_SAVE_ALL_ARTICLES);
     ChooseMenu(CMD_SAVE_ARTICLE);
@@ -116,19 +116,19 @@ TEST_F(EndToEndTest, SearchReadDeleteSaveCloseLoadAndExport) {
     EXPECT_TRUE(Script().notices.empty());
     std::string report = ReadFile("report.txt");
     std::size_t at = 0;
-    for (int i = 0; i < P().results->count; ++i) { // every article, in list order
-        at = report.find(std::string("Message-ID: ") + P().results->slots[i]->messageId, at);
+    for (int i = 0; i < M().results->count; ++i) { // every article, in list order
+        at = report.find(std::string("Message-ID: ") + M().results->slots[i]->messageId, at);
         ASSERT_NE(at, std::string::npos) << i;
     }
-    const GeneratedArticle& fourth = server.at(P().results->slots[3]->messageId);
+    const GeneratedArticle& fourth = server.at(M().results->slots[3]->messageId);
     std::string single = ReadFile("article.txt");
     EXPECT_EQ(single.substr(0, 6 + fourth.Header("From")->size()),
               "From: " + *fourth.Header("From"));
     EXPECT_EQ(single.substr(single.size() - fourth.body.size()), fourth.body);
     // One line per author: the Reply-To address when there is one, else From.
     std::set<std::string> authors;
-    for (int i = 0; i < P().results->count; ++i) {
-        const kvArticle& a = *P().results->slots[i];
+    for (int i = 0; i < M().results->count; ++i) {
+        const kvArticle& a = *M().results->slots[i];
         authors.insert(IsMissing(a.replyTo) ? a.from : a.replyTo);
     }
     std::string replies = ReadFile("replies.txt");

@@ -11,24 +11,24 @@ namespace {
 
 class HelpWindowTest : public GuiTest {
   protected:
-    std::string HelpShown() { return P().helpText->GetValue().utf8_string(); }
+    std::string HelpShown() { return C().Help()->Text()->GetValue().utf8_string(); }
 };
 
 TEST_F(HelpWindowTest, MadeOnceThenHiddenAndShownAgain) {
     WriteFile("korvex.txt", "First line\r\nSecond line, caf\xe9\n");
     Start();
     ChooseMenu(CMD_CLOSE_HELP); // nothing made yet: nothing happens
-    EXPECT_EQ(P().helpFrame, nullptr);
+    EXPECT_EQ(C().Help(), nullptr);
 
     ChooseMenu(CMD_HELP);
-    kvFrame* frame = P().helpFrame;
+    kvFrame* frame = C().Help();
     ASSERT_NE(frame, nullptr);
     EXPECT_TRUE(frame->IsShown());
     EXPECT_EQ(frame->GetTitle(), "Korvex Help File");
-    EXPECT_EQ(P().helpText->GetName(), "textWindow");
-    EXPECT_EQ(P().helpText->GetFont().GetFamily(), wxFONTFAMILY_TELETYPE);
+    EXPECT_EQ(C().Help()->Text()->GetName(), "textWindow");
+    EXPECT_EQ(C().Help()->Text()->GetFont().GetFamily(), wxFONTFAMILY_TELETYPE);
     EXPECT_EQ(HelpShown(), "First line\nSecond line, caf\xc3\xa9\n");
-    EXPECT_EQ(P().helpText->GetInsertionPoint(), 0);
+    EXPECT_EQ(C().Help()->Text()->GetInsertionPoint(), 0);
     EXPECT_TRUE(MenuEnabled(CMD_CLOSE_HELP));
 
     ChooseMenu(CMD_HELP);
@@ -42,7 +42,7 @@ TEST_F(HelpWindowTest, MadeOnceThenHiddenAndShownAgain) {
 
     WriteFile("korvex.txt", "changed on disk\n");
     ChooseMenu(CMD_HELP);
-    EXPECT_EQ(P().helpFrame, frame);
+    EXPECT_EQ(C().Help(), frame);
     EXPECT_TRUE(frame->IsShown());
     EXPECT_TRUE(MenuEnabled(CMD_CLOSE_HELP));
     EXPECT_EQ(HelpShown(), "First line\nSecond line, caf\xc3\xa9\n");
@@ -50,7 +50,7 @@ TEST_F(HelpWindowTest, MadeOnceThenHiddenAndShownAgain) {
     // The close box only hides it.
     EXPECT_FALSE(frame->Close());
     Pump();
-    EXPECT_EQ(P().helpFrame, frame);
+    EXPECT_EQ(C().Help(), frame);
     EXPECT_FALSE(frame->IsShown());
     EXPECT_FALSE(MenuEnabled(CMD_CLOSE_HELP));
 
@@ -69,7 +69,7 @@ TEST_F(HelpWindowTest, MissingOrUnreadableHelpFile) {
     ChooseMenu(CMD_HELP);
     EXPECT_EQ(Script().notices,
               (std::vector<std::string>{"Help file not found.", "Help file not found."}));
-    EXPECT_EQ(P().helpFrame, nullptr);
+    EXPECT_EQ(C().Help(), nullptr);
     EXPECT_FALSE(MenuEnabled(CMD_CLOSE_HELP));
     TearDown();
     SetUp();
@@ -77,7 +77,7 @@ TEST_F(HelpWindowTest, MissingOrUnreadableHelpFile) {
     std::filesystem::create_directory(Path("korvex.txt")); // found, but cannot be read
     Start();
     ChooseMenu(CMD_HELP);
-    ASSERT_NE(P().helpFrame, nullptr);
+    ASSERT_NE(C().Help(), nullptr);
     EXPECT_EQ(HelpShown(), "Error loading help file.");
 }
 
@@ -85,10 +85,10 @@ TEST_F(HelpWindowTest, ShippedHelpTextAndAbout) {
     std::filesystem::copy_file(KORVEX_HELP_FILE, Path("korvex.txt"));
     Start();
     ChooseMenu(CMD_HELP);
-    ASSERT_NE(P().helpText, nullptr);
+    ASSERT_NE(C().Help()->Text(), nullptr);
     std::string text = HelpShown();
     EXPECT_EQ(text.substr(0, 19), "KORVEX 2.000 - HELP");
-    for (const kvMenuItem& item : kvMenuItems) {
+    for (const MenuEntry& item : kMenuBar) {
         EXPECT_NE(text.find(item.label), std::string::npos) << item.label;
     }
 
@@ -99,10 +99,10 @@ TEST_F(HelpWindowTest, ShippedHelpTextAndAbout) {
     EXPECT_EQ(Script().notices[0].substr(0, 13), "Korvex 2.000\n");
 
     // The main frame's close takes the help window with it.
-    kvFrame* main = P().mainFrame;
+    kvFrame* main = C().MainFrame();
     ASSERT_TRUE(main->Close());
     EXPECT_TRUE(PumpUntil([] { return wxTopLevelWindows.empty(); }, 5000));
-    EXPECT_EQ(P().helpFrame, nullptr);
+    EXPECT_EQ(C().Help(), nullptr);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The main frame as the program starts it: title, status line, menus in every
 // UI state, the frames' close rules, and the Search and Quit commands.
 #include "gui_harness.h"
+#include "state_columns.h"
 
 #include <algorithm>
 #include <wx/menu.h>
@@ -10,51 +11,31 @@ namespace {
 
 class MainFrameTest : public GuiTest {};
 
-constexpr int kStateControlled[] = {CMD_SEARCH,
-                                    CMD_DISPLAY_RESULTS,
-                                    CMD_SAVE_RESULTS,
-                                    CMD_LOAD_RESULTS,
-                                    CMD_SEARCH_INFO,
-                                    CMD_CLOSE_SEARCH,
-                                    CMD_QUIT,
-                                    CMD_SAVE_ARTICLE,
-                                    CMD_DELETE_ARTICLE,
-                                    CMD_CLOSE_ARTICLE_WINDOW,
-                                    CMD_NEW_ARTICLE_WINDOW,
-                                    CMD_SAVE_ALL_ARTICLES,
-                                    CMD_REPLY_LIST};
-
 TEST_F(MainFrameTest, StartsIdleWithTitleStatusAndMenus) {
     WriteFile("korvex.ini", "MAIN_W=900\n"); // the results size: not used at start-up
     Start();
-    EXPECT_EQ(P().mainFrame->GetTitle(), "Korvex");
+    EXPECT_EQ(C().MainFrame()->GetTitle(), "Korvex");
     EXPECT_EQ(StatusLine(), "Korvex: idle");
-    EXPECT_EQ(P().ui.state, STATE_IDLE);
-    EXPECT_EQ(P().ui.saved, 1);
+    EXPECT_EQ(M().ui.state, STATE_IDLE);
+    EXPECT_EQ(M().ui.saved, 1);
     // The window manager applies the size in its own time.
-    EXPECT_TRUE(PumpUntil([this] { return P().mainFrame->GetSize() == wxSize(400, 175); }, 5000))
-        << P().mainFrame->GetSize().x << "x" << P().mainFrame->GetSize().y;
+    EXPECT_TRUE(PumpUntil([this] { return C().MainFrame()->GetSize() == wxSize(400, 175); }, 5000))
+        << C().MainFrame()->GetSize().x << "x" << C().MainFrame()->GetSize().y;
 
     // Menus, labels and ids in order.
-    wxMenuBar* bar = P().menuBar;
-    ASSERT_EQ(bar->GetMenuCount(), 4u);
-    const char* menus[] = {"File", "Edit", "Article", "Help"};
-    int item = 0;
-    for (size_t m = 0; m < 4; ++m) {
-        EXPECT_EQ(bar->GetMenuLabelText(m), menus[m]);
+    wxMenuBar* bar = C().MainFrame()->GetMenuBar();
+    std::vector<MenuEntry> shown;
+    for (size_t m = 0; m < bar->GetMenuCount(); ++m) {
         for (wxMenuItem* entry : bar->GetMenu(m)->GetMenuItems()) {
-            ASSERT_LT(item, KV_MENU_ITEMS);
-            EXPECT_EQ(entry->GetItemLabelText(), kvMenuItems[item].label);
-            EXPECT_EQ(entry->GetId(), kvMenuItems[item].id);
-            EXPECT_STREQ(kvMenuItems[item].menu, menus[m]);
-            ++item;
+            shown.push_back({bar->GetMenuLabelText(m).utf8_string(),
+                             entry->GetItemLabelText().utf8_string(), entry->GetId()});
         }
     }
-    EXPECT_EQ(item, KV_MENU_ITEMS);
+    EXPECT_EQ(shown, kMenuBar);
 
     const int enabled[] = {CMD_SEARCH, CMD_LOAD_RESULTS, CMD_SEARCH_INFO, CMD_QUIT,
                            CMD_COPY,   CMD_HELP,         CMD_ABOUT};
-    for (const kvMenuItem& entry : kvMenuItems) {
+    for (const MenuEntry& entry : kMenuBar) {
         bool on = std::find(std::begin(enabled), std::end(enabled), entry.id) != std::end(enabled);
         EXPECT_EQ(MenuEnabled(entry.id), on) << entry.label;
     }
@@ -62,32 +43,15 @@ TEST_F(MainFrameTest, StartsIdleWithTitleStatusAndMenus) {
 
 TEST_F(MainFrameTest, EachStateEnablesItsColumnAndLeavesTheOthersAlone) {
     Start();
-    struct Row {
-        void (*enter)(kvSTATE&);
-        int state;
-        std::vector<int> on;
-    };
-    const std::vector<Row> rows = {
-        {SetStateSearching, STATE_SEARCHING, {CMD_QUIT}},
-        {SetStateReady,
-         STATE_READY,
-         {CMD_DISPLAY_RESULTS, CMD_SAVE_RESULTS, CMD_SEARCH_INFO, CMD_CLOSE_SEARCH, CMD_QUIT}},
-        {SetStateDisplayed,
-         STATE_DISPLAYED,
-         {CMD_SAVE_RESULTS, CMD_SEARCH_INFO, CMD_CLOSE_SEARCH, CMD_QUIT, CMD_SAVE_ARTICLE,
-          CMD_DELETE_ARTICLE, CMD_CLOSE_ARTICLE_WINDOW, CMD_NEW_ARTICLE_WINDOW,
-          CMD_SAVE_ALL_ARTICLES, CMD_REPLY_LIST}},
-        {SetStateIdle, STATE_IDLE, {CMD_SEARCH, CMD_LOAD_RESULTS, CMD_SEARCH_INFO, CMD_QUIT}},
-    };
-    P().menuBar->Enable(CMD_CLOSE_HELP, true); // the states must not touch it
-    P().ui.saved = 0;
-    for (const Row& row : rows) {
-        row.enter(P().ui);
-        EXPECT_EQ(P().ui.state, row.state);
-        EXPECT_EQ(P().ui.saved, 0) << "state operations leave saved alone";
+    C().MainFrame()->GetMenuBar()->Enable(CMD_CLOSE_HELP, true); // the states must not touch it
+    M().ui.saved = 0;
+    for (const StateColumn& row : kStateColumns) {
+        row.enter(M().ui, C().MainFrame());
+        EXPECT_EQ(M().ui.state, row.state);
+        EXPECT_EQ(M().ui.saved, 0) << "state operations leave saved alone";
         for (int id : kStateControlled) {
-            bool on = std::find(row.on.begin(), row.on.end(), id) != row.on.end();
-            EXPECT_EQ(MenuEnabled(id), on) << "state " << row.state << " item " << id;
+            EXPECT_EQ(MenuEnabled(id), row.on.count(id) == 1)
+                << "state " << row.state << " item " << id;
         }
         for (int id : {CMD_COPY, CMD_HELP, CMD_CLOSE_HELP, CMD_ABOUT}) {
             EXPECT_TRUE(MenuEnabled(id)) << "state " << row.state << " item " << id;
@@ -98,16 +62,16 @@ TEST_F(MainFrameTest, EachStateEnablesItsColumnAndLeavesTheOthersAlone) {
 TEST_F(MainFrameTest, SearchShowsTheDialogOnlyWhenIdleAndRefusesOtherwise) {
     Start();
     ChooseMenu(CMD_SEARCH);
-    EXPECT_TRUE(P().searchFrame->IsShown());
+    EXPECT_TRUE(C().Dialog()->IsShown());
     ChooseMenu(CMD_SEARCH);
     EXPECT_EQ(Script().notices,
               std::vector<std::string>{"Search data input dialog is already displayed."});
-    Click(P().dialog.cancelButton);
-    EXPECT_FALSE(P().searchFrame->IsShown());
+    Click(Dialog().cancelButton);
+    EXPECT_FALSE(C().Dialog()->IsShown());
     EXPECT_EQ(StatusLine(), "Korvex: idle");
-    EXPECT_EQ(P().ui.state, STATE_IDLE);
+    EXPECT_EQ(M().ui.state, STATE_IDLE);
 
-    const std::pair<void (*)(kvSTATE&), const char*> refusals[] = {
+    const std::pair<void (*)(kvSTATE&, kvMenuSwitch*), const char*> refusals[] = {
         {SetStateSearching,
          "There is search in progress. Please stop it\nbefore starting a new one\n"},
         {SetStateReady, "Search results are already loaded. Please\nclose current search "
@@ -117,17 +81,17 @@ TEST_F(MainFrameTest, SearchShowsTheDialogOnlyWhenIdleAndRefusesOtherwise) {
     };
     for (const auto& [enter, notice] : refusals) {
         Script().notices.clear();
-        enter(P().ui);
+        enter(M().ui, C().MainFrame());
         ChooseMenu(CMD_SEARCH);
-        EXPECT_FALSE(P().searchFrame->IsShown());
+        EXPECT_FALSE(C().Dialog()->IsShown());
         EXPECT_EQ(Script().notices, std::vector<std::string>{notice});
     }
-    SetStateIdle(P().ui);
+    SetStateIdle(M().ui, C().MainFrame());
 }
 
 TEST_F(MainFrameTest, SearchRefreshesTheStatusLineFromStatusText) {
     Start();
-    CopyField(P().statusText, "SEARCH: No matching articles found");
+    StaleStatusLine("SEARCH: No matching articles found", "stale");
     ChooseMenu(CMD_SEARCH);
     EXPECT_EQ(StatusLine(), "SEARCH: No matching articles found");
 }
@@ -135,60 +99,60 @@ TEST_F(MainFrameTest, SearchRefreshesTheStatusLineFromStatusText) {
 TEST_F(MainFrameTest, SearchFrameRefusesToCloseAndHasNoCloseBox) {
     Start();
     ChooseMenu(CMD_SEARCH);
-    EXPECT_FALSE(P().searchFrame->HasFlag(wxCLOSE_BOX));
-    EXPECT_FALSE(P().searchFrame->HasFlag(wxSYSTEM_MENU));
-    EXPECT_FALSE(P().searchFrame->Close(false)); // a vetoable request, as the window system sends
+    EXPECT_FALSE(C().Dialog()->HasFlag(wxCLOSE_BOX));
+    EXPECT_FALSE(C().Dialog()->HasFlag(wxSYSTEM_MENU));
+    EXPECT_FALSE(C().Dialog()->Close(false)); // a vetoable request, as the window system sends
     Pump();
-    ASSERT_NE(P().searchFrame, nullptr);
-    EXPECT_TRUE(P().searchFrame->IsShown());
+    ASSERT_NE(C().Dialog(), nullptr);
+    EXPECT_TRUE(C().Dialog()->IsShown());
 }
 
 TEST_F(MainFrameTest, QuitWritesTheSettingsFileAndClosesEverything) {
     WriteFile("korvex.ini", "# window places\nMAIN_X=2000\nMSG_W=700\n");
     Start();
-    EXPECT_EQ(P().settings.mainRect.x, 10);
-    EXPECT_EQ(P().settings.articleRect.width, 700);
+    EXPECT_EQ(C().Settings().mainRect.x, 10);
+    EXPECT_EQ(C().Settings().articleRect.width, 700);
     ChooseMenu(CMD_QUIT);
     Pump();
-    EXPECT_EQ(P().mainFrame, nullptr);
-    EXPECT_EQ(P().searchFrame, nullptr);
+    EXPECT_EQ(C().MainFrame(), nullptr);
+    EXPECT_EQ(C().Dialog(), nullptr);
     EXPECT_EQ(ReadFile("korvex.ini"), "# window places\nMAIN_X=10\nMSG_W=700\nMAIN_Y=10\n"
                                       "MAIN_W=400\nMAIN_H=175\nMSG_X=1\nMSG_Y=180\nMSG_H=380\n");
 }
 
 TEST_F(MainFrameTest, CloseBoxEndsWithoutQuestionOrSettingsWrite) {
     Start(); // creates an empty settings file in the program directory
-    std::string settings = P().settingsPath;
+    std::string settings = C().SettingsPath();
     EXPECT_EQ(settings, places.programDir + "/korvex.ini");
-    CopyField(P().statusText, "x");
-    P().results = std::make_unique<kvResultSet>();
-    P().summary = std::make_unique<kvSearchSummary>();
-    P().ui.saved = 0;
-    SetStateReady(P().ui);
-    P().mainFrame->Close(false);
+    C().ShowStatus("x");
+    M().results = std::make_unique<kvResultSet>();
+    M().summary = std::make_unique<kvSearchSummary>();
+    M().ui.saved = 0;
+    SetStateReady(M().ui, C().MainFrame());
+    C().MainFrame()->Close(false);
     Pump();
-    EXPECT_EQ(P().mainFrame, nullptr);
+    EXPECT_EQ(C().MainFrame(), nullptr);
     EXPECT_TRUE(Script().questions.empty());
-    EXPECT_EQ(P().results, nullptr);
-    EXPECT_EQ(P().ui.state, STATE_IDLE);
+    EXPECT_EQ(M().results, nullptr);
+    EXPECT_EQ(M().ui.state, STATE_IDLE);
     EXPECT_EQ(ReadBytes(settings), "") << "the settings file stays empty";
 }
 
 TEST_F(MainFrameTest, QuitWithUnsavedResultsAsksAndCanBeAbandoned) {
     Start();
-    P().results = std::make_unique<kvResultSet>();
-    P().results->slots[0] = std::make_unique<kvArticle>();
-    P().results->count = 1;
-    P().summary = std::make_unique<kvSearchSummary>();
-    P().ui.saved = 0;
-    SetStateReady(P().ui);
+    M().results = std::make_unique<kvResultSet>();
+    M().results->slots[0] = std::make_unique<kvArticle>();
+    M().results->count = 1;
+    M().summary = std::make_unique<kvSearchSummary>();
+    M().ui.saved = 0;
+    SetStateReady(M().ui, C().MainFrame());
 
     // Cancel, then Yes with a cancelled selector: the program keeps running.
     Script().answers = {kvAnswer::Cancel, kvAnswer::Yes};
     ChooseMenu(CMD_QUIT);
     ChooseMenu(CMD_QUIT);
     Pump();
-    ASSERT_NE(P().mainFrame, nullptr);
+    ASSERT_NE(C().MainFrame(), nullptr);
     EXPECT_EQ(Script().questions.size(), 2u);
     EXPECT_EQ(Script().questions[0], "Warning: Search results are not saved. Save now?");
     ASSERT_EQ(Script().fileRequests.size(), 1u);
@@ -201,9 +165,9 @@ TEST_F(MainFrameTest, QuitWithUnsavedResultsAsksAndCanBeAbandoned) {
     Script().chosenFiles = {Path("kept.kvx")};
     ChooseMenu(CMD_QUIT);
     Pump();
-    EXPECT_EQ(P().mainFrame, nullptr);
+    EXPECT_EQ(C().MainFrame(), nullptr);
     EXPECT_EQ(ReadFile("kept.kvx").rfind(".kvx file -- do not edit!\r\n", 0), 0u);
-    EXPECT_EQ(P().lastPath, Path("kept.kvx"));
+    EXPECT_EQ(C().LastPath(), Path("kept.kvx"));
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 // deletion along the list, resizing and the view's tear-down.
 #include "article_windows.h"
 #include "gui_harness.h"
-#include "results_view.h"
 
 #include <cstring>
 #include <wx/listbox.h>
@@ -21,14 +20,14 @@ class ResultsViewTest : public GuiTest {
         Start();
         HoldResults(n);
         ChooseMenu(CMD_DISPLAY_RESULTS);
-        ASSERT_EQ(P().ui.state, STATE_DISPLAYED);
-        ASSERT_NE(P().resultsList, nullptr);
+        ASSERT_EQ(M().ui.state, STATE_DISPLAYED);
+        ASSERT_NE(ResultsList(), nullptr);
     }
     void OpenWindows(int total) { // more windows on the selected entry, up to `total`
-        while (P().currentWindow + 1 < total)
+        while (Articles().Current() + 1 < total)
             ChooseMenu(CMD_NEW_ARTICLE_WINDOW);
     }
-    wxListBox* List() { return P().resultsList; }
+    wxListBox* List() { return ResultsList(); }
     static std::string Expected(int i) {
         return "\nFrom: Author " + std::to_string(i) + " <a" + std::to_string(i) +
                "@example.org>\nSubject: Subject " + std::to_string(i) +
@@ -41,43 +40,43 @@ TEST_F(ResultsViewTest, DisplayShowsSubjectsAndTheFirstArticle) {
     Display(3);
     EXPECT_EQ(ListEntries(), (std::vector<std::string>{"Subject 0", "Subject 1", "Subject 2"}));
     EXPECT_EQ(List()->GetSelection(), 0);
-    EXPECT_EQ(P().mainFrame->GetTitle(), "Results for: needle");
-    ASSERT_EQ(P().currentWindow, 0);
-    EXPECT_EQ(P().articleFrames[1], nullptr);
+    EXPECT_EQ(C().MainFrame()->GetTitle(), "Results for: needle");
+    ASSERT_EQ(Articles().Current(), 0);
+    EXPECT_EQ(Articles().Frame(1), nullptr);
     EXPECT_EQ(WindowTitle(0), "Subject 0");
     EXPECT_EQ(WindowText(0), Expected(0));
-    EXPECT_EQ(P().articleTexts[0]->GetInsertionPoint(), 0);
-    EXPECT_EQ(P().articleTexts[0]->GetFont().GetPointSize(), 12);
-    EXPECT_EQ(P().articleFrames[0]->GetPosition(), wxPoint(300, 40)); // as asked, before the WM
-    EXPECT_EQ(P().articleFrames[0]->GetSize(), wxSize(500, 350));
+    EXPECT_EQ(Articles().Text(0)->GetInsertionPoint(), 0);
+    EXPECT_EQ(Articles().Text(0)->GetFont().GetPointSize(), 12);
+    EXPECT_EQ(Articles().Frame(0)->GetPosition(), wxPoint(300, 40)); // as asked, before the WM
+    EXPECT_EQ(Articles().Frame(0)->GetSize(), wxSize(500, 350));
     EXPECT_EQ(List()->GetPosition(), wxPoint(5, 6));
     EXPECT_EQ(StatusLine(), "SUCCESS: 3 articles received"); // left as the search ended
     EXPECT_TRUE(MenuEnabled(CMD_DELETE_ARTICLE));
     EXPECT_FALSE(MenuEnabled(CMD_DISPLAY_RESULTS));
-    EXPECT_TRUE(PumpUntil([this] { return P().mainFrame->GetSize() == wxSize(600, 400); }, 5000));
+    EXPECT_TRUE(PumpUntil([this] { return C().MainFrame()->GetSize() == wxSize(600, 400); }, 5000));
     EXPECT_TRUE(PumpUntil([this] { return wxWindow::FindFocus() == List(); }, 5000));
 
     ChooseMenu(CMD_DISPLAY_RESULTS);
     EXPECT_EQ(Script().notices.back(), "Search results are already displayed.");
-    EXPECT_EQ(P().currentWindow, 0);
+    EXPECT_EQ(Articles().Current(), 0);
 }
 
 TEST_F(ResultsViewTest, NoWindowOpenSelectionOpensOneAtTheFirstPlace) {
     Display(3);
     ChooseMenu(CMD_CLOSE_ARTICLE_WINDOW);
-    ASSERT_EQ(P().currentWindow, -1);
+    ASSERT_EQ(Articles().Current(), -1);
     Select(List(), 2);
-    ASSERT_EQ(P().currentWindow, 0);
+    ASSERT_EQ(Articles().Current(), 0);
     EXPECT_EQ(WindowTitle(0), "Subject 2");
     EXPECT_EQ(WindowText(0), Expected(2));
-    EXPECT_EQ(P().articleFrames[0]->GetPosition(), wxPoint(300, 40));
-    EXPECT_EQ(P().lastSelection, 2);
+    EXPECT_EQ(Articles().Frame(0)->GetPosition(), wxPoint(300, 40));
+    EXPECT_EQ(M().lastSelection, 2);
 }
 
 TEST_F(ResultsViewTest, SelectionRewritesTheCurrentWindowOnly) {
     Display(4);
     OpenWindows(2); // both show article 0; slot 1 is current
-    EXPECT_EQ(P().articleFrames[1]->GetPosition(), wxPoint(320, 60));
+    EXPECT_EQ(Articles().Frame(1)->GetPosition(), wxPoint(320, 60));
     Select(List(), 2);
     EXPECT_EQ(WindowTitle(1), "Subject 2");
     EXPECT_EQ(WindowText(1), Expected(2));
@@ -85,33 +84,33 @@ TEST_F(ResultsViewTest, SelectionRewritesTheCurrentWindowOnly) {
 
     // The user activates the lower window: it becomes current and the next
     // selection goes there.
-    kvFrame* lower = P().articleFrames[0];
+    kvFrame* lower = Articles().Frame(0);
     lower->OnActivate(true);
-    EXPECT_EQ(P().articleFrames[1], lower);
+    EXPECT_EQ(Articles().Frame(1), lower);
     Select(List(), 2); // the entry last shown: nothing is rewritten
     EXPECT_EQ(WindowText(1), Expected(0));
     Select(List(), 3);
     EXPECT_EQ(WindowText(1), Expected(3));
     EXPECT_EQ(WindowText(0), Expected(2));
-    P().articleFrames[0]->OnActivate(false); // deactivation and the current window change nothing
-    P().articleFrames[1]->OnActivate(true);
-    EXPECT_EQ(P().articleFrames[1], lower);
+    Articles().Frame(0)->OnActivate(false); // deactivation and the current window change nothing
+    Articles().Frame(1)->OnActivate(true);
+    EXPECT_EQ(Articles().Frame(1), lower);
 }
 
 TEST_F(ResultsViewTest, ReselectingRestoresAMinimisedWindowWithItsText) {
     Display(3);
     Select(List(), 1);
-    kvFrame* frame = P().articleFrames[0];
+    kvFrame* frame = Articles().Frame(0);
     frame->Iconize(true);
     ASSERT_TRUE(PumpUntil([frame] { return frame->IsIconized(); }, 5000));
-    EXPECT_FALSE(CurrentWindowUsable());
+    EXPECT_FALSE(Articles().CurrentUsable());
     ChooseMenu(CMD_COPY); // a minimised current window counts as none
     ChooseMenu(CMD_SAVE_ARTICLE);
     ChooseMenu(CMD_CLOSE_ARTICLE_WINDOW);
     EXPECT_EQ(Script().notices, (std::vector<std::string>{"Can't save current article.",
                                                           "Can't close article window."}));
     EXPECT_TRUE(Script().fileRequests.empty());
-    EXPECT_EQ(P().currentWindow, 0);
+    EXPECT_EQ(Articles().Current(), 0);
 
     Select(List(), 1);
     EXPECT_TRUE(PumpUntil([frame] { return !frame->IsIconized(); }, 5000));
@@ -122,15 +121,15 @@ TEST_F(ResultsViewTest, TenWindowsCascadeAndNoMore) {
     Display(2);
     for (int k = 1; k < KV_ARTICLE_WINDOWS; ++k) {
         ChooseMenu(CMD_NEW_ARTICLE_WINDOW);
-        ASSERT_EQ(P().currentWindow, k);
-        EXPECT_EQ(P().articleFrames[k]->GetPosition(), wxPoint(300 + 20 * k, 40 + 20 * k));
+        ASSERT_EQ(Articles().Current(), k);
+        EXPECT_EQ(Articles().Frame(k)->GetPosition(), wxPoint(300 + 20 * k, 40 + 20 * k));
     }
     EXPECT_TRUE(Script().notices.empty());
     ChooseMenu(CMD_NEW_ARTICLE_WINDOW);
     EXPECT_EQ(Script().notices, (std::vector<std::string>{"Too many article windows, \ncan't "
                                                           "create any more."}));
-    OpenArticleWindow(1); // silently nothing
-    EXPECT_EQ(P().currentWindow, 9);
+    C().OpenArticleWindow(1); // silently nothing
+    EXPECT_EQ(Articles().Current(), 9);
     EXPECT_EQ(WindowText(9), Expected(0));
 }
 
@@ -139,38 +138,38 @@ TEST_F(ResultsViewTest, CloseBoxesMoveTheWindowsAboveDown) {
     OpenWindows(4);
     kvFrame* frames[4];
     for (int i = 0; i < 4; ++i)
-        frames[i] = P().articleFrames[i];
+        frames[i] = Articles().Frame(i);
 
     ASSERT_FALSE(frames[1]->Close()); // a lower window: the current one stays current
-    EXPECT_EQ(P().currentWindow, 2);
-    EXPECT_EQ(P().articleFrames[0], frames[0]);
-    EXPECT_EQ(P().articleFrames[1], frames[2]);
-    EXPECT_EQ(P().articleFrames[2], frames[3]);
-    EXPECT_EQ(P().articleFrames[3], nullptr);
-    EXPECT_EQ(P().articleTexts[3], nullptr);
+    EXPECT_EQ(Articles().Current(), 2);
+    EXPECT_EQ(Articles().Frame(0), frames[0]);
+    EXPECT_EQ(Articles().Frame(1), frames[2]);
+    EXPECT_EQ(Articles().Frame(2), frames[3]);
+    EXPECT_EQ(Articles().Frame(3), nullptr);
+    EXPECT_EQ(Articles().Text(3), nullptr);
 
     ASSERT_FALSE(frames[3]->Close()); // the current one: the one below takes over
-    EXPECT_EQ(P().currentWindow, 1);
-    EXPECT_EQ(P().articleFrames[1], frames[2]);
-    WindowRect before = P().settings.articleRect;
+    EXPECT_EQ(Articles().Current(), 1);
+    EXPECT_EQ(Articles().Frame(1), frames[2]);
+    WindowRect before = C().Settings().articleRect;
     EXPECT_EQ(before.x, 300); // the close box keeps no geometry
     Pump();
-    EXPECT_EQ(P().currentWindow, 1);
+    EXPECT_EQ(Articles().Current(), 1);
 }
 
 TEST_F(ResultsViewTest, ClosingTheOnlyWindowKeepsItsGeometry) {
     Display(2);
     OpenWindows(2);
-    P().settings.articleRect = WindowRect{1, 2, 3, 4};
+    C().Settings().articleRect = WindowRect{1, 2, 3, 4};
     ChooseMenu(CMD_CLOSE_ARTICLE_WINDOW); // not the only one: nothing kept
-    EXPECT_EQ(P().settings.articleRect.width, 3);
-    kvFrame* only = P().articleFrames[0];
+    EXPECT_EQ(C().Settings().articleRect.width, 3);
+    kvFrame* only = Articles().Frame(0);
     only->SetSize(410, 290);
     ASSERT_TRUE(PumpUntil([only] { return only->GetSize() == wxSize(410, 290); }, 5000));
     wxPoint at = only->GetPosition();
     ChooseMenu(CMD_CLOSE_ARTICLE_WINDOW);
-    EXPECT_EQ(P().currentWindow, -1);
-    const WindowRect& kept = P().settings.articleRect;
+    EXPECT_EQ(Articles().Current(), -1);
+    const WindowRect& kept = C().Settings().articleRect;
     EXPECT_EQ(wxRect(kept.x, kept.y, kept.width, kept.height), wxRect(at, wxSize(410, 290)));
     ChooseMenu(CMD_CLOSE_ARTICLE_WINDOW);
     EXPECT_EQ(Script().notices.back(), "Can't close article window.");
@@ -185,14 +184,14 @@ TEST_F(ResultsViewTest, DeletingWalksTheListAndKeepsTheChain) {
     EXPECT_EQ(List()->GetSelection(), 0);
     EXPECT_EQ(WindowText(0), Expected(1));
     EXPECT_EQ(StatusLine(), "Korvex: 4 articles in current search");
-    EXPECT_EQ(P().results->count, 4);
+    EXPECT_EQ(M().results->count, 4);
 
     Select(List(), 3); // the last entry
     ChooseMenu(CMD_DELETE_ARTICLE);
     EXPECT_EQ(ListEntries(), (std::vector<std::string>{"Subject 1", "Subject 2", "Subject 3"}));
     EXPECT_EQ(ChainSubjects(), ListEntries());
     EXPECT_EQ(List()->GetSelection(), 2);
-    EXPECT_EQ(P().results->slots[2]->next, nullptr);
+    EXPECT_EQ(M().results->slots[2]->next, nullptr);
     EXPECT_EQ(WindowTitle(0), "Subject 3");
 
     Select(List(), 1); // the middle entry
@@ -200,63 +199,63 @@ TEST_F(ResultsViewTest, DeletingWalksTheListAndKeepsTheChain) {
     EXPECT_EQ(ListEntries(), (std::vector<std::string>{"Subject 1", "Subject 3"}));
     EXPECT_EQ(ChainSubjects(), ListEntries());
     EXPECT_EQ(List()->GetSelection(), 0);
-    EXPECT_EQ(P().lastSelection, 0);
+    EXPECT_EQ(M().lastSelection, 0);
     EXPECT_EQ(WindowText(0), Expected(1));
-    EXPECT_EQ(P().results->slots[2], nullptr);
+    EXPECT_EQ(M().results->slots[2], nullptr);
 
     // As many windows as articles: the current window goes first.
     OpenWindows(2);
-    kvFrame* lower = P().articleFrames[0];
+    kvFrame* lower = Articles().Frame(0);
     Select(List(), 1);
     ChooseMenu(CMD_DELETE_ARTICLE);
-    EXPECT_EQ(P().currentWindow, 0);
-    EXPECT_EQ(P().articleFrames[0], lower);
+    EXPECT_EQ(Articles().Current(), 0);
+    EXPECT_EQ(Articles().Frame(0), lower);
     EXPECT_EQ(WindowText(0), Expected(1));
     EXPECT_EQ(ChainSubjects(), (std::vector<std::string>{"Subject 1"}));
 
-    P().ui.saved = 1;
+    M().ui.saved = 1;
     ChooseMenu(CMD_DELETE_ARTICLE);
     EXPECT_EQ(Script().notices.back(),
               "Can't delete the last article.\nPlease close search instead.");
-    EXPECT_EQ(P().results->count, 1);
-    EXPECT_EQ(P().ui.saved, 1);
+    EXPECT_EQ(M().results->count, 1);
+    EXPECT_EQ(M().ui.saved, 1);
     EXPECT_EQ(StatusLine(), "Korvex: 1 articles in current search");
 }
 
 TEST_F(ResultsViewTest, ListFollowsTheMainFrameAndCloseTearsDown) {
     Display(3);
     OpenWindows(3);
-    P().mainFrame->SetClientSize(500, 300);
+    C().MainFrame()->SetClientSize(500, 300);
     EXPECT_TRUE(PumpUntil([this] { return List()->GetSize() == wxSize(490, 265); }, 5000))
         << List()->GetSize().x << "x" << List()->GetSize().y;
 
-    P().ui.saved = 1;
-    kvFrame* article = P().articleFrames[2];
-    wxSize shown = P().mainFrame->GetSize();
+    M().ui.saved = 1;
+    kvFrame* article = Articles().Frame(2);
+    wxSize shown = C().MainFrame()->GetSize();
     ChooseMenu(CMD_CLOSE_SEARCH);
     EXPECT_TRUE(Script().questions.empty());
-    EXPECT_EQ(P().resultsList, nullptr);
-    EXPECT_EQ(P().currentWindow, -1);
-    for (kvFrame* frame : P().articleFrames)
-        EXPECT_EQ(frame, nullptr);
-    EXPECT_EQ(P().results, nullptr);
-    EXPECT_EQ(P().summary, nullptr);
+    EXPECT_EQ(ResultsList(), nullptr);
+    EXPECT_EQ(Articles().Current(), -1);
+    for (int k = 0; k < KV_ARTICLE_WINDOWS; ++k)
+        EXPECT_EQ(Articles().Frame(k), nullptr);
+    EXPECT_EQ(M().results, nullptr);
+    EXPECT_EQ(M().summary, nullptr);
     EXPECT_EQ(StatusLine(), "Korvex: idle");
-    EXPECT_EQ(P().mainFrame->GetTitle(), "Korvex");
-    EXPECT_EQ(P().ui.state, STATE_IDLE);
+    EXPECT_EQ(C().MainFrame()->GetTitle(), "Korvex");
+    EXPECT_EQ(M().ui.state, STATE_IDLE);
     // The geometry of the current window and the main frame was kept.
-    EXPECT_EQ(P().settings.articleRect.width, article->GetSize().x);
-    EXPECT_EQ(P().settings.mainRect.width, shown.x);
-    EXPECT_EQ(P().settings.mainRect.height, shown.y);
-    EXPECT_TRUE(PumpUntil([this] { return P().mainFrame->GetSize() == wxSize(400, 175); }, 5000));
+    EXPECT_EQ(C().Settings().articleRect.width, article->GetSize().x);
+    EXPECT_EQ(C().Settings().mainRect.width, shown.x);
+    EXPECT_EQ(C().Settings().mainRect.height, shown.y);
+    EXPECT_TRUE(PumpUntil([this] { return C().MainFrame()->GetSize() == wxSize(400, 175); }, 5000));
     EXPECT_TRUE(PumpUntil([] { return wxTopLevelWindows.size() == 2; }, 5000)); // main, dialog
 }
 
 TEST_F(ResultsViewTest, UndecodableTextIsShownAsLatin1) {
     Start();
     HoldResults(1);
-    CopyField(P().results->slots[0]->subject, "Caf\xe9 cr\xe8me");
-    CopyField(P().results->slots[0]->from, "J\xc3\xb6rg <j@x.org>"); // valid UTF-8 line
+    CopyField(M().results->slots[0]->subject, "Caf\xe9 cr\xe8me");
+    CopyField(M().results->slots[0]->from, "J\xc3\xb6rg <j@x.org>"); // valid UTF-8 line
     ChooseMenu(CMD_DISPLAY_RESULTS);
     EXPECT_EQ(ListEntries(), (std::vector<std::string>{"Caf\xc3\xa9 cr\xc3\xa8me"}));
     EXPECT_EQ(WindowTitle(0), "Caf\xc3\xa9 cr\xc3\xa8me");
@@ -271,21 +270,21 @@ TEST_F(ResultsViewTest, UndecodableTextIsShownAsLatin1) {
 TEST_F(ResultsViewTest, EncodedArticlesAreShownDecoded) {
     Start();
     HoldResults(2);
-    kvArticle& a = *P().results->slots[0];
+    kvArticle& a = *M().results->slots[0];
     CopyField(a.subject, "=?UTF-8?Q?Caf=C3=A9_cr=C3=A8me?= =?KOI8-R?B?8NLJ18XU?= \x1b[2J");
     CopyField(a.from, "=?ISO-8859-1?Q?Andr=E9?= <a@x.org>");
     CopyField(a.organization, "=?windows-1252?Q?=93Caf=E9=94?=");
     a.body.reset(new char[32]);
     std::strcpy(a.body.get(), "Gr\xc3\xbc\xc3\x9f"
                               "e\x07\nline\n");
-    CopyField(P().summary->pattern, "caf\xc3\xa9 \x1b");
+    CopyField(M().summary->pattern, "caf\xc3\xa9 \x1b");
     ChooseMenu(CMD_DISPLAY_RESULTS);
 
     const std::string shown =
         "Caf\xc3\xa9 cr\xc3\xa8me\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82 \xe2\x90\x9b[2J";
     EXPECT_EQ(ListEntries(), (std::vector<std::string>{shown, "Subject 1"}));
     EXPECT_EQ(WindowTitle(0), shown);
-    EXPECT_EQ(P().mainFrame->GetTitle().utf8_string(), "Results for: caf\xc3\xa9 \xe2\x90\x9b");
+    EXPECT_EQ(C().MainFrame()->GetTitle().utf8_string(), "Results for: caf\xc3\xa9 \xe2\x90\x9b");
     std::string text = WindowText(0);
     EXPECT_NE(text.find("From: Andr\xc3\xa9 <a@x.org>\nSubject: " + shown + "\n"),
               std::string::npos)

@@ -20,10 +20,10 @@ std::string Text(wxTextCtrl* text) {
 
 TEST_F(SearchDialogTest, WithoutDescriptionFileEverythingTakesItsDefault) {
     Start();
-    const kvSearchDialog& d = P().dialog;
-    const kvSearchRequest& r = P().request;
-    EXPECT_FALSE(P().searchFrame->IsShown());
-    EXPECT_EQ(P().searchFrame->GetTitle(), "Search parameters");
+    const kvSearchControls& d = Dialog();
+    const kvSearchRequest& r = C().Request();
+    EXPECT_FALSE(C().Dialog()->IsShown());
+    EXPECT_EQ(C().Dialog()->GetTitle(), "Search parameters");
     EXPECT_EQ(Text(d.patternText), "");
     EXPECT_EQ(Text(d.serverText), "");
     EXPECT_EQ(Text(d.newsgroupText), "");
@@ -45,7 +45,7 @@ TEST_F(SearchDialogTest, WithoutDescriptionFileEverythingTakesItsDefault) {
     EXPECT_EQ(d.headerChoice->GetCount(), 8u);
     EXPECT_EQ(d.headerChoice->GetStringSelection(), "Subject");
     EXPECT_TRUE(d.okButton->IsThisEnabled());
-    EXPECT_EQ(P().searchFrame->GetDefaultItem(), d.okButton);
+    EXPECT_EQ(C().Dialog()->GetDefaultItem(), d.okButton);
 
     EXPECT_STREQ(r.pattern, "");
     EXPECT_STREQ(r.server, "");
@@ -83,8 +83,8 @@ const char* kDescription = "[Patterns]\n"
 TEST_F(SearchDialogTest, DescriptionFileFillsListsAndStartingSettings) {
     WriteFile("korvex.dat", kDescription);
     Start();
-    const kvSearchDialog& d = P().dialog;
-    const kvSearchRequest& r = P().request;
+    const kvSearchControls& d = Dialog();
+    const kvSearchRequest& r = C().Request();
     ASSERT_NE(d.patternChoice, nullptr);
     ASSERT_NE(d.serverChoice, nullptr);
     ASSERT_NE(d.newsgroupChoice, nullptr);
@@ -122,8 +122,8 @@ TEST_F(SearchDialogTest, DescriptionFileFillsListsAndStartingSettings) {
 TEST_F(SearchDialogTest, EachControlWritesTheRequestAsTheUserEdits) {
     WriteFile("korvex.dat", kDescription);
     Start();
-    kvSearchDialog& d = P().dialog;
-    const kvSearchRequest& r = P().request;
+    const kvSearchControls& d = Dialog();
+    const kvSearchRequest& r = C().Request();
 
     Choose(d.patternChoice, 1);
     EXPECT_STREQ(r.pattern, "\"release candidate\" -beta");
@@ -172,26 +172,26 @@ TEST_F(SearchDialogTest, EachControlWritesTheRequestAsTheUserEdits) {
 
 TEST_F(SearchDialogTest, LongAndNonAsciiTextIsCutAtACharacterBoundary) {
     Start();
-    kvSearchDialog& d = P().dialog;
+    const kvSearchControls& d = Dialog();
     std::string pattern(254, 'a');
     Type(d.patternText, pattern + "\xc3\xa9" + "zz"); // "é" would straddle the 255-byte limit
-    EXPECT_EQ(std::string(P().request.pattern), pattern);
+    EXPECT_EQ(std::string(C().Request().pattern), pattern);
     Type(d.serverText, std::string(600, 's'));
-    EXPECT_EQ(std::string(P().request.server), std::string(511, 's'));
+    EXPECT_EQ(std::string(C().Request().server), std::string(511, 's'));
     Type(d.newsgroupText, "de.talk.b\xc3\xbc"
                           "cher");
-    EXPECT_STREQ(P().request.newsgroup, "de.talk.b\xc3\xbc"
-                                        "cher");
+    EXPECT_STREQ(C().Request().newsgroup, "de.talk.b\xc3\xbc"
+                                          "cher");
 }
 
 TEST_F(SearchDialogTest, HiddenDialogKeepsTheLastEntries) {
     Start();
     ChooseMenu(CMD_SEARCH);
-    Type(P().dialog.patternText, "kept");
-    Click(P().dialog.cancelButton);
+    Type(Dialog().patternText, "kept");
+    Click(Dialog().cancelButton);
     ChooseMenu(CMD_SEARCH);
-    EXPECT_EQ(Text(P().dialog.patternText), "kept");
-    EXPECT_STREQ(P().request.pattern, "kept");
+    EXPECT_EQ(Text(Dialog().patternText), "kept");
+    EXPECT_STREQ(C().Request().pattern, "kept");
 }
 
 } // namespace

@@ -32,19 +32,19 @@ TEST_F(SearchGuiTest, FoundArticlesEndReadyWithTheSummary) {
     server.Start();
     Start();
     SearchFor(server.address(), "alt.needles", "needle");
-    EXPECT_EQ(P().ui.state, STATE_SEARCHING);
+    EXPECT_EQ(M().ui.state, STATE_SEARCHING);
     EXPECT_FALSE(MenuEnabled(CMD_SEARCH));
     EXPECT_TRUE(MenuEnabled(CMD_QUIT));
     WaitForEnd();
 
-    EXPECT_EQ(P().ui.state, STATE_READY);
-    EXPECT_EQ(P().ui.saved, 0);
+    EXPECT_EQ(M().ui.state, STATE_READY);
+    EXPECT_EQ(M().ui.saved, 0);
     EXPECT_TRUE(MenuEnabled(CMD_DISPLAY_RESULTS));
     EXPECT_EQ(StatusLine(), "SUCCESS: 3 articles received");
-    ASSERT_NE(P().results, nullptr);
-    EXPECT_EQ(P().results->count, 3);
-    ASSERT_NE(P().summary, nullptr);
-    const kvSearchSummary& s = *P().summary;
+    ASSERT_NE(M().results, nullptr);
+    EXPECT_EQ(M().results->count, 3);
+    ASSERT_NE(M().summary, nullptr);
+    const kvSearchSummary& s = *M().summary;
     EXPECT_STREQ(s.pattern, "needle");
     EXPECT_EQ(std::string(s.server), server.address());
     EXPECT_STREQ(s.newsgroup, "alt.needles");
@@ -90,13 +90,13 @@ TEST_F(SearchGuiTest, NothingFoundOrFailureEndsIdleWithTheRunsLastMessage) {
         SCOPED_TRACE(c.pattern);
         SearchFor(server.address(), c.group, c.pattern);
         WaitForEnd();
-        EXPECT_EQ(P().ui.state, STATE_IDLE);
-        EXPECT_EQ(P().ui.saved, 1);
+        EXPECT_EQ(M().ui.state, STATE_IDLE);
+        EXPECT_EQ(M().ui.saved, 1);
         EXPECT_EQ(StatusLine(), c.status);
-        EXPECT_STREQ(P().statusText, c.status);
-        ASSERT_NE(P().results, nullptr);
-        EXPECT_EQ(P().results->count, c.count);
-        EXPECT_EQ(P().summary, nullptr);
+        EXPECT_STREQ(C().StatusText(), c.status);
+        ASSERT_NE(M().results, nullptr);
+        EXPECT_EQ(M().results->count, c.count);
+        EXPECT_EQ(M().summary, nullptr);
         EXPECT_TRUE(MenuEnabled(CMD_SEARCH));
     }
 }
@@ -111,11 +111,11 @@ TEST_F(SearchGuiTest, BrokenConnectionAfterSomeArticlesKeepsThem) {
     Start();
     SearchFor(server.address(), "alt.needles", "needle");
     WaitForEnd();
-    EXPECT_EQ(P().ui.state, STATE_READY);
+    EXPECT_EQ(M().ui.state, STATE_READY);
     EXPECT_EQ(StatusLine(), "ERROR: connection failure; 1 complete articles received");
-    ASSERT_NE(P().summary, nullptr);
-    EXPECT_STREQ(P().summary->foundCount, "1");
-    EXPECT_EQ(P().results->count, 1);
+    ASSERT_NE(M().summary, nullptr);
+    EXPECT_STREQ(M().summary->foundCount, "1");
+    EXPECT_EQ(M().results->count, 1);
 }
 
 // A server that greets, selects the group, lists the headers and then never
@@ -139,20 +139,17 @@ TEST_F(SearchGuiTest, WindowStaysUsableWhileTheSearchWaits) {
     EXPECT_EQ(Script().notices,
               std::vector<std::string>{
                   "There is search in progress. Please stop it\nbefore starting a new one\n"});
-    EXPECT_EQ(P().ui.state, STATE_SEARCHING);
-    EXPECT_TRUE(P().worker->Running());
+    EXPECT_EQ(M().ui.state, STATE_SEARCHING);
+    EXPECT_TRUE(C().Worker().Running());
 }
 
 TEST_F(SearchGuiTest, ClosingTheMainFrameStopsTheSearchAndDropsItsReports) {
     WriteFile("korvex.dat", "[Settings]\nTIMEOUTS=600\n[/Settings]\n");
     struct Way {
         const char* name;
-        void (*close)();
+        bool quit; // Quit, or the main frame's close box
     };
-    const Way ways[] = {
-        {"Quit", [] { ChooseMenu(CMD_QUIT); }},
-        {"close box", [] { Program().mainFrame->Close(false); }},
-    };
+    const Way ways[] = {{"Quit", true}, {"close box", false}};
     for (const Way& way : ways) {
         SCOPED_TRACE(way.name);
         FakeNntpServer server;
@@ -160,13 +157,18 @@ TEST_F(SearchGuiTest, ClosingTheMainFrameStopsTheSearchAndDropsItsReports) {
         Start();
         SearchFor(server.address(), "alt.needles", "needle");
         ASSERT_TRUE(PumpUntil([this] { return StatusLine().rfind("SEARCH: Receiving", 0) == 0; }));
-        way.close(); // returns only once the worker has ended
-        EXPECT_FALSE(P().worker->Running());
+        // Either returns only once the worker has ended.
+        if (way.quit) {
+            ChooseMenu(CMD_QUIT);
+        } else {
+            C().MainFrame()->Close(false);
+        }
+        EXPECT_FALSE(C().Worker().Running());
         Pump(); // the frame goes; reports queued before the close must not act any more
-        EXPECT_EQ(P().mainFrame, nullptr);
-        EXPECT_EQ(P().ui.state, STATE_IDLE);
-        EXPECT_EQ(P().results, nullptr);
-        EXPECT_EQ(P().summary, nullptr);
+        EXPECT_EQ(C().MainFrame(), nullptr);
+        EXPECT_EQ(M().ui.state, STATE_IDLE);
+        EXPECT_EQ(M().results, nullptr);
+        EXPECT_EQ(M().summary, nullptr);
         std::vector<std::string> commands = server.Commands();
         EXPECT_EQ(commands.back(), "ARTICLE 14");
     }
@@ -176,15 +178,15 @@ TEST_F(SearchGuiTest, LocalNewsServerSearchThroughTheDialog) {
     std::string address;
     KORVEX_LOCAL_SERVER_OR_SKIP(address);
     Start();
-    Tick(P().dialog.scanCheck, false); // scan the whole group
+    Tick(Dialog().scanCheck, false); // scan the whole group
     SearchFor(address, "korvex.test.small", "kernel panic");
     WaitForEnd();
-    ASSERT_EQ(P().ui.state, STATE_READY) << StatusLine();
-    const kvResultSet& results = *P().results;
+    ASSERT_EQ(M().ui.state, STATE_READY) << StatusLine();
+    const kvResultSet& results = *M().results;
     ASSERT_GT(results.count, 0);
     EXPECT_EQ(StatusLine(), "SUCCESS: " + std::to_string(results.count) + " articles received");
-    EXPECT_STREQ(P().summary->groupCount, "300");
-    EXPECT_EQ(std::string(P().summary->foundCount), std::to_string(results.count));
+    EXPECT_STREQ(M().summary->groupCount, "300");
+    EXPECT_EQ(std::string(M().summary->foundCount), std::to_string(results.count));
     for (int i = 0; i < results.count; ++i) {
         std::string subject = results.slots[i]->subject;
         for (char& c : subject)

@@ -115,7 +115,7 @@ TEST_F(InnSearch, ModernOutputsAreDecodedAndTheResultsFileKeepsRawHeaders) {
     CopyField(summary.header, "Subject");
 
     // The report: every article's header lines and body as a reader reads them.
-    ASSERT_EQ(SaveArticlesReport((dir / "report.txt").c_str(), summary, *outcome.set), 1);
+    ASSERT_TRUE(SaveArticlesReport((dir / "report.txt").c_str(), summary, *outcome.set));
     std::string report = ReadBytes(dir / "report.txt");
     // The only encoded word left is the one in a charset nobody knows.
     std::size_t words = 0, unknown = 0;
@@ -135,7 +135,7 @@ TEST_F(InnSearch, ModernOutputsAreDecodedAndTheResultsFileKeepsRawHeaders) {
     }
 
     // The reply list: one decoded address text per author.
-    ASSERT_EQ(WriteReplyList((dir / "replies.txt").c_str(), *outcome.set), 1);
+    ASSERT_TRUE(WriteReplyList((dir / "replies.txt").c_str(), *outcome.set));
     std::set<std::string> readable;
     for (const kvArticle* record : outcome.Articles()) {
         const GeneratedArticle* a = ById(kModernGroup, record->messageId);
@@ -150,7 +150,7 @@ TEST_F(InnSearch, ModernOutputsAreDecodedAndTheResultsFileKeepsRawHeaders) {
                            "e M\xc3\xbcller <renee@example.de>") == 1);
 
     // The results file: raw header bytes, decoded bodies, read back unchanged.
-    ASSERT_EQ(SaveResultsFile((dir / "modern.kvx").c_str(), summary, *outcome.set), 1);
+    ASSERT_TRUE(SaveResultsFile((dir / "modern.kvx").c_str(), summary, *outcome.set));
     std::string saved = ReadBytes(dir / "modern.kvx");
     kvSearchSummary loadedSummary;
     auto loaded = std::make_unique<kvResultSet>();
@@ -167,7 +167,7 @@ TEST_F(InnSearch, ModernOutputsAreDecodedAndTheResultsFileKeepsRawHeaders) {
         EXPECT_EQ(std::string(got.body.get()), a->ReadableBody()) << a->number;
     }
     loaded->count = outcome.result;
-    ASSERT_EQ(SaveResultsFile((dir / "again.kvx").c_str(), loadedSummary, *loaded), 1);
+    ASSERT_TRUE(SaveResultsFile((dir / "again.kvx").c_str(), loadedSummary, *loaded));
     EXPECT_EQ(ReadBytes(dir / "again.kvx"), saved);
 }
 

@@ -131,9 +131,9 @@ TEST_F(ResultsFile, WritesTheExactBytesWithTheUmaskMode) {
     kvResultSet set;
     Fill(set, {"Hi\nthere\n", nullptr});
     mode_t old = umask(027);
-    int saved = SaveResultsFile(Path("small.kvx").c_str(), SmallSummary(), set);
+    bool saved = SaveResultsFile(Path("small.kvx").c_str(), SmallSummary(), set);
     umask(old);
-    ASSERT_EQ(saved, 1);
+    ASSERT_TRUE(saved);
     EXPECT_EQ(ReadBytes(Path("small.kvx")), kHead + FieldLines("A") +
                                                 "\r\nHi\r\nthere\r\n\r\n\0\r\n\r\n"s +
                                                 FieldLines("B") + "\r\n\r\n\0\r\n"s);
@@ -156,7 +156,7 @@ TEST_F(ResultsFile, RoundTripKeepsEveryFieldAndBody) {
         if (f >= 6) CopyField(ArticleField(*set.slots[1], f), KV_FIELD_SIZE, KV_NONE);
     }
     CopyField(set.slots[2]->from, " padded \t value ");
-    ASSERT_EQ(SaveResultsFile(Path("round.kvx").c_str(), summary, set), 1);
+    ASSERT_TRUE(SaveResultsFile(Path("round.kvx").c_str(), summary, set));
 
     CopyField(loaded.sourceFile, "kept.kvx");
     loaded.loadedFromFile = 7;
@@ -269,10 +269,10 @@ TEST_F(ResultsFile, FailedOrUncommittedSaveLeavesTheOldFileAlone) {
     rlimit low{8192, old.rlim_max};
     auto handler = std::signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &low);
-    int result = SaveResultsFile(path.c_str(), SmallSummary(), set);
+    bool result = SaveResultsFile(path.c_str(), SmallSummary(), set);
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, handler);
-    EXPECT_EQ(result, -1);
+    EXPECT_FALSE(result);
     EXPECT_EQ(ReadBytes(path), "previous contents");
     EXPECT_EQ(CountEntries(dir), 1); // no temporary file left behind
     {
@@ -283,9 +283,9 @@ TEST_F(ResultsFile, FailedOrUncommittedSaveLeavesTheOldFileAlone) {
     EXPECT_EQ(CountEntries(dir), 1);
 
     std::string nowhere = dir + "/no such directory/x.kvx";
-    EXPECT_EQ(SaveResultsFile(nowhere.c_str(), SmallSummary(), set), -1);
+    EXPECT_FALSE(SaveResultsFile(nowhere.c_str(), SmallSummary(), set));
     fs::create_directory(Path("taken"));
-    EXPECT_EQ(SaveResultsFile(Path("taken").c_str(), SmallSummary(), set), -1);
+    EXPECT_FALSE(SaveResultsFile(Path("taken").c_str(), SmallSummary(), set));
     EXPECT_EQ(CountEntries(dir), 2);
 }
 

@@ -79,7 +79,7 @@ class TextExport : public ::testing::Test {
 
 TEST_F(TextExport, ReportHoldsTheSummaryAndTheChainedArticles) {
     const std::string separator = std::string(72, '=') + "\n\n";
-    ASSERT_EQ(SaveArticlesReport(path.c_str(), s, set), 1);
+    ASSERT_TRUE(SaveArticlesReport(path.c_str(), s, set));
     EXPECT_EQ(ReadText(path), "Korvex search results for: \"perl -python\" in 'Subject' header\n"
                               "Search performed on: Tue Dec  8 22:09:47 2026\n"
                               "Server: news.example\nNewsgroup: comp.lang.misc\n"
@@ -88,7 +88,7 @@ TEST_F(TextExport, ReportHoldsTheSummaryAndTheChainedArticles) {
                                   separator + kSparseHeaders + "\n\nno final line end\n" +
                                   separator + kFullHeaders + "\n\n\n" + separator);
 
-    ASSERT_EQ(SaveArticleText(set.first(), path.c_str()), 1);
+    ASSERT_TRUE(SaveArticleText(path.c_str(), set.first()));
     EXPECT_EQ(ReadText(path), kFullHeaders + "\n\nBody ends with a line end\n");
 }
 
@@ -121,7 +121,7 @@ TEST_F(TextExport, ReplyListHasOneLinePerAuthor) {
         }
         replies.count = c.count;
         RelinkArticles(replies, c.count);
-        ASSERT_EQ(WriteReplyList(path.c_str(), replies), 1);
+        ASSERT_TRUE(WriteReplyList(path.c_str(), replies));
         EXPECT_EQ(ReadText(path), c.expected);
     }
 }
@@ -129,16 +129,16 @@ TEST_F(TextExport, ReplyListHasOneLinePerAuthor) {
 TEST_F(TextExport, FailuresReturnMinusOneAndLeaveNoFile) {
     fs::create_directory(path); // a directory in the target's place cannot be replaced
     for (const std::string& target : {dir + "/no such directory/out.txt", path}) {
-        EXPECT_EQ(SaveArticlesReport(target.c_str(), s, set), -1);
-        EXPECT_EQ(SaveArticleText(set.first(), target.c_str()), -1);
-        EXPECT_EQ(WriteReplyList(target.c_str(), set), -1);
+        EXPECT_FALSE(SaveArticlesReport(target.c_str(), s, set));
+        EXPECT_FALSE(SaveArticleText(target.c_str(), set.first()));
+        EXPECT_FALSE(WriteReplyList(target.c_str(), set));
     }
     EXPECT_TRUE(fs::is_directory(path));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 1); // no leftovers
 
     std::string other = dir + "/other.txt";
-    EXPECT_EQ(WriteReplyList(other.c_str(), kvResultSet()), -1);
-    EXPECT_EQ(SaveArticleText(nullptr, other.c_str()), -1);
+    EXPECT_FALSE(WriteReplyList(other.c_str(), kvResultSet()));
+    EXPECT_FALSE(SaveArticleText(other.c_str(), nullptr));
     EXPECT_FALSE(fs::exists(other));
 }
 

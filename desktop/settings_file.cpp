@@ -81,7 +81,7 @@ void ReadSettingsFile(const std::string& path, kvSettings& settings) {
     }
 }
 
-int WriteSettingsFile(const std::string& path, kvSettings& settings) {
+bool WriteSettingsFile(const std::string& path, kvSettings& settings) {
     for (int key = 0; key < KV_SETTINGS_KEYS; ++key) {
         int& index = settings.keyLine[key];
         if (index < 0 || index >= static_cast<int>(settings.lines.size())) {
@@ -94,20 +94,20 @@ int WriteSettingsFile(const std::string& path, kvSettings& settings) {
         settings.lines[index] = line;
     }
 
-    if (path.empty()) return -1;
+    if (path.empty()) return false;
     int count = std::min(static_cast<int>(settings.lines.size()), KV_SETTINGS_SLOTS);
     kvAtomicFile file(path.c_str());
     if (file.IsOpen()) {
         for (int i = 0; i < count; ++i)
             file.Write(settings.lines[i].c_str());
-        return file.Commit() ? 1 : -1;
+        return file.Commit();
     }
     // No new file can be made beside it (a directory the user may not write
     // to, holding a settings file the user may): rewrite the file in place.
     FILE* direct = std::fopen(path.c_str(), "w");
-    if (!direct) return -1;
+    if (!direct) return false;
     bool ok = true;
     for (int i = 0; i < count; ++i)
         ok = std::fputs(settings.lines[i].c_str(), direct) >= 0 && ok;
-    return std::fclose(direct) == 0 && ok ? 1 : -1;
+    return std::fclose(direct) == 0 && ok;
 }

@@ -1,9 +1,10 @@
-// The UI state of the desktop program and the menu command ids.
+// The UI state of the desktop program, the menu command ids and the menus'
+// items. No wx: the menus are reached through kvMenuSwitch.
 //
 // GUI thread only. The state decides which menu items are enabled; every state
 // change goes through one of the four SetState operations, which set `state`
 // and then enable and disable the File and Article items from one table. They
-// never touch `saved`, the status line or any window other than the menus.
+// never touch `saved`, the status line or anything but the menu items.
 #pragma once
 
 enum kvUiState { STATE_IDLE = 0, STATE_SEARCHING = 1, STATE_READY = 2, STATE_DISPLAYED = 3 };
@@ -43,7 +44,15 @@ struct kvMenuItem {
 constexpr int KV_MENU_ITEMS = 17;
 extern const kvMenuItem kvMenuItems[KV_MENU_ITEMS]; // in menu order
 
-void SetStateIdle(kvSTATE& ui);
-void SetStateSearching(kvSTATE& ui);
-void SetStateReady(kvSTATE& ui);
-void SetStateDisplayed(kvSTATE& ui);
+// Whatever shows the menus: it enables or disables one item by its id.
+class kvMenuSwitch {
+  public:
+    virtual ~kvMenuSwitch() = default;
+    virtual void EnableItem(int id, bool on) = 0;
+};
+
+// `menus` may be null (no main frame): only the state changes.
+void SetStateIdle(kvSTATE& ui, kvMenuSwitch* menus);
+void SetStateSearching(kvSTATE& ui, kvMenuSwitch* menus);
+void SetStateReady(kvSTATE& ui, kvMenuSwitch* menus);
+void SetStateDisplayed(kvSTATE& ui, kvMenuSwitch* menus);

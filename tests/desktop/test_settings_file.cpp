@@ -81,7 +81,7 @@ TEST(SettingsFile, ReadThenWriteAtQuit) {
         kvSettings settings;
         ReadSettingsFile(path, settings);
         EXPECT_EQ(Geometry(settings), c.geometry);
-        EXPECT_EQ(WriteSettingsFile(path, settings), 1);
+        EXPECT_TRUE(WriteSettingsFile(path, settings));
         EXPECT_EQ(ReadBytes(path), c.written);
     }
 }
@@ -91,11 +91,11 @@ TEST(SettingsFile, WritesCurrentValuesWithoutRangeTestAndFailsWithoutAPlace) {
     kvSettings settings;
     ReadSettingsFile("", settings); // no settings file: the defaults
     settings.mainRect = {-5, 2000, 640, 480};
-    ASSERT_EQ(WriteSettingsFile(dir.path + "/korvex.ini", settings), 1);
+    ASSERT_TRUE(WriteSettingsFile(dir.path + "/korvex.ini", settings));
     EXPECT_EQ(ReadBytes(dir.path + "/korvex.ini"),
               "MAIN_X=-5\nMAIN_Y=2000\nMAIN_W=640\nMAIN_H=480\n" + kMsgKeys);
-    EXPECT_EQ(WriteSettingsFile(dir.path + "/missing/korvex.ini", settings), -1);
-    EXPECT_EQ(WriteSettingsFile("", settings), -1);
+    EXPECT_FALSE(WriteSettingsFile(dir.path + "/missing/korvex.ini", settings));
+    EXPECT_FALSE(WriteSettingsFile("", settings));
 }
 
 // workingDir, programDir and configDir are the subdirectories w, p and c of a

@@ -4,15 +4,16 @@
 // Read once on the GUI thread while the dialog is built; nothing here touches
 // wx, so the dialog's whole starting state can be checked without a window.
 #pragma once
+#include "header_lines.h"
 #include "records.h"
 #include <cstdio>
 #include <string>
 #include <vector>
 
-constexpr int KV_LIST_ENTRIES = 24;  // entries per list section
-constexpr int KV_LIST_ENTRY = 512;   // bytes per entry, NUL included (lines of 511)
-constexpr int KV_SETTING_VALUE = 8;  // value buffer of one setting, NUL included
-constexpr int KV_HEADER_CHOICES = 8; // header names the dialog offers
+constexpr int KV_LIST_ENTRIES = 24;                  // entries per list section
+constexpr int KV_LIST_ENTRY = 512;                   // bytes per entry, NUL included (lines of 511)
+constexpr int KV_SETTING_VALUE = 8;                  // value buffer of one setting, NUL included
+constexpr int KV_HEADER_CHOICES = KV_SEARCH_HEADERS; // header names the dialog offers
 
 // Fills entries (cleared first) from the section between start and end
 // markers: the number of entries, 0 to 24, or -1 when no line begins with
@@ -20,11 +21,11 @@ constexpr int KV_HEADER_CHOICES = 8; // header names the dialog offers
 int ReadListSection(FILE* file, const char* start, const char* end,
                     std::vector<std::string>& entries, bool cutAtBlank);
 
-// 0 and the value (at most 7 characters, ended by a blank, tab, '#', CR, LF or
-// the line's end) when a line of the section begins with key; -1 otherwise,
-// value then left empty.
-int ReadSetting(FILE* file, const char* start, const char* end, const char* key,
-                char (&value)[KV_SETTING_VALUE]);
+// True and the value (at most 7 characters, ended by a blank, tab, '#', CR, LF
+// or the line's end) when a line of the section begins with key; false
+// otherwise, value then left empty.
+bool ReadSetting(FILE* file, const char* start, const char* end, const char* key,
+                 char (&value)[KV_SETTING_VALUE]);
 
 // Everything the search dialog starts from.
 struct kvDialogSetup {
@@ -37,8 +38,10 @@ struct kvDialogSetup {
     int findSliderStart = 0;  // decoded MAX_ARTICLES (0 when absent)
     bool scanLimitOn = true;  // "Limit # of articles to scan:"
     int scanSliderStart = 0;  // decoded MAX_HEADERS, else findSliderStart
-    char headerNames[KV_HEADER_CHOICES][KV_HEADER_NAME_SIZE] = {
-        "Subject", "Keywords", "Summary", "Date", "From", "Reply-To", "Message-ID", "Organization"};
+    // The searchable headers, the one searched first.
+    char headerNames[KV_HEADER_CHOICES][KV_HEADER_NAME_SIZE] = {};
+
+    kvDialogSetup();
 };
 
 // Reads the description file at path (empty or unreadable: every default) into

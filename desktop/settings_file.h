@@ -26,8 +26,8 @@ constexpr int KV_SETTINGS_SLOTS = 100; // entries read plus one per key
 struct kvSettings {
     WindowRect mainRect{10, 10, 400, 175};
     WindowRect articleRect{1, 180, 600, 380};
-    std::vector<std::string> lines; // SettingsLines, in file order
-    int keyLine[KV_SETTINGS_KEYS] = {-1, -1, -1, -1, -1, -1, -1, -1}; // SettingsKeyLine
+    std::vector<std::string> lines; // every entry read, in file order
+    int keyLine[KV_SETTINGS_KEYS] = {-1, -1, -1, -1, -1, -1, -1, -1}; // entry of each key
 };
 
 // Fills settings from the file at path (empty path or unreadable file: the
@@ -36,6 +36,6 @@ struct kvSettings {
 void ReadSettingsFile(const std::string& path, kvSettings& settings);
 
 // Rewrites each key's line from the current values and writes every entry
-// back, replacing the file as a whole. 1 on success, -1 when the file could not
-// be written (an existing file is then left as it was).
-int WriteSettingsFile(const std::string& path, kvSettings& settings);
+// back, replacing the file as a whole. False when the file could not be
+// written (an existing file is then left as it was).
+bool WriteSettingsFile(const std::string& path, kvSettings& settings);

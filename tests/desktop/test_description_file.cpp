@@ -155,9 +155,9 @@ TEST(DescriptionFile, SectionOrKeyNotFound) {
     char value[KV_SETTING_VALUE] = "stale";
     EXPECT_EQ(ReadListSection(file, "[Servers]", "[/Servers]", entries, true), -1);
     EXPECT_EQ(ReadListSection(file, "[Patterns]", "[/Patterns]", entries, false), 0);
-    EXPECT_EQ(ReadSetting(file, "[Settings]", "[/Settings]", "B", value), -1);
+    EXPECT_FALSE(ReadSetting(file, "[Settings]", "[/Settings]", "B", value));
     EXPECT_STREQ(value, "");
-    EXPECT_EQ(ReadSetting(file, "[Settings]", "[/Settings]", "A", value), 0);
+    EXPECT_TRUE(ReadSetting(file, "[Settings]", "[/Settings]", "A", value));
     EXPECT_STREQ(value, "1");
     std::fclose(file);
     unlink(path);

@@ -1,9 +1,5 @@
 #include "ui_state.h"
 
-#include "program.h"
-
-#include <wx/menu.h>
-
 const kvMenuItem kvMenuItems[KV_MENU_ITEMS] = {
     {"File", "Search", CMD_SEARCH},
     {"File", "Display results", CMD_DISPLAY_RESULTS},
@@ -53,26 +49,24 @@ constexpr StateRow kStateTable[] = {
     {CMD_REPLY_LIST, DISPLAYED},
 };
 
-void EnterState(kvSTATE& ui, int state) {
+void EnterState(kvSTATE& ui, int state, kvMenuSwitch* menus) {
     ui.state = state;
-    kvProgram& program = Program();
-    for (const StateRow& row : kStateTable) {
-        bool on = (row.enabledIn & (1u << state)) != 0;
-        if (program.menuBar) program.menuBar->Enable(row.id, on);
-    }
+    if (!menus) return;
+    for (const StateRow& row : kStateTable)
+        menus->EnableItem(row.id, (row.enabledIn & (1u << state)) != 0);
 }
 
 } // namespace
 
-void SetStateIdle(kvSTATE& ui) {
-    EnterState(ui, STATE_IDLE);
+void SetStateIdle(kvSTATE& ui, kvMenuSwitch* menus) {
+    EnterState(ui, STATE_IDLE, menus);
 }
-void SetStateSearching(kvSTATE& ui) {
-    EnterState(ui, STATE_SEARCHING);
+void SetStateSearching(kvSTATE& ui, kvMenuSwitch* menus) {
+    EnterState(ui, STATE_SEARCHING, menus);
 }
-void SetStateReady(kvSTATE& ui) {
-    EnterState(ui, STATE_READY);
+void SetStateReady(kvSTATE& ui, kvMenuSwitch* menus) {
+    EnterState(ui, STATE_READY, menus);
 }
-void SetStateDisplayed(kvSTATE& ui) {
-    EnterState(ui, STATE_DISPLAYED);
+void SetStateDisplayed(kvSTATE& ui, kvMenuSwitch* menus) {
+    EnterState(ui, STATE_DISPLAYED, menus);
 }

@@ -37,7 +37,7 @@ void ReadList(FILE* file, const char* start, const char* end, bool cutAtBlank,
 // ReadSetting on a file that may not have opened: false means "not found".
 bool Setting(FILE* file, const char* key, char (&value)[KV_SETTING_VALUE]) {
     value[0] = '\0';
-    return file != nullptr && ReadSetting(file, "[Settings]", "[/Settings]", key, value) == 0;
+    return file != nullptr && ReadSetting(file, "[Settings]", "[/Settings]", key, value);
 }
 
 // A limit: the value as read, "all" when it is not a positive number, the
@@ -56,6 +56,11 @@ void ReadLimit(FILE* file, const char* key, const char* fallback, char (&field)[
 }
 
 } // namespace
+
+kvDialogSetup::kvDialogSetup() {
+    for (int i = 0; i < KV_HEADER_CHOICES; ++i)
+        CopyField(headerNames[i], kvSearchHeaders[i]);
+}
 
 int ReadListSection(FILE* file, const char* start, const char* end,
                     std::vector<std::string>& entries, bool cutAtBlank) {
@@ -76,11 +81,11 @@ int ReadListSection(FILE* file, const char* start, const char* end,
     return static_cast<int>(entries.size());
 }
 
-int ReadSetting(FILE* file, const char* start, const char* end, const char* key,
-                char (&value)[KV_SETTING_VALUE]) {
+bool ReadSetting(FILE* file, const char* start, const char* end, const char* key,
+                 char (&value)[KV_SETTING_VALUE]) {
     value[0] = '\0';
     char line[KV_LIST_ENTRY];
-    if (!FindSection(file, start, line)) return -1;
+    if (!FindSection(file, start, line)) return false;
     std::size_t keyLength = std::strlen(key);
     while (ReadLine(file, line)) {
         if (BeginsWith(line, key)) {
@@ -92,11 +97,11 @@ int ReadSetting(FILE* file, const char* start, const char* end, const char* key,
             while (n < KV_SETTING_VALUE - 1 && text[n] != '\0' && !std::strchr(" \t#\r\n", text[n]))
                 ++n;
             CopyFieldN(value, sizeof value, text, n);
-            return 0;
+            return true;
         }
-        if (BeginsWith(line, end)) return -1;
+        if (BeginsWith(line, end)) return false;
     }
-    return -1;
+    return false;
 }
 
 void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDialogSetup& setup) {

@@ -1,0 +1,229 @@
+// The controller's menu commands that need no file, and the table that says
+// what each command needs before it runs.
+#include "controller.h"
+
+#include "search_summary.h"
+
+#include <cstdio>
+#include <wx/textctrl.h>
+
+namespace {
+
+bool Holding(int state) {
+    return state == STATE_READY || state == STATE_DISPLAYED;
+}
+
+// What a command needs before it runs: the status refresh, and a state or
+// window check with its refusal notice.
+enum Refresh { kAlways, kUnlessSearching, kNever };
+enum Needs { kAnything, kHolding, kNotHolding, kUsableWindow };
+
+} // namespace
+
+struct kvController::CommandRow {
+    int id;
+    Refresh refresh;
+    Needs needs;
+    const char* refusal; // shown when the need is not met
+    void (kvController::*run)();
+};
+
+const kvController::CommandRow kvController::kCommands[] = {
+    {CMD_SEARCH, kAlways, kAnything, nullptr, &kvController::CommandSearch},
+    {CMD_DISPLAY_RESULTS, kAlways, kAnything, nullptr, &kvController::CommandDisplayResults},
+    {CMD_SAVE_RESULTS, kAlways, kHolding, "Nothing to save.", &kvController::CommandSaveResults},
+    {CMD_LOAD_RESULTS, kAlways, kNotHolding,
+     "Please close current search\nbefore loading a new one from file.",
+     &kvController::CommandLoadChecked},
+    {CMD_SEARCH_INFO, kUnlessSearching, kAnything, nullptr, &kvController::CommandSearchInfo},
+    {CMD_CLOSE_SEARCH, kAlways, kHolding, "Nothing to close.", &kvController::CommandCloseSearch},
+    {CMD_QUIT, kNever, kAnything, nullptr, &kvController::CommandQuit},
+    {CMD_COPY, kUnlessSearching, kAnything, nullptr, &kvController::CommandCopy},
+    {CMD_SAVE_ARTICLE, kAlways, kUsableWindow, "Can't save current article.",
+     &kvController::CommandSaveArticle},
+    {CMD_DELETE_ARTICLE, kAlways, kAnything, nullptr, &kvController::CommandDeleteArticle},
+    {CMD_CLOSE_ARTICLE_WINDOW, kAlways, kUsableWindow, "Can't close article window.",
+     &kvController::CommandCloseArticleWindow},
+    {CMD_NEW_ARTICLE_WINDOW, kAlways, kAnything, nullptr, &kvController::CommandNewArticleWindow},
+    {CMD_SAVE_ALL_ARTICLES, kAlways, kHolding, "Nothing to save.",
+     &kvController::CommandSaveAllArticles},
+    {CMD_REPLY_LIST, kAlways, kHolding, "No article set to process.",
+     &kvController::CommandReplyList},
+    {CMD_HELP, kUnlessSearching, kAnything, nullptr, &kvController::CommandHelp},
+    {CMD_CLOSE_HELP, kUnlessSearching, kAnything, nullptr, &kvController::CommandCloseHelp},
+    {CMD_ABOUT, kUnlessSearching, kAnything, nullptr, &kvController::CommandAbout},
+};
+
+bool kvController::NeedMet(int needs) const {
+    switch (needs) {
+    case kHolding:
+        return Holding(model_.ui.state);
+    case kNotHolding:
+        return !Holding(model_.ui.state);
+    case kUsableWindow:
+        return articles_.CurrentUsable();
+    default:
+        return true;
+    }
+}
+
+void kvController::RunMenuCommand(int id) {
+    for (const CommandRow& row : kCommands) {
+        if (row.id != id) continue;
+        if (row.refresh == kAlways ||
+            (row.refresh == kUnlessSearching && model_.ui.state != STATE_SEARCHING)) {
+            if (mainFrame_) mainFrame_->SetStatusLine(statusText_);
+        }
+        if (!NeedMet(row.needs)) {
+            ShowNotice(row.refusal);
+            return;
+        }
+        (this->*row.run)();
+        return;
+    }
+}
+
+void kvController::CommandSearch() {
+    if (dialog_ && dialog_->IsShown()) {
+        ShowNotice("Search data input dialog is already displayed.");
+        return;
+    }
+    switch (model_.ui.state) {
+    case STATE_IDLE:
+        dialog_->Open();
+        break;
+    case STATE_SEARCHING:
+        ShowNotice("There is search in progress. Please stop it\nbefore starting a new one\n");
+        break;
+    case STATE_READY:
+        ShowNotice("Search results are already loaded. Please\nclose current search before "
+                   "starting a new one.");
+        break;
+    default:
+        ShowNotice("Search results are already displayed. Please\nclose current search before "
+                   "starting a new one.");
+        break;
+    }
+}
+
+void kvController::CommandDisplayResults() {
+    switch (model_.ui.state) {
+    case STATE_IDLE:
+        ShowNotice("No search loaded.");
+        break;
+    case STATE_SEARCHING:
+        ShowNotice("Search in progress, please wait.");
+        break;
+    case STATE_DISPLAYED:
+        ShowNotice("Search results are already displayed.");
+        break;
+    default:
+        SetStateDisplayed(model_.ui, Menus());
+        ShowResults();
+        break;
+    }
+}
+
+void kvController::CommandSearchInfo() {
+    if (Holding(model_.ui.state) && model_.summary) {
+        ShowNotice(SearchInfoText(*model_.summary).c_str());
+    } else {
+        ShowNotice(statusText_);
+    }
+    FocusResultsList();
+}
+
+void kvController::CommandCloseSearch() {
+    if (model_.ui.state == STATE_DISPLAYED) CaptureGeometry(false);
+    if (model_.ui.saved == 0 && !AskToSaveResults()) return;
+    CloseSearch(); // saved: 1
+    if (mainFrame_) mainFrame_->SetSize(10, 10, 400, 175);
+}
+
+void kvController::CommandQuit() {
+    int state = model_.ui.state;
+    if (state == STATE_DISPLAYED) CaptureGeometry(true);
+    if (Holding(state) && model_.ui.saved == 0 && !AskToSaveResults()) return;
+    if (!settingsPath_.empty()) WriteSettingsFile(settingsPath_, settings_);
+    if (kvMainFrame* frame = mainFrame_; frame && frame->OnClose()) frame->Destroy();
+}
+
+void kvController::CommandCopy() {
+    if (!articles_.CurrentUsable()) return;
+    wxTextCtrl* text = articles_.Text(articles_.Current());
+    text->Copy();
+    text->SetFocus();
+}
+
+void kvController::CommandDeleteArticle() {
+    if (DeleteCurrentArticle()) {
+        model_.ui.saved = 0;
+        char status[KV_STATUS_SIZE];
+        std::snprintf(status, sizeof status, "Korvex: %d articles in current search",
+                      model_.Count());
+        ShowStatus(status);
+    }
+    FocusResultsList();
+}
+
+void kvController::CommandCloseArticleWindow() {
+    articles_.CloseCurrent(settings_.articleRect);
+    FocusResultsList();
+}
+
+void kvController::CommandNewArticleWindow() {
+    if (!mainFrame_ || !mainFrame_->List()) {
+        ShowNotice("No current article.");
+        return;
+    }
+    if (articles_.Full()) {
+        ShowNotice("Too many article windows, \ncan't create any more.");
+        return;
+    }
+    OpenArticleWindow(SelectedIndex());
+    FocusResultsList();
+}
+
+// Loading also waits for the dialog to be put away, and never starts during a
+// search (the menu already prevents it).
+void kvController::CommandLoadChecked() {
+    if (dialog_ && dialog_->IsShown()) {
+        ShowNotice("Data input dialog is displayed on screen. Please close\ndata input dialog "
+                   "before loading a new search from file.");
+        return;
+    }
+    if (model_.ui.state == STATE_IDLE) CommandLoadResults();
+}
+
+void kvController::CommandHelp() {
+    if (!help_) {
+        if (helpPath_.empty()) {
+            ShowNotice("Help file not found.");
+            return;
+        }
+        help_ = new kvHelpWindow([this] {
+            if (mainFrame_) mainFrame_->EnableItem(CMD_CLOSE_HELP, false);
+        });
+        help_->Load(helpPath_);
+    } else if (help_->IsShown()) {
+        if (!help_->IsIconized()) {
+            ShowNotice("Help window is already displayed.");
+            return;
+        }
+        help_->Iconize(false);
+    } else {
+        help_->Reopen();
+    }
+    mainFrame_->EnableItem(CMD_CLOSE_HELP, true);
+}
+
+void kvController::CommandCloseHelp() {
+    if (!help_) return;
+    help_->Hide();
+    mainFrame_->EnableItem(CMD_CLOSE_HELP, false);
+}
+
+void kvController::CommandAbout() {
+    ShowNotice(AboutText().c_str());
+    FocusResultsList();
+}

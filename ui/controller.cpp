@@ -1,0 +1,105 @@
+#include "controller.h"
+
+#include <wx/app.h>
+
+namespace {
+
+// Runs a task on the GUI thread, behind every event already queued.
+void PostToGui(kvSearchWorker::Task task) {
+    if (wxTheApp) wxTheApp->CallAfter([task = std::move(task)]() { task(); });
+}
+
+std::string LastPathAtStart(const kvFilePlaces& places) {
+    return places.workingDir.empty() ? std::string("*.kvx") : places.workingDir + "/*.kvx";
+}
+
+} // namespace
+
+kvController::kvController(const kvFilePlaces& places, std::unique_ptr<kvInteraction> interaction)
+    : places_(places), interaction_(std::move(interaction)) {
+    settingsPath_ = LocateOrCreateFile(places_, "korvex.ini");
+    ReadSettingsFile(settingsPath_, settings_);
+
+    const WindowRect& main = settings_.mainRect;
+    mainFrame_ = new kvMainFrame(main.x, main.y, *this);
+    ShowStatus("Korvex: idle");
+    articleFont_ = wxFont(12, wxFONTFAMILY_SWISS, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL, false);
+    mainFrame_->Show();
+
+    descriptionPath_ = LocateFile(places_, "korvex.dat");
+    helpPath_ = LocateFile(places_, "korvex.txt");
+    lastPath_ = LastPathAtStart(places_);
+
+    model_.ui = kvSTATE();
+    EnterIdle();
+    mainFrame_->EnableItem(CMD_CLOSE_HELP, false);
+    worker_ = std::make_unique<kvSearchWorker>(
+        PostToGui, [this](const std::string& text) { ShowStatus(text.c_str()); },
+        [this](kvSearchWorker::Outcome& outcome) { SearchFinished(outcome); });
+
+    ReadDescriptionFile(descriptionPath_, request_, dialogSetup_);
+    dialog_ = new kvSearchDialog(mainFrame_, dialogSetup_, request_,
+                                 [this](bool ok) { OnSearchDone(ok); });
+}
+
+kvController::~kvController() {
+    worker_.reset(); // stops and joins a running search; its reports are dropped
+    articles_.DestroyAll();
+    if (help_) help_->Destroy();
+    if (mainFrame_) {
+        mainFrame_->Unlisten();
+        mainFrame_->Destroy();
+    }
+}
+
+void kvController::ShowStatus(const char* text) {
+    CopyField(statusText_, text);
+    if (mainFrame_) mainFrame_->SetStatusLine(statusText_);
+}
+
+void kvController::ShowNotice(const char* text) {
+    interaction_->Notice(text);
+}
+
+void kvController::OnSearchDone(bool ok) {
+    if (!ok) {
+        ShowStatus("Korvex: idle");
+        return;
+    }
+    if (!worker_->Start(request_)) {
+        ShowNotice("Thread creation error.");
+        return;
+    }
+    // Entered here, on the GUI thread, before any report of the worker can
+    // arrive: no command can slip in between the start and the state change.
+    SetStateSearching(model_.ui, Menus());
+}
+
+void kvController::SearchFinished(kvSearchWorker::Outcome& outcome) {
+    model_.results = std::move(outcome.results);
+    if (outcome.count <= 0) {
+        ShowStatus(outcome.status.c_str());
+        EnterIdle();
+        return;
+    }
+    model_.summary = std::move(outcome.summary);
+    model_.ui.saved = 0;
+    SetStateReady(model_.ui, Menus()); // the status line stays as the run left it
+}
+
+void kvController::CloseMainFrame() {
+    worker_->StopAndWait();
+    if (dialog_) {
+        dialog_->Hide();
+        dialog_->Destroy();
+    }
+    if (help_) {
+        help_->Destroy();
+        help_ = nullptr;
+    }
+    CloseSearch();
+}
+
+void kvController::MainFrameGone() {
+    mainFrame_ = nullptr;
+}

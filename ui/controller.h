@@ -1,0 +1,138 @@
+// kvController: the desktop program's one controller. It owns the settings and
+// file paths, the held search (the model), the search request, the search
+// worker and the user interaction, and drives the windows it made: the main
+// frame, the search dialog, the help window and the article windows.
+//
+// GUI thread only. Every menu command tests the UI state itself, also where
+// the menu state already disables it, and shows a notice when it refuses. The
+// worker's status lines arrive through the GUI thread's event queue in the
+// order the run showed them; its outcome arrives last, once. After the main
+// frame's close nothing the worker reported acts any more.
+#pragma once
+#include "article_windows.h"
+#include "description_file.h"
+#include "file_places.h"
+#include "held_search.h"
+#include "help_window.h"
+#include "interaction.h"
+#include "main_frame.h"
+#include "search_dialog.h"
+#include "search_worker.h"
+#include "settings_file.h"
+
+#include <memory>
+#include <string>
+#include <wx/font.h>
+#include <wx/weakref.h>
+
+struct kvFileSelector;
+
+class kvController : public kvMainFrame::Listener {
+  public:
+    // Start-up: reads the settings, shows the main frame in the idle state and
+    // builds the hidden search dialog from the description file.
+    kvController(const kvFilePlaces& places, std::unique_ptr<kvInteraction> interaction);
+    ~kvController() override;
+    kvController(const kvController&) = delete;
+    kvController& operator=(const kvController&) = delete;
+
+    // kvMainFrame::Listener. An unknown menu id does nothing. The close stops
+    // a running search and waits for it, then destroys the search dialog and
+    // the help window and closes the current search.
+    void RunMenuCommand(int id) override;
+    void OnResultSelected() override;
+    void CloseMainFrame() override;
+    void MainFrameGone() override;
+
+    // What the worker hands over at the end of a run: the results with
+    // STATE_READY (saved 0) when it received articles, else STATE_IDLE and
+    // the run's last message.
+    void SearchFinished(kvSearchWorker::Outcome& outcome);
+
+    // Writes text into StatusText and shows it on the status line.
+    void ShowStatus(const char* text);
+    // A modal OK box captioned "Korvex notice".
+    void ShowNotice(const char* text);
+
+    // Builds the list for the held results, selects the first entry, opens
+    // its article window and focuses the list. An empty set leaves no list.
+    void ShowResults();
+    // Opens a window for list entry `slot`; with ten windows open nothing opens.
+    void OpenArticleWindow(int slot);
+    // Destroys the view, frees the held search, enters the idle state (saved:
+    // 1), shows "Korvex: idle" and gives the main frame its title back.
+    void CloseSearch();
+
+    // The parts the windows show, for reading.
+    kvHeldSearch& Model() { return model_; }
+    kvSettings& Settings() { return settings_; }
+    const std::string& SettingsPath() const { return settingsPath_; }
+    const std::string& LastPath() const { return lastPath_; }
+    const char* StatusText() const { return statusText_; }
+    const kvSearchRequest& Request() const { return request_; }
+    const kvSearchWorker& Worker() const { return *worker_; }
+    kvMainFrame* MainFrame() const { return mainFrame_; }
+    kvSearchDialog* Dialog() const { return dialog_.get(); }
+    kvHelpWindow* Help() const { return help_.get(); }
+    const kvArticleWindows& ArticleWindows() const { return articles_; }
+
+  private:
+    kvMenuSwitch* Menus() { return mainFrame_; }
+    void EnterIdle() { SetStateIdle(model_.ui, Menus()); }
+    void FocusResultsList();
+    void CaptureGeometry(bool restoreMainFrame);
+    bool DeleteCurrentArticle();
+    const kvArticle* SelectedArticle() const;
+    int SelectedIndex() const;
+    void OnSearchDone(bool ok);
+
+    // The commands (command_table.cpp, file_commands.cpp).
+    void CommandSearch();
+    void CommandDisplayResults();
+    void CommandSearchInfo();
+    void CommandCloseSearch();
+    void CommandQuit();
+    void CommandCopy();
+    void CommandDeleteArticle();
+    void CommandCloseArticleWindow();
+    void CommandNewArticleWindow();
+    void CommandLoadChecked();
+    void CommandHelp();
+    void CommandCloseHelp();
+    void CommandAbout();
+    void CommandSaveResults();
+    void CommandLoadResults();
+    void CommandSaveAllArticles();
+    void CommandSaveArticle();
+    void CommandReplyList();
+    struct CommandRow;
+    static const CommandRow kCommands[];
+    bool NeedMet(int needs) const;
+
+    // File selection and saving (file_commands.cpp).
+    std::string SelectFile(const kvFileSelector& selector);
+    enum class SaveOutcome { Cancelled, Failed, Saved };
+    SaveOutcome SaveResultsToLastPath();
+    SaveOutcome SaveResultsInteractively();
+    // Asks "Search results are not saved. Save now?"; true when the caller
+    // may go on (saved, or the user chose not to save).
+    bool AskToSaveResults();
+
+    kvFilePlaces places_;
+    std::unique_ptr<kvInteraction> interaction_;
+    kvSettings settings_;                                   // MainRect and ArticleRect live here
+    std::string settingsPath_, descriptionPath_, helpPath_; // empty: none
+    std::string lastPath_;                                  // the file selectors start from it
+    char statusText_[KV_STATUS_SIZE] = "Korvex: idle";
+
+    kvHeldSearch model_;
+    kvSearchRequest request_;
+    kvDialogSetup dialogSetup_; // the dialog's lists, kept for its choices
+    std::unique_ptr<kvSearchWorker> worker_;
+
+    kvMainFrame* mainFrame_ = nullptr; // until it reports itself gone
+    wxWeakRef<kvSearchDialog> dialog_; // a child of the main frame
+    wxWeakRef<kvHelpWindow> help_;     // made by the first Help command
+    kvArticleWindows articles_;
+    wxFont articleFont_;
+};
