@@ -2,6 +2,7 @@
 
 #include "article.h"
 #include "matcher.h"
+#include "mime_body.h"
 #include "net.h"
 #include "pipeline.h"
 #include "transport.h"
@@ -307,8 +308,7 @@ void SearchRun::ScanChunk() {
         // A line without a blank carries no value: it is counted, never matched.
         if (value != nullptr) {
             ++value;
-            if (req.ignoreCase == 1) LowerCaseAscii(value);
-            if (MatchHeader(pattern, value, req.matchMode))
+            if (MatchHeaderValue(pattern, value, req.matchMode))
                 matching[matched++] = DecodeNumber(line);
         }
         ++scanned;
@@ -422,6 +422,7 @@ bool SearchRun::StoreArticle() {
         std::size_t written = StripCarriageReturns(article->body.get(), body, bodyLength);
         article->body[written] = '\0';
     }
+    DecodeArticleBody(headerText.get(), *article);
     if (received > 0) set.slots[received - 1]->next = article.get();
     article->next = nullptr;
     set.slots[received] = std::move(article);
