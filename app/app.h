@@ -18,6 +18,9 @@ class kvApp : public wxApp {
     // the given file places and interaction, replacing any earlier controller.
     kvController& Start(const kvFilePlaces& places, std::unique_ptr<kvInteraction> interaction);
 
+    // The running controller; null before the start and after the end.
+    kvController* Controller() const { return controller_.get(); }
+
   private:
     std::unique_ptr<kvController> controller_;
 };

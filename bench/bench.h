@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <string>
+#include <sys/resource.h>
+#include <vector>
 
 namespace bench {
 
@@ -12,7 +14,22 @@ inline double Seconds() {
         .count();
 }
 
+inline double CpuSeconds(const rusage& usage) {
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 extern volatile long long sink;
+
+// One korvex-cli search (arguments after "search") in a process of its own.
+struct CliFigures {
+    bool ok = false;
+    int exitCode = -1;
+    double wall = 0, cpu = 0, peakMB = 0;
+    double scan = 0, fetch = 0; // from the moments the status lines arrived
+    std::string last;           // the last status line
+};
+CliFigures RunCliSearch(const std::vector<std::string>& searchArgs);
 
 void MatchHeaders();
 void ReceiveMultilineThroughput();
@@ -21,5 +38,11 @@ void ResultsFileSaveLoad(const std::string& directory);
 // is passed with --cafile (a search over TLS).
 bool CliSearch(const std::string& server, const std::string& group, const std::string& pattern,
                const std::string& directory, const std::string& caFile = "");
+// The same search through a delaying proxy at each of `delays` (milliseconds
+// each way): korvex-cli one command at a time, with its default window, and a
+// bare pipelined client; without `withSingle` the one-at-a-time runs (minutes
+// on a slow link) are left out. Returns false when a search failed.
+bool NetworkSearch(int serverPort, const std::string& group, const std::string& pattern,
+                   const std::vector<int>& delays, int window, bool withSingle);
 
 } // namespace bench

@@ -15,27 +15,22 @@
 
 extern char** environ;
 
-bool bench::CliSearch(const std::string& server, const std::string& group,
-                      const std::string& pattern, const std::string& directory,
-                      const std::string& caFile) {
+bench::CliFigures bench::RunCliSearch(const std::vector<std::string>& searchArgs) {
+    CliFigures f;
 #ifndef KORVEX_CLI_PATH
-    (void)server, (void)group, (void)pattern, (void)directory, (void)caFile;
-    std::printf("search    : korvex-cli not built\n");
-    return false;
+    (void)searchArgs;
+    f.last = "korvex-cli not built";
+    return f;
 #else
-    std::string save = directory + "/korvex-bench-search.kvx";
-    std::vector<std::string> args = {KORVEX_CLI_PATH, "search", "--server",  server,
-                                     "--group",       group,    "--pattern", pattern,
-                                     "--max-headers", "all",    "--save",    save};
-    if (!caFile.empty()) args.insert(args.end(), {"--cafile", caFile});
-    const char* label = caFile.empty() ? "search    " : "search TLS";
+    std::vector<std::string> args = {KORVEX_CLI_PATH, "search"};
+    args.insert(args.end(), searchArgs.begin(), searchArgs.end());
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
 
     int pipeFds[2];
-    if (pipe(pipeFds) != 0) return false;
+    if (pipe(pipeFds) != 0) return f;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
@@ -48,13 +43,13 @@ bool bench::CliSearch(const std::string& server, const std::string& group,
     close(pipeFds[1]);
     if (spawned != 0) {
         close(pipeFds[0]);
-        std::printf("%s: cannot start %s\n", label, argv[0]);
-        return false;
+        f.last = std::string("cannot start ") + argv[0];
+        return f;
     }
 
     // Follow the status lines as they come to time the two phases.
     double scanStart = 0, scanEnd = 0, fetchEnd = 0;
-    std::string last, partial;
+    std::string partial;
     char buffer[4096];
     ssize_t n;
     while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0) {
@@ -67,28 +62,41 @@ bool bench::CliSearch(const std::string& server, const std::string& group,
             if (line.find("requesting headers") != std::string::npos) scanStart = now;
             if (line == "SEARCH: Requesting matching articles...") scanEnd = now;
             if (line.rfind("Finished receiving articles", 0) == 0) fetchEnd = now;
-            last = line;
+            f.last = line;
         }
     }
     close(pipeFds[0]);
     int status = 0;
     rusage usage{};
     wait4(pid, &status, 0, &usage);
-    double wall = Seconds() - start;
-    std::remove(save.c_str());
+    f.wall = Seconds() - start;
+    f.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    f.ok = f.exitCode == 0;
+    f.cpu = CpuSeconds(usage);
+    f.peakMB = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    f.scan = scanEnd - scanStart;
+    f.fetch = fetchEnd - scanEnd;
+    return f;
+#endif
+}
 
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::printf("%s: failed (exit %d): %s\n", label,
-                    WIFEXITED(status) ? WEXITSTATUS(status) : -1, last.c_str());
+bool bench::CliSearch(const std::string& server, const std::string& group,
+                      const std::string& pattern, const std::string& directory,
+                      const std::string& caFile) {
+    std::string save = directory + "/korvex-bench-search.kvx";
+    std::vector<std::string> args = {"--server", server,          "--group", group,    "--pattern",
+                                     pattern,    "--max-headers", "all",     "--save", save};
+    if (!caFile.empty()) args.insert(args.end(), {"--cafile", caFile});
+    const char* label = caFile.empty() ? "search    " : "search TLS";
+    CliFigures f = RunCliSearch(args);
+    std::remove(save.c_str());
+    if (!f.ok) {
+        std::printf("%s: failed (exit %d): %s\n", label, f.exitCode, f.last.c_str());
         return false;
     }
-    double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                 static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     std::printf("%s: %s %s in %s: scan %.3f s, fetch %.3f s, wall %.3f s, client CPU %.3f s "
                 "(%.1f%% of wall), peak memory %.1f MB; %s\n",
-                label, server.c_str(), pattern.c_str(), group.c_str(), scanEnd - scanStart,
-                fetchEnd - scanEnd, wall, cpu, 100.0 * cpu / wall,
-                static_cast<double>(usage.ru_maxrss) / 1024.0, last.c_str());
+                label, server.c_str(), pattern.c_str(), group.c_str(), f.scan, f.fetch, f.wall,
+                f.cpu, 100.0 * f.cpu / f.wall, f.peakMB, f.last.c_str());
     return true;
-#endif
 }

@@ -3,12 +3,20 @@
 // Prints one line of figures per benchmark. The search runs in plain text and
 // then over TLS (default nntps://localhost:563 trusting
 // /tmp/korvex-inn-tls/ca.pem, as scripts/inn-tls.sh sets up) when the CA file exists.
+// korvex-bench --network [--port PORT] [--delays MS,MS,...] [--window N] [--no-single]
+//              [--group NAME] [--pattern WORD]
+// --network runs only the search
+// over a slow link (through a delaying proxy on loopback to the news server
+// on 127.0.0.1:PORT, 119 by default).
 #include "bench.h"
+#include "records.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 volatile long long bench::sink = 0;
 
@@ -17,6 +25,10 @@ int main(int argc, char** argv) {
     std::string dir = "/tmp";
     std::string tlsServer = "nntps://localhost:563", caFile = "/tmp/korvex-inn-tls/ca.pem";
     bool search = true;
+    bool network = false;
+    int port = 119, window = KV_DEFAULT_PIPELINE;
+    bool withSingle = true;
+    std::vector<int> delays = {0, 25, 50};
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         bool hasValue = i + 1 < argc;
@@ -34,12 +46,31 @@ int main(int argc, char** argv) {
             caFile = argv[++i];
         else if (a == "--skip-search")
             search = false;
-        else {
+        else if (a == "--network")
+            network = true;
+        else if (a == "--window" && hasValue)
+            window = std::atoi(argv[++i]);
+        else if (a == "--no-single")
+            withSingle = false;
+        else if (a == "--port" && hasValue)
+            port = std::atoi(argv[++i]);
+        else if (a == "--delays" && hasValue) {
+            delays.clear();
+            for (const char* at = argv[++i]; *at != '\0';) {
+                delays.push_back(std::atoi(at));
+                const char* comma = std::strchr(at, ',');
+                at = comma != nullptr ? comma + 1 : at + std::strlen(at);
+            }
+        } else {
             std::fprintf(stderr, "usage: korvex-bench [--server H] [--group G] [--pattern P] "
-                                 "[--dir D] [--skip-search] [--tls-server S] [--cafile F]\n");
+                                 "[--dir D] [--skip-search] [--tls-server S] [--cafile F]\n"
+                                 "       korvex-bench --network [--port P] [--delays MS,MS,...] "
+                                 "[--window N] [--no-single] [--group G] [--pattern P]\n");
             return 64;
         }
     }
+    if (network)
+        return bench::NetworkSearch(port, group, pattern, delays, window, withSingle) ? 0 : 1;
     // The whole search runs first, while this process is still small: a child
     // started by posix_spawn counts its parent's memory in its own peak.
     if (search && !bench::CliSearch(server, group, pattern, dir)) return 1;

@@ -10,12 +10,12 @@ const char* const KV_CLI_USAGE =
     "  korvex-cli search --server SERVER --group NAME --pattern TEXT\n"
     "                    [--header NAME] [--mode any|all|phrase] [--match-case]\n"
     "                    [--max-articles N|all] [--max-headers N|all]\n"
-    "                    [--time-limit MINUTES|any] [--timeout SECONDS]\n"
+    "                    [--time-limit MINUTES|any] [--timeout SECONDS] [--pipeline N]\n"
     "                    [--cafile FILE.pem] [--user NAME] [--netrc-file FILE]\n"
     "                    [--allow-plain-password]\n"
     "                    [--save FILE.kvx] [--report FILE.txt] [--reply-list FILE.txt] [--quiet]\n"
     "  korvex-cli show FILE.kvx [--report FILE.txt] [--reply-list FILE.txt]\n"
-    "\n"
+    "  korvex-cli --help | --version\n"
     "\n"
     "servers: HOST, HOST:PORT, [IPv6]:PORT, nntp://HOST[:PORT] (plain, port 119),\n"
     "         nntps://HOST[:PORT] (TLS, port 563)\n"
@@ -25,6 +25,13 @@ const char* const KV_CLI_USAGE =
     "exit status: 0 articles found or loaded, 1 nothing found, 2 failure, 64 usage error\n";
 
 namespace {
+
+// --help and --version stand for themselves anywhere; None for any other argument.
+kvCliCommand InfoCommand(const std::string& arg) {
+    if (arg == "-h" || arg == "--help") return kvCliCommand::Help;
+    if (arg == "-V" || arg == "--version") return kvCliCommand::Version;
+    return kvCliCommand::None;
+}
 
 bool HasLineBreak(const char* text) {
     return std::strpbrk(text, "\r\n") != nullptr;
@@ -66,8 +73,9 @@ std::string StoreLimit(char (&field)[KV_LIMIT_SIZE], const char* value, const ch
 std::string ParseCliOptions(int argc, const char* const argv[], kvCliOptions& o) {
     if (argc < 2) return "no command given";
     std::string command = argv[1];
-    if (command == "-h" || command == "--help" || command == "help") {
-        o.command = kvCliCommand::Help;
+    if (command == "help") command = "--help";
+    if (InfoCommand(command) != kvCliCommand::None) {
+        o.command = InfoCommand(command);
         return "";
     }
     if (command == "search") {
@@ -81,8 +89,8 @@ std::string ParseCliOptions(int argc, const char* const argv[], kvCliOptions& o)
     bool haveServer = false, haveGroup = false, havePattern = false;
     for (int i = 2; i < argc; ++i) {
         std::string arg = argv[i];
-        if (arg == "-h" || arg == "--help") {
-            o.command = kvCliCommand::Help;
+        if (InfoCommand(arg) != kvCliCommand::None) {
+            o.command = InfoCommand(arg);
             return "";
         }
         if (arg == "--quiet") {
@@ -172,6 +180,13 @@ std::string ParseCliOptions(int argc, const char* const argv[], kvCliOptions& o)
                 error = "--timeout takes whole seconds from 1 to 999999";
             else
                 o.request.timeoutSeconds = static_cast<int>(seconds);
+        } else if (arg == "--pipeline") {
+            long window = 0;
+            if (!ParseCount(value, 4, window) || window > KV_MAX_PIPELINE)
+                error = "--pipeline takes a whole number of commands from 1 to " +
+                        std::to_string(KV_MAX_PIPELINE);
+            else
+                o.request.pipeline = static_cast<int>(window);
         } else {
             return "unknown option " + arg;
         }

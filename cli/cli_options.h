@@ -6,7 +6,7 @@
 
 #include <string>
 
-enum class kvCliCommand { None, Search, Show, Help };
+enum class kvCliCommand { None, Search, Show, Help, Version };
 
 struct kvCliOptions {
     kvCliCommand command = kvCliCommand::None;

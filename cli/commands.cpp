@@ -1,12 +1,14 @@
 #include "commands.h"
 
 #include "cli_credentials.h"
+#include "mime_header.h"
 #include "path_parts.h"
 #include "progress_printer.h"
 #include "results_file.h"
 #include "search_run.h"
 #include "search_summary.h"
 #include "text_export.h"
+#include "utf8_text.h"
 
 #include <cstdio>
 #include <memory>
@@ -54,8 +56,9 @@ int RunSearchCommand(const kvCliOptions& o) {
     kvSearchSummary summary;
     FillSearchSummary(summary, o.request, startDate, context->groupArticleCount, n);
     if (!WriteOutputs(o, summary, *set)) return 2;
-    std::printf("%d articles found in %s on %s", n, o.request.newsgroup, o.request.server);
-    if (!o.saveFile.empty()) std::printf("; saved to %s", o.saveFile.c_str());
+    std::printf("%d articles found in %s on %s", n, ReadableText(o.request.newsgroup).c_str(),
+                ReadableText(o.request.server).c_str());
+    if (!o.saveFile.empty()) std::printf("; saved to %s", ReadableText(o.saveFile.c_str()).c_str());
     std::printf("\n");
     return 0;
 }
@@ -73,6 +76,7 @@ int RunShowCommand(const kvCliOptions& o) {
     set->count = n;
     std::printf("%s\n\n", SearchInfoText(summary).c_str());
     for (int i = 0; i < n; ++i)
-        std::printf("%d\t%s\t%s\n", i + 1, set->slots[i]->from, set->slots[i]->subject);
+        std::printf("%d\t%s\t%s\n", i + 1, ReadableHeader(set->slots[i]->from).c_str(),
+                    ReadableHeader(set->slots[i]->subject).c_str());
     return WriteOutputs(o, summary, *set) ? 0 : 2;
 }

@@ -1,6 +1,7 @@
 // korvex-cli: runs one search, or shows a saved results file, from the command line.
 #include "cli_options.h"
 #include "commands.h"
+#include "version.h"
 
 #include <cstdio>
 
@@ -16,6 +17,9 @@ int main(int argc, char** argv) {
         return RunSearchCommand(options);
     case kvCliCommand::Show:
         return RunShowCommand(options);
+    case kvCliCommand::Version:
+        std::printf("%s\n", KorvexVersionLine());
+        return 0;
     default:
         std::fputs(KV_CLI_USAGE, stdout);
         return 0;

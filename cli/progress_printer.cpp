@@ -1,9 +1,11 @@
 #include "progress_printer.h"
 
+#include "utf8_text.h"
+
 void kvProgressPrinter::operator()(const kvStatus& status) {
     if (quiet) return;
     ClearBar();
-    std::fprintf(out, "%s\n", status.text);
+    std::fprintf(out, "%s\n", ReadableText(status.text).c_str());
     lastPrinted = status.text;
     if (terminal && status.phase != kvPhase::None) DrawBar(status);
     std::fflush(out);
@@ -12,7 +14,7 @@ void kvProgressPrinter::operator()(const kvStatus& status) {
 void kvProgressPrinter::Final(const char* text) {
     ClearBar();
     if (lastPrinted == text) return;
-    std::fprintf(out, "%s\n", text);
+    std::fprintf(out, "%s\n", ReadableText(text).c_str());
     std::fflush(out);
 }
 

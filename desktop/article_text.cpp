@@ -1,6 +1,8 @@
 #include "article_text.h"
 
 #include "header_lines.h"
+#include "mime_header.h"
+#include "utf8_text.h"
 
 std::string ArticleText(const kvArticle& article) {
     std::string text = "\n";
@@ -8,13 +10,13 @@ std::string ArticleText(const kvArticle& article) {
         const char* value = ArticleField(article, line.field);
         if (line.field == KV_MESSAGE_ID_FIELD || (!line.always && IsMissing(value))) continue;
         text += line.label;
-        text += value;
+        text += ReadableHeader(value);
         text += '\n';
     }
     text += '\n';
     if (article.body) {
         text += '\n';
-        text += article.body.get();
+        text += ReadableText(article.body.get(), true);
     }
     return text;
 }

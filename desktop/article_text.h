@@ -1,8 +1,9 @@
 // An article as the article windows show it: an empty line, the header lines,
 // an empty line and, when there is one, an empty line and the body.
 //
-// No wx, any thread: the text is the article's own bytes with LF line ends; the window
-// decodes it for display.
+// No wx, any thread: the text is the article as a reader reads it, valid UTF-8
+// with LF line ends: header fields with their encoded words decoded, control
+// characters made visible.
 #pragma once
 #include "records.h"
 

@@ -188,6 +188,14 @@ void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDi
     CopyField(request.caFile, caFile.c_str());
     request.allowPlainPassword =
         Setting(file, "ALLOW_PLAIN_PASSWORD", value) && std::strcmp(value, "1") == 0 ? 1 : 0;
+    // Commands a search keeps outstanding: 1 to 1024, the default when absent or below 1.
+    request.pipeline = KV_DEFAULT_PIPELINE;
+    if (Setting(file, "PIPELINE", value)) {
+        long window = DecodeNumber(value);
+        if (window >= 1)
+            request.pipeline =
+                window > KV_MAX_PIPELINE ? KV_MAX_PIPELINE : static_cast<int>(window);
+    }
 
     if (file != nullptr) std::fclose(file);
 }

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,11 +20,14 @@ std::string Join(const std::string& directory, const char* name) {
     return directory.empty() ? std::string() : directory + "/" + name;
 }
 
-// The three candidates in the order they are tried; an empty one is skipped.
-void Candidates(const kvFilePlaces& places, const char* name, std::string (&out)[3]) {
+constexpr int kPlaces = 4;
+
+// The candidates in the order they are tried; an empty one is skipped.
+void Candidates(const kvFilePlaces& places, const char* name, std::string (&out)[kPlaces]) {
     out[0] = Join(places.workingDir, name);
     out[1] = places.programDir.empty() ? std::string(name) : Join(places.programDir, name);
     out[2] = Join(places.configDir, name);
+    out[3] = Join(places.dataDir, name);
 }
 
 // Creates an empty file unless one is there already; never truncates.
@@ -71,11 +75,26 @@ kvFilePlaces kvFilePlaces::OfThisProcess() {
     if (getcwd(cwd, sizeof cwd) != nullptr) places.workingDir = cwd;
     places.programDir = DirectoryOfExecutable();
     places.configDir = ConfigDirectory();
+    places.dataDir = DataDirectoryBeside(places.programDir);
     return places;
 }
 
+bool kvFilePlaces::Installed() const {
+    struct stat info;
+    return !dataDir.empty() && stat(dataDir.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string DataDirectoryBeside(const std::string& programDir) {
+    if (programDir.empty()) return std::string();
+    // KORVEX_DATA_FROM_BIN: the install's data directory seen from its bin directory.
+    std::filesystem::path data = std::filesystem::path(programDir) / KORVEX_DATA_FROM_BIN;
+    std::string text = data.lexically_normal().string();
+    if (text.size() > 1 && text.back() == '/') text.pop_back();
+    return text;
+}
+
 std::string LocateFile(const kvFilePlaces& places, const char* name) {
-    std::string candidates[3];
+    std::string candidates[kPlaces];
     Candidates(places, name, candidates);
     for (const std::string& path : candidates)
         if (!path.empty() && Exists(path)) return path;
@@ -85,11 +104,12 @@ std::string LocateFile(const kvFilePlaces& places, const char* name) {
 std::string LocateOrCreateFile(const kvFilePlaces& places, const char* name) {
     std::string found = LocateFile(places, name);
     if (!found.empty()) return found;
-    std::string candidates[3];
+    std::string candidates[kPlaces];
     Candidates(places, name, candidates);
-    if (CreateEmpty(candidates[1])) return candidates[1];
-    // The program directory is often not writable (an installed program):
-    // the user's configuration directory takes the file instead.
+    if (!places.Installed() && CreateEmpty(candidates[1])) return candidates[1];
+    // The program directory is often not writable, and an installed program
+    // must not write under its prefix even when it could: the user's
+    // configuration directory takes the file instead.
     if (!candidates[2].empty() && MakeDirectories(places.configDir) && CreateEmpty(candidates[2]))
         return candidates[2];
     return std::string();

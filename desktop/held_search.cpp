@@ -1,6 +1,7 @@
 #include "held_search.h"
 
 #include "article.h"
+#include "utf8_text.h"
 
 const kvArticle* kvHeldSearch::At(int i) const {
     if (!results || i < 0 || i >= results->count || i >= KV_MAX_ARTICLES) return nullptr;
@@ -30,7 +31,7 @@ void kvHeldSearch::Drop() {
 std::string kvHeldSearch::Title() const {
     if (!summary) return std::string();
     if (summary->loadedFromFile == 1) {
-        return std::string("File ") + summary->sourceFile + ": " + summary->pattern;
+        return "File " + ReadableText(summary->sourceFile) + ": " + ReadableText(summary->pattern);
     }
-    return std::string("Results for: ") + summary->pattern;
+    return "Results for: " + ReadableText(summary->pattern);
 }

@@ -35,6 +35,7 @@ struct kvHeldSearch {
     void Drop();
 
     // The main frame's title while the results are shown: "Results for: "
-    // and the pattern, or "File ", the file name, ": " and the pattern after a load.
+    // and the pattern, or "File ", the file name, ": " and the pattern after a load;
+    // valid UTF-8 with control characters made visible.
     std::string Title() const;
 };

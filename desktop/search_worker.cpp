@@ -3,6 +3,7 @@
 #include "netrc_file.h"
 #include "search_run.h"
 #include "search_summary.h"
+#include "status_queue.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -99,8 +100,18 @@ void kvSearchWorker::Run(kvSearchRequest request, kvSearchContext& context,
                          std::shared_ptr<bool> live) {
     char startDate[KV_DATE_SIZE];
     FormatLocalTime(startDate);
-    context.report = [this, &live](const kvStatus& status) {
-        Deliver([this, text = std::string(status.text)]() { onStatus(text); }, live);
+    // A search can show thousands of messages a second: a progress message
+    // still waiting for the GUI thread gives way to the next one, so the
+    // status line never falls behind (see status_queue.h).
+    auto statuses = std::make_shared<kvStatusQueue>();
+    context.report = [this, &live, statuses](const kvStatus& status) {
+        if (!statuses->Push(status.text)) return; // a delivery is on its way
+        Deliver(
+            [this, statuses]() {
+                for (const std::string& text : statuses->Take())
+                    onStatus(text);
+            },
+            live);
     };
     kvCredentialSource netrc = NetrcCredentials(netrcPath);
     context.credentials = [this, netrc, &context, &live](const std::string& host,

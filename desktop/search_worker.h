@@ -13,6 +13,10 @@
 // handler itself, asked on the GUI thread while the search waits (a stop ends
 // that wait too).
 //
+// Progress messages that arrive faster than the GUI thread takes them are
+// skipped, all but the newest; the others, their order and the last message
+// always arrive.
+//
 // StopAndWait ends a running search at its next network wait, joins the
 // thread and drops every report that has not reached the GUI yet, so nothing
 // the worker sent can act once the program has begun to shut down.

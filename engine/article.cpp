@@ -27,14 +27,23 @@ const char* SubjectKey(const kvArticle& a) {
 }
 
 // The value of the header line that starts at `line`, after its label, up to
-// the line end (a CR before the LF left out).
+// the line end (a CR before the LF left out), joined with the continuation
+// lines that follow (lines starting with a blank or a tab, their line ends
+// removed), as much as fits into the field.
 void CopyHeaderValue(const char* line, const char* label, char* field, std::size_t capacity) {
-    const char* value = line + std::strlen(label);
-    const char* end = std::strchr(value, '\n');
-    std::size_t length =
-        end != nullptr ? static_cast<std::size_t>(end - value) : std::strlen(value);
-    if (end != nullptr && length > 0 && value[length - 1] == '\r') --length;
-    CopyFieldN(field, capacity, value, length);
+    std::size_t kept = 0;
+    const char* at = line + std::strlen(label);
+    for (;;) {
+        const char* end = std::strchr(at, '\n');
+        std::size_t length = end != nullptr ? static_cast<std::size_t>(end - at) : std::strlen(at);
+        if (end != nullptr && length > 0 && at[length - 1] == '\r') --length;
+        std::size_t take = length < capacity - 1 - kept ? length : capacity - 1 - kept;
+        std::memcpy(field + kept, at, take);
+        kept += take;
+        if (end == nullptr || (end[1] != ' ' && end[1] != '\t') || kept == capacity - 1) break;
+        at = end + 1;
+    }
+    field[kept] = '\0';
 }
 
 } // namespace

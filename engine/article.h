@@ -8,7 +8,8 @@
 
 // headerText: the header block, NUL-terminated, CR LF line ends, no line end
 // after its last line. Fills the ten text fields (values longer than 511
-// characters keep their first 511) and `lines`.
+// characters keep their first 511) and `lines`. A folded value is unfolded:
+// its continuation lines are joined to it, their line ends removed.
 void ParseArticleHeaders(const char* headerText, kvArticle& article);
 
 // Copies `length` bytes of source to destination, leaving out CR and NUL bytes

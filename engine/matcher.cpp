@@ -1,6 +1,11 @@
 #include "matcher.h"
 
+#include "case_fold.h"
+#include "mime_header.h"
+#include "utf8_text.h"
+
 #include <cstring>
+#include <string>
 
 void ClearPattern(kvPattern& p) {
     std::memset(&p, 0, sizeof p);
@@ -18,7 +23,9 @@ static bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-void ParsePattern(kvPattern& p, const char* text, int matchMode, int ignoreCase) {
+namespace {
+
+void ParseWords(kvPatternWords& p, const char* text, int matchMode, int ignoreCase) {
     char work[KV_PATTERN_SIZE];
     CopyField(work, text);
     if (ignoreCase == 1) LowerCaseAscii(work);
@@ -77,7 +84,28 @@ void ParsePattern(kvPattern& p, const char* text, int matchMode, int ignoreCase)
     }
 }
 
-bool MatchHeader(const kvPattern& p, const char* value, int matchMode) {
+} // namespace
+
+void ParsePattern(kvPattern& p, const char* text, int matchMode, int ignoreCase) {
+    ParseWords(p, text, matchMode, ignoreCase);
+    p.ignoreCase = ignoreCase;
+    std::string utf8;
+    AppendRawAsUtf8(utf8, text, strnlen(text, KV_PATTERN_SIZE - 1));
+    std::string folded;
+    if (ignoreCase == 1) FoldCaseUtf8(utf8, folded);
+    const std::string& decoded = ignoreCase == 1 ? folded : utf8;
+    char work[KV_PATTERN_SIZE];
+    std::size_t length = decoded.size() < sizeof work ? decoded.size() : sizeof work - 1;
+    // Cut before a character that would not fit whole.
+    while (length < decoded.size() && length > 0 &&
+           (static_cast<unsigned char>(decoded[length]) & 0xC0) == 0x80)
+        --length;
+    std::memcpy(work, decoded.data(), length);
+    work[length] = '\0';
+    ParseWords(p.decoded, work, matchMode, 0);
+}
+
+bool MatchHeader(const kvPatternWords& p, const char* value, int matchMode) {
     if (matchMode == MATCH_PHRASE) return std::strstr(value, p.phrase) != nullptr;
     if (p.wordCount == 0) return true;
 
@@ -102,11 +130,30 @@ bool MatchHeader(const kvPattern& p, const char* value, int matchMode) {
     return sawPositive ? result : true;
 }
 
-void FreePatternWords(kvPattern& p) {
+bool MatchHeaderValue(const kvPattern& p, char* value, int matchMode) {
+    // Reused between calls, so that decoding allocates only while they grow.
+    thread_local std::string decoded, folded;
+    if (std::strstr(value, "=?") != nullptr && DecodeEncodedWords(value, decoded)) {
+        if (p.ignoreCase != 1) return MatchHeader(p.decoded, decoded.c_str(), matchMode);
+        FoldCaseUtf8(decoded, folded);
+        return MatchHeader(p.decoded, folded.c_str(), matchMode);
+    }
+    if (p.ignoreCase == 1) LowerCaseAscii(value);
+    return MatchHeader(p, value, matchMode);
+}
+
+namespace {
+void FreeWords(kvPatternWords& p) {
     for (int i = p.wordCount - 1; i >= 0; --i) {
         p.used[i] = false;
         std::memset(p.words[i], 0, sizeof p.words[i]);
         p.negated[i] = 0;
     }
     p.wordCount = 0;
+}
+} // namespace
+
+void FreePatternWords(kvPattern& p) {
+    FreeWords(p);
+    FreeWords(p.decoded);
 }

@@ -224,6 +224,16 @@ long NetSend(kvConnection& conn, const char* data, std::size_t length) {
     return n < 0 ? -1 : static_cast<long>(n);
 }
 
+long NetTrySend(kvConnection& conn, const char* data, std::size_t length) {
+    if (conn.secure) return conn.secure->TrySend(conn, data, length);
+    ssize_t n;
+    do {
+        n = send(conn.socket, data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+    } while (n < 0 && errno == EINTR);
+    if (n >= 0) return static_cast<long>(n);
+    return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
+}
+
 long ReceiveStatusLine(kvConnection& conn, char* reply, std::size_t size) {
     for (;;) {
         char* lf = static_cast<char*>(std::memchr(conn.input, '\n', conn.inputLength));
@@ -258,20 +268,25 @@ long ReceiveStatusLine(kvConnection& conn, char* reply, std::size_t size) {
     }
 }
 
-bool SendCommand(kvConnection& conn, const char* format, ...) {
-    char command[512];
-    va_list args;
-    va_start(args, format);
-    int length = std::vsnprintf(command, sizeof command, format, args);
-    va_end(args);
-    bool fits = length >= 2 && length < static_cast<int>(sizeof command);
+int FormatCommandV(char* command, const char* format, va_list args) {
+    int length = std::vsnprintf(command, KV_COMMAND_SIZE, format, args);
+    if (length < 2 || length >= static_cast<int>(KV_COMMAND_SIZE)) return -1;
     // Only the command's own line end may be in it: a CR or LF inside an
     // argument would smuggle a second command to the server.
-    for (int i = 0; fits && i < length - 2; ++i)
-        if (command[i] == '\r' || command[i] == '\n') fits = false;
-    if (fits) NetSend(conn, command, static_cast<std::size_t>(length));
+    for (int i = 0; i < length - 2; ++i)
+        if (command[i] == '\r' || command[i] == '\n') return -1;
+    return length;
+}
+
+bool SendCommand(kvConnection& conn, const char* format, ...) {
+    char command[KV_COMMAND_SIZE];
+    va_list args;
+    va_start(args, format);
+    int length = FormatCommandV(command, format, args);
+    va_end(args);
+    if (length >= 0) NetSend(conn, command, static_cast<std::size_t>(length));
     WipeBytes(command, sizeof command); // it may have held a password
-    return fits;
+    return length >= 0;
 }
 
 void SendQuit(kvConnection& conn) {

@@ -10,6 +10,7 @@
 
 #include "secure_channel.h"
 
+#include <cstdarg>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -91,11 +92,19 @@ kvHandshakeResult StartSecureChannel(kvConnection& conn, const std::string& host
                                      const kvTlsSettings& settings, std::string& reason);
 long NetReceive(kvConnection& conn, char* buffer, std::size_t size);
 long NetSend(kvConnection& conn, const char* data, std::size_t length);
+// One send that never waits: the bytes the socket took (0 when its buffer is
+// full), or -1 when the send failed.
+long NetTrySend(kvConnection& conn, const char* data, std::size_t length);
 
 // Reads one status reply line (through its LF) into reply, cut to size-1 bytes
 // and NUL-terminated. Bytes after the LF stay in the connection's input.
 // Returns the line's length (> 0), or the failing NetReceive result (0 or -1).
 long ReceiveStatusLine(kvConnection& conn, char* reply, std::size_t size);
+
+constexpr std::size_t KV_COMMAND_SIZE = 512;
+// Formats a command into a command buffer of KV_COMMAND_SIZE bytes. Returns its
+// length, or -1 when it would not fit or an argument holds a CR or LF.
+int FormatCommandV(char* command, const char* format, va_list args);
 
 // Formats a command into the 512-byte command buffer and sends it. False (and
 // nothing sent) when it would not fit or an argument holds a CR or LF.

@@ -86,6 +86,11 @@ int EffectiveMaxArticles(const kvSearchRequest& request) {
     return (n < 1 || n > KV_MAX_ARTICLES) ? KV_MAX_ARTICLES : static_cast<int>(n);
 }
 
+int EffectivePipeline(const kvSearchRequest& request) {
+    if (request.pipeline < 1) return 1;
+    return request.pipeline > KV_MAX_PIPELINE ? KV_MAX_PIPELINE : request.pipeline;
+}
+
 void FormatLocalTime(char (&out)[KV_DATE_SIZE]) {
     static const char* const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",

@@ -24,6 +24,11 @@ constexpr int KV_SOURCE_FILE_SIZE = 255; // sourceFile
 constexpr int KV_MAX_ARTICLES = 1024;    // result set capacity
 constexpr int KV_MAX_HEADERS = 51200;    // most header lines one search scans
 constexpr int KV_STATUS_SIZE = 512;      // StatusText
+// Commands a search keeps outstanding on its connection: 1 sends one command
+// and waits for its whole answer before the next; more send commands ahead,
+// which saves a network round trip per command on a distant server.
+constexpr int KV_DEFAULT_PIPELINE = 512;
+constexpr int KV_MAX_PIPELINE = 1024;
 
 // Text of a header field whose header the article did not carry.
 constexpr const char* KV_NONE = "<none>";
@@ -45,6 +50,7 @@ struct kvSearchRequest {
     char caFile[KV_FIELD_SIZE] = "";
     // 1: a password may go to this server over an unencrypted connection.
     int allowPlainPassword = 0;
+    int pipeline = KV_DEFAULT_PIPELINE; // commands kept outstanding, 1 to 1024
 };
 
 struct kvSearchSummary {
@@ -113,6 +119,7 @@ bool StartsWithWord(const char* text, const char* word);
 int EffectiveTimeLimitSeconds(const kvSearchRequest& request); // 0: no limit
 int EffectiveMaxHeaders(const kvSearchRequest& request);       // 1..51200
 int EffectiveMaxArticles(const kvSearchRequest& request);      // 1..1024
+int EffectivePipeline(const kvSearchRequest& request);         // 1..1024
 
 // The local time as 24 characters, "Tue Dec  8 22:09:47 2026".
 void FormatLocalTime(char (&out)[KV_DATE_SIZE]);

@@ -2,11 +2,14 @@
 
 #include "article.h"
 #include "matcher.h"
+#include "mime_body.h"
 #include "net.h"
+#include "pipeline.h"
 #include "session_security.h"
 #include "transport.h"
 
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <new>
 #include <string>
@@ -55,7 +58,7 @@ class SearchRun {
   public:
     SearchRun(const kvSearchRequest& request, kvResultSet& results, kvSearchContext& context)
         : req(request), set(results), ctx(context), security(conn, context, request, server),
-          stopwatch(context) {
+          stopwatch(context), pipeline(conn, EffectivePipeline(request)) {
         conn.stop = &context.stop;
     }
 
@@ -72,6 +75,7 @@ class SearchRun {
         NetCleanup();
     }
     void QuitAndClose() {
+        pipeline.FinishLine();
         SendQuit(conn);
         Close();
     }
@@ -90,8 +94,10 @@ class SearchRun {
     int Connect();
     // After a reply `code`: 1 when a login or encryption was set up and the
     // command is to be sent again; 0 when the code is not about either; -1 when
-    // the run fails (message written, connection closed).
-    int Secure(int code);
+    // the run fails (message written, connection closed). Commands sent ahead
+    // are settled first (their responses read into `scratch` and dropped): the
+    // caller sends them again.
+    int Secure(int code, kvBuffer& scratch);
     // Selects the group again after the server's session state was reset.
     int Reselect();
     int SelectGroup();
@@ -108,6 +114,7 @@ class SearchRun {
     kvSessionSecurity security;
     kvPattern pattern;
     Stopwatch stopwatch;
+    kvPipeline pipeline;
     bool timeLimitOn = false;
     long limitSeconds = 0;
     int headerLimit = 0;
@@ -193,7 +200,14 @@ int SearchRun::Connect() {
                             : "ERROR: NNTP-server not responding");
 }
 
-int SearchRun::Secure(int code) {
+int SearchRun::Secure(int code, kvBuffer& scratch) {
+    if (code == 480 || code == 483) {
+        long n = pipeline.Settle(scratch);
+        if (n <= 0) {
+            Close();
+            return Fail(ReceiveFailure(n));
+        }
+    }
     switch (security.Answer(code)) {
     case kvSecurityStep::NotMine:
         return 0;
@@ -248,7 +262,7 @@ int SearchRun::SelectGroup() {
             return Fail(ReceiveFailure(n));
         }
         code = ReplyCode(reply);
-        int secured = Secure(code);
+        int secured = Secure(code, headerList); // nothing is sent ahead yet
         if (secured < 0) return -1;
         if (secured == 0) break;
     }
@@ -278,6 +292,22 @@ int SearchRun::ScanHeaders() {
     }
 
     lowest = (last - first + 1 > headerLimit) ? last - headerLimit + 1 : first;
+    // The chunks are known from here on: their commands go out ahead of the
+    // responses, up to the pipeline's window.
+    long nextHigh = last;
+    bool allSent = false;
+    auto sendAhead = [&] {
+        while (!allSent) {
+            long low = nextHigh - 499 <= lowest ? lowest : nextHigh - 499;
+            if (pipeline.Send(221, kvResponseMode::HeaderList, "XHDR %s %ld-%ld\r\n", req.header,
+                              low, nextHigh) != kvSendResult::Sent)
+                return; // no room yet, or a command that cannot be formed
+            if (low == lowest)
+                allSent = true;
+            else
+                nextHigh -= 500;
+        }
+    };
     for (long high = last; high >= lowest; high -= 500) {
         long low = high - 499;
         bool finalChunk = false;
@@ -285,20 +315,23 @@ int SearchRun::ScanHeaders() {
             low = lowest;
             finalChunk = true;
         }
-        if (!SendCommand(conn, "XHDR %s %ld-%ld\r\n", req.header, low, high)) {
+        sendAhead();
+        if (pipeline.Awaited() == 0) { // this chunk's command could not be formed
             headerList.Release();
             QuitAndClose();
             return Fail("ERROR requesting article headers");
         }
-        long n = ReceiveMultiline(conn, headerList, 221, kvResponseMode::HeaderList);
+        long n = pipeline.Receive(headerList);
         if (n <= 0) {
             Close();
             headerList.Release();
             return Fail(ReceiveFailure(n));
         }
-        int secured = Secure(ReplyCode(headerList.data.get()));
+        int secured = Secure(ReplyCode(headerList.data.get()), headerList);
         if (secured == 1 && Reselect() == 1) {
-            high += 500; // the same chunk again
+            nextHigh = high; // the same chunk again, and those after it
+            allSent = false;
+            high += 500;
             continue;
         }
         if (secured != 0 || ReplyCode(headerList.data.get()) != 221) {
@@ -320,6 +353,9 @@ int SearchRun::ScanHeaders() {
         }
         if (scanned >= headerLimit || finalChunk) break;
     }
+    // A server that listed more lines than asked for ends the scan early; the
+    // answers to chunks sent ahead are read and dropped before the fetch.
+    pipeline.DropOutstanding();
     FreePatternWords(pattern);
     headerList.Release();
 
@@ -346,8 +382,7 @@ void SearchRun::ScanChunk() {
         // A line without a blank carries no value: it is counted, never matched.
         if (value != nullptr) {
             ++value;
-            if (req.ignoreCase == 1) LowerCaseAscii(value);
-            if (MatchHeader(pattern, value, req.matchMode))
+            if (MatchHeaderValue(pattern, value, req.matchMode))
                 matching[matched++] = DecodeNumber(line);
         }
         ++scanned;
@@ -364,9 +399,23 @@ int SearchRun::FetchArticles() {
         return Fail("ERROR: Low memory");
     }
 
+    // Newest match first; never more commands outstanding than the articles
+    // still wanted, so a refused article frees a place for the next number.
     bool timeExpired = false;
-    for (int k = matched - 1; k >= 0; --k) {
-        if (!SendCommand(conn, "ARTICLE %ld\r\n", matching[k])) continue;
+    int next = matched - 1;
+    std::deque<int> asked; // the matches whose ARTICLE commands await answers, oldest first
+    auto sendAhead = [&] {
+        while (next >= 0 && pipeline.Awaited() < articleLimit - received) {
+            kvSendResult r =
+                pipeline.Send(220, kvResponseMode::Article, "ARTICLE %ld\r\n", matching[next]);
+            if (r == kvSendResult::NoRoom) return;
+            if (r == kvSendResult::Sent) asked.push_back(next);
+            --next; // sent, or passed over like any article that cannot be had
+        }
+    };
+    for (;;) {
+        sendAhead();
+        if (pipeline.Awaited() == 0) break; // every number taken
         int total = matched > articleLimit ? articleLimit : matched;
         if (matched > articleLimit)
             ctx.ShowProgress(kvPhase::Fetch, received + 1, total,
@@ -376,7 +425,7 @@ int SearchRun::FetchArticles() {
             ctx.ShowProgress(kvPhase::Fetch, received + 1, total,
                              "SEARCH: Receiving article %d of %ld found...", received + 1,
                              static_cast<long>(matched));
-        long n = ReceiveMultiline(conn, articleBuffer, 220, kvResponseMode::Article);
+        long n = pipeline.Receive(articleBuffer);
         if (n <= 0) {
             ctx.Write("%s", ReceiveFailure(n));
             ReleaseFetchBuffers();
@@ -384,9 +433,12 @@ int SearchRun::FetchArticles() {
             ReportReceived(true);
             return received;
         }
-        int secured = Secure(ReplyCode(articleBuffer.data.get()));
+        int answered = asked.front();
+        asked.pop_front();
+        int secured = Secure(ReplyCode(articleBuffer.data.get()), articleBuffer);
         if (secured == 1 && Reselect() == 1) {
-            ++k; // the same article again
+            next = answered; // the same article again, and those sent after it
+            asked.clear();
             continue;
         }
         if (secured != 0) {
@@ -411,9 +463,8 @@ int SearchRun::FetchArticles() {
     }
 
     if (!timeExpired) ctx.Show("Finished receiving articles; Closing connection...");
-    SendQuit(conn);
     ReleaseFetchBuffers();
-    Close();
+    QuitAndClose();
     ReportReceived(false);
     return received;
 }
@@ -462,6 +513,7 @@ bool SearchRun::StoreArticle() {
         std::size_t written = StripCarriageReturns(article->body.get(), body, bodyLength);
         article->body[written] = '\0';
     }
+    DecodeArticleBody(headerText.get(), *article);
     if (received > 0) set.slots[received - 1]->next = article.get();
     article->next = nullptr;
     set.slots[received] = std::move(article);

@@ -1,5 +1,7 @@
 #include "search_summary.h"
 
+#include "utf8_text.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -18,13 +20,16 @@ void FillSearchSummary(kvSearchSummary& summary, const kvSearchRequest& request,
 
 std::string SearchInfoText(const kvSearchSummary& s) {
     std::string text;
-    text.append("Search pattern: ").append(s.pattern).append("\n");
-    text.append("Header: ").append(s.header);
-    text.append("\nDate: ").append(s.searchDate);
-    text.append("\nServer: ").append(s.server);
-    text.append("\nNewsgroup: ").append(s.newsgroup);
-    text.append("\nArticles in this group: ").append(s.groupCount);
-    text.append("\nMatching articles found: ").append(s.foundCount);
-    if (s.loadedFromFile == 1) text.append("\nLoaded from: ").append(s.sourceFile);
+    auto line = [&text](const char* label, const char* value) {
+        text.append(label).append(ReadableText(value));
+    };
+    line("Search pattern: ", s.pattern);
+    line("\nHeader: ", s.header);
+    line("\nDate: ", s.searchDate);
+    line("\nServer: ", s.server);
+    line("\nNewsgroup: ", s.newsgroup);
+    line("\nArticles in this group: ", s.groupCount);
+    line("\nMatching articles found: ", s.foundCount);
+    if (s.loadedFromFile == 1) line("\nLoaded from: ", s.sourceFile);
     return text;
 }

@@ -11,5 +11,6 @@ void FillSearchSummary(kvSearchSummary& summary, const kvSearchRequest& request,
                        const char* startDate, long groupArticleCount, int found);
 
 // The text "Show search info" presents: pattern, header, date, server, group,
-// counts and, for a loaded file, its name; no final line end.
+// counts and, for a loaded file, its name; no final line end. Valid UTF-8
+// without control characters (ReadableText).
 std::string SearchInfoText(const kvSearchSummary& summary);

@@ -34,6 +34,10 @@ class kvSecureChannel {
     // Same conventions as NetReceive and NetSend.
     virtual long Receive(kvConnection& conn, char* buffer, std::size_t size) = 0;
     virtual long Send(kvConnection& conn, const char* data, std::size_t length) = 0;
+    // Sends without waiting, as NetTrySend: the bytes taken, 0 when nothing can
+    // go now, -1 on failure. Bytes not taken must be offered again, from the
+    // same first byte, before anything else is sent.
+    virtual long TrySend(kvConnection& conn, const char* data, std::size_t length) = 0;
     // Says goodbye to the peer without waiting for its answer.
     virtual void Close(kvConnection& conn) = 0;
 };

@@ -80,6 +80,7 @@ class OpenSslChannel : public kvSecureChannel {
                                 std::string& reason) override;
     long Receive(kvConnection& conn, char* buffer, std::size_t size) override;
     long Send(kvConnection& conn, const char* data, std::size_t length) override;
+    long TrySend(kvConnection& conn, const char* data, std::size_t length) override;
     void Close(kvConnection& conn) override;
 
   private:
@@ -176,6 +177,15 @@ long OpenSslChannel::Send(kvConnection& conn, const char* data, std::size_t leng
     }
 }
 
+long OpenSslChannel::TrySend(kvConnection&, const char* data, std::size_t length) {
+    ERR_clear_error();
+    int r = SSL_write(ssl, data, static_cast<int>(length));
+    if (r > 0) return r;
+    int error = SSL_get_error(ssl, r);
+    ERR_clear_error();
+    return error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE ? 0 : -1;
+}
+
 void OpenSslChannel::Close(kvConnection&) {
     if (ssl == nullptr) return;
     ERR_clear_error();
@@ -197,6 +207,10 @@ std::unique_ptr<kvSecureChannel> MakeSecureChannel(const kvTlsSettings& settings
     SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
     // Servers often close after QUIT without a TLS goodbye: read that as the end.
     SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
+    // Commands sent ahead go out as far as the socket takes them: a write may
+    // end after a record, and a write that had to wait is offered again from a
+    // buffer that may have moved and grown since.
+    SSL_CTX_set_mode(ctx, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
     bool trusted = settings.caFile.empty()
                        ? SSL_CTX_set_default_verify_paths(ctx) == 1
                        : SSL_CTX_load_verify_locations(ctx, settings.caFile.c_str(), nullptr) == 1;

@@ -54,13 +54,16 @@ class ResponseCollector {
         } else if (complete && lineStart && prevEndedCRLF && n == 3 &&
                    std::memcmp(s, ".\r\n", 3) == 0) {
             terminated = true;
-            if (!skipping) dest.Append(s, n);
+            if (!dropped) dest.Append(s, n);
         } else if (article) {
             ArticleSegment(s, n);
         } else {
             HeaderSegment(s, n);
         }
         if (n > 0) lastByteCR = s[n - 1] == '\r';
+        // The cut is decided line by line, never by how the response was split
+        // into pieces: the same article is stored the same way however it arrives.
+        if (complete && article && copied > KV_ARTICLE_CUT) skipping = true;
         if (complete) {
             prevEndedCRLF = n >= 2 ? s[n - 2] == '\r' : (n == 1 && carriedCR);
             lineStart = true;
@@ -72,14 +75,9 @@ class ResponseCollector {
         carriedCR = n > 0 ? lastByteCR : carriedCR;
     }
 
-    void EndOfPiece() {
-        if (article && copied > KV_ARTICLE_CUT) skipping = true;
-        everSkipped = everSkipped || skipping;
-    }
-
     void Finish() {
         if (!article || refused) return;
-        if (everSkipped) dest.Append(KV_LONG_ARTICLE_WARNING, sizeof KV_LONG_ARTICLE_WARNING - 1);
+        if (dropped) dest.Append(KV_LONG_ARTICLE_WARNING, sizeof KV_LONG_ARTICLE_WARNING - 1);
         std::size_t drop = dest.length >= 3 ? 3 : dest.length;
         dest.length -= drop;
         dest.data[dest.length] = '\0';
@@ -98,14 +96,17 @@ class ResponseCollector {
     }
 
     void ArticleSegment(const char* s, std::size_t n) {
-        if (skipping) return;
+        if (skipping) {
+            dropped = true;
+            return;
+        }
         if (lineStart && n > 0 && s[0] == '.') {
             ++s;
             --n;
         }
         if (n > dest.Room() - reserve) {
             skipping = true; // cannot happen with the 30719-byte cut; never overflow
-            everSkipped = true;
+            dropped = true;
             return;
         }
         dest.Append(s, n);
@@ -136,8 +137,8 @@ class ResponseCollector {
     bool prevEndedCRLF = false;
     bool lastByteCR = false;
     bool carriedCR = false;
-    bool skipping = false;
-    bool everSkipped = false;
+    bool skipping = false; // the cut is passed: further lines are dropped
+    bool dropped = false;  // a line was dropped: the warning ends the article
     bool dropLine = false;
     std::size_t keptInLine = 0;
     std::size_t copied = 0;
@@ -167,7 +168,6 @@ long ReceiveMultiline(kvConnection& conn, kvBuffer& dest, int expectedCode, kvRe
         conn.inputLength -= start;
         std::memmove(conn.input, conn.input + start, conn.inputLength);
         if (collector.done()) break;
-        collector.EndOfPiece();
 
         long n = NetReceive(conn, conn.input + conn.inputLength, KV_RECEIVE_PIECE);
         if (n <= 0) return n;

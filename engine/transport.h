@@ -39,9 +39,9 @@ enum class kvResponseMode { HeaderList, Article };
 //
 // Header-list mode: dest ends with the terminating ".\r\n". A data line longer
 // than 511 bytes keeps its first 511; lines that would not fit in dest are dropped.
-// Article mode: dot-stuffing is undone; after 30719 copied bytes (checked once per
-// piece) the remaining lines are dropped and the long-article warning ends dest;
-// the terminating line is removed.
+// Article mode: dot-stuffing is undone; once a line has taken the copied bytes
+// past 30719, the remaining lines are dropped and, when any was, the
+// long-article warning ends dest; the terminating line is removed.
 long ReceiveMultiline(kvConnection& conn, kvBuffer& dest, int expectedCode, kvResponseMode mode);
 
 // The reply code at the start of a response line, read as a decimal number.

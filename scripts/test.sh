@@ -3,7 +3,8 @@
 # the news-server integration tests (plain, TLS, STARTTLS and logins) and the desktop program's GUI tests (on
 # Xvfb), then the same again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and the search worker's tests under
-# ThreadSanitizer.
+# ThreadSanitizer. Between them, the Debian package is built, installed, tested
+# from its installed paths and removed again (tests/package/test-package.sh).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -23,6 +24,9 @@ export KORVEX_REQUIRE_INN=1
 
 echo "== tests"
 scripts/with-display.sh bash -c 'cd build && ctest --output-on-failure -j2'
+
+echo "== Debian package: build, install, test as installed, lint, remove"
+bash tests/package/test-package.sh build-package
 
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer build and tests"
 scripts/build.sh build-asan -DKORVEX_SANITIZE=ON -DKORVEX_BUILD_BENCH=OFF

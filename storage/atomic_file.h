@@ -31,6 +31,7 @@ class kvAtomicFile {
 
     bool Write(const char* bytes, std::size_t length);
     bool Write(const char* text); // up to its NUL
+    bool Write(const std::string& text) { return Write(text.data(), text.size()); }
 
     // Flushes, syncs and closes the temporary file, gives it mode 0666 less the
     // umask (0600 when private) and renames it over the target. False when anything failed, this

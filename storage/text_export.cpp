@@ -2,6 +2,8 @@
 
 #include "atomic_file.h"
 #include "header_lines.h"
+#include "mime_header.h"
+#include "utf8_text.h"
 
 #include <cstring>
 
@@ -11,27 +13,35 @@ const char kSeparator[] =
     "========================================================================\n";
 static_assert(sizeof kSeparator == 72 + 2, "the separator is 72 equals signs and a line end");
 
+// The label and the value as readable text (ReadableText).
 void WriteLine(kvAtomicFile& file, const char* label, const char* value) {
     file.Write(label);
-    file.Write(value);
+    file.Write(ReadableText(value));
     file.Write("\n", 1);
 }
 
-// The header lines, the two empty lines and the body.
+// A header field as a reader reads it (ReadableHeader).
+void WriteHeaderLine(kvAtomicFile& file, const char* label, const char* value) {
+    file.Write(label);
+    file.Write(ReadableHeader(value));
+    file.Write("\n", 1);
+}
+
+// The header lines, the two empty lines and the body, decoded and readable.
 void WriteArticle(kvAtomicFile& file, const kvArticle& article) {
     for (const kvHeaderLine& line : kvHeaderLines) {
         const char* value = ArticleField(article, line.field);
-        if (line.always || !IsMissing(value)) WriteLine(file, line.label, value);
+        if (line.always || !IsMissing(value)) WriteHeaderLine(file, line.label, value);
     }
     file.Write("\n\n", 2);
-    if (article.body) file.Write(article.body.get());
+    if (article.body) file.Write(ReadableText(article.body.get(), true));
 }
 
 void WriteSummary(kvAtomicFile& file, const kvSearchSummary& s) {
     file.Write("Korvex search results for: \"");
-    file.Write(s.pattern);
+    file.Write(ReadableText(s.pattern));
     file.Write("\" in '");
-    file.Write(s.header);
+    file.Write(ReadableText(s.header));
     file.Write("' header\n");
     WriteLine(file, "Search performed on: ", s.searchDate);
     WriteLine(file, "Server: ", s.server);
@@ -87,8 +97,8 @@ bool WriteReplyList(const char* path, const kvResultSet& set) {
     kvAtomicFile file(path);
     if (!file.IsOpen()) return false;
     int count = set.count < KV_MAX_ARTICLES ? set.count : KV_MAX_ARTICLES;
-    WriteLine(file, "", ReplyText(*set.slots[0]));
+    WriteHeaderLine(file, "", ReplyText(*set.slots[0]));
     for (int i = 1; i < count && set.slots[i] && file.Ok(); ++i)
-        if (!SeenBefore(set, i)) WriteLine(file, "", ReplyText(*set.slots[i]));
+        if (!SeenBefore(set, i)) WriteHeaderLine(file, "", ReplyText(*set.slots[i]));
     return file.Commit();
 }

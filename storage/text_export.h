@@ -4,7 +4,10 @@
 //
 // Called on the GUI thread (or by the command line) while no search runs; they
 // only read the summary and the set, which the caller owns. Lines end in "\n",
-// the platform's line end. Each returns true when the whole file was written and
+// the platform's line end. Everything is written as a reader reads it: header
+// fields with their MIME encoded words decoded, all text as valid UTF-8 with
+// control characters made visible (ReadableHeader, ReadableText); the records
+// keep their own bytes. Each returns true when the whole file was written and
 // put in place, false otherwise; an existing file of that name is then unchanged.
 #pragma once
 

@@ -15,7 +15,7 @@ class kvArticleWindow : public kvFrame {
   public:
     kvArticleWindow(kvArticleWindows& owner, const kvArticle& article, const WindowRect& at,
                     const wxFont& font)
-        : kvFrame(nullptr, ToDisplay(article.subject), at.x, at.y, at.width, at.height,
+        : kvFrame(nullptr, HeaderToDisplay(article.subject), at.x, at.y, at.width, at.height,
                   wxDEFAULT_FRAME_STYLE),
           owner_(&owner) {
         text_ = CreateTextWindow(this, at.width, at.height, font);
@@ -78,7 +78,7 @@ bool kvArticleWindows::CurrentUsable() const {
 
 void kvArticleWindows::ShowInCurrent(const kvArticle& article) {
     if (current_ < 0) return;
-    windows_[current_]->SetTitle(ToDisplay(article.subject));
+    windows_[current_]->SetTitle(HeaderToDisplay(article.subject));
     windows_[current_]->Write(article);
 }
 

@@ -67,6 +67,8 @@ class kvController : public kvMainFrame::Listener {
     kvHeldSearch& Model() { return model_; }
     kvSettings& Settings() { return settings_; }
     const std::string& SettingsPath() const { return settingsPath_; }
+    const std::string& DescriptionPath() const { return descriptionPath_; }
+    const std::string& HelpPath() const { return helpPath_; }
     const std::string& LastPath() const { return lastPath_; }
     const char* StatusText() const { return statusText_; }
     const kvSearchRequest& Request() const { return request_; }

@@ -1,5 +1,7 @@
 #include "display_text.h"
 
+#include "mime_header.h"
+
 #include <cstring>
 #include <wx/filename.h>
 #include <wx/strconv.h>
@@ -9,6 +11,10 @@ wxString ToDisplay(const char* bytes) {
     wxString text = wxString::FromUTF8(bytes);
     if (text.empty()) text = wxString(bytes, wxConvISO8859_1);
     return text;
+}
+
+wxString HeaderToDisplay(const char* raw) {
+    return ToDisplay(ReadableHeader(raw));
 }
 
 wxString ToDisplay(const std::string& bytes) {

@@ -10,6 +10,9 @@
 #include <wx/string.h>
 
 wxString ToDisplay(const char* bytes);
+// A header field as a reader reads it: encoded words decoded, control
+// characters made visible (ReadableHeader).
+wxString HeaderToDisplay(const char* raw);
 wxString ToDisplay(const std::string& bytes);
 // Longer text whose lines may differ in encoding (UTF-8 headers over a Latin-1
 // body): each line is decoded on its own when the whole is not valid UTF-8.

@@ -2,6 +2,7 @@
 
 #include "article.h"
 #include "text_window.h"
+#include "version.h"
 
 #include <cstdio>
 #include <wx/textctrl.h>
@@ -61,9 +62,9 @@ bool kvHelpWindow::OnClose() {
 }
 
 std::string AboutText() {
-    return "Korvex 2.000\n"
+    return std::string("Korvex 2.000\n") +
            "Searches a Usenet newsgroup for articles whose header matches a pattern,\n"
            "and keeps, shows and exports what it finds.\n"
-           "Built with " +
-           wxString(wxVERSION_STRING).utf8_string() + ".";
+           "Build " +
+           KorvexBuildVersion() + ", with " + wxString(wxVERSION_STRING).utf8_string() + ".";
 }

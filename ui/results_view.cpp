@@ -3,6 +3,7 @@
 #include "controller.h"
 
 #include "display_text.h"
+#include "mime_header.h"
 
 #include <vector>
 
@@ -15,7 +16,7 @@ void kvController::ShowResults() {
 
     std::vector<std::string> subjects;
     for (const kvArticle* article = model_.results->first(); article; article = article->next) {
-        subjects.emplace_back(article->subject);
+        subjects.push_back(ReadableHeader(article->subject));
         if (static_cast<int>(subjects.size()) == KV_MAX_ARTICLES) break;
     }
     mainFrame_->ShowList(subjects, rect.width, rect.height);

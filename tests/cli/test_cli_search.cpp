@@ -4,11 +4,13 @@
 #include "expected_search.h"
 #include "inn_search_fixture.h"
 #include "results_file.h"
+#include "utf8_text.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -113,6 +115,64 @@ TEST_F(CliSearch, NothingFoundExitsWith1AndNoSuchGroupWith2) {
         {"search", "--server", Server(), "--group", "korvex.no.such.group", "--pattern", "x"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.LastErrLine(), "ERROR: No such group on server");
+}
+
+} // namespace
+
+namespace {
+
+// True when the text is something a terminal only prints: valid UTF-8 whose
+// only control characters are tab and LF (no ESC, CR, DEL or C1 controls).
+bool PrintableOnly(const std::string& text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7F) return false;
+        if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+            static_cast<unsigned char>(text[i + 1]) <= 0x9F)
+            return false;
+    }
+    return IsValidUtf8(text.data(), text.size());
+}
+
+TEST_F(CliSearch, ShowWritesDecodedTextAndNoControlBytes) {
+    const std::string kvx = dir + "/modern.kvx";
+    CliResult r = RunCli({"search", "--server", Server(), "--group", korvex_test::kModernGroup,
+                          "--pattern", "alert CAF\xc3\x89", "--save", kvx});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(PrintableOnly(r.out)) << r.out;
+    EXPECT_TRUE(PrintableOnly(r.err));
+    CliResult shown = RunCli({"show", kvx});
+    ASSERT_EQ(shown.exitCode, 0) << shown.err;
+    EXPECT_TRUE(PrintableOnly(shown.out)) << shown.out;
+    // The subject that carries a screen-clearing escape shows it as a picture.
+    EXPECT_NE(shown.out.find("\tAlert\xe2\x90\x9b[2J now "), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("Caf\xc3\xa9"), std::string::npos);
+    EXPECT_EQ(shown.out.find("=?UTF-8?"), std::string::npos);
+    EXPECT_NE(shown.out.find("Search pattern: alert CAF\xc3\x89\n"), std::string::npos);
+}
+
+// A hand-made file: raw Latin-1, escape sequences and a CR in its fields.
+TEST(CliShow, RawBytesAndControlsInAFileAreNeutralised) {
+    std::string dir = MakeTempDir();
+    ASSERT_FALSE(dir.empty());
+    std::string kvx = dir + "/raw.kvx";
+    {
+        std::ofstream out(kvx, std::ios::binary);
+        out << ".kvx file -- do not edit!\r\npat\x1b[2J\r\nSubject\r\nnews\r\ngroup\r\n"
+               "Mon Dec  7 10:00:00 2026\r\n1\r\n1\r\n"
+               "Jos\xe9 <j@x>\r\ng\r\n=?UTF-8?Q?caf=C3=A9?= \x1b]0;owned\x07\r\nd\r\n<1@x>\r\n"
+               "<none>\r\n<none>\r\n<none>\r\n<none>\r\n<none>\r\n\r\nbody\r\n\r\n"
+            << '\0' << "\r\n";
+    }
+    CliResult shown = RunCli({"show", kvx});
+    std::filesystem::remove_all(dir);
+    ASSERT_EQ(shown.exitCode, 0) << shown.err;
+    EXPECT_TRUE(PrintableOnly(shown.out)) << shown.out;
+    EXPECT_NE(shown.out.find("Search pattern: pat\xe2\x90\x9b[2J\n"), std::string::npos);
+    EXPECT_NE(
+        shown.out.find("\n1\tJos\xc3\xa9 <j@x>\tcaf\xc3\xa9 \xe2\x90\x9b]0;owned\xe2\x90\x87\n"),
+        std::string::npos)
+        << shown.out;
 }
 
 } // namespace

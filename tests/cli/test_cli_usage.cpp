@@ -36,6 +36,12 @@ TEST(CliUsage, BadArgumentsGetAMessageAndStatus64) {
          "--group must be a single line"},
         {{"search", "--server", "h", "--group", "g", "--pattern", std::string(300, 'p')},
          "--pattern is longer than 255 characters"},
+        {{"search", "--server", "h", "--group", "g", "--pattern", "p", "--pipeline", "0"},
+         "--pipeline takes a whole number of commands from 1 to 1024"},
+        {{"search", "--server", "h", "--group", "g", "--pattern", "p", "--pipeline", "1025"},
+         "--pipeline takes a whole number of commands from 1 to 1024"},
+        {{"search", "--server", "h", "--group", "g", "--pattern", "p", "--pipeline", "8x"},
+         "--pipeline takes a whole number of commands from 1 to 1024"},
         {{"show"}, "show needs a results file"},
         {{"show", "a.kvx", "--pattern", "x"}, "unknown option --pattern for show"},
     };
@@ -52,6 +58,36 @@ TEST(CliUsage, HelpPrintsUsageAndSucceeds) {
     CliResult r = RunCli({"--help"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.out.find("korvex-cli search"), std::string::npos);
+}
+
+TEST(CliUsage, HelpAndVersionAnswerOnStandardOutputWhereverTheyStand) {
+    const std::vector<std::string> cases[] = {
+        {"--help"},
+        {"-h"},
+        {"help"},
+        {"search", "--server", "h", "--help"},
+        {"show", "-h"},
+        {"--version"},
+        {"-V"},
+        {"search", "--version", "--group"},
+        {"show", "a.kvx", "-V"},
+    };
+    for (const auto& args : cases) {
+        bool version = args.back() == "--version" || args.back() == "-V" ||
+                       (args.size() > 1 && args[1] == "--version");
+        CliResult r = RunCli(args);
+        EXPECT_EQ(r.exitCode, 0) << args.back();
+        EXPECT_TRUE(r.err.empty()) << r.err;
+        if (version) {
+            // The program's version, then the build's: the project version and maybe a commit.
+            EXPECT_EQ(r.out.rfind("Korvex 2.000 (build 2.0.0", 0), 0u) << r.out;
+            EXPECT_EQ(r.out.substr(r.out.size() - 2), ")\n") << r.out;
+            EXPECT_EQ(r.out.find('\n'), r.out.size() - 1) << r.out;
+        } else {
+            EXPECT_EQ(r.out.rfind("usage:\n  korvex-cli search", 0), 0u) << r.out;
+            EXPECT_NE(r.out.find("korvex-cli --help | --version\n"), std::string::npos);
+        }
+    }
 }
 
 TEST(CliUsage, FailuresExitWith2AndTheReasonLast) {

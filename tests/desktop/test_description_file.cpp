@@ -31,11 +31,11 @@ std::string Describe(const kvSearchRequest& r, const kvDialogSetup& s) {
         << ";maxArticles=" << r.maxArticles << ";maxHeaders=" << r.maxHeaders
         << ";header=" << r.header << ";timeLimit=" << r.timeLimit << ";timeout=" << r.timeoutSeconds
         << ";caFile=" << r.caFile << ";allowPlain=" << r.allowPlainPassword
-        << ";patterns=" << Join(s.patterns) << ";servers=" << Join(s.servers)
-        << ";newsgroups=" << Join(s.newsgroups) << ";matchButton=" << s.matchSelection
-        << ";caseButton=" << s.caseSelection << ";findOn=" << s.findLimitOn
-        << ";findStart=" << s.findSliderStart << ";scanOn=" << s.scanLimitOn
-        << ";scanStart=" << s.scanSliderStart << ";headers=";
+        << ";pipeline=" << r.pipeline << ";patterns=" << Join(s.patterns)
+        << ";servers=" << Join(s.servers) << ";newsgroups=" << Join(s.newsgroups)
+        << ";matchButton=" << s.matchSelection << ";caseButton=" << s.caseSelection
+        << ";findOn=" << s.findLimitOn << ";findStart=" << s.findSliderStart
+        << ";scanOn=" << s.scanLimitOn << ";scanStart=" << s.scanSliderStart << ";headers=";
     for (const auto& name : s.headerNames)
         out << name << (&name == &s.headerNames[KV_HEADER_CHOICES - 1] ? ";" : ",");
     return out.str();
@@ -50,6 +50,7 @@ std::string Read(const char* text) {
     kvSearchRequest request;
     CopyField(request.maxHeaders, "9"); // what the file decides is set, whatever it held
     request.timeoutSeconds = 5;
+    request.pipeline = 3;
     kvDialogSetup setup;
     ReadDescriptionFile(path, request, setup);
     return Describe(request, setup);
@@ -62,7 +63,8 @@ struct DescriptionCase {
 
 const DescriptionCase kCases[] = {
     {nullptr, "pattern=;server=;newsgroup=;matchMode=1;ignoreCase=1;maxArticles=all;"
-              "maxHeaders=4000;header=Subject;timeLimit=any;timeout=30;patterns=;servers=;"
+              "maxHeaders=4000;header=Subject;timeLimit=any;timeout=30;pipeline=512;patterns=;"
+              "servers=;"
               "newsgroups=;matchButton=0;caseButton=1;findOn=0;findStart=0;scanOn=1;scanStart=0;"
               "headers=Subject,Keywords,Summary,Date,From,Reply-To,Message-ID,Organization"},
     // Lists: servers and newsgroups end at a blank or tab, patterns are whole lines.
@@ -90,6 +92,14 @@ const DescriptionCase kCases[] = {
     {"[Settings]\nTIMEOUTS=0\n", "timeout=30"},
     {"[Settings]\nTIMEOUTS=abc\n", "timeout=30"},
     {"[Settings]\nTIMEOUTS=45\n", "timeout=45"},
+    {"[Settings]\nPIPELINE=1\n", "pipeline=1"},
+    {"[Settings]\nPIPELINE=64 # commands\n", "pipeline=64"},
+    {"[Settings]\nPIPELINE=1024\n", "pipeline=1024"},
+    {"[Settings]\nPIPELINE=5000\n", "pipeline=1024"},
+    {"[Settings]\nPIPELINE=0\n", "pipeline=512"},
+    {"[Settings]\nPIPELINE=-4\n", "pipeline=512"},
+    {"[Settings]\nPIPELINE=many\n", "pipeline=512"},
+    {"PIPELINE=7\n[Settings]\n[/Settings]\n", "pipeline=512"},
     {"[Settings]\nTIMEOUTS", "timeout=30"},
     {"[Settings]\nTIME_LIMIT=15 # c\n", "timeLimit=15"},
     {"[Settings]\nTIME_LIMIT=12345\n", "timeLimit=123"},

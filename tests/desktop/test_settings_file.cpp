@@ -8,11 +8,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <unistd.h>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -98,35 +100,48 @@ TEST(SettingsFile, WritesCurrentValuesWithoutRangeTestAndFailsWithoutAPlace) {
     EXPECT_FALSE(WriteSettingsFile("", settings));
 }
 
-// workingDir, programDir and configDir are the subdirectories w, p and c of a
-// temporary directory; `present` names those that hold the file beforehand.
+// workingDir, programDir, configDir and dataDir are the subdirectories w, p,
+// c/sub and d of a temporary directory; `present` names those that hold the
+// file beforehand. The data directory exists only when it holds the file or
+// `installed` is set.
 struct LocateCase {
     const char* present;
     const char* found;   // LocateFile's answer, relative to the temporary directory
     const char* created; // LocateOrCreateFile's answer
     bool programDirExists = true;
     bool configDirKnown = true;
+    bool installed = false;
 };
 
 const LocateCase kLocateCases[] = {
-    {"wpc", "w/f.ini", "w/f.ini"},       {"pc", "p/f.ini", "p/f.ini"},
-    {"c", "c/sub/f.ini", "c/sub/f.ini"}, {"", "", "p/f.ini"},
+    {"wpcd", "w/f.ini", "w/f.ini"},
+    {"pcd", "p/f.ini", "p/f.ini"},
+    {"cd", "c/sub/f.ini", "c/sub/f.ini"}, // the user's copy before the installed one
+    {"d", "d/f.ini", "d/f.ini"},
+    {"", "", "p/f.ini"},
     {"", "", "c/sub/f.ini", false}, // the configuration directory is made with its parents
     {"", "", "", false, false},
+    // An installed program never creates a file beside itself, even where it could.
+    {"", "", "c/sub/f.ini", true, true, true},
+    {"", "", "", true, false, true},
+    {"p", "p/f.ini", "p/f.ini", true, true, true},
 };
 
-TEST(LocateFile, TriesWorkingProgramAndConfigDirectoriesInOrder) {
+TEST(LocateFile, TriesWorkingProgramConfigAndDataDirectoriesInOrder) {
     for (const LocateCase& c : kLocateCases) {
-        SCOPED_TRACE(std::string(c.present) + " " + c.created);
+        SCOPED_TRACE(std::string(c.present) + " " + c.created + (c.installed ? " installed" : ""));
         TempDir dir;
-        kvFilePlaces places{dir.path + "/w", dir.path + "/p", dir.path + "/c/sub", ""};
+        kvFilePlaces places{dir.path + "/w", dir.path + "/p", dir.path + "/c/sub", dir.path + "/d",
+                            ""};
         if (!c.configDirKnown) places.configDir.clear();
         fs::create_directory(places.workingDir);
         if (c.programDirExists) fs::create_directory(places.programDir);
+        if (c.installed) fs::create_directory(places.dataDir);
         for (const char* p = c.present; *p != '\0'; ++p) {
             std::string where = *p == 'w'   ? places.workingDir
                                 : *p == 'p' ? places.programDir
-                                            : places.configDir;
+                                : *p == 'c' ? places.configDir
+                                            : places.dataDir;
             fs::create_directories(where);
             WriteBytes(where + "/f.ini", "x");
         }
@@ -138,14 +153,32 @@ TEST(LocateFile, TriesWorkingProgramAndConfigDirectoriesInOrder) {
         std::string created = LocateOrCreateFile(places, "f.ini");
         EXPECT_EQ(relative(created), c.created);
         EXPECT_TRUE(created.empty() || fs::exists(created));
+        // Nothing but the answer was made.
+        std::size_t files = 0;
+        for (const auto& entry : fs::recursive_directory_iterator(dir.path))
+            files += entry.path().filename() == "f.ini";
+        EXPECT_EQ(files, std::strlen(c.present) + (*c.found == '\0' && *c.created != '\0'));
     }
+}
+
+TEST(LocateFile, DataDirectoryIsShareKorvexBesideBin) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/usr/bin", "/usr/share/korvex"},
+        {"/usr/local/bin", "/usr/local/share/korvex"},
+        {"/home/u/.local/bin/", "/home/u/.local/share/korvex"},
+        {"/opt/korvex/build/app", "/opt/korvex/build/share/korvex"},
+        {"/bin", "/share/korvex"},
+        {"", ""},
+    };
+    for (const auto& [program, data] : cases)
+        EXPECT_EQ(DataDirectoryBeside(program), data) << program;
 }
 
 TEST(LocateFile, BareProgramNameUsesTheCurrentDirectory) {
     TempDir dir;
     std::string saved = fs::current_path();
     ASSERT_EQ(chdir(dir.path.c_str()), 0);
-    kvFilePlaces places{"/nonexistent-korvex-dir", "", "", ""};
+    kvFilePlaces places{"/nonexistent-korvex-dir", "", "", "", ""};
     std::string located = LocateFile(places, "korvex.ini");
     std::string created = LocateOrCreateFile(places, "korvex.ini");
     bool exists = fs::exists(dir.path + "/korvex.ini");
@@ -168,6 +201,9 @@ TEST(LocateFile, PlacesOfThisProcess) {
     EXPECT_EQ(places.workingDir, fs::current_path().string());
     EXPECT_EQ(places.programDir, fs::read_symlink("/proc/self/exe").parent_path().string());
     EXPECT_EQ(places.configDir, "/xdg/korvex");
+    EXPECT_EQ(places.dataDir,
+              fs::read_symlink("/proc/self/exe").parent_path().parent_path().string() +
+                  "/share/korvex");
 }
 
 } // namespace

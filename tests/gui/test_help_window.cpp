@@ -97,6 +97,8 @@ TEST_F(HelpWindowTest, ShippedHelpTextAndAbout) {
     ChooseMenu(CMD_ABOUT);
     ASSERT_EQ(Script().notices.size(), 1u);
     EXPECT_EQ(Script().notices[0].substr(0, 13), "Korvex 2.000\n");
+    // The build's version stands in the about text, as --version prints it.
+    EXPECT_NE(Script().notices[0].find("\nBuild 2.0.0"), std::string::npos) << Script().notices[0];
 
     // The main frame's close takes the help window with it.
     kvFrame* main = C().MainFrame();

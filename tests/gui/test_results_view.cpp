@@ -4,6 +4,7 @@
 #include "article_windows.h"
 #include "gui_harness.h"
 
+#include <cstring>
 #include <wx/listbox.h>
 #include <wx/textctrl.h>
 
@@ -261,6 +262,52 @@ TEST_F(ResultsViewTest, UndecodableTextIsShownAsLatin1) {
     std::string text = WindowText(0);
     EXPECT_NE(text.find("From: J\xc3\xb6rg <j@x.org>\n"), std::string::npos) << text;
     EXPECT_NE(text.find("Subject: Caf\xc3\xa9 cr\xc3\xa8me\n"), std::string::npos) << text;
+}
+
+// Articles sent with MIME encoded words: the list row, the window title and
+// text, the main frame's title and the search info read decoded, and no
+// control character reaches a window.
+TEST_F(ResultsViewTest, EncodedArticlesAreShownDecoded) {
+    Start();
+    HoldResults(2);
+    kvArticle& a = *M().results->slots[0];
+    CopyField(a.subject, "=?UTF-8?Q?Caf=C3=A9_cr=C3=A8me?= =?KOI8-R?B?8NLJ18XU?= \x1b[2J");
+    CopyField(a.from, "=?ISO-8859-1?Q?Andr=E9?= <a@x.org>");
+    CopyField(a.organization, "=?windows-1252?Q?=93Caf=E9=94?=");
+    a.body.reset(new char[32]);
+    std::strcpy(a.body.get(), "Gr\xc3\xbc\xc3\x9f"
+                              "e\x07\nline\n");
+    CopyField(M().summary->pattern, "caf\xc3\xa9 \x1b");
+    ChooseMenu(CMD_DISPLAY_RESULTS);
+
+    const std::string shown =
+        "Caf\xc3\xa9 cr\xc3\xa8me\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82 \xe2\x90\x9b[2J";
+    EXPECT_EQ(ListEntries(), (std::vector<std::string>{shown, "Subject 1"}));
+    EXPECT_EQ(WindowTitle(0), shown);
+    EXPECT_EQ(C().MainFrame()->GetTitle().utf8_string(), "Results for: caf\xc3\xa9 \xe2\x90\x9b");
+    std::string text = WindowText(0);
+    EXPECT_NE(text.find("From: Andr\xc3\xa9 <a@x.org>\nSubject: " + shown + "\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Organization: \xe2\x80\x9c"
+                        "Caf\xc3\xa9\xe2\x80\x9d\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("\n\n\nGr\xc3\xbc\xc3\x9f"
+                        "e\xe2\x90\x87\nline\n"),
+              std::string::npos);
+    for (char c : text)
+        EXPECT_TRUE(static_cast<unsigned char>(c) >= 0x20 || c == '\n' || c == '\t') << text;
+
+    // Selecting another entry and coming back rewrites the window the same way.
+    Select(List(), 1);
+    EXPECT_EQ(WindowTitle(0), "Subject 1");
+    Select(List(), 0);
+    EXPECT_EQ(WindowTitle(0), shown);
+    EXPECT_EQ(WindowText(0), text);
+
+    ChooseMenu(CMD_SEARCH_INFO);
+    ASSERT_FALSE(Script().notices.empty());
+    EXPECT_EQ(Script().notices.back().rfind("Search pattern: caf\xc3\xa9 \xe2\x90\x9b\n", 0), 0u);
 }
 
 } // namespace

@@ -169,8 +169,11 @@ TEST_F(SearchGuiTest, ClosingTheMainFrameStopsTheSearchAndDropsItsReports) {
         EXPECT_EQ(M().ui.state, STATE_IDLE);
         EXPECT_EQ(M().results, nullptr);
         EXPECT_EQ(M().summary, nullptr);
+        // The first article was asked for (the others maybe ahead of its
+        // answer), and nothing followed: a stopped run sends no QUIT.
         std::vector<std::string> commands = server.Commands();
-        EXPECT_EQ(commands.back(), "ARTICLE 14");
+        EXPECT_NE(std::find(commands.begin(), commands.end(), "ARTICLE 14"), commands.end());
+        EXPECT_EQ(commands.back().rfind("ARTICLE ", 0), 0u) << commands.back();
     }
 }
 

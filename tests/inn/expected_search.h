@@ -2,7 +2,8 @@
 // articles alone: which articles the server lists for a header (those that
 // carry it), which of them fall in the scanned range of newest numbers, which
 // values match the pattern (plain substring search, A-Z folded when case is
-// ignored), and in which order the matches are fetched.
+// ignored; values with MIME encoded words by their decoded text, all letters
+// folded), and in which order the matches are fetched.
 //
 // Deliberately written apart from the engine's matcher and search run: it
 // supports the simple patterns the tests use (words, "quoted groups", leading
@@ -10,6 +11,7 @@
 #pragma once
 
 #include "article_generator.h"
+#include "records.h"
 
 #include <string>
 #include <vector>
@@ -24,11 +26,15 @@ struct SearchQuery {
     int ignoreCase; // 1: A-Z folded on both sides
     std::string maxHeaders = "all";
     std::string maxArticles = "all";
+    int pipeline = KV_DEFAULT_PIPELINE; // commands the search keeps outstanding
 };
 
 // True when the header value, as a reader sees it, matches the pattern.
+// decoded: the value is the decoded text of encoded words; then the pattern is
+// taken as UTF-8 and, when case is ignored, every letter of both is lower-cased
+// (not only A-Z).
 bool ReferenceMatch(const std::string& pattern, int matchMode, int ignoreCase,
-                    const std::string& value);
+                    const std::string& value, bool decoded = false);
 
 struct ExpectedSearch {
     long lowest = 0;              // lowest article number scanned

@@ -98,6 +98,7 @@ SearchOutcome InnSearch::Search(const SearchQuery& query, const ServerChoice& ch
     CopyField(request.maxArticles, query.maxArticles.c_str());
     request.matchMode = query.matchMode;
     request.ignoreCase = query.ignoreCase;
+    request.pipeline = query.pipeline;
 
     SearchOutcome outcome;
     kvSearchContext context;
@@ -161,7 +162,7 @@ void InnSearch::ExpectRecordMatches(const kvArticle& record, const GeneratedArti
     }
     EXPECT_EQ(record.lines, article.BodyLines());
 
-    if (article.body.empty()) {
+    if (article.ReadableBody().empty()) {
         EXPECT_EQ(record.body, nullptr);
         return;
     }
@@ -170,8 +171,8 @@ void InnSearch::ExpectRecordMatches(const kvArticle& record, const GeneratedArti
     EXPECT_EQ(body.find('\r'), std::string::npos);
     std::size_t wireSize = WireArticle(article).size() + kServerAddedBytes;
     if (wireSize <= kArticleCut) {
-        EXPECT_EQ(body, article.body);
-    } else if (article.body.size() > kArticleCut + 4096) {
+        EXPECT_EQ(body, article.ReadableBody());
+    } else if (!article.mime && article.body.size() > kArticleCut + 4096) {
         std::string tail = kLongArticleTail;
         ASSERT_GT(body.size(), tail.size());
         ASSERT_EQ(body.substr(body.size() - tail.size()), tail);

@@ -56,8 +56,9 @@ class InnSearch : public ::testing::Test {
     // Returns the search for further checks.
     static SearchOutcome SearchAndCompare(const SearchQuery& query,
                                           const ServerChoice& choice = {});
-    // One record against the article it was fetched from: the ten fields, the
-    // line count, and the body (exact, or cut with the long-article warning).
+    // One record against the article it was fetched from: the ten fields as
+    // the server sent them (unfolded), the line count, and the body as a reader
+    // reads it (exact, or cut with the long-article warning).
     static void ExpectRecordMatches(const kvArticle& record, const GeneratedArticle& article);
 };
 

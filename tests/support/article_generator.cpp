@@ -1,36 +1,11 @@
 #include "article_generator.h"
+#include "generator_parts.h"
 
 #include <cstdint>
 #include <cstdio>
 
 namespace korvex_test {
 namespace {
-
-// splitmix64: tiny, and the same sequence on every platform and compiler.
-class Rng {
-  public:
-    explicit Rng(std::uint64_t seed) : state(seed) {}
-    std::uint64_t Next() {
-        std::uint64_t z = (state += 0x9e3779b97f4a7c15ULL);
-        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-        return z ^ (z >> 31);
-    }
-    int Below(int n) { return static_cast<int>(Next() % static_cast<std::uint64_t>(n)); }
-    template <std::size_t N> const char* Pick(const char* const (&words)[N]) {
-        return words[Below(static_cast<int>(N))];
-    }
-
-  private:
-    std::uint64_t state;
-};
-
-// Each article has its own stream, so articles do not depend on each other.
-Rng ArticleRng(int groupIndex, long number) {
-    return Rng((static_cast<std::uint64_t>(groupIndex) << 40) ^
-               (static_cast<std::uint64_t>(number) * 0x2545f4914f6cdd1dULL) ^
-               static_cast<std::uint64_t>(kGeneratorVersion));
-}
 
 const char* const kTopics[] = {"kernel",  "Kernel",  "KERNEL", "network",    "Network",
                                "printer", "Printer", "modem",  "sound card", "video"};
@@ -57,14 +32,22 @@ const char* const kBigWords[] = {"apple",  "birch",  "cedar",  "delta",   "ember
                                  "grove",  "harbor", "island", "juniper", "kettle", "lantern",
                                  "meadow", "nectar", "orchid", "pepper"};
 
-std::string Format(const char* format, long a, long b = 0) {
+} // namespace
+
+Rng ArticleRng(int groupIndex, long number) {
+    return Rng((static_cast<std::uint64_t>(groupIndex) << 40) ^
+               (static_cast<std::uint64_t>(number) * 0x2545f4914f6cdd1dULL) ^
+               static_cast<std::uint64_t>(kGeneratorVersion));
+}
+
+std::string Format(const char* format, long a, long b) {
     char text[64];
     std::snprintf(text, sizeof text, format, a, b);
     return text;
 }
 
 // "Mon, 06 Jan 2020 00:10:00 +0000" for seconds since 1970 (UTC).
-std::string RfcDate(long long seconds) {
+static std::string RfcDate(long long seconds) {
     static const char* const kDays[] = {"Thu", "Fri", "Sat", "Sun", "Mon", "Tue", "Wed"};
     static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -141,6 +124,8 @@ void AddCommonHeaders(GeneratedArticle& a, int groupIndex, const std::string& fr
 void AddLines(GeneratedArticle& a) {
     a.headers.push_back({"Lines", Format("%ld", a.BodyLines())});
 }
+
+namespace {
 
 GeneratedArticle SmallArticle(const GeneratedGroupInfo& g, long n) {
     Rng rng = ArticleRng(g.index, n);
@@ -260,6 +245,7 @@ const std::vector<GeneratedGroupInfo>& GeneratedGroups() {
         {kSmallGroup, 1, 300},
         {kMixedGroup, 2, 1200},
         {kBigGroup, 3, 52000},
+        {kModernGroup, 4, 240},
     };
     return groups;
 }
@@ -273,6 +259,12 @@ const std::string* GeneratedArticle::Header(const std::string& name) const {
     for (const auto& header : headers)
         if (header.first == name) return &header.second;
     return nullptr;
+}
+
+const std::string* GeneratedArticle::ReadableHeader(const std::string& name) const {
+    for (const auto& header : decoded)
+        if (header.first == name) return &header.second;
+    return Header(name);
 }
 
 const std::string& GeneratedArticle::MessageId() const {
@@ -298,6 +290,8 @@ std::vector<GeneratedArticle> GenerateGroup(const std::string& name) {
                 articles.push_back(SmallArticle(g, n));
             else if (g.name == kMixedGroup)
                 articles.push_back(MixedArticle(g, n));
+            else if (g.name == kModernGroup)
+                articles.push_back(ModernArticle(g, n));
             else
                 articles.push_back(BigArticle(g, n));
         }
@@ -309,9 +303,13 @@ std::string WireArticle(const GeneratedArticle& article) {
     std::string wire;
     wire.reserve(article.body.size() + article.body.size() / 16 + 1024);
     for (const auto& header : article.headers) {
+        const std::string* value = &header.second;
+        for (const auto& folded : article.folded)
+            if (folded.first == header.first) value = &folded.second;
         wire += header.first;
         wire += ": ";
-        wire += header.second;
+        for (char c : *value)
+            wire += c == '\n' ? std::string("\r\n") : std::string(1, c);
         wire += "\r\n";
     }
     wire += "\r\n";

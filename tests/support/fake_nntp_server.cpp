@@ -149,6 +149,10 @@ void FakeNntpServer::OnCommand(const std::string& command, std::function<void()>
     hooks.push_back(Hook{command, std::move(action)});
 }
 
+void FakeNntpServer::HoldUntilBehind(const std::string& command, int lines, int maxWaitMs) {
+    holds.push_back(Hold{command, lines, maxWaitMs});
+}
+
 void FakeNntpServer::SetGroup(FakeGroup g) {
     group = std::move(g);
     haveGroup = true;
@@ -164,9 +168,34 @@ std::vector<std::string> FakeNntpServer::Commands() {
     return received;
 }
 
-void FakeNntpServer::Record(const std::string& command) {
+std::vector<int> FakeNntpServer::Behind() {
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait_for(lock, std::chrono::seconds(5), [this] { return !serving; });
+    return behind;
+}
+
+void FakeNntpServer::Record(const std::string& command, int linesBehind) {
     std::lock_guard<std::mutex> lock(mutex);
     received.push_back(command);
+    behind.push_back(linesBehind);
+}
+
+int FakeNntpServer::CompleteLines(const std::string& pending) {
+    int n = 0;
+    for (char c : pending)
+        if (c == '\n') ++n;
+    return n;
+}
+
+bool FakeNntpServer::ReadMore(int fd, std::string& pending, int ms) {
+    pollfd p[2] = {{fd, POLLIN, 0}, {wakeRead, POLLIN, 0}};
+    int r = poll(p, 2, ms);
+    if (r <= 0 || !(p[0].revents & (POLLIN | POLLHUP | POLLERR))) return !stopping;
+    char buffer[4096];
+    ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+    if (n <= 0) return false;
+    pending.append(buffer, static_cast<std::size_t>(n));
+    return true;
 }
 
 bool FakeNntpServer::Pause(int ms) {
@@ -226,14 +255,21 @@ void FakeNntpServer::ServeConnection(int fd) {
     std::string line;
     After next = Perform(fd, greeting);
     while (next == After::Answer && ReadLine(fd, pending, line)) {
-        Record(line);
+        for (const Hold& hold : holds) {
+            if (!Matches(hold.command, line)) continue;
+            auto until =
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(hold.maxWaitMs);
+            while (CompleteLines(pending) < hold.lines && std::chrono::steady_clock::now() < until)
+                if (!ReadMore(fd, pending, 20)) break;
+        }
+        Record(line, CompleteLines(pending));
         for (const Hook& hook : hooks)
             if (Matches(hook.command, line)) hook.action();
         next = Perform(fd, Answer(line));
     }
     // Silent or closed: nothing more is answered, but whatever the client still
     // sends (a QUIT it should not send, say) is recorded until it leaves.
-    if (next == After::Listen)
+    if (next == After::Listen || next == After::Gone)
         while (ReadLine(fd, pending, line))
             Record(line);
 }
@@ -260,7 +296,12 @@ FakeNntpServer::After FakeNntpServer::Perform(int fd, const FakeReply& reply) {
     if (reply.never) return After::Listen;
     if (!Pause(reply.delayMs)) return After::End;
     for (std::size_t i = 0; i < reply.pieces.size(); ++i) {
-        if (!SendAll(fd, reply.pieces[i])) return After::End;
+        if (byteByByte) {
+            for (char c : reply.pieces[i])
+                if (!SendAll(fd, std::string(1, c))) return After::Gone;
+        } else if (!SendAll(fd, reply.pieces[i])) {
+            return After::Gone;
+        }
         if (i + 1 < reply.pieces.size() && !Pause(reply.pauseMs)) return After::End;
     }
     if (reply.reset) {

@@ -90,6 +90,12 @@ class FakeNntpServer {
     // before it is answered (however it is answered).
     void OnCommand(const std::string& command, std::function<void()> action);
     void SetGroup(FakeGroup group);
+    // Before answering a matching command, waits until `lines` more command
+    // lines have arrived behind it (a client that sends commands ahead), or
+    // at most `maxWaitMs`; then answers it as usual.
+    void HoldUntilBehind(const std::string& command, int lines, int maxWaitMs);
+    // Sends every reply one byte per send().
+    void SplitEveryByte() { byteByByte = true; }
 
     void Start();
 
@@ -97,6 +103,10 @@ class FakeNntpServer {
     // all connections. Waits (at most 5 s) until the connection being served
     // has ended, so the client's last command is in the list.
     std::vector<std::string> Commands();
+    // For each command of Commands(): how many complete command lines had
+    // already arrived behind it when it was answered (0 for lines recorded
+    // after the server stopped answering).
+    std::vector<int> Behind();
 
   private:
     struct Rule {
@@ -108,21 +118,31 @@ class FakeNntpServer {
         std::string command;
         std::function<void()> action;
     };
+    struct Hold {
+        std::string command;
+        int lines;
+        int maxWaitMs;
+    };
 
     // What follows a reply: the next command, only listening, or nothing.
-    enum class After { Answer, Listen, End };
+    // Gone: the client left while it was answered; the lines it had sent
+    // before (commands sent ahead, its QUIT) are still recorded.
+    enum class After { Answer, Listen, Gone, End };
 
     void Serve();
     void ServeConnection(int fd);
     After Perform(int fd, const FakeReply& reply);
     // False when the client has left or the server stops.
     bool ReadLine(int fd, std::string& pending, std::string& line);
+    // Reads what arrives within `ms` into pending; false when the client left.
+    bool ReadMore(int fd, std::string& pending, int ms);
+    static int CompleteLines(const std::string& pending);
     bool WaitReadable(int fd);
     bool Pause(int ms); // false when the server is stopping
     bool SendAll(int fd, const std::string& data);
     FakeReply Answer(const std::string& command);
     FakeReply AnswerFromGroup(const std::string& command, bool& answered) const;
-    void Record(const std::string& command);
+    void Record(const std::string& command, int behind = 0);
 
     int listenFd = -1;
     int listenPort = 0;
@@ -134,11 +154,14 @@ class FakeNntpServer {
     FakeReply greeting;
     std::vector<Rule> rules;
     std::vector<Hook> hooks;
+    std::vector<Hold> holds;
+    bool byteByByte = false;
     bool haveGroup = false;
     FakeGroup group;
 
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<std::string> received;
+    std::vector<int> behind;
     bool serving = false;
 };

@@ -36,9 +36,9 @@ TEST(ArticleHeaders, FillsFieldsFromLineStartsOnly) {
     EXPECT_STREQ(b.subject, "s");
     EXPECT_EQ(b.lines, -1);
 
-    // The first occurrence at a line start wins; a folded header keeps its first line.
+    // The first occurrence at a line start wins; a folded header is unfolded.
     kvArticle c = Parse("Subject: first\r\n\tcontinued\r\nSubject: second\nFrom: bare-lf");
-    EXPECT_STREQ(c.subject, "first");
+    EXPECT_STREQ(c.subject, "first\tcontinued");
     EXPECT_STREQ(c.from, "bare-lf");
 }
 

@@ -119,3 +119,43 @@ TEST(Matcher, LowerCaseChangesOnlyAsciiLetters) {
 }
 
 } // namespace
+
+// Values as the server sends them, through MatchHeaderValue: encoded words are
+// matched by their decoded text, with non-ASCII letters folded there.
+TEST(Matcher, EncodedValuesAreMatchedDecoded) {
+    const MatchCase cases[] = {
+        {"CAF\xc3\x89", MATCH_ANY_WORD, 1, "=?UTF-8?Q?caf=C3=A9?=", true},
+        {"caf\xc3\xa9", MATCH_ANY_WORD, 1, "=?UTF-8?B?Q0FGw4k=?=", true}, // "CAFÉ" in base64
+        {"CAF\xc3\x89", MATCH_ANY_WORD, 1, "=?UTF-8?B?Y2Fmw6k=?=", true},
+        {"caf\xc3\xa9", MATCH_ANY_WORD, 0, "=?ISO-8859-1?Q?Caf=E9?=", false},
+        {"Caf\xc3\xa9", MATCH_ANY_WORD, 0, "=?ISO-8859-1?Q?Caf=E9?=", true},
+        // a pattern that is not UTF-8 is read as Latin-1
+        {"CAF\xc9", MATCH_ANY_WORD, 1, "=?UTF-8?Q?caf=C3=A9?=", true},
+        {"\xd0\x9f\xd0\xa0\xd0\x98\xd0\x92\xd0\x95\xd0\xa2", MATCH_ANY_WORD, 1,
+         "=?KOI8-R?B?8NLJ18XU?= mir", true},
+        {"\xce\xb1\xce\xb8\xce\xae\xce\xbd\xce\xb1", MATCH_ANY_WORD, 1,
+         "=?ISO-8859-7?Q?=C1=E8=DE=ED=E1?=", true}, // Αθήνα
+        {"caf\xc3\xa9 cr\xc3\xa8me", MATCH_PHRASE, 1,
+         "=?UTF-8?Q?Caf=C3=A9_?= =?UTF-8?Q?Cr=C3=A8me?=", true},
+        {"CAF\xc3\x89 talk", MATCH_ALL_WORDS, 1, "Re: =?UTF-8?Q?Caf=C3=A9?= Talk", true},
+        {"kernel -CAF\xc3\x89", MATCH_ANY_WORD, 1, "kernel =?UTF-8?Q?caf=C3=A9?=", false},
+        {"kernel -CAF\xc3\x89", MATCH_ANY_WORD, 1, "KERNEL =?UTF-8?Q?tea?=", true},
+        // an encoded word's own text does not match once decoded
+        {"utf-8", MATCH_ANY_WORD, 1, "=?UTF-8?Q?caf=C3=A9?=", false},
+        // values without encoded words behave as before: only A-Z fold
+        {"KERNEL", MATCH_ANY_WORD, 1, "kernel panic", true},
+        {"CAF\xc3\x89", MATCH_ANY_WORD, 1, "caf\xc3\xa9", false},
+        {"caf\xc3\xa9", MATCH_ANY_WORD, 1, "CAF\xc3\xa9", true},
+        // an undecodable word is matched as it stands
+        {"=?bogus?q?x?=", MATCH_PHRASE, 1, "=?bogus?Q?x?=", true},
+    };
+    for (const MatchCase& c : cases) {
+        kvPattern pattern;
+        ClearPattern(pattern);
+        ParsePattern(pattern, c.pattern, c.mode, c.ignoreCase);
+        std::string value(c.value);
+        EXPECT_EQ(MatchHeaderValue(pattern, value.data(), c.mode), c.expected)
+            << c.pattern << " / " << c.value;
+        FreePatternWords(pattern);
+    }
+}

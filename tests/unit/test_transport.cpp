@@ -217,6 +217,38 @@ TEST(ReceiveMultiline, LongArticleIsCutAfterThePieceThatPassesTheLimit) {
     }
 }
 
+TEST(ReceiveMultiline, LongArticleIsCutAtTheSameLineHoweverItArrives) {
+    // 21 + 480 * 64 = 30741 is the first count past 30719: line 480 is the last kept.
+    const std::string status = "220 7 <7@x> article\r\n";
+    const std::string article = status + Lines(600, 64, 1) + ".\r\n";
+    const std::string expected =
+        status + Lines(480, 64, 1) +
+        "\r\n\r\n***** Warning: Long article (>32K bytes), truncated! *****\r\n\r\n";
+    std::vector<std::pair<std::string, Pieces>> ways;
+    for (std::size_t size : {1, 7, 63, 64, 65, 1000, 2048, 3000, 40000})
+        ways.push_back({"chopped at " + std::to_string(size), Chop(article, size)});
+    // Sent ahead: the article arrives behind the end of another response, in
+    // the same pieces, so the pieces start anywhere within it.
+    for (std::size_t lead : {1, 500, 2047}) {
+        Pieces p = Chop(std::string(lead, 'x') + article, 2048);
+        p.front().erase(0, lead);
+        ways.push_back({"after " + std::to_string(lead) + " bytes of another response", p});
+    }
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.first);
+        Received r = Collect(way.second, A);
+        EXPECT_EQ(r.result, 1);
+        EXPECT_EQ(r.dest.size(), expected.size());
+        EXPECT_TRUE(r.dest == expected);
+    }
+    // The limit passed by the last line: nothing is dropped, so no warning.
+    const std::string whole = status + Lines(480, 64, 1);
+    for (std::size_t size : {1, 2048, 40000}) {
+        Received r = Collect(Chop(whole + ".\r\n", size), A);
+        EXPECT_TRUE(r.dest == whole) << size;
+    }
+}
+
 TEST(ReceiveMultiline, HeaderListLargerThanItsBufferKeepsWholeLines) {
     const std::string status = "221 Subject fields follow\r\n";
     Pieces lines;

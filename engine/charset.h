@@ -1,0 +1,20 @@
+// Text in a named character set converted to UTF-8, with glibc iconv for
+// every charset it knows; UTF-8, US-ASCII and ISO-8859-1 are converted here
+// directly. Conversion descriptors are kept per thread, so this may be called
+// from any thread.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+enum class kvConvert {
+    Strict, // any byte that does not convert fails the whole conversion
+    Repair, // such bytes become U+FFFD; an incomplete character at the end is dropped
+};
+
+// Appends the bytes, read in `charset` (a MIME charset name, any case, an
+// RFC 2231 "*language" suffix allowed), to out as UTF-8. False, with out
+// unchanged, when the charset is unknown or (Strict) a byte does not convert.
+// US-ASCII text holding 8-bit bytes is taken by the raw-byte rule.
+bool AppendInCharset(std::string& out, const std::string& charset, const char* bytes,
+                     std::size_t length, kvConvert mode);

@@ -1,0 +1,157 @@
+#include "search_run_harness.h"
+
+#include <atomic>
+#include <cstdlib>
+
+namespace korvex_test {
+
+Strings Sent(const Strings& xhdr, const Numbers& articles, bool quit) {
+    Strings s = {"MODE READER", "GROUP alt.test"};
+    for (const std::string& x : xhdr)
+        s.push_back((x.find(' ') == std::string::npos ? "XHDR Subject " : "XHDR ") + x);
+    for (long n : articles)
+        s.push_back("ARTICLE " + std::to_string(n));
+    if (quit) s.push_back("QUIT");
+    return s;
+}
+
+Numbers Down(long from, long to, Numbers before) {
+    for (long n = from; n >= to; --n)
+        before.push_back(n);
+    return before;
+}
+
+std::string Success(int n) {
+    return "SUCCESS: " + std::to_string(n) + " articles received";
+}
+
+FakeReply Line(const std::string& text) {
+    return FakeReply::Text(text + "\r\n");
+}
+
+Harness::Harness() {
+    CopyField(request.server, server.address().c_str());
+    CopyField(request.newsgroup, "alt.test");
+    CopyField(request.pattern, "match");
+    request.timeoutSeconds = 3;
+    context.groupArticleCount = -7;
+    context.report = [this](const kvStatus& s) {
+        std::string m = s.text;
+        std::size_t at = m.find(server.address() + "...");
+        if (at != std::string::npos) m.replace(at, server.address().size(), "*");
+        messages.push_back(m);
+        statuses.push_back(kvStatus{nullptr, s.phase, s.done, s.total});
+    };
+}
+
+int Harness::Run() {
+    server.Start();
+    int result = RunSearch(request, results, context);
+    commands = server.Commands();
+    return result;
+}
+
+Strings Harness::Shown(const std::string& prefix, bool from) const {
+    Strings out;
+    for (const std::string& m : messages)
+        if (m.compare(0, prefix.size(), prefix) == 0 || (from && !out.empty())) out.push_back(m);
+    return out;
+}
+
+Numbers Harness::Stored() const {
+    Numbers numbers;
+    for (int i = 0; i < KV_MAX_ARTICLES; ++i) {
+        const kvArticle* a = results.slots[i].get();
+        if (a == nullptr) continue;
+        EXPECT_EQ(numbers.size(), static_cast<std::size_t>(i)) << "slot " << i;
+        EXPECT_EQ(a->next, i + 1 < KV_MAX_ARTICLES ? results.slots[i + 1].get() : nullptr);
+        numbers.push_back(std::atol(a->messageId + 1));
+    }
+    return numbers;
+}
+
+FakeGroup Group(long first, long last, const std::set<long>& matching, bool all) {
+    FakeGroup g;
+    for (long n = first; n <= last; ++n) {
+        bool hit = all || matching.count(n) > 0;
+        g.headers[n] = (hit ? "a match number " : "nothing number ") + std::to_string(n);
+        if (hit)
+            g.articles[n] =
+                FakeArticleText(n, g.headers[n], "Body of " + std::to_string(n) + ".\n");
+    }
+    return g;
+}
+
+namespace {
+
+// Runs the scripted search with the given window and checks everything but
+// the commands; returns the commands the server received and the messages shown.
+std::pair<Strings, Strings> RunScripted(const FakeGroup& group, const Script& script, int result,
+                                        long count, const std::string& status, const Strings& tail,
+                                        const Numbers& stored, const Ask& ask, int window) {
+    std::atomic<long long> now{5000};
+    Harness h;
+    h.request.pipeline = window;
+    h.context.clock = [&now] { return now.load(); };
+    if (!ask.clockAt.empty()) h.server.OnCommand(ask.clockAt, [&] { now += ask.stepMs; });
+    if (!ask.server.empty()) CopyField(h.request.server, ask.server.c_str());
+    CopyField(h.request.timeLimit, ask.timeLimit);
+    h.request.timeoutSeconds = ask.timeoutSeconds;
+    CopyField(h.request.maxHeaders, ask.maxHeaders);
+    CopyField(h.request.maxArticles, ask.maxArticles);
+    CopyField(h.request.header, ask.header);
+    h.server.SetGroup(group);
+    for (const auto& s : script)
+        if (s.first.empty())
+            h.server.SetGreeting(s.second);
+        else
+            h.server.When(s.first, s.second);
+    EXPECT_EQ(h.Run(), result);
+    EXPECT_EQ(h.Status(), status);
+    EXPECT_EQ(h.Shown(tail[0], true), tail);
+    EXPECT_EQ(h.Stored(), stored);
+    EXPECT_EQ(h.context.groupArticleCount, count);
+    return {h.commands, h.messages};
+}
+
+} // namespace
+
+void ExpectRun(const std::string& name, const FakeGroup& group, const Script& script, int result,
+               long count, const Strings& commands, const std::string& status, const Strings& tail,
+               const Numbers& stored, const Ask& ask) {
+    SCOPED_TRACE(name);
+    std::pair<Strings, Strings> single;
+    {
+        SCOPED_TRACE("one command at a time");
+        single = RunScripted(group, script, result, count, status, tail, stored, ask, 1);
+        EXPECT_EQ(single.first, commands);
+    }
+    if (!ask.clockAt.empty()) return;
+    SCOPED_TRACE("default window");
+    std::pair<Strings, Strings> ahead =
+        RunScripted(group, script, result, count, status, tail, stored, ask, KV_DEFAULT_PIPELINE);
+    EXPECT_TRUE(SentAhead(commands, ahead.first));
+    EXPECT_EQ(ahead.second, single.second);
+}
+
+::testing::AssertionResult SentAhead(const Strings& oneAtATime, const Strings& ahead) {
+    auto quitLast = [](const Strings& s) { return !s.empty() && s.back() == "QUIT"; };
+    if (quitLast(oneAtATime) != quitLast(ahead))
+        return ::testing::AssertionFailure() << "QUIT sent in one run only";
+    std::size_t next = 0;
+    std::set<std::string> extra;
+    for (const std::string& c : ahead) {
+        if (next < oneAtATime.size() && c == oneAtATime[next]) {
+            ++next;
+            continue;
+        }
+        bool ahead = c.rfind("XHDR ", 0) == 0 || c.rfind("ARTICLE ", 0) == 0;
+        if (!ahead || !extra.insert(c).second)
+            return ::testing::AssertionFailure() << "unexpected command \"" << c << "\"";
+    }
+    if (next < oneAtATime.size())
+        return ::testing::AssertionFailure() << "\"" << oneAtATime[next] << "\" missing";
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace korvex_test
