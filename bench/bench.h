@@ -34,9 +34,10 @@ CliFigures RunCliSearch(const std::vector<std::string>& searchArgs);
 void MatchHeaders();
 void ReceiveMultilineThroughput();
 void ResultsFileSaveLoad(const std::string& directory);
-// Returns false when the news server cannot be reached.
+// Returns false when the news server cannot be reached. A non-empty caFile
+// is passed with --cafile (a search over TLS).
 bool CliSearch(const std::string& server, const std::string& group, const std::string& pattern,
-               const std::string& directory);
+               const std::string& directory, const std::string& caFile = "");
 // The same search through a delaying proxy at each of `delays` (milliseconds
 // each way): korvex-cli one command at a time, with its default window, and a
 // bare pipelined client; without `withSingle` the one-at-a-time runs (minutes

@@ -81,18 +81,22 @@ bench::CliFigures bench::RunCliSearch(const std::vector<std::string>& searchArgs
 }
 
 bool bench::CliSearch(const std::string& server, const std::string& group,
-                      const std::string& pattern, const std::string& directory) {
+                      const std::string& pattern, const std::string& directory,
+                      const std::string& caFile) {
     std::string save = directory + "/korvex-bench-search.kvx";
-    CliFigures f = RunCliSearch({"--server", server, "--group", group, "--pattern", pattern,
-                                 "--max-headers", "all", "--save", save});
+    std::vector<std::string> args = {"--server", server,          "--group", group,    "--pattern",
+                                     pattern,    "--max-headers", "all",     "--save", save};
+    if (!caFile.empty()) args.insert(args.end(), {"--cafile", caFile});
+    const char* label = caFile.empty() ? "search    " : "search TLS";
+    CliFigures f = RunCliSearch(args);
     std::remove(save.c_str());
     if (!f.ok) {
-        std::printf("search    : failed (exit %d): %s\n", f.exitCode, f.last.c_str());
+        std::printf("%s: failed (exit %d): %s\n", label, f.exitCode, f.last.c_str());
         return false;
     }
-    std::printf("search    : %s in %s: scan %.3f s, fetch %.3f s, wall %.3f s, client CPU %.3f s "
+    std::printf("%s: %s %s in %s: scan %.3f s, fetch %.3f s, wall %.3f s, client CPU %.3f s "
                 "(%.1f%% of wall), peak memory %.1f MB; %s\n",
-                pattern.c_str(), group.c_str(), f.scan, f.fetch, f.wall, f.cpu,
-                100.0 * f.cpu / f.wall, f.peakMB, f.last.c_str());
+                label, server.c_str(), pattern.c_str(), group.c_str(), f.scan, f.fetch, f.wall,
+                f.cpu, 100.0 * f.cpu / f.wall, f.peakMB, f.last.c_str());
     return true;
 }

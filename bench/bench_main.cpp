@@ -1,7 +1,11 @@
 // korvex-bench [--server HOST[:PORT]] [--group NAME] [--pattern WORD] [--dir DIR] [--skip-search]
+//              [--tls-server nntps://HOST[:PORT]] [--cafile FILE]
+// Prints one line of figures per benchmark. The search runs in plain text and
+// then over TLS (default nntps://localhost:563 trusting
+// /tmp/korvex-inn-tls/ca.pem, as scripts/inn-tls.sh sets up) when the CA file exists.
 // korvex-bench --network [--port PORT] [--delays MS,MS,...] [--window N] [--no-single]
 //              [--group NAME] [--pattern WORD]
-// Prints one line of figures per benchmark. --network runs only the search
+// --network runs only the search
 // over a slow link (through a delaying proxy on loopback to the news server
 // on 127.0.0.1:PORT, 119 by default).
 #include "bench.h"
@@ -19,7 +23,9 @@ volatile long long bench::sink = 0;
 int main(int argc, char** argv) {
     std::string server = "127.0.0.1", group = "korvex.test.big", pattern = "keystone";
     std::string dir = "/tmp";
-    bool search = true, network = false;
+    std::string tlsServer = "nntps://localhost:563", caFile = "/tmp/korvex-inn-tls/ca.pem";
+    bool search = true;
+    bool network = false;
     int port = 119, window = KV_DEFAULT_PIPELINE;
     bool withSingle = true;
     std::vector<int> delays = {0, 25, 50};
@@ -34,6 +40,10 @@ int main(int argc, char** argv) {
             pattern = argv[++i];
         else if (a == "--dir" && hasValue)
             dir = argv[++i];
+        else if (a == "--tls-server" && hasValue)
+            tlsServer = argv[++i];
+        else if (a == "--cafile" && hasValue)
+            caFile = argv[++i];
         else if (a == "--skip-search")
             search = false;
         else if (a == "--network")
@@ -53,7 +63,7 @@ int main(int argc, char** argv) {
             }
         } else {
             std::fprintf(stderr, "usage: korvex-bench [--server H] [--group G] [--pattern P] "
-                                 "[--dir D] [--skip-search]\n"
+                                 "[--dir D] [--skip-search] [--tls-server S] [--cafile F]\n"
                                  "       korvex-bench --network [--port P] [--delays MS,MS,...] "
                                  "[--window N] [--no-single] [--group G] [--pattern P]\n");
             return 64;
@@ -64,6 +74,9 @@ int main(int argc, char** argv) {
     // The whole search runs first, while this process is still small: a child
     // started by posix_spawn counts its parent's memory in its own peak.
     if (search && !bench::CliSearch(server, group, pattern, dir)) return 1;
+    if (search && access(caFile.c_str(), R_OK) == 0 &&
+        !bench::CliSearch(tlsServer, group, pattern, dir, caFile))
+        return 1;
     bench::MatchHeaders();
     bench::ReceiveMultilineThroughput();
     bench::ResultsFileSaveLoad(dir);

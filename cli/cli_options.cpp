@@ -7,14 +7,20 @@
 
 const char* const KV_CLI_USAGE =
     "usage:\n"
-    "  korvex-cli search --server HOST[:PORT] --group NAME --pattern TEXT\n"
+    "  korvex-cli search --server SERVER --group NAME --pattern TEXT\n"
     "                    [--header NAME] [--mode any|all|phrase] [--match-case]\n"
     "                    [--max-articles N|all] [--max-headers N|all]\n"
     "                    [--time-limit MINUTES|any] [--timeout SECONDS] [--pipeline N]\n"
+    "                    [--cafile FILE.pem] [--user NAME] [--netrc-file FILE]\n"
+    "                    [--allow-plain-password]\n"
     "                    [--save FILE.kvx] [--report FILE.txt] [--reply-list FILE.txt] [--quiet]\n"
     "  korvex-cli show FILE.kvx [--report FILE.txt] [--reply-list FILE.txt]\n"
     "  korvex-cli --help | --version\n"
     "\n"
+    "servers: HOST, HOST:PORT, [IPv6]:PORT, nntp://HOST[:PORT] (plain, port 119),\n"
+    "         nntps://HOST[:PORT] (TLS, port 563)\n"
+    "logins: asked for only when the server wants one; from --user with the password in\n"
+    "        KORVEX_PASSWORD or typed at the terminal, else from ~/.netrc or --netrc-file\n"
     "headers: Subject Keywords Summary Date From Reply-To Message-ID Organization\n"
     "exit status: 0 articles found or loaded, 1 nothing found, 2 failure, 64 usage error\n";
 
@@ -91,6 +97,11 @@ std::string ParseCliOptions(int argc, const char* const argv[], kvCliOptions& o)
             o.quiet = true;
             continue;
         }
+        if (arg == "--allow-plain-password") {
+            if (o.command != kvCliCommand::Search) return arg + " belongs to search";
+            o.request.allowPlainPassword = 1;
+            continue;
+        }
         if (arg == "--match-case") {
             if (o.command != kvCliCommand::Search) return "--match-case belongs to search";
             o.request.ignoreCase = 0;
@@ -123,6 +134,15 @@ std::string ParseCliOptions(int argc, const char* const argv[], kvCliOptions& o)
         } else if (arg == "--pattern") {
             error = StoreText(o.request.pattern, value, "--pattern");
             havePattern = true;
+        } else if (arg == "--cafile") {
+            error = StoreText(o.request.caFile, value, "--cafile");
+        } else if (arg == "--user") {
+            if (*value == '\0' || HasLineBreak(value) || std::strlen(value) > 255)
+                error = "--user takes a user name of 1 to 255 characters on one line";
+            o.user = value;
+        } else if (arg == "--netrc-file") {
+            if (*value == '\0') error = "--netrc-file needs a file name";
+            o.netrcFile = value;
         } else if (arg == "--header") {
             const char* canonical = nullptr;
             std::string names;

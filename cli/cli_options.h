@@ -15,6 +15,8 @@ struct kvCliOptions {
     std::string saveFile;
     std::string reportFile;
     std::string replyListFile;
+    std::string user;      // --user: log in as this user when the server asks
+    std::string netrcFile; // --netrc-file: instead of ~/.netrc
     bool quiet = false;
 };
 

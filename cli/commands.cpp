@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "cli_credentials.h"
 #include "mime_header.h"
 #include "path_parts.h"
 #include "progress_printer.h"
@@ -40,6 +41,7 @@ int RunSearchCommand(const kvCliOptions& o) {
     auto context = std::make_unique<kvSearchContext>();
     kvProgressPrinter printer(stderr, isatty(STDERR_FILENO) == 1, o.quiet);
     context->report = [&printer](const kvStatus& status) { printer(status); };
+    context->credentials = MakeCliCredentialSource(o);
 
     char startDate[KV_DATE_SIZE];
     FormatLocalTime(startDate);

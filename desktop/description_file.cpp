@@ -104,6 +104,23 @@ bool ReadSetting(FILE* file, const char* start, const char* end, const char* key
     return false;
 }
 
+int ReadLongSetting(FILE* file, const char* start, const char* end, const char* key,
+                    std::string& value) {
+    value.clear();
+    char line[KV_LIST_ENTRY];
+    if (file == nullptr || !FindSection(file, start, line)) return -1;
+    std::size_t keyLength = std::strlen(key);
+    while (ReadLine(file, line)) {
+        if (BeginsWith(line, key) && line[keyLength] == '=') {
+            const char* text = line + keyLength + 1;
+            value.assign(text, std::strcspn(text, " \t#\r\n"));
+            return 0;
+        }
+        if (BeginsWith(line, end)) return -1;
+    }
+    return -1;
+}
+
 void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDialogSetup& setup) {
     setup = kvDialogSetup{};
     FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "r");
@@ -166,6 +183,11 @@ void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDi
         if (seconds >= 1) request.timeoutSeconds = static_cast<int>(seconds);
     }
 
+    std::string caFile;
+    ReadLongSetting(file, "[Settings]", "[/Settings]", "CA_FILE", caFile);
+    CopyField(request.caFile, caFile.c_str());
+    request.allowPlainPassword =
+        Setting(file, "ALLOW_PLAIN_PASSWORD", value) && std::strcmp(value, "1") == 0 ? 1 : 0;
     // Commands a search keeps outstanding: 1 to 1024, the default when absent or below 1.
     request.pipeline = KV_DEFAULT_PIPELINE;
     if (Setting(file, "PIPELINE", value)) {

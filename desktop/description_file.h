@@ -27,6 +27,11 @@ int ReadListSection(FILE* file, const char* start, const char* end,
 bool ReadSetting(FILE* file, const char* start, const char* end, const char* key,
                  char (&value)[KV_SETTING_VALUE]);
 
+// As ReadSetting, for a value of up to 511 characters (a file name): the line
+// must be "key=value"; the value ends at a blank, tab, '#' or the line's end.
+int ReadLongSetting(FILE* file, const char* start, const char* end, const char* key,
+                    std::string& value);
+
 // Everything the search dialog starts from.
 struct kvDialogSetup {
     std::vector<std::string> patterns; // a choice is made only for a non-empty list
@@ -47,5 +52,6 @@ struct kvDialogSetup {
 // Reads the description file at path (empty or unreadable: every default) into
 // setup and sets every field of request the dialog owns: pattern, server and
 // newsgroup from the first list entries (empty without), matchMode,
-// ignoreCase, maxArticles, maxHeaders, header, timeLimit, timeoutSeconds and pipeline.
+// ignoreCase, maxArticles, maxHeaders, header, timeLimit, timeoutSeconds,
+// pipeline, caFile (CA_FILE=) and allowPlainPassword (ALLOW_PLAIN_PASSWORD=1).
 void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDialogSetup& setup);

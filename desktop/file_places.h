@@ -15,6 +15,7 @@ struct kvFilePlaces {
     std::string programDir; // empty: the program was started by its bare name
     std::string configDir;  // empty: no home directory known
     std::string dataDir;    // empty: no program directory known
+    std::string netrcFile;  // logins; empty: ~/.netrc
 
     // An installed program: one whose data directory exists. It never
     // creates files beside itself.

@@ -1,14 +1,18 @@
 #include "search_worker.h"
 
+#include "netrc_file.h"
 #include "search_run.h"
 #include "search_summary.h"
 #include "status_queue.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <new>
 #include <system_error>
 
 kvSearchWorker::kvSearchWorker(Post post, StatusHandler onStatus, DoneHandler onDone)
-    : post(std::move(post)), onStatus(std::move(onStatus)), onDone(std::move(onDone)) {}
+    : post(std::move(post)), onStatus(std::move(onStatus)), onDone(std::move(onDone)),
+      netrcPath(DefaultNetrcPath()) {}
 
 kvSearchWorker::~kvSearchWorker() {
     StopAndWait();
@@ -39,6 +43,51 @@ void kvSearchWorker::StopAndWait() {
     running = false;
 }
 
+// On the worker thread: an earlier answer for host, else the login handler's
+// answer, waited for until it comes or the search is stopped.
+kvCredentialAnswer kvSearchWorker::AskLogin(const std::string& host, kvCredentials& out,
+                                            const kvSearchContext& context,
+                                            const std::shared_ptr<bool>& live) {
+    {
+        std::lock_guard<std::mutex> lock(known->mutex);
+        auto it = known->byHost.find(host);
+        if (it != known->byHost.end()) {
+            out = it->second;
+            return kvCredentialAnswer::Given;
+        }
+    }
+    if (!onLogin) return kvCredentialAnswer::None;
+    struct Reply {
+        std::mutex mutex;
+        std::condition_variable ready;
+        bool done = false;
+        bool given = false;
+        kvCredentials login;
+    };
+    auto reply = std::make_shared<Reply>();
+    Deliver(
+        [this, host, reply, known = known]() {
+            kvCredentials login;
+            bool given = onLogin(host, login);
+            if (given) {
+                std::lock_guard<std::mutex> lock(known->mutex);
+                known->byHost[host] = login;
+            }
+            std::lock_guard<std::mutex> lock(reply->mutex);
+            reply->given = given;
+            reply->login = login;
+            reply->done = true;
+            reply->ready.notify_all();
+        },
+        live);
+    std::unique_lock<std::mutex> lock(reply->mutex);
+    while (!reply->done && !context.stop.StopRequested())
+        reply->ready.wait_for(lock, std::chrono::milliseconds(50));
+    if (!reply->given) return kvCredentialAnswer::None;
+    out = reply->login;
+    return kvCredentialAnswer::Given;
+}
+
 // Runs on the GUI thread when the posted task comes up; `live` is false once
 // StopAndWait has dropped the run.
 void kvSearchWorker::Deliver(Task task, const std::shared_ptr<bool>& live) {
@@ -63,6 +112,13 @@ void kvSearchWorker::Run(kvSearchRequest request, kvSearchContext& context,
                     onStatus(text);
             },
             live);
+    };
+    kvCredentialSource netrc = NetrcCredentials(netrcPath);
+    context.credentials = [this, netrc, &context, &live](const std::string& host,
+                                                         kvCredentials& out, std::string& problem) {
+        kvCredentialAnswer answer = netrc(host, out, problem);
+        if (answer != kvCredentialAnswer::None) return answer;
+        return AskLogin(host, out, context, live);
     };
 
     auto outcome = std::make_shared<Outcome>();

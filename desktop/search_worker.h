@@ -8,6 +8,11 @@
 // with the result set and summary handed over whole. The worker touches no
 // window and no program object itself.
 //
+// A login the server asks for comes from ~/.netrc, else from an earlier answer
+// of the login handler in this program run (per host), else from the login
+// handler itself, asked on the GUI thread while the search waits (a stop ends
+// that wait too).
+//
 // Progress messages that arrive faster than the GUI thread takes them are
 // skipped, all but the newest; the others, their order and the last message
 // always arrive.
@@ -16,11 +21,14 @@
 // thread and drops every report that has not reached the GUI yet, so nothing
 // the worker sent can act once the program has begun to shut down.
 #pragma once
+#include "credentials.h"
 #include "records.h"
 #include "search_context.h"
 
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -36,12 +44,20 @@ class kvSearchWorker {
     using Post = std::function<void(Task)>;
     using StatusHandler = std::function<void(const std::string&)>;
     using DoneHandler = std::function<void(Outcome&)>;
+    // Fills login and returns true, or false when the user gave none.
+    using LoginHandler = std::function<bool(const std::string& host, kvCredentials& login)>;
 
     // The handlers run on the GUI thread, through post.
     kvSearchWorker(Post post, StatusHandler onStatus, DoneHandler onDone);
     ~kvSearchWorker(); // StopAndWait
     kvSearchWorker(const kvSearchWorker&) = delete;
     kvSearchWorker& operator=(const kvSearchWorker&) = delete;
+
+    // GUI thread, before Start. Without a handler, a login ~/.netrc does not
+    // know fails the search with "ERROR: Authentication required".
+    void SetLoginHandler(LoginHandler handler) { onLogin = std::move(handler); }
+    // The netrc file read for logins (default ~/.netrc); GUI thread, before Start.
+    void SetNetrcPath(std::string path) { netrcPath = std::move(path); }
 
     // Starts a search; false when no thread could be created.
     bool Start(const kvSearchRequest& request);
@@ -50,12 +66,23 @@ class kvSearchWorker {
     void StopAndWait();
 
   private:
+    // Logins given in this program run, by host; shared with the running search.
+    struct KnownLogins {
+        std::mutex mutex;
+        std::map<std::string, kvCredentials> byHost;
+    };
+
+    kvCredentialAnswer AskLogin(const std::string& host, kvCredentials& out,
+                                const kvSearchContext& context, const std::shared_ptr<bool>& live);
     void Run(kvSearchRequest request, kvSearchContext& context, std::shared_ptr<bool> live);
     void Deliver(Task task, const std::shared_ptr<bool>& live);
 
     Post post;
     StatusHandler onStatus;
     DoneHandler onDone;
+    LoginHandler onLogin;
+    std::string netrcPath;
+    std::shared_ptr<KnownLogins> known = std::make_shared<KnownLogins>();
     std::thread thread;
     std::unique_ptr<kvSearchContext> context; // the worker's while it runs; stop from any thread
     std::shared_ptr<bool> live;               // read and written on the GUI thread only

@@ -1,5 +1,6 @@
 #include "net.h"
 
+#include "credentials.h"
 #include "search_context.h"
 
 #include <cerrno>
@@ -12,6 +13,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -46,6 +48,36 @@ bool ParseServerAddress(const char* server, std::string& host, int& port) {
         if (port < 1 || port > 65535) return false;
     }
     return !host.empty();
+}
+
+bool ParseServerText(const char* server, kvServerAddress& out) {
+    static const struct {
+        const char* scheme;
+        int port;
+        bool tls;
+    } kSchemes[] = {{"nntp://", KV_NNTP_PORT, false}, {"nntps://", KV_NNTPS_PORT, true}};
+    std::string text(server);
+    out.port = KV_NNTP_PORT;
+    out.implicitTls = false;
+    int defaultPort = KV_NNTP_PORT;
+    for (const auto& s : kSchemes) {
+        std::size_t n = std::strlen(s.scheme);
+        if (text.size() >= n && strncasecmp(text.c_str(), s.scheme, n) == 0) {
+            text.erase(0, n);
+            if (!text.empty() && text.back() == '/') text.pop_back();
+            defaultPort = s.port;
+            out.implicitTls = s.tls;
+            break;
+        }
+    }
+    // A path, user name or second scheme has no meaning here.
+    if (text.find_first_of("/@") != std::string::npos) return false;
+    int port = 0;
+    if (!ParseServerAddress(text.c_str(), out.host, port)) return false;
+    // ParseServerAddress answers 119 when no port was written.
+    bool portWritten = text.size() > out.host.size() + (text[0] == '[' ? 2 : 0);
+    out.port = portWritten ? port : defaultPort;
+    return true;
 }
 
 bool NetStartup() {
@@ -97,6 +129,10 @@ static int WaitFor(const kvConnection& conn, short events, int timeoutMs) {
     }
 }
 
+int NetWait(const kvConnection& conn, bool forWrite, int timeoutMs) {
+    return WaitFor(conn, forWrite ? POLLOUT : POLLIN, timeoutMs);
+}
+
 kvConnectResult ConnectToAny(const kvAddressList& list, kvConnection& conn) {
     bool anySocket = false;
     for (std::size_t i = 0; i < list.addresses.size(); ++i) {
@@ -138,24 +174,40 @@ void SetNetTimeout(kvConnection& conn, int seconds) {
     conn.timeoutSeconds = seconds;
 }
 
+void NetAcknowledge(const kvConnection& conn) {
+#ifdef TCP_QUICKACK
+    int one = 1;
+    setsockopt(conn.socket, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+#else
+    (void)conn;
+#endif
+}
+
+kvHandshakeResult StartSecureChannel(kvConnection& conn, const std::string& host,
+                                     const kvTlsSettings& settings, std::string& reason) {
+    conn.inputLength = 0;
+    std::unique_ptr<kvSecureChannel> channel = MakeSecureChannel(settings, reason);
+    if (!channel) return kvHandshakeResult::Failed;
+    kvHandshakeResult r = channel->Handshake(conn, host, reason);
+    if (r == kvHandshakeResult::Secure) conn.secure = std::move(channel);
+    return r;
+}
+
 long NetReceive(kvConnection& conn, char* buffer, std::size_t size) {
     if (conn.peer != nullptr) return conn.peer->Receive(buffer, size);
+    if (conn.secure) return conn.secure->Receive(conn, buffer, size);
     int w = WaitFor(conn, POLLIN, conn.timeoutSeconds * 1000);
     if (w <= 0) return w;
     ssize_t n;
     do {
         n = recv(conn.socket, buffer, size, 0);
     } while (n < 0 && errno == EINTR);
-#ifdef TCP_QUICKACK
-    // Acknowledge at once: a server that sends a multi-line response in several
-    // segments otherwise waits for our delayed ACK between them.
-    int one = 1;
-    setsockopt(conn.socket, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
-#endif
+    NetAcknowledge(conn);
     return n < 0 ? -1 : static_cast<long>(n);
 }
 
 long NetSend(kvConnection& conn, const char* data, std::size_t length) {
+    if (conn.secure) return conn.secure->Send(conn, data, length);
     // A command almost always fits the socket's send buffer at once: try that
     // first and wait for writability only when it does not.
     ssize_t n;
@@ -173,6 +225,7 @@ long NetSend(kvConnection& conn, const char* data, std::size_t length) {
 }
 
 long NetTrySend(kvConnection& conn, const char* data, std::size_t length) {
+    if (conn.secure) return conn.secure->TrySend(conn, data, length);
     ssize_t n;
     do {
         n = send(conn.socket, data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -231,9 +284,9 @@ bool SendCommand(kvConnection& conn, const char* format, ...) {
     va_start(args, format);
     int length = FormatCommandV(command, format, args);
     va_end(args);
-    if (length < 0) return false;
-    NetSend(conn, command, static_cast<std::size_t>(length));
-    return true;
+    if (length >= 0) NetSend(conn, command, static_cast<std::size_t>(length));
+    WipeBytes(command, sizeof command); // it may have held a password
+    return length >= 0;
 }
 
 void SendQuit(kvConnection& conn) {
@@ -246,6 +299,10 @@ void SendQuit(kvConnection& conn) {
 
 void CloseSocket(kvConnection& conn) {
     if (conn.socket < 0) return;
+    if (conn.secure) {
+        conn.secure->Close(conn);
+        conn.secure.reset();
+    }
     shutdown(conn.socket, SHUT_RDWR);
     close(conn.socket);
     conn.socket = -1;

@@ -8,14 +8,18 @@
 // Used only by the thread that runs the search; nothing here is locked.
 #pragma once
 
+#include "secure_channel.h"
+
 #include <cstdarg>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
 class kvStopSignal;
 
 constexpr int KV_NNTP_PORT = 119;
+constexpr int KV_NNTPS_PORT = 563;
 
 // Bytes received but not yet consumed: a status reply may arrive together with
 // more data, and a response may end in the middle of a piece.
@@ -36,6 +40,8 @@ struct kvConnection {
     kvBytePeer* peer = nullptr; // when set, receives come from it instead of the socket
     int timeoutSeconds = 30;
     const kvStopSignal* stop = nullptr;
+    // When set, every byte goes through it: the connection is encrypted.
+    std::unique_ptr<kvSecureChannel> secure;
     char input[KV_RECEIVE_BUFFER_SIZE];
     std::size_t inputLength = 0;
 };
@@ -43,6 +49,16 @@ struct kvConnection {
 // "host", "host:port", "[v6addr]:port", "[v6addr]" or a bare IPv6 address.
 // False when the port is not a number from 1 to 65535.
 bool ParseServerAddress(const char* server, std::string& host, int& port);
+
+// A server as the user types it: any form ParseServerAddress takes, optionally
+// behind "nntp://" (plain, port 119) or "nntps://" (TLS from the first byte,
+// port 563); the scheme is case-insensitive and one trailing "/" is allowed.
+struct kvServerAddress {
+    std::string host;
+    int port = KV_NNTP_PORT;
+    bool implicitTls = false;
+};
+bool ParseServerText(const char* server, kvServerAddress& out);
 
 // Starts and stops the platform's network library (nothing to do on POSIX).
 bool NetStartup();
@@ -61,6 +77,19 @@ enum class kvConnectResult { Connected, NoSocket, Refused, Stopped };
 kvConnectResult ConnectToAny(const kvAddressList& list, kvConnection& conn);
 
 void SetNetTimeout(kvConnection& conn, int seconds);
+// Waits until the socket can be read (or written), at most timeoutMs (< 0: no
+// limit). 1: ready; 0: the wait expired; -1: the wait failed or a stop was requested.
+int NetWait(const kvConnection& conn, bool forWrite, int timeoutMs);
+
+// Acknowledges received data at once: a server that sends a multi-line
+// response in several segments otherwise waits for our delayed ACK between them.
+void NetAcknowledge(const kvConnection& conn);
+
+// Starts TLS on a connected socket (at once for nntps, after 382 for STARTTLS).
+// Anything received before is dropped. On failure the socket stays open and
+// `reason` says why; the result tells a time-out and a stop apart.
+kvHandshakeResult StartSecureChannel(kvConnection& conn, const std::string& host,
+                                     const kvTlsSettings& settings, std::string& reason);
 long NetReceive(kvConnection& conn, char* buffer, std::size_t size);
 long NetSend(kvConnection& conn, const char* data, std::size_t length);
 // One send that never waits: the bytes the socket took (0 when its buffer is
@@ -83,5 +112,5 @@ bool SendCommand(kvConnection& conn, const char* format, ...) __attribute__((for
 
 // QUIT with a 5-second wait for the reply, which is read and dropped.
 void SendQuit(kvConnection& conn);
-// Shuts the socket down both ways and closes it.
+// Ends TLS (if any), shuts the socket down both ways and closes it.
 void CloseSocket(kvConnection& conn);

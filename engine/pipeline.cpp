@@ -32,7 +32,11 @@ kvSendResult kvPipeline::Send(int expectedCode, kvResponseMode mode, const char*
 void kvPipeline::TrySend() {
     while (!unsent.empty()) {
         long n = NetTrySend(conn, unsent.data(), unsent.size());
-        if (n == 0) return; // the socket's buffer is full: the rest goes later
+        if (n == 0) { // the socket's buffer is full: the rest goes later
+            offered = unsent.size();
+            return;
+        }
+        offered = 0;
         if (n < 0) {
             // The connection failed: nothing more can go out, and the next
             // receive reports the failure.
@@ -48,7 +52,11 @@ void kvPipeline::TrySend() {
 
 void kvPipeline::SendThrough(std::size_t end) {
     while (sent < end) {
-        long n = NetSend(conn, unsent.data(), end - sent);
+        // An encrypted channel that could not take an offer at once holds it
+        // and must be offered at least as much again.
+        std::size_t length = end - sent < offered ? offered : end - sent;
+        long n = NetSend(conn, unsent.data(), length);
+        offered = 0;
         if (n <= 0) {
             // A send that fails or times out shows up as a failed or timed-out
             // receive of the reply; give up on everything queued.
@@ -68,6 +76,29 @@ void kvPipeline::FinishLine() {
         if (c.end - c.length < sent) SendThrough(c.end); // begun but not finished
         return;
     }
+}
+
+long kvPipeline::Settle(kvBuffer& scratch) {
+    // Bytes an encrypted channel holds from an earlier offer go out whole, and
+    // so does a command begun.
+    if (offered > 0) SendThrough(sent + offered);
+    FinishLine();
+    while (!commands.empty() && commands.back().end - commands.back().length >= sent) {
+        outstandingBytes -= commands.back().length;
+        commands.pop_back();
+    }
+    unsent.clear();
+    queued = sent;
+    dropped = static_cast<int>(commands.size());
+    for (; dropped > 0; --dropped) {
+        long n = Collect(scratch);
+        if (n <= 0) {
+            commands.clear();
+            dropped = 0;
+            return n;
+        }
+    }
+    return 1;
 }
 
 long kvPipeline::Collect(kvBuffer& dest) {

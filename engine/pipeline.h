@@ -47,6 +47,11 @@ class kvPipeline {
     // Finishes sending a command that went out only in part, so that a
     // command sent directly afterwards (QUIT) starts on a line of its own.
     void FinishLine();
+    // Quiets the connection before commands are sent directly on it (a login):
+    // commands the server has not seen a byte of are forgotten, the responses
+    // of the others are read into `scratch` and dropped. Returns 1, or the
+    // failing receive result (0 or -1).
+    long Settle(kvBuffer& scratch);
 
   private:
     struct Command {
@@ -65,8 +70,9 @@ class kvPipeline {
     std::deque<Command> commands; // oldest first
     int dropped = 0;              // the first `dropped` commands are not wanted
     std::size_t outstandingBytes = 0;
-    std::string unsent;     // queued bytes the socket has not taken yet
-    std::size_t queued = 0; // bytes queued since the start
-    std::size_t sent = 0;   // bytes the socket has taken (or given up on)
-    bool resetSeen = false; // a send found the connection reset by the server
+    std::string unsent;      // queued bytes the socket has not taken yet
+    std::size_t queued = 0;  // bytes queued since the start
+    std::size_t sent = 0;    // bytes the socket has taken (or given up on)
+    std::size_t offered = 0; // bytes a send that took nothing was offered
+    bool resetSeen = false;  // a send found the connection reset by the server
 };

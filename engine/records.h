@@ -46,6 +46,10 @@ struct kvSearchRequest {
     int matchMode = MATCH_ANY_WORD;
     int ignoreCase = 1;
     int timeoutSeconds = 30;
+    // Certificates to trust for TLS instead of the system's; empty: the system's.
+    char caFile[KV_FIELD_SIZE] = "";
+    // 1: a password may go to this server over an unencrypted connection.
+    int allowPlainPassword = 0;
     int pipeline = KV_DEFAULT_PIPELINE; // commands kept outstanding, 1 to 1024
 };
 

@@ -13,6 +13,7 @@
 // the run end at once, as a failed receive, so the run returns promptly.
 #pragma once
 
+#include "credentials.h"
 #include "records.h"
 
 #include <functional>
@@ -51,6 +52,9 @@ struct kvSearchContext {
     long groupArticleCount = 0;
     kvStatusCallback report;
     kvStopSignal stop;
+    // Where the run gets a login when the server asks for one. Empty: nowhere,
+    // and such a run fails with "ERROR: Authentication required".
+    kvCredentialSource credentials;
     // Milliseconds on a monotonic clock, read by the time limit's stopwatch.
     // Empty: the steady clock. Tests put a clock of their own here.
     std::function<long long()> clock;

@@ -5,9 +5,11 @@
 #include "mime_body.h"
 #include "net.h"
 #include "pipeline.h"
+#include "session_security.h"
 #include "transport.h"
 
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <new>
 #include <string>
@@ -55,8 +57,8 @@ bool ParseGroupReply(const char* reply, long& count, long& first, long& last) {
 class SearchRun {
   public:
     SearchRun(const kvSearchRequest& request, kvResultSet& results, kvSearchContext& context)
-        : req(request), set(results), ctx(context), stopwatch(context),
-          pipeline(conn, EffectivePipeline(request)) {
+        : req(request), set(results), ctx(context), security(conn, context, request, server),
+          stopwatch(context), pipeline(conn, EffectivePipeline(request)) {
         conn.stop = &context.stop;
     }
 
@@ -90,6 +92,14 @@ class SearchRun {
     bool TimeExpired() const { return timeLimitOn && stopwatch.ElapsedSeconds() > limitSeconds; }
 
     int Connect();
+    // After a reply `code`: 1 when a login or encryption was set up and the
+    // command is to be sent again; 0 when the code is not about either; -1 when
+    // the run fails (message written, connection closed). Commands sent ahead
+    // are settled first (their responses read into `scratch` and dropped): the
+    // caller sends them again.
+    int Secure(int code, kvBuffer& scratch);
+    // Selects the group again after the server's session state was reset.
+    int Reselect();
     int SelectGroup();
     int ScanHeaders();
     void ScanChunk();
@@ -100,6 +110,8 @@ class SearchRun {
     kvResultSet& set;
     kvSearchContext& ctx;
     kvConnection conn;
+    kvServerAddress server;
+    kvSessionSecurity security;
     kvPattern pattern;
     Stopwatch stopwatch;
     kvPipeline pipeline;
@@ -141,15 +153,14 @@ int SearchRun::Run() {
 }
 
 int SearchRun::Connect() {
-    std::string host;
-    int port = 0;
     if (!NetStartup()) {
         NetCleanup();
         return Fail("ERROR: Unable to initialize WinSock");
     }
     ctx.Show("Korvex: Locating %.*s...", ServerNameRoom("Korvex: Locating ..."), req.server);
     kvAddressList addresses;
-    if (!ParseServerAddress(req.server, host, port) || !ResolveServer(host, port, addresses)) {
+    if (!ParseServerText(req.server, server) ||
+        !ResolveServer(server.host, server.port, addresses)) {
         NetCleanup();
         return Fail("ERROR: Host not found");
     }
@@ -168,6 +179,11 @@ int SearchRun::Connect() {
         return Fail("ERROR: Can't connect to server");
     }
 
+    if (server.implicitTls && !security.StartImplicit()) {
+        Close();
+        return -1;
+    }
+
     char reply[512];
     long n = ReceiveStatusLine(conn, reply, sizeof reply);
     if (n <= 0) {
@@ -184,14 +200,33 @@ int SearchRun::Connect() {
                             : "ERROR: NNTP-server not responding");
 }
 
-int SearchRun::SelectGroup() {
-    char reply[512];
-    SendCommand(conn, "MODE READER\r\n");
-    ReceiveStatusLine(conn, reply, sizeof reply); // whatever it says
+int SearchRun::Secure(int code, kvBuffer& scratch) {
+    if (code == 480 || code == 483) {
+        long n = pipeline.Settle(scratch);
+        if (n <= 0) {
+            Close();
+            return Fail(ReceiveFailure(n));
+        }
+    }
+    switch (security.Answer(code)) {
+    case kvSecurityStep::NotMine:
+        return 0;
+    case kvSecurityStep::Retry:
+        return 1;
+    case kvSecurityStep::Fail:
+        QuitAndClose();
+        return -1;
+    case kvSecurityStep::Abort:
+        Close();
+        return -1;
+    }
+    return -1;
+}
 
-    ctx.Show("Korvex: Selecting newsgroup...");
+int SearchRun::Reselect() {
+    if (!security.SessionReset()) return 1;
+    char reply[512];
     if (!SendCommand(conn, "GROUP %s\r\n", req.newsgroup)) {
-        // A name that does not fit one command line, or holds a line break.
         QuitAndClose();
         return Fail("ERROR: GROUP command error");
     }
@@ -200,7 +235,38 @@ int SearchRun::SelectGroup() {
         Close();
         return Fail(ReceiveFailure(n));
     }
-    int code = ReplyCode(reply);
+    if (ReplyCode(reply) != 211) {
+        QuitAndClose();
+        return Fail("ERROR: GROUP command error");
+    }
+    security.SessionRestored();
+    return 1;
+}
+
+int SearchRun::SelectGroup() {
+    char reply[512];
+    SendCommand(conn, "MODE READER\r\n");
+    ReceiveStatusLine(conn, reply, sizeof reply); // whatever it says
+
+    ctx.Show("Korvex: Selecting newsgroup...");
+    int code = 0;
+    for (;;) {
+        if (!SendCommand(conn, "GROUP %s\r\n", req.newsgroup)) {
+            // A name that does not fit one command line, or holds a line break.
+            QuitAndClose();
+            return Fail("ERROR: GROUP command error");
+        }
+        long n = ReceiveStatusLine(conn, reply, sizeof reply);
+        if (n <= 0) {
+            Close();
+            return Fail(ReceiveFailure(n));
+        }
+        code = ReplyCode(reply);
+        int secured = Secure(code, headerList); // nothing is sent ahead yet
+        if (secured < 0) return -1;
+        if (secured == 0) break;
+    }
+    security.SessionRestored();
     long count = 0;
     if (code == 211 && ParseGroupReply(reply, count, first, last)) {
         ctx.groupArticleCount = count;
@@ -261,8 +327,16 @@ int SearchRun::ScanHeaders() {
             headerList.Release();
             return Fail(ReceiveFailure(n));
         }
-        if (ReplyCode(headerList.data.get()) != 221) {
+        int secured = Secure(ReplyCode(headerList.data.get()), headerList);
+        if (secured == 1 && Reselect() == 1) {
+            nextHigh = high; // the same chunk again, and those after it
+            allSent = false;
+            high += 500;
+            continue;
+        }
+        if (secured != 0 || ReplyCode(headerList.data.get()) != 221) {
             headerList.Release();
+            if (secured != 0) return -1;
             QuitAndClose();
             return Fail("ERROR requesting article headers");
         }
@@ -329,11 +403,13 @@ int SearchRun::FetchArticles() {
     // still wanted, so a refused article frees a place for the next number.
     bool timeExpired = false;
     int next = matched - 1;
+    std::deque<int> asked; // the matches whose ARTICLE commands await answers, oldest first
     auto sendAhead = [&] {
         while (next >= 0 && pipeline.Awaited() < articleLimit - received) {
             kvSendResult r =
                 pipeline.Send(220, kvResponseMode::Article, "ARTICLE %ld\r\n", matching[next]);
             if (r == kvSendResult::NoRoom) return;
+            if (r == kvSendResult::Sent) asked.push_back(next);
             --next; // sent, or passed over like any article that cannot be had
         }
     };
@@ -356,6 +432,21 @@ int SearchRun::FetchArticles() {
             Close();
             ReportReceived(true);
             return received;
+        }
+        int answered = asked.front();
+        asked.pop_front();
+        int secured = Secure(ReplyCode(articleBuffer.data.get()), articleBuffer);
+        if (secured == 1 && Reselect() == 1) {
+            next = answered; // the same article again, and those sent after it
+            asked.clear();
+            continue;
+        }
+        if (secured != 0) {
+            // The login or the encryption failed: what was received goes too.
+            ReleaseFetchBuffers();
+            FreeArticles(set, received - 1);
+            received = 0;
+            return -1;
         }
         if (ReplyCode(articleBuffer.data.get()) != 220) continue;
         if (!StoreArticle()) {

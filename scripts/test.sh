@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs everything, builds, and runs every test: unit and fake-server tests,
-# the news-server integration tests and the desktop program's GUI tests (on
+# the news-server integration tests (plain, TLS, STARTTLS and logins) and the desktop program's GUI tests (on
 # Xvfb), then the same again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and the search worker's tests under
 # ThreadSanitizer. Between them, the Debian package is built, installed, tested
@@ -17,6 +17,9 @@ cmake --build build --target check-format
 
 echo "== news server"
 scripts/inn-start.sh build
+# Reader daemons with TLS, STARTTLS and logins on further loopback ports;
+# "scripts/inn-tls.sh stop" ends them (by their PIDs).
+scripts/inn-tls.sh start
 export KORVEX_REQUIRE_INN=1
 
 echo "== tests"

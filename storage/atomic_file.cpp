@@ -1,5 +1,7 @@
 #include "atomic_file.h"
 
+#include "credentials.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -61,6 +63,7 @@ kvAtomicFile::kvAtomicFile(const char* path) : target(path) {
 
 kvAtomicFile::~kvAtomicFile() {
     Discard();
+    if (privateFile && buffer) WipeBytes(buffer.get(), kBufferSize);
 }
 
 void kvAtomicFile::Discard() {
@@ -108,7 +111,7 @@ bool kvAtomicFile::Commit() {
         Discard();
         return false;
     }
-    mode_t mode = 0666 & ~CurrentUmask();
+    mode_t mode = privateFile ? 0600 : 0666 & ~CurrentUmask();
     if (!Flush() || fsync(fd) != 0 || fchmod(fd, mode) != 0) {
         Discard();
         return false;

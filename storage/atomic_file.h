@@ -22,6 +22,9 @@ class kvAtomicFile {
     kvAtomicFile& operator=(const kvAtomicFile&) = delete;
 
     bool IsOpen() const { return fd >= 0; }
+    // The file holds secrets: it gets mode 0600 whatever the umask, and the
+    // write buffer is wiped when the object goes away.
+    void MakePrivate() { privateFile = true; }
     // False once any write has failed (or the file never opened); every later
     // write is then ignored.
     bool Ok() const { return fd >= 0 && !failed; }
@@ -31,7 +34,7 @@ class kvAtomicFile {
     bool Write(const std::string& text) { return Write(text.data(), text.size()); }
 
     // Flushes, syncs and closes the temporary file, gives it mode 0666 less the
-    // umask and renames it over the target. False when anything failed, this
+    // umask (0600 when private) and renames it over the target. False when anything failed, this
     // step included; the target is then unchanged.
     bool Commit();
 
@@ -43,6 +46,7 @@ class kvAtomicFile {
     std::string temporary;
     int fd = -1;
     bool failed = false;
+    bool privateFile = false;
     std::unique_ptr<char[]> buffer;
     std::size_t buffered = 0;
 };

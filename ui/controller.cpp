@@ -1,5 +1,7 @@
 #include "controller.h"
 
+#include "netrc_file.h"
+
 #include <wx/app.h>
 
 namespace {
@@ -36,6 +38,10 @@ kvController::kvController(const kvFilePlaces& places, std::unique_ptr<kvInterac
     worker_ = std::make_unique<kvSearchWorker>(
         PostToGui, [this](const std::string& text) { ShowStatus(text.c_str()); },
         [this](kvSearchWorker::Outcome& outcome) { SearchFinished(outcome); });
+    netrcPath_ = places_.netrcFile.empty() ? DefaultNetrcPath() : places_.netrcFile;
+    worker_->SetNetrcPath(netrcPath_);
+    worker_->SetLoginHandler(
+        [this](const std::string& host, kvCredentials& login) { return AskForLogin(host, login); });
 
     ReadDescriptionFile(descriptionPath_, request_, dialogSetup_);
     dialog_ = new kvSearchDialog(mainFrame_, dialogSetup_, request_,
@@ -50,6 +56,18 @@ kvController::~kvController() {
         mainFrame_->Unlisten();
         mainFrame_->Destroy();
     }
+}
+
+bool kvController::AskForLogin(const std::string& host, kvCredentials& login) {
+    kvLoginAnswer answer;
+    if (!interaction_->AskLogin(host, answer) || answer.login.user.empty()) return false;
+    if (answer.remember) {
+        std::string problem;
+        if (!RememberInNetrc(netrcPath_, host, answer.login, problem))
+            ShowNotice(("The login was not remembered: " + problem).c_str());
+    }
+    login = answer.login;
+    return true;
 }
 
 void kvController::ShowStatus(const char* text) {

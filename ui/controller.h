@@ -87,6 +87,8 @@ class kvController : public kvMainFrame::Listener {
     const kvArticle* SelectedArticle() const;
     int SelectedIndex() const;
     void OnSearchDone(bool ok);
+    // The worker's login handler: the login box, and "Remember" into the netrc file.
+    bool AskForLogin(const std::string& host, kvCredentials& login);
 
     // The commands (command_table.cpp, file_commands.cpp).
     void CommandSearch();
@@ -125,6 +127,7 @@ class kvController : public kvMainFrame::Listener {
     kvSettings settings_;                                   // MainRect and ArticleRect live here
     std::string settingsPath_, descriptionPath_, helpPath_; // empty: none
     std::string lastPath_;                                  // the file selectors start from it
+    std::string netrcPath_;                                 // logins: read and remembered
     char statusText_[KV_STATUS_SIZE] = "Korvex: idle";
 
     kvHeldSearch model_;

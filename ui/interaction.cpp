@@ -1,6 +1,7 @@
 #include "interaction.h"
 
 #include "display_text.h"
+#include "login_box.h"
 
 #include <wx/filedlg.h>
 #include <wx/msgdlg.h>
@@ -30,4 +31,8 @@ std::string kvWxInteraction::SelectFile(const kvFileRequest& request) {
                                    PathString(request.fileName), wxEmptyString,
                                    ToDisplay(request.wildcard), style, nullptr);
     return PathBytes(path);
+}
+
+bool kvWxInteraction::AskLogin(const std::string& host, kvLoginAnswer& answer) {
+    return AskLoginBox(nullptr, host, answer);
 }

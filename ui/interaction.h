@@ -6,6 +6,8 @@
 // start-up: kvWxInteraction (real wx dialogs) in the program, a script in tests. Texts are the
 // program's bytes (UTF-8 or Latin-1); paths are file-system bytes.
 #pragma once
+#include "login_answer.h"
+
 #include <string>
 
 enum class kvAnswer { Yes, No, Cancel };
@@ -27,6 +29,9 @@ class kvInteraction {
     virtual kvAnswer Ask(const std::string& text, const std::string& caption) = 0;
     // A file selector; the chosen path, or empty when the user cancelled.
     virtual std::string SelectFile(const kvFileRequest& request) = 0;
+    // The modal login box for a news server that asks for a login; true with
+    // the answer on OK, false when the user cancelled.
+    virtual bool AskLogin(const std::string& host, kvLoginAnswer& answer) = 0;
 };
 
 class kvWxInteraction : public kvInteraction {
@@ -34,4 +39,5 @@ class kvWxInteraction : public kvInteraction {
     void Notice(const std::string& text) override;
     kvAnswer Ask(const std::string& text, const std::string& caption) override;
     std::string SelectFile(const kvFileRequest& request) override;
+    bool AskLogin(const std::string& host, kvLoginAnswer& answer) override;
 };

@@ -30,6 +30,7 @@ std::string Describe(const kvSearchRequest& r, const kvDialogSetup& s) {
         << ";matchMode=" << r.matchMode << ";ignoreCase=" << r.ignoreCase
         << ";maxArticles=" << r.maxArticles << ";maxHeaders=" << r.maxHeaders
         << ";header=" << r.header << ";timeLimit=" << r.timeLimit << ";timeout=" << r.timeoutSeconds
+        << ";caFile=" << r.caFile << ";allowPlain=" << r.allowPlainPassword
         << ";pipeline=" << r.pipeline << ";patterns=" << Join(s.patterns)
         << ";servers=" << Join(s.servers) << ";newsgroups=" << Join(s.newsgroups)
         << ";matchButton=" << s.matchSelection << ";caseButton=" << s.caseSelection
@@ -113,6 +114,17 @@ const DescriptionCase kCases[] = {
     {"TIMEOUTS=5\n[Settings]\nX=1\n[/Settings]\nTIMEOUTS=6\n", "timeout=30"},
     {"[Settings]\n[/Settings]\n[Settings]\nTIMEOUTS=7\n", "timeout=30"},
     {"[Settings]\n TIMEOUTS=5\ntimeouts=5\nTIMEOUTS=9\nTIMEOUTS=8\n", "timeout=9"},
+    // Certificates and plain-text passwords.
+    {nullptr, "caFile=;allowPlain=0"},
+    {"[Settings]\nCA_FILE=/etc/ssl/news-ca.pem   # the news provider's CA\n[/Settings]\n",
+     "caFile=/etc/ssl/news-ca.pem;allowPlain=0"},
+    {"[Settings]\nCA_FILE=/a/very/long/path/to/the/certificates/of/my/provider.pem\r\n",
+     "caFile=/a/very/long/path/to/the/certificates/of/my/provider.pem"},
+    {"[Settings]\nCA_FILES=/x.pem\nCA_FILE\n", "caFile="},
+    {"[Settings]\n[/Settings]\nCA_FILE=/x.pem\n", "caFile="},
+    {"[Settings]\nALLOW_PLAIN_PASSWORD=1\n", "allowPlain=1"},
+    {"[Settings]\nALLOW_PLAIN_PASSWORD=yes\n", "allowPlain=0"},
+    {"[Settings]\nALLOW_PLAIN_PASSWORD=0\n", "allowPlain=0"},
 };
 
 TEST(DescriptionFile, StartingState) {

@@ -131,7 +131,8 @@ TEST(LocateFile, TriesWorkingProgramConfigAndDataDirectoriesInOrder) {
     for (const LocateCase& c : kLocateCases) {
         SCOPED_TRACE(std::string(c.present) + " " + c.created + (c.installed ? " installed" : ""));
         TempDir dir;
-        kvFilePlaces places{dir.path + "/w", dir.path + "/p", dir.path + "/c/sub", dir.path + "/d"};
+        kvFilePlaces places{dir.path + "/w", dir.path + "/p", dir.path + "/c/sub", dir.path + "/d",
+                            ""};
         if (!c.configDirKnown) places.configDir.clear();
         fs::create_directory(places.workingDir);
         if (c.programDirExists) fs::create_directory(places.programDir);
@@ -177,7 +178,7 @@ TEST(LocateFile, BareProgramNameUsesTheCurrentDirectory) {
     TempDir dir;
     std::string saved = fs::current_path();
     ASSERT_EQ(chdir(dir.path.c_str()), 0);
-    kvFilePlaces places{"/nonexistent-korvex-dir", "", "", ""};
+    kvFilePlaces places{"/nonexistent-korvex-dir", "", "", "", ""};
     std::string located = LocateFile(places, "korvex.ini");
     std::string created = LocateOrCreateFile(places, "korvex.ini");
     bool exists = fs::exists(dir.path + "/korvex.ini");

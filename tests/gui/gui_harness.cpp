@@ -38,6 +38,14 @@ std::string ScriptedInteraction::SelectFile(const kvFileRequest& request) {
     return path;
 }
 
+bool ScriptedInteraction::AskLogin(const std::string& host, kvLoginAnswer& answer) {
+    loginHosts.push_back(host);
+    if (logins.empty()) return false;
+    answer = logins.front();
+    logins.pop_front();
+    return true;
+}
+
 namespace {
 // Hands everything on to the test's script, which may outlive it or not.
 class ForwardedInteraction : public kvInteraction {
@@ -50,6 +58,9 @@ class ForwardedInteraction : public kvInteraction {
     }
     std::string SelectFile(const kvFileRequest& request) override {
         return script_->SelectFile(request);
+    }
+    bool AskLogin(const std::string& host, kvLoginAnswer& answer) override {
+        return script_->AskLogin(host, answer);
     }
 
   private:
@@ -68,6 +79,7 @@ void GuiTest::SetUp() {
     places.workingDir = dir;
     places.programDir = dir + "/program";
     places.configDir = dir + "/config";
+    places.netrcFile = dir + "/netrc";
     std::filesystem::create_directory(places.programDir);
     script = std::make_shared<ScriptedInteraction>();
     controller = nullptr;

@@ -37,12 +37,15 @@ class ScriptedInteraction : public kvInteraction {
     void Notice(const std::string& text) override { notices.push_back(text); }
     kvAnswer Ask(const std::string& text, const std::string& caption) override;
     std::string SelectFile(const kvFileRequest& request) override;
+    bool AskLogin(const std::string& host, kvLoginAnswer& answer) override;
 
     std::vector<std::string> notices;
     std::vector<std::string> questions; // "caption: text"
     std::deque<kvAnswer> answers;       // Cancel once they run out
     std::vector<kvFileRequest> fileRequests;
     std::deque<std::string> chosenFiles; // "" (cancel) once they run out
+    std::vector<std::string> loginHosts; // the login box was shown for these
+    std::deque<kvLoginAnswer> logins;    // Cancel once they run out
 };
 
 // Each test gets a fresh program started in its own directory (working,

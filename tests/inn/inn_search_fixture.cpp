@@ -86,10 +86,12 @@ const GeneratedArticle* InnSearch::ById(const std::string& group, const std::str
     return it == index.end() ? nullptr : it->second;
 }
 
-SearchOutcome InnSearch::Search(const SearchQuery& query) {
+SearchOutcome InnSearch::Search(const SearchQuery& query, const ServerChoice& choice) {
     kvSearchRequest request;
     CopyField(request.pattern, query.pattern.c_str());
-    CopyField(request.server, Server().c_str());
+    CopyField(request.server, choice.server.empty() ? Server().c_str() : choice.server.c_str());
+    CopyField(request.caFile, choice.caFile.c_str());
+    request.allowPlainPassword = choice.allowPlainPassword;
     CopyField(request.newsgroup, query.group.c_str());
     CopyField(request.header, query.header.c_str());
     CopyField(request.maxHeaders, query.maxHeaders.c_str());
@@ -101,17 +103,18 @@ SearchOutcome InnSearch::Search(const SearchQuery& query) {
     SearchOutcome outcome;
     kvSearchContext context;
     context.report = [&outcome](const kvStatus& status) { outcome.shown.push_back(status.text); };
+    context.credentials = choice.credentials;
     outcome.result = RunSearch(request, *outcome.set, context);
     outcome.statusText = context.statusText;
     outcome.groupArticleCount = context.groupArticleCount;
     return outcome;
 }
 
-SearchOutcome InnSearch::SearchAndCompare(const SearchQuery& query) {
+SearchOutcome InnSearch::SearchAndCompare(const SearchQuery& query, const ServerChoice& choice) {
     SCOPED_TRACE(Describe(query));
     const std::vector<GeneratedArticle>& articles = Group(query.group);
     ExpectedSearch expected = Expect(articles, query);
-    SearchOutcome outcome = Search(query);
+    SearchOutcome outcome = Search(query, choice);
 
     if (expected.fetchOrder.empty()) {
         EXPECT_EQ(outcome.result, 0);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "article_generator.h"
+#include "credentials.h"
 #include "expected_search.h"
 #include "records.h"
 
@@ -31,6 +32,15 @@ struct SearchOutcome {
     bool Showed(const std::string& message) const;
 };
 
+// How a search reaches the server when not in plain text as anyone: the
+// server text, the CA file and where a login comes from.
+struct ServerChoice {
+    std::string server; // empty: Server()
+    std::string caFile;
+    int allowPlainPassword = 0;
+    kvCredentialSource credentials;
+};
+
 class InnSearch : public ::testing::Test {
   public:
     void SetUp() override;
@@ -40,11 +50,12 @@ class InnSearch : public ::testing::Test {
     // The generated article with that Message-ID in the group, or null.
     static const GeneratedArticle* ById(const std::string& group, const std::string& messageId);
 
-    static SearchOutcome Search(const SearchQuery& query);
+    static SearchOutcome Search(const SearchQuery& query, const ServerChoice& choice = {});
     // Runs the search and checks it against Expect(): the result count, the
     // set of fetched articles, and every fetched record field by field.
     // Returns the search for further checks.
-    static SearchOutcome SearchAndCompare(const SearchQuery& query);
+    static SearchOutcome SearchAndCompare(const SearchQuery& query,
+                                          const ServerChoice& choice = {});
     // One record against the article it was fetched from: the ten fields as
     // the server sent them (unfolded), the line count, and the body as a reader
     // reads it (exact, or cut with the long-article warning).

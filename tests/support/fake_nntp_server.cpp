@@ -50,6 +50,11 @@ FakeReply& FakeReply::ThenClose() {
     return *this;
 }
 
+FakeReply& FakeReply::ThenListen() {
+    listenAfter = true;
+    return *this;
+}
+
 FakeReply& FakeReply::ThenReset() {
     reset = true;
     return *this;
@@ -305,6 +310,7 @@ FakeNntpServer::After FakeNntpServer::Perform(int fd, const FakeReply& reply) {
         setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
         return After::End;
     }
+    if (reply.listenAfter) return After::Listen;
     if (reply.closeAfter) {
         shutdown(fd, SHUT_WR); // the client reads the end of the connection
         return After::Listen;

@@ -37,6 +37,9 @@ struct FakeReply {
     bool closeAfter = false;
     bool never = false; // send nothing, now or later; record lines until the client leaves
     bool reset = false; // reset the connection (RST) once the pieces are out
+    // Once the pieces are out, answer nothing more (lines are still recorded):
+    // a peer that agreed to start TLS and then stalls.
+    bool listenAfter = false;
 
     static FakeReply Text(std::string text);
     static FakeReply Pieces(std::vector<std::string> pieces, int pauseMs = 2);
@@ -47,6 +50,7 @@ struct FakeReply {
     FakeReply& Delay(int ms);
     FakeReply& ThenClose();
     FakeReply& ThenReset();
+    FakeReply& ThenListen();
 };
 
 // A newsgroup the server answers GROUP, XHDR and ARTICLE from.

@@ -110,7 +110,7 @@ TEST(SearchRunFake, ScriptedRuns) {
     greeting(FakeReply::Reset(), readFailure);
     greeting(FakeReply::Silent(), timeout, 1);
     group("411 no such news group", "ERROR: No such group on server");
-    group("480 authentication required", groupError);
+    group("480 authentication required", "ERROR: Authentication required");
     group("211 abc", groupError);
     group("211 5 1", groupError);
     // Article numbers are 31-bit; larger ones would overflow the chunk arithmetic.

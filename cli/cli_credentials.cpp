@@ -1,0 +1,84 @@
+#include "cli_credentials.h"
+
+#include "netrc_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// Reads one line from the terminal on standard input with echo off.
+bool PromptPassword(const std::string& user, const std::string& host, std::string& password) {
+    std::fprintf(stderr, "Password for %s at %s: ", user.c_str(), host.c_str());
+    std::fflush(stderr);
+    termios saved{};
+    bool echoOff = tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (echoOff) {
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        echoOff = tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
+    }
+    bool ok = false;
+    for (;;) {
+        char c;
+        ssize_t n = read(STDIN_FILENO, &c, 1);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        if (c == '\n') {
+            ok = true;
+            break;
+        }
+        if (c != '\r') password += c;
+    }
+    if (echoOff) tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    std::fputc('\n', stderr);
+    return ok;
+}
+
+std::string NetrcProblem(kvNetrcStatus status, const std::string& path) {
+    if (status == kvNetrcStatus::Unsafe)
+        return path + " can be read by other users; make it private with chmod 600 " + path;
+    return "Cannot read the netrc file " + path;
+}
+
+} // namespace
+
+kvCredentialSource MakeCliCredentialSource(const kvCliOptions& options) {
+    std::string user = options.user;
+    bool named = !options.netrcFile.empty();
+    std::string netrc = named ? options.netrcFile : DefaultNetrcPath();
+    return [user, named, netrc](const std::string& host, kvCredentials& out, std::string& problem) {
+        if (!user.empty()) {
+            if (const char* env = std::getenv("KORVEX_PASSWORD")) {
+                out.user = user;
+                out.password = env;
+                return kvCredentialAnswer::Given;
+            }
+        }
+        kvCredentials entry;
+        kvNetrcStatus status =
+            netrc.empty() ? kvNetrcStatus::Missing : ReadNetrcFile(netrc, host, entry);
+        if (status == kvNetrcStatus::Unsafe || status == kvNetrcStatus::Unreadable ||
+            (named && status == kvNetrcStatus::Missing)) {
+            problem = NetrcProblem(status, netrc);
+            return kvCredentialAnswer::Refused;
+        }
+        if (user.empty()) {
+            if (status != kvNetrcStatus::Found) return kvCredentialAnswer::None;
+            out = entry;
+            return kvCredentialAnswer::Given;
+        }
+        out.user = user;
+        if (status == kvNetrcStatus::Found && entry.user == user) {
+            out.password = entry.password;
+            return kvCredentialAnswer::Given;
+        }
+        if (isatty(STDIN_FILENO) == 1 && PromptPassword(user, host, out.password))
+            return kvCredentialAnswer::Given;
+        problem = "No password for " + user + ": set KORVEX_PASSWORD or run at a terminal";
+        return kvCredentialAnswer::Refused;
+    };
+}

@@ -1,0 +1,59 @@
+// Encryption and login on one news connection, for the search run: TLS from
+// the first byte (nntps), and the answers to 480 (log in) and 483 (encrypt
+// first), with STARTTLS when the server offers it.
+//
+// Rules it keeps: it logs in only when a command was answered 480, at most
+// once per connection; a password goes over an unencrypted connection only
+// when the request allows it; when the server offers STARTTLS, the connection
+// is upgraded before any credentials are sent, and a refused or failed upgrade
+// fails the run; after the upgrade the capabilities are asked for again.
+// Failure messages are written (not shown) into the context's status text.
+#pragma once
+
+#include "credentials.h"
+#include "net.h"
+#include "records.h"
+#include "search_context.h"
+
+#include <string>
+
+enum class kvSecurityStep {
+    NotMine, // the code is neither 480 nor 483: the caller handles it
+    Retry,   // logged in or encrypted: send the same command again
+    Fail,    // the run fails; QUIT may still be sent
+    Abort,   // the run fails; the connection is unusable (no QUIT)
+};
+
+class kvSessionSecurity {
+  public:
+    kvSessionSecurity(kvConnection& conn, kvSearchContext& ctx, const kvSearchRequest& request,
+                      const kvServerAddress& server);
+
+    // TLS at once after connecting (nntps). False: the message is written.
+    bool StartImplicit();
+    // A command was answered with `code`.
+    kvSecurityStep Answer(int code);
+    // True once a login or an upgrade has reset the server's session state.
+    bool SessionReset() const { return sessionReset; }
+    void SessionRestored() { sessionReset = false; }
+
+  private:
+    kvSecurityStep Upgrade();
+    kvSecurityStep Login();
+    kvSecurityStep SendCredentials(const kvCredentials& login);
+    bool ReadCapabilities(kvSecurityStep& failure);
+    kvSecurityStep ReadFailure(long result);
+    kvSecurityStep Fail(kvSecurityStep step, const char* format, ...)
+        __attribute__((format(printf, 3, 4)));
+
+    kvConnection& conn;
+    kvSearchContext& ctx;
+    const kvSearchRequest& req;
+    const kvServerAddress& server;
+    kvTlsSettings tls;
+    bool encrypted = false;
+    bool loggedIn = false;
+    bool capabilitiesKnown = false;
+    bool startTlsOffered = false;
+    bool sessionReset = false;
+};
