@@ -163,6 +163,7 @@ void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDi
     request.timeoutSeconds = 30;
     if (Setting(file, "TIMEOUTS", value)) {
         long seconds = DecodeNumber(value);
+        if (seconds > KV_MAX_TIMEOUT_SECONDS) seconds = KV_MAX_TIMEOUT_SECONDS;
         if (seconds >= 1) request.timeoutSeconds = static_cast<int>(seconds);
     }
 

@@ -24,6 +24,10 @@ constexpr int KV_SOURCE_FILE_SIZE = 255; // sourceFile
 constexpr int KV_MAX_ARTICLES = 1024;    // result set capacity
 constexpr int KV_MAX_HEADERS = 51200;    // most header lines one search scans
 constexpr int KV_STATUS_SIZE = 512;      // StatusText
+// Longest network wait a request may ask for, in seconds (about 11.5 days):
+// larger values are cut to it when read, so waits in milliseconds stay far
+// inside 32 bits.
+constexpr int KV_MAX_TIMEOUT_SECONDS = 999999;
 
 // Text of a header field whose header the article did not carry.
 constexpr const char* KV_NONE = "<none>";

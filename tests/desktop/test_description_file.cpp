@@ -89,6 +89,11 @@ const DescriptionCase kCases[] = {
     {"[Settings]\nTIMEOUTS=0\n", "timeout=30"},
     {"[Settings]\nTIMEOUTS=abc\n", "timeout=30"},
     {"[Settings]\nTIMEOUTS=45\n", "timeout=45"},
+    // Waits beyond 999999 seconds are cut to it (times 1000 must fit an int).
+    {"[Settings]\nTIMEOUTS=999999\n", "timeout=999999"},
+    {"[Settings]\nTIMEOUTS=1000000\n", "timeout=999999"},
+    {"[Settings]\nTIMEOUTS=2147484\n", "timeout=999999"},
+    {"[Settings]\nTIMEOUTS=9999999\n", "timeout=999999"},
     {"[Settings]\nTIMEOUTS", "timeout=30"},
     {"[Settings]\nTIME_LIMIT=15 # c\n", "timeLimit=15"},
     {"[Settings]\nTIME_LIMIT=12345\n", "timeLimit=123"},
