@@ -2,7 +2,9 @@
 //
 // Every file the program writes goes through kvAtomicFile: the bytes go to a
 // temporary file next to the target, and only Commit() puts that file in the
-// target's place, after flushing and syncing it. A failed write (disk full, an
+// target's place, after flushing and syncing it. A target that is a symbolic
+// link is written through: the file the link leads to is replaced, the link
+// stays. A failed write (disk full, an
 // I/O error) or a missing Commit() leaves an existing target exactly as it was
 // and removes the temporary file. Used on whichever thread runs the save; one
 // object per file, owned by that caller.
@@ -22,6 +24,8 @@ class kvAtomicFile {
     kvAtomicFile& operator=(const kvAtomicFile&) = delete;
 
     bool IsOpen() const { return fd >= 0; }
+    // Why the temporary file could not be made (an errno value); 0 when it was.
+    int OpenError() const { return openError; }
     // False once any write has failed (or the file never opened); every later
     // write is then ignored.
     bool Ok() const { return fd >= 0 && !failed; }
@@ -29,8 +33,9 @@ class kvAtomicFile {
     bool Write(const char* bytes, std::size_t length);
     bool Write(const char* text); // up to its NUL
 
-    // Flushes, syncs and closes the temporary file, gives it mode 0666 less the
-    // umask and renames it over the target. False when anything failed, this
+    // Flushes, syncs and closes the temporary file, gives it the mode of the
+    // file it replaces (0666 less the umask for a new file) and renames it over
+    // the target. False when anything failed, this
     // step included; the target is then unchanged.
     bool Commit();
 
@@ -41,7 +46,17 @@ class kvAtomicFile {
     std::string target;
     std::string temporary;
     int fd = -1;
+    int openError = 0;
+    int slot = -1; // where the temporary's name is kept for kvRemoveOpenTemporaries
     bool failed = false;
     std::unique_ptr<char[]> buffer;
     std::size_t buffered = 0;
 };
+
+// Removes every temporary file of a kvAtomicFile still open in this process.
+// Async-signal-safe: meant for a signal handler that is about to end the process.
+void kvRemoveOpenTemporaries();
+
+// Makes SIGINT, SIGTERM and SIGHUP (those not ignored) remove the open
+// temporary files before the process dies of the signal as it would have.
+void kvRemoveTemporariesOnSignals();
