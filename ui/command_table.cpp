@@ -148,6 +148,11 @@ void kvController::CommandQuit() {
     if (kvMainFrame* frame = mainFrame_; frame && frame->OnClose()) frame->Destroy();
 }
 
+// The close box asks what Quit asks; Quit itself closes the frame directly.
+bool kvController::MayCloseMainFrame(bool) {
+    return !(Holding(model_.ui.state) && model_.ui.saved == 0) || AskToSaveResults();
+}
+
 void kvController::CommandCopy() {
     if (!articles_.CurrentUsable()) return;
     wxTextCtrl* text = articles_.Text(articles_.Current());

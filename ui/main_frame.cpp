@@ -94,6 +94,11 @@ void kvMainFrame::OnSize(int width, int height) {
     if (list_) list_->SetSize(wxSize(std::max(width - 10, 0), std::max(height - 35, 0)));
 }
 
+bool kvMainFrame::OnCloseRequest(bool canRefuse) {
+    if (listener_ && !listener_->MayCloseMainFrame(canRefuse) && canRefuse) return false;
+    return OnClose();
+}
+
 bool kvMainFrame::OnClose() {
     if (listener_) listener_->CloseMainFrame();
     return true;
