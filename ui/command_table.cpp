@@ -186,6 +186,9 @@ void kvController::CommandNewArticleWindow() {
         return;
     }
     OpenArticleWindow(SelectedIndex());
+    // The window system activates the new window; the main frame comes back
+    // on top so the keyboard stays in the list, as when results are shown.
+    mainFrame_->Raise();
     FocusResultsList();
 }
 

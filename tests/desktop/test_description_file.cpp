@@ -120,6 +120,30 @@ TEST(DescriptionFile, StartingState) {
     }
 }
 
+// A first list entry longer than the request field (a pattern holds 255 bytes)
+// loses the UTF-8 character that does not fit whole, never a part of it.
+TEST(DescriptionFile, LongEntryIsCutBetweenCharacters) {
+    const std::string a253(253, 'a');
+    const struct {
+        std::string entry;
+        std::string pattern;
+    } cases[] = {
+        {a253 + "\xC3\xA9", a253 + "\xC3\xA9"},                 // fits exactly
+        {a253 + "b\xC3\xA9", a253 + "b"},                       // 2-byte character cut
+        {a253 + "\xE2\x82\xAC", a253},                          // 3-byte character cut after 2
+        {a253.substr(1) + "\xF0\x9F\x98\x80z", a253.substr(1)}, // 4-byte character cut
+        {a253 + "bc\xC3\xA9", a253 + "bc"},                     // cut right before a character
+    };
+    for (const auto& c : cases) {
+        std::string file = "[Patterns]\n" + c.entry + "\n[/Patterns]\n";
+        std::string got = Read(file.c_str());
+        EXPECT_NE(got.find(";pattern=" + c.pattern + ";"), std::string::npos) << c.entry.size();
+        char field[8];
+        CopyListEntry(field, sizeof field, "abcde\xE2\x82\xAC");
+        EXPECT_STREQ(field, "abcde");
+    }
+}
+
 TEST(DescriptionFile, LongListsAndLines) {
     std::string thirty = "[Patterns]\n", first24;
     for (int i = 0; i < 30; ++i) {
