@@ -130,7 +130,9 @@ TEST_F(HelpWindowTest, ShippedHelpTextAndAbout) {
     ASSERT_EQ(Script().notices.size(), 1u);
     EXPECT_EQ(Script().notices[0].substr(0, 13), "Korvex 2.000\n");
 
-    // The main frame's close takes the help window with it.
+    // The main frame's close takes the help window with it (the unsaved
+    // results dropped).
+    Script().answers = {kvAnswer::No};
     kvFrame* main = C().MainFrame();
     ASSERT_TRUE(main->Close());
     EXPECT_TRUE(PumpUntil([] { return wxTopLevelWindows.empty(); }, 5000));
