@@ -190,6 +190,11 @@ void kvController::CommandNewArticleWindow() {
     // on top so the keyboard stays in the list, as when results are shown.
     mainFrame_->Raise();
     FocusResultsList();
+    articles_.OnFirstActivationOfCurrent([this] {
+        if (!mainFrame_) return;
+        mainFrame_->Raise();
+        FocusResultsList();
+    });
 }
 
 // Loading also waits for the dialog to be put away, and never starts during a
