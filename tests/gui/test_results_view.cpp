@@ -126,8 +126,6 @@ TEST_F(ResultsViewTest, NewArticleWindowLeavesTheKeyboardInTheList) {
     ASSERT_TRUE(PumpUntil([opened] { return opened->IsShownOnScreen(); }, 5000));
     PumpUntil([] { return false; }, 500); // the window manager's activation arrives
     EXPECT_TRUE(PumpUntil([this] { return wxWindow::FindFocus() == List(); }, 5000));
-    PumpUntil([] { return false; }, 300);
-    EXPECT_EQ(wxWindow::FindFocus(), List());
 }
 
 // A saved main frame height too small for the list's margins gives an empty
