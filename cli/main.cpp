@@ -1,4 +1,5 @@
 // korvex-cli: runs one search, or shows a saved results file, from the command line.
+#include "atomic_file.h"
 #include "cli_options.h"
 #include "commands.h"
 #include "version.h"
@@ -12,6 +13,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "korvex-cli: %s\n%s", error.c_str(), KV_CLI_USAGE);
         return 64;
     }
+    // An interrupted save must not leave its temporary file behind.
+    kvRemoveTemporariesOnSignals();
     switch (options.command) {
     case kvCliCommand::Search:
         return RunSearchCommand(options);

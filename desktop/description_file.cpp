@@ -31,7 +31,7 @@ void ReadList(FILE* file, const char* start, const char* end, bool cutAtBlank,
               std::vector<std::string>& entries, char (&field)[N]) {
     entries.clear();
     if (file != nullptr) ReadListSection(file, start, end, entries, cutAtBlank);
-    CopyField(field, entries.empty() ? "" : entries[0].c_str());
+    CopyListEntry(field, N, entries.empty() ? std::string() : entries[0]);
 }
 
 // ReadSetting on a file that may not have opened: false means "not found".
@@ -60,6 +60,16 @@ void ReadLimit(FILE* file, const char* key, const char* fallback, char (&field)[
 kvDialogSetup::kvDialogSetup() {
     for (int i = 0; i < KV_HEADER_CHOICES; ++i)
         CopyField(headerNames[i], kvSearchHeaders[i]);
+}
+
+void CopyListEntry(char* field, std::size_t capacity, const std::string& entry) {
+    if (capacity == 0) return;
+    std::size_t length = entry.size() < capacity - 1 ? entry.size() : capacity - 1;
+    // A cut inside a character goes back to where that character starts.
+    if (length < entry.size())
+        while (length > 0 && (static_cast<unsigned char>(entry[length]) & 0xC0) == 0x80)
+            --length;
+    CopyFieldN(field, capacity, entry.c_str(), length);
 }
 
 int ReadListSection(FILE* file, const char* start, const char* end,
@@ -180,6 +190,7 @@ void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDi
     request.timeoutSeconds = 30;
     if (Setting(file, "TIMEOUTS", value)) {
         long seconds = DecodeNumber(value);
+        if (seconds > KV_MAX_TIMEOUT_SECONDS) seconds = KV_MAX_TIMEOUT_SECONDS;
         if (seconds >= 1) request.timeoutSeconds = static_cast<int>(seconds);
     }
 

@@ -21,6 +21,10 @@ constexpr int KV_HEADER_CHOICES = KV_SEARCH_HEADERS; // header names the dialog 
 int ReadListSection(FILE* file, const char* start, const char* end,
                     std::vector<std::string>& entries, bool cutAtBlank);
 
+// A list entry into a request field of capacity bytes (NUL included); an
+// entry too long is cut before the UTF-8 character that does not fit whole.
+void CopyListEntry(char* field, std::size_t capacity, const std::string& entry);
+
 // True and the value (at most 7 characters, ended by a blank, tab, '#', CR, LF
 // or the line's end) when a line of the section begins with key; false
 // otherwise, value then left empty.

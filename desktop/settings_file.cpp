@@ -4,6 +4,7 @@
 #include "records.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -41,6 +42,10 @@ int32_t& ValueOf(kvSettings& settings, int key) {
 
 } // namespace
 
+bool MayRewriteInPlace(int openError) {
+    return openError == EACCES || openError == EPERM;
+}
+
 void ReadSettingsFile(const std::string& path, kvSettings& settings) {
     settings.lines.clear();
     for (int& line : settings.keyLine)
@@ -48,13 +53,25 @@ void ReadSettingsFile(const std::string& path, kvSettings& settings) {
 
     if (!path.empty()) {
         if (std::FILE* file = std::fopen(path.c_str(), "r")) {
-            // A read takes at most 126 characters, so a longer line arrives
-            // in several entries that are written back one after another.
-            char entry[KV_SETTINGS_ENTRY - 1];
-            while (settings.lines.size() < KV_SETTINGS_READ &&
-                   std::fgets(entry, sizeof entry, file) != nullptr)
-                settings.lines.emplace_back(entry);
+            // An entry takes at most 126 bytes, so a longer line arrives in
+            // several entries that are written back one after another. Bytes
+            // are kept as they are, NUL included, so the line end after a NUL
+            // is not lost.
+            std::string entry;
+            int c = 0;
+            while (settings.lines.size() < KV_SETTINGS_READ && (c = std::getc(file)) != EOF) {
+                entry += static_cast<char>(c);
+                if (c == '\n' || entry.size() == KV_SETTINGS_ENTRY - 2) {
+                    settings.lines.push_back(entry);
+                    entry.clear();
+                }
+            }
+            if (!entry.empty() && settings.lines.size() < KV_SETTINGS_READ)
+                settings.lines.push_back(entry);
             std::fclose(file);
+            // Whatever follows the last entry read starts a line of its own.
+            if (!settings.lines.empty() && settings.lines.back().back() != '\n')
+                settings.lines.back() += '\n';
         }
     }
 
@@ -99,15 +116,19 @@ bool WriteSettingsFile(const std::string& path, kvSettings& settings) {
     kvAtomicFile file(path.c_str());
     if (file.IsOpen()) {
         for (int i = 0; i < count; ++i)
-            file.Write(settings.lines[i].c_str());
+            file.Write(settings.lines[i].data(), settings.lines[i].size());
         return file.Commit();
     }
-    // No new file can be made beside it (a directory the user may not write
-    // to, holding a settings file the user may): rewrite the file in place.
+    // No new file can be made beside it. Only when the directory may not be
+    // written to (holding a settings file the user may write) is the file
+    // rewritten in place; a full disk or any other failure leaves it alone.
+    if (!MayRewriteInPlace(file.OpenError())) return false;
     FILE* direct = std::fopen(path.c_str(), "w");
     if (!direct) return false;
     bool ok = true;
     for (int i = 0; i < count; ++i)
-        ok = std::fputs(settings.lines[i].c_str(), direct) >= 0 && ok;
+        ok = std::fwrite(settings.lines[i].data(), 1, settings.lines[i].size(), direct) ==
+                 settings.lines[i].size() &&
+             ok;
     return std::fclose(direct) == 0 && ok;
 }

@@ -39,3 +39,7 @@ void ReadSettingsFile(const std::string& path, kvSettings& settings);
 // back, replacing the file as a whole. False when the file could not be
 // written (an existing file is then left as it was).
 bool WriteSettingsFile(const std::string& path, kvSettings& settings);
+
+// Whether a settings file whose temporary could not be made (errno openError)
+// may be rewritten in place: only when the directory may not be written to.
+bool MayRewriteInPlace(int openError);

@@ -29,6 +29,10 @@ constexpr int KV_STATUS_SIZE = 512;      // StatusText
 // which saves a network round trip per command on a distant server.
 constexpr int KV_DEFAULT_PIPELINE = 512;
 constexpr int KV_MAX_PIPELINE = 1024;
+// Longest network wait a request may ask for, in seconds (about 11.5 days):
+// larger values are cut to it when read, so waits in milliseconds stay far
+// inside 32 bits.
+constexpr int KV_MAX_TIMEOUT_SECONDS = 999999;
 
 // Text of a header field whose header the article did not carry.
 constexpr const char* KV_NONE = "<none>";

@@ -2,7 +2,9 @@
 //
 // Every file the program writes goes through kvAtomicFile: the bytes go to a
 // temporary file next to the target, and only Commit() puts that file in the
-// target's place, after flushing and syncing it. A failed write (disk full, an
+// target's place, after flushing and syncing it. A target that is a symbolic
+// link is written through: the file the link leads to is replaced, the link
+// stays. A failed write (disk full, an
 // I/O error) or a missing Commit() leaves an existing target exactly as it was
 // and removes the temporary file. Used on whichever thread runs the save; one
 // object per file, owned by that caller.
@@ -25,6 +27,8 @@ class kvAtomicFile {
     // The file holds secrets: it gets mode 0600 whatever the umask, and the
     // write buffer is wiped when the object goes away.
     void MakePrivate() { privateFile = true; }
+    // Why the temporary file could not be made (an errno value); 0 when it was.
+    int OpenError() const { return openError; }
     // False once any write has failed (or the file never opened); every later
     // write is then ignored.
     bool Ok() const { return fd >= 0 && !failed; }
@@ -33,8 +37,9 @@ class kvAtomicFile {
     bool Write(const char* text); // up to its NUL
     bool Write(const std::string& text) { return Write(text.data(), text.size()); }
 
-    // Flushes, syncs and closes the temporary file, gives it mode 0666 less the
-    // umask (0600 when private) and renames it over the target. False when anything failed, this
+    // Flushes, syncs and closes the temporary file, gives it the mode of the
+    // file it replaces (0666 less the umask for a new file, 0600 when private)
+    // and renames it over the target. False when anything failed, this
     // step included; the target is then unchanged.
     bool Commit();
 
@@ -45,8 +50,18 @@ class kvAtomicFile {
     std::string target;
     std::string temporary;
     int fd = -1;
+    int openError = 0;
+    int slot = -1; // where the temporary's name is kept for kvRemoveOpenTemporaries
     bool failed = false;
     bool privateFile = false;
     std::unique_ptr<char[]> buffer;
     std::size_t buffered = 0;
 };
+
+// Removes every temporary file of a kvAtomicFile still open in this process.
+// Async-signal-safe: meant for a signal handler that is about to end the process.
+void kvRemoveOpenTemporaries();
+
+// Makes SIGINT, SIGTERM and SIGHUP (those not ignored) remove the open
+// temporary files before the process dies of the signal as it would have.
+void kvRemoveTemporariesOnSignals();

@@ -3,7 +3,8 @@
 #pragma once
 #include <string>
 
-// Everything before the last '/', or "" when there is none.
+// Everything before the last '/' ("/" for a file in the root), or "" when
+// there is none.
 std::string DirectoryOf(const std::string& path);
 // Everything after the last '/', or the whole path when there is none.
 std::string FileNameOf(const std::string& path);

@@ -113,6 +113,8 @@ void kvArticleWindows::DestroyAll() {
         window = nullptr;
     }
     current_ = -1;
+    awaited_ = nullptr;
+    onAwaited_ = nullptr;
 }
 
 int kvArticleWindows::SlotOf(const kvArticleWindow* window) const {
@@ -123,6 +125,10 @@ int kvArticleWindows::SlotOf(const kvArticleWindow* window) const {
 
 void kvArticleWindows::RemoveSlot(int slot) {
     if (slot < 0 || slot > current_) return;
+    if (windows_[slot] == awaited_) {
+        awaited_ = nullptr;
+        onAwaited_ = nullptr;
+    }
     for (int i = slot; i < current_; ++i)
         windows_[i] = windows_[i + 1];
     windows_[current_] = nullptr;
@@ -136,7 +142,19 @@ void kvArticleWindows::CloseBoxOf(kvArticleWindow* window) {
     RemoveSlot(slot);
 }
 
+void kvArticleWindows::OnFirstActivationOfCurrent(std::function<void()> then) {
+    awaited_ = current_ >= 0 ? windows_[current_] : nullptr;
+    onAwaited_ = awaited_ ? std::move(then) : nullptr;
+}
+
 void kvArticleWindows::Activated(kvArticleWindow* window) {
+    if (window == awaited_) {
+        awaited_ = nullptr;
+        auto then = std::move(onAwaited_);
+        onAwaited_ = nullptr;
+        then();
+        return;
+    }
     int slot = SlotOf(window);
     if (slot < 0 || slot >= current_) return;
     std::swap(windows_[slot], windows_[current_]);

@@ -11,6 +11,7 @@
 #include "settings_file.h"
 
 #include <array>
+#include <functional>
 
 class kvFrame;
 class wxFont;
@@ -59,10 +60,17 @@ class kvArticleWindows {
     void Activated(kvArticleWindow* window);
     void Gone(kvArticleWindow* window);
 
+    // Calls `then` once, when the current window is first activated (the
+    // window system activates a new window some time after it is shown). A
+    // later call, or the window closing, drops the call still waiting.
+    void OnFirstActivationOfCurrent(std::function<void()> then);
+
   private:
     int SlotOf(const kvArticleWindow* window) const;
     void RemoveSlot(int slot);
 
     std::array<kvArticleWindow*, KV_ARTICLE_WINDOWS> windows_{};
     int current_ = -1;
+    const kvArticleWindow* awaited_ = nullptr;
+    std::function<void()> onAwaited_;
 };

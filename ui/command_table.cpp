@@ -148,6 +148,11 @@ void kvController::CommandQuit() {
     if (kvMainFrame* frame = mainFrame_; frame && frame->OnClose()) frame->Destroy();
 }
 
+// The close box asks what Quit asks; Quit itself closes the frame directly.
+bool kvController::MayCloseMainFrame(bool) {
+    return !(Holding(model_.ui.state) && model_.ui.saved == 0) || AskToSaveResults();
+}
+
 void kvController::CommandCopy() {
     if (!articles_.CurrentUsable()) return;
     wxTextCtrl* text = articles_.Text(articles_.Current());
@@ -181,7 +186,15 @@ void kvController::CommandNewArticleWindow() {
         return;
     }
     OpenArticleWindow(SelectedIndex());
+    // The window system activates the new window; the main frame comes back
+    // on top so the keyboard stays in the list, as when results are shown.
+    mainFrame_->Raise();
     FocusResultsList();
+    articles_.OnFirstActivationOfCurrent([this] {
+        if (!mainFrame_) return;
+        mainFrame_->Raise();
+        FocusResultsList();
+    });
 }
 
 // Loading also waits for the dialog to be put away, and never starts during a

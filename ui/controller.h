@@ -38,9 +38,11 @@ class kvController : public kvMainFrame::Listener {
 
     // kvMainFrame::Listener. An unknown menu id does nothing. The close stops
     // a running search and waits for it, then destroys the search dialog and
-    // the help window and closes the current search.
+    // the help window and closes the current search. Before the close box
+    // closes the frame, unsaved results bring the question Quit asks.
     void RunMenuCommand(int id) override;
     void OnResultSelected() override;
+    bool MayCloseMainFrame(bool canRefuse) override;
     void CloseMainFrame() override;
     void MainFrameGone() override;
 

@@ -48,7 +48,7 @@ WindowRect kvFrame::Geometry(bool restore) {
 }
 
 void kvFrame::HandleClose(wxCloseEvent& event) {
-    if (OnClose()) {
+    if (OnCloseRequest(event.CanVeto())) {
         Destroy();
     } else if (event.CanVeto()) {
         event.Veto();
@@ -61,6 +61,10 @@ void kvFrame::OnSize(int, int) {}
 
 bool kvFrame::OnClose() {
     return true;
+}
+
+bool kvFrame::OnCloseRequest(bool) {
+    return OnClose();
 }
 
 void kvFrame::OnActivate(bool) {}

@@ -35,6 +35,9 @@ class kvFrame : public wxFrame {
     virtual void OnSize(int width, int height);
     // The user or the program asks to close the frame; true lets it be destroyed.
     virtual bool OnClose();
+    // The window system asks to close the frame (its close box);
+    // canRefuse tells whether a refusal keeps it open. By default OnClose().
+    virtual bool OnCloseRequest(bool canRefuse);
     // The frame was activated (true) or deactivated (false).
     virtual void OnActivate(bool active);
 

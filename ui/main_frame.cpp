@@ -49,9 +49,9 @@ void kvMainFrame::SetStatusLine(const char* text) {
 
 void kvMainFrame::ShowList(const std::vector<std::string>& subjects, int width, int height) {
     if (subjects.empty()) return;
-    list_ =
-        new wxListBox(panel_, wxID_ANY, wxPoint(5, 6), wxSize(width - 20, height - 80), 0, nullptr,
-                      wxLB_SINGLE | wxLB_NEEDED_SB, wxDefaultValidator, "results_list");
+    list_ = new wxListBox(panel_, wxID_ANY, wxPoint(5, 6),
+                          wxSize(std::max(width - 20, 0), std::max(height - 80, 0)), 0, nullptr,
+                          wxLB_SINGLE | wxLB_NEEDED_SB, wxDefaultValidator, "results_list");
     list_->Bind(wxEVT_LISTBOX, [this](wxCommandEvent&) {
         if (listener_) listener_->OnResultSelected();
     });
@@ -92,6 +92,11 @@ void kvMainFrame::OnMenuCommand(int id) {
 void kvMainFrame::OnSize(int width, int height) {
     // A frame shrunk below the list's margins leaves it empty, never negative.
     if (list_) list_->SetSize(wxSize(std::max(width - 10, 0), std::max(height - 35, 0)));
+}
+
+bool kvMainFrame::OnCloseRequest(bool canRefuse) {
+    if (listener_ && !listener_->MayCloseMainFrame(canRefuse) && canRefuse) return false;
+    return OnClose();
 }
 
 bool kvMainFrame::OnClose() {

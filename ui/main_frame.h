@@ -24,6 +24,9 @@ class kvMainFrame : public kvFrame, public kvMenuSwitch {
         virtual ~Listener() = default;
         virtual void RunMenuCommand(int id) = 0;
         virtual void OnResultSelected() = 0;
+        // The close box was used: false keeps the frame (only honoured when
+        // canRefuse is true).
+        virtual bool MayCloseMainFrame(bool canRefuse) = 0;
         // The frame is about to be destroyed (Quit or its close box).
         virtual void CloseMainFrame() = 0;
         virtual void MainFrameGone() = 0;
@@ -52,6 +55,7 @@ class kvMainFrame : public kvFrame, public kvMenuSwitch {
     void OnMenuCommand(int id) override;
     void OnSize(int width, int height) override;
     bool OnClose() override;
+    bool OnCloseRequest(bool canRefuse) override;
 
   private:
     Listener* listener_;

@@ -45,7 +45,7 @@ wxChoice* AddListChoice(wxPanel* panel, int x, int y, const std::vector<std::str
     choice->Bind(wxEVT_CHOICE, [choice, &entries, text, field, capacity](wxCommandEvent&) {
         int selected = choice->GetSelection();
         if (selected < 0 || selected >= static_cast<int>(entries.size())) return;
-        CopyField(field, capacity, entries[selected].c_str());
+        CopyListEntry(field, capacity, entries[selected]);
         text->ChangeValue(ToDisplay(entries[selected])); // the field shows it, the request has it
     });
     return choice;

@@ -100,6 +100,11 @@ const DescriptionCase kCases[] = {
     {"[Settings]\nPIPELINE=-4\n", "pipeline=512"},
     {"[Settings]\nPIPELINE=many\n", "pipeline=512"},
     {"PIPELINE=7\n[Settings]\n[/Settings]\n", "pipeline=512"},
+    // Waits beyond 999999 seconds are cut to it (times 1000 must fit an int).
+    {"[Settings]\nTIMEOUTS=999999\n", "timeout=999999"},
+    {"[Settings]\nTIMEOUTS=1000000\n", "timeout=999999"},
+    {"[Settings]\nTIMEOUTS=2147484\n", "timeout=999999"},
+    {"[Settings]\nTIMEOUTS=9999999\n", "timeout=999999"},
     {"[Settings]\nTIMEOUTS", "timeout=30"},
     {"[Settings]\nTIME_LIMIT=15 # c\n", "timeLimit=15"},
     {"[Settings]\nTIME_LIMIT=12345\n", "timeLimit=123"},
@@ -134,6 +139,30 @@ TEST(DescriptionFile, StartingState) {
         std::istringstream expected(c.expected);
         for (std::string item; std::getline(expected, item, ';');)
             EXPECT_NE(got.find(";" + item + ";"), std::string::npos) << item << " in " << got;
+    }
+}
+
+// A first list entry longer than the request field (a pattern holds 255 bytes)
+// loses the UTF-8 character that does not fit whole, never a part of it.
+TEST(DescriptionFile, LongEntryIsCutBetweenCharacters) {
+    const std::string a253(253, 'a');
+    const struct {
+        std::string entry;
+        std::string pattern;
+    } cases[] = {
+        {a253 + "\xC3\xA9", a253 + "\xC3\xA9"},                 // fits exactly
+        {a253 + "b\xC3\xA9", a253 + "b"},                       // 2-byte character cut
+        {a253 + "\xE2\x82\xAC", a253},                          // 3-byte character cut after 2
+        {a253.substr(1) + "\xF0\x9F\x98\x80z", a253.substr(1)}, // 4-byte character cut
+        {a253 + "bc\xC3\xA9", a253 + "bc"},                     // cut right before a character
+    };
+    for (const auto& c : cases) {
+        std::string file = "[Patterns]\n" + c.entry + "\n[/Patterns]\n";
+        std::string got = Read(file.c_str());
+        EXPECT_NE(got.find(";pattern=" + c.pattern + ";"), std::string::npos) << c.entry.size();
+        char field[8];
+        CopyListEntry(field, sizeof field, "abcde\xE2\x82\xAC");
+        EXPECT_STREQ(field, "abcde");
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -69,8 +71,16 @@ const SettingsCase kSettingsCases[] = {
     {std::string(300, 'x') + "\n", kDefaults, std::string(300, 'x') + "\n" + kAllKeys},
     // At most 92 entries of at most 126 characters are read.
     {Lines(100) + "MAIN_X=5\n" + Lines(50), kDefaults, Lines(92) + kAllKeys},
+    // The last entry read starts no line of the keys appended after it.
     {Lines(91) + std::string(300, 'x') + "\n", kDefaults,
-     Lines(91) + std::string(126, 'x') + kAllKeys},
+     Lines(91) + std::string(126, 'x') + "\n" + kAllKeys},
+    {"note", kDefaults, "note\n" + kAllKeys},
+    {"MAIN_Y=20\nnote", "10,20,400,175 1,180,600,380",
+     "MAIN_Y=20\nnote\nMAIN_X=10\nMAIN_W=400\nMAIN_H=175\n" + kMsgKeys},
+    // A NUL inside a carried line keeps the rest of the line and its line end.
+    {std::string("a\0b\nMAIN_X=5\n", 13), "5,10,400,175 1,180,600,380",
+     std::string("a\0b\nMAIN_X=5\n", 13) + "MAIN_Y=10\nMAIN_W=400\nMAIN_H=175\n" + kMsgKeys},
+    {std::string("\0\n\0", 3), kDefaults, std::string("\0\n\0\n", 4) + kAllKeys},
     {"", kDefaults, kAllKeys},
 };
 
@@ -98,6 +108,35 @@ TEST(SettingsFile, WritesCurrentValuesWithoutRangeTestAndFailsWithoutAPlace) {
               "MAIN_X=-5\nMAIN_Y=2000\nMAIN_W=640\nMAIN_H=480\n" + kMsgKeys);
     EXPECT_FALSE(WriteSettingsFile(dir.path + "/missing/korvex.ini", settings));
     EXPECT_FALSE(WriteSettingsFile("", settings));
+}
+
+// The in-place rewrite (which empties the file first) is only for a directory
+// that refuses new files; a full disk or any other failure must leave it alone.
+TEST(SettingsFile, RewritesInPlaceOnlyForADirectoryThatRefusesWriting) {
+    const struct {
+        int error;
+        bool inPlace;
+    } cases[] = {{EACCES, true}, {EPERM, true},   {ENOSPC, false},      {EDQUOT, false},
+                 {EIO, false},   {EMFILE, false}, {ENFILE, false},      {ENOMEM, false},
+                 {EROFS, false}, {ENOENT, false}, {ENAMETOOLONG, false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(MayRewriteInPlace(c.error), c.inPlace) << std::strerror(c.error);
+}
+
+// A settings file in a directory the user may not write to is still updated.
+TEST(SettingsFile, ReadOnlyDirectoryRewritesInPlace) {
+    if (geteuid() == 0) GTEST_SKIP() << "root writes into any directory";
+    TempDir dir;
+    std::string path = dir.path + "/korvex.ini";
+    WriteBytes(path, "note\n");
+    ASSERT_EQ(chmod(dir.path.c_str(), 0555), 0);
+    kvSettings settings;
+    ReadSettingsFile(path, settings);
+    settings.mainRect.x = 33;
+    bool written = WriteSettingsFile(path, settings);
+    chmod(dir.path.c_str(), 0755);
+    EXPECT_TRUE(written);
+    EXPECT_EQ(ReadBytes(path), "note\nMAIN_X=33\nMAIN_Y=10\nMAIN_W=400\nMAIN_H=175\n" + kMsgKeys);
 }
 
 // workingDir, programDir, configDir and dataDir are the subdirectories w, p,

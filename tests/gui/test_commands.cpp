@@ -271,6 +271,61 @@ TEST_F(CommandsTest, CloseAnswers) {
     }
 }
 
+// The main frame's close box: unsaved results bring Quit's question; a close
+// that cannot be refused goes ahead whatever the answer.
+TEST_F(CommandsTest, CloseBoxAsksLikeQuit) {
+    struct Case {
+        int state;
+        bool saveFirst; // results saved before the close box is used
+        std::vector<kvAnswer> answers;
+        const char* file; // chosen in the selector; "" cancels it
+        bool canRefuse;
+        int questions;
+        bool closed;
+        bool savedFile; // saved.kvx exists afterwards
+    };
+    const Case cases[] = {
+        {STATE_DISPLAYED, false, {kvAnswer::Cancel}, nullptr, true, 1, false, false},
+        {STATE_DISPLAYED, false, {kvAnswer::Yes}, "", true, 1, false, false},
+        {STATE_DISPLAYED, false, {kvAnswer::Yes}, "saved.kvx", true, 1, true, true},
+        {STATE_DISPLAYED, false, {kvAnswer::No}, nullptr, true, 1, true, false},
+        {STATE_READY, false, {kvAnswer::Cancel}, nullptr, true, 1, false, false},
+        {STATE_READY, false, {kvAnswer::Cancel}, nullptr, false, 1, true, false},
+        {STATE_DISPLAYED, true, {kvAnswer::Cancel}, nullptr, true, 0, true, true},
+        {STATE_IDLE, false, {kvAnswer::Cancel}, nullptr, true, 0, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "state " << c.state << " saveFirst " << c.saveFirst
+                                          << " canRefuse " << c.canRefuse);
+        Enter(c.state);
+        if (c.saveFirst) {
+            Script().chosenFiles = {Path("saved.kvx")};
+            ChooseMenu(CMD_SAVE_RESULTS);
+            ASSERT_EQ(M().ui.saved, 1);
+        }
+        Script().questions.clear();
+        Script().answers.assign(c.answers.begin(), c.answers.end());
+        if (c.file != nullptr) Script().chosenFiles = {*c.file ? Path(c.file) : ""};
+        C().MainFrame()->Close(!c.canRefuse);
+        EXPECT_EQ(static_cast<int>(Script().questions.size()), c.questions);
+        if (c.questions > 0) {
+            EXPECT_EQ(Script().questions[0], "Warning: Search results are not saved. Save now?");
+        }
+        if (c.closed) {
+            EXPECT_TRUE(PumpUntil([this] { return C().MainFrame() == nullptr; }, 5000));
+        } else {
+            PumpUntil([] { return false; }, 200);
+            ASSERT_NE(C().MainFrame(), nullptr);
+            EXPECT_EQ(M().ui.state, c.state);
+            EXPECT_EQ(M().ui.saved, 0);
+        }
+        EXPECT_EQ(std::filesystem::exists(Path("saved.kvx")), c.savedFile);
+        std::filesystem::remove(Path("saved.kvx"));
+        TearDown();
+        SetUp();
+    }
+}
+
 TEST_F(CommandsTest, QuitAsksKeepsRunningOrWritesTheGeometry) {
     Display(2);
     std::string before = ReadFile("program/korvex.ini");

@@ -5,6 +5,10 @@
 #include <wx/textctrl.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
 
 namespace korvex_test {
 namespace {
@@ -13,6 +17,34 @@ class HelpWindowTest : public GuiTest {
   protected:
     std::string HelpShown() { return C().Help()->Text()->GetValue().utf8_string(); }
 };
+
+// Every line of a shipped text file that holds `word`.
+std::vector<std::string> LinesWith(const char* path, const std::string& word) {
+    std::ifstream in(path);
+    std::vector<std::string> found;
+    for (std::string line; std::getline(in, line);)
+        if (line.find(word) != std::string::npos) found.push_back(line);
+    return found;
+}
+
+// The shipped sample and help text tell the user what the program does: the
+// time limit counts minutes, and a file in the working directory wins.
+TEST(ShippedFiles, SayWhatTheProgramDoes) {
+    std::vector<std::string> limit = LinesWith(KORVEX_DESCRIPTION_FILE, "TIME_LIMIT=");
+    ASSERT_EQ(limit.size(), 1u);
+    EXPECT_NE(limit[0].find("minutes"), std::string::npos) << limit[0];
+    EXPECT_EQ(limit[0].find("second"), std::string::npos) << limit[0];
+
+    std::ifstream help(KORVEX_HELP_FILE);
+    std::string text((std::istreambuf_iterator<char>(help)), std::istreambuf_iterator<char>());
+    std::size_t files = text.find("5. FILES");
+    ASSERT_NE(files, std::string::npos);
+    std::string section = text.substr(files);
+    std::size_t working = section.find("first in the working directory");
+    ASSERT_NE(working, std::string::npos) << section;
+    EXPECT_LT(working, section.find("korvex.ini\n"));
+    EXPECT_LT(working, section.find("program's own directory"));
+}
 
 TEST_F(HelpWindowTest, MadeOnceThenHiddenAndShownAgain) {
     WriteFile("korvex.txt", "First line\r\nSecond line, caf\xe9\n");
@@ -100,7 +132,9 @@ TEST_F(HelpWindowTest, ShippedHelpTextAndAbout) {
     // The build's version stands in the about text, as --version prints it.
     EXPECT_NE(Script().notices[0].find("\nBuild 2.0.0"), std::string::npos) << Script().notices[0];
 
-    // The main frame's close takes the help window with it.
+    // The main frame's close takes the help window with it (the unsaved
+    // results dropped).
+    Script().answers = {kvAnswer::No};
     kvFrame* main = C().MainFrame();
     ASSERT_TRUE(main->Close());
     EXPECT_TRUE(PumpUntil([] { return wxTopLevelWindows.empty(); }, 5000));

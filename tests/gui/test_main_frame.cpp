@@ -120,7 +120,9 @@ TEST_F(MainFrameTest, QuitWritesTheSettingsFileAndClosesEverything) {
                                       "MAIN_W=400\nMAIN_H=175\nMSG_X=1\nMSG_Y=180\nMSG_H=380\n");
 }
 
-TEST_F(MainFrameTest, CloseBoxEndsWithoutQuestionOrSettingsWrite) {
+// Unsaved results bring the save question first; answered No, the close box
+// ends the program without writing the settings.
+TEST_F(MainFrameTest, CloseBoxAsksThenEndsWithoutSettingsWrite) {
     Start(); // creates an empty settings file in the program directory
     std::string settings = C().SettingsPath();
     EXPECT_EQ(settings, places.programDir + "/korvex.ini");
@@ -129,10 +131,12 @@ TEST_F(MainFrameTest, CloseBoxEndsWithoutQuestionOrSettingsWrite) {
     M().summary = std::make_unique<kvSearchSummary>();
     M().ui.saved = 0;
     SetStateReady(M().ui, C().MainFrame());
+    Script().answers = {kvAnswer::No};
     C().MainFrame()->Close(false);
     Pump();
     EXPECT_EQ(C().MainFrame(), nullptr);
-    EXPECT_TRUE(Script().questions.empty());
+    EXPECT_EQ(Script().questions,
+              (std::vector<std::string>{"Warning: Search results are not saved. Save now?"}));
     EXPECT_EQ(M().results, nullptr);
     EXPECT_EQ(M().ui.state, STATE_IDLE);
     EXPECT_EQ(ReadBytes(settings), "") << "the settings file stays empty";

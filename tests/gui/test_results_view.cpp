@@ -117,6 +117,41 @@ TEST_F(ResultsViewTest, ReselectingRestoresAMinimisedWindowWithItsText) {
     EXPECT_EQ(WindowText(0), Expected(1));
 }
 
+// Like Display, the main frame comes back on top after a new article window
+// opens, so the keyboard stays in the list.
+TEST_F(ResultsViewTest, NewArticleWindowLeavesTheKeyboardInTheList) {
+    Display(3);
+    ChooseMenu(CMD_NEW_ARTICLE_WINDOW);
+    ASSERT_EQ(Articles().Current(), 1);
+    kvFrame* opened = Articles().Frame(1);
+    ASSERT_TRUE(PumpUntil([opened] { return opened->IsShownOnScreen(); }, 5000));
+    PumpUntil([] { return false; }, 500); // the window manager's activation arrives
+    EXPECT_TRUE(PumpUntil([this] { return wxWindow::FindFocus() == List(); }, 5000));
+}
+
+// A saved main frame height too small for the list's margins gives an empty
+// list, never a negative height.
+TEST_F(ResultsViewTest, SmallSavedHeightGivesAnEmptyList) {
+    const struct {
+        int savedHeight;
+        int listHeight; // as asked for, before the window manager
+    } cases[] = {{50, 0}, {60, 0}, {78, 0}, {79, 0}, {80, 0}, {81, 1}, {120, 40}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.savedHeight);
+        WriteFile("korvex.ini", "MAIN_W=400\nMAIN_H=" + std::to_string(c.savedHeight) + "\n");
+        Start();
+        HoldResults(2);
+        ChooseMenu(CMD_DISPLAY_RESULTS);
+        ASSERT_NE(List(), nullptr);
+        EXPECT_EQ(List()->GetSize().y, c.listHeight);
+        EXPECT_EQ(List()->GetSize().x, 380);
+        PumpUntil([] { return false; }, 100);
+        EXPECT_GE(List()->GetSize().y, 0);
+        TearDown();
+        SetUp();
+    }
+}
+
 TEST_F(ResultsViewTest, TenWindowsCascadeAndNoMore) {
     Display(2);
     for (int k = 1; k < KV_ARTICLE_WINDOWS; ++k) {
