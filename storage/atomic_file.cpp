@@ -218,10 +218,9 @@ bool kvAtomicFile::Commit() {
     mode_t mode = 0666 & ~CurrentUmask();
     struct stat old {};
     if (stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-        if (geteuid() == 0)
-            (void)fchown(fd, old.st_uid, old.st_gid);
-        else
-            (void)fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+        // Best effort: a file whose owner or group cannot be given stays ours.
+        uid_t owner = geteuid() == 0 ? old.st_uid : static_cast<uid_t>(-1);
+        if (fchown(fd, owner, old.st_gid) != 0) errno = 0;
         mode = old.st_mode & 07777;
     }
     if (privateFile) mode = 0600;
