@@ -210,12 +210,9 @@ long NetSend(kvConnection& conn, const char* data, std::size_t length) {
     if (conn.secure) return conn.secure->Send(conn, data, length);
     // A command almost always fits the socket's send buffer at once: try that
     // first and wait for writability only when it does not.
+    long taken = NetTrySend(conn, data, length);
+    if (taken != 0 || length == 0) return taken;
     ssize_t n;
-    do {
-        n = send(conn.socket, data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
-    } while (n < 0 && errno == EINTR);
-    if (n >= 0) return static_cast<long>(n);
-    if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
     int w = WaitFor(conn, POLLOUT, conn.timeoutSeconds * 1000);
     if (w <= 0) return w;
     do {

@@ -98,6 +98,9 @@ class SearchRun {
     // are settled first (their responses read into `scratch` and dropped): the
     // caller sends them again.
     int Secure(int code, kvBuffer& scratch);
+    // Sends GROUP and reads the reply line into reply. False when the run
+    // failed (message written, connection closed).
+    bool AskGroup(char* reply, std::size_t size, int& code);
     // Selects the group again after the server's session state was reset.
     int Reselect();
     int SelectGroup();
@@ -223,19 +226,29 @@ int SearchRun::Secure(int code, kvBuffer& scratch) {
     return -1;
 }
 
+bool SearchRun::AskGroup(char* reply, std::size_t size, int& code) {
+    if (!SendCommand(conn, "GROUP %s\r\n", req.newsgroup)) {
+        // A name that does not fit one command line, or holds a line break.
+        QuitAndClose();
+        Fail("ERROR: GROUP command error");
+        return false;
+    }
+    long n = ReceiveStatusLine(conn, reply, size);
+    if (n <= 0) {
+        Close();
+        Fail(ReceiveFailure(n));
+        return false;
+    }
+    code = ReplyCode(reply);
+    return true;
+}
+
 int SearchRun::Reselect() {
     if (!security.SessionReset()) return 1;
     char reply[512];
-    if (!SendCommand(conn, "GROUP %s\r\n", req.newsgroup)) {
-        QuitAndClose();
-        return Fail("ERROR: GROUP command error");
-    }
-    long n = ReceiveStatusLine(conn, reply, sizeof reply);
-    if (n <= 0) {
-        Close();
-        return Fail(ReceiveFailure(n));
-    }
-    if (ReplyCode(reply) != 211) {
+    int code = 0;
+    if (!AskGroup(reply, sizeof reply, code)) return -1;
+    if (code != 211) {
         QuitAndClose();
         return Fail("ERROR: GROUP command error");
     }
@@ -251,17 +264,7 @@ int SearchRun::SelectGroup() {
     ctx.Show("Korvex: Selecting newsgroup...");
     int code = 0;
     for (;;) {
-        if (!SendCommand(conn, "GROUP %s\r\n", req.newsgroup)) {
-            // A name that does not fit one command line, or holds a line break.
-            QuitAndClose();
-            return Fail("ERROR: GROUP command error");
-        }
-        long n = ReceiveStatusLine(conn, reply, sizeof reply);
-        if (n <= 0) {
-            Close();
-            return Fail(ReceiveFailure(n));
-        }
-        code = ReplyCode(reply);
+        if (!AskGroup(reply, sizeof reply, code)) return -1;
         int secured = Secure(code, headerList); // nothing is sent ahead yet
         if (secured < 0) return -1;
         if (secured == 0) break;
