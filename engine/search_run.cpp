@@ -8,6 +8,7 @@
 #include "session_security.h"
 #include "transport.h"
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -52,6 +53,16 @@ bool ParseGroupReply(const char* reply, long& count, long& first, long& last) {
         if (*number < 0 || *number > 2147483647L) return false;
     }
     return true;
+}
+
+// Copies `length` bytes of text into a field of `capacity` bytes (NUL
+// included), leaving out NUL bytes as the article bodies do: a NUL from the
+// server never cuts a line or a header short.
+void CopyWithoutNul(char* field, std::size_t capacity, const char* text, std::size_t length) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < length && kept + 1 < capacity; ++i)
+        if (text[i] != '\0') field[kept++] = text[i];
+    if (capacity > 0) field[kept] = '\0';
 }
 
 class SearchRun {
@@ -371,15 +382,19 @@ int SearchRun::ScanHeaders() {
 }
 
 void SearchRun::ScanChunk() {
-    const char* at = std::strchr(headerList.data.get(), '\n');
+    // Walked by length: a line may hold a NUL byte.
+    const char* at = headerList.data.get();
+    const char* end = at + headerList.length;
+    at = static_cast<const char*>(std::memchr(at, '\n', headerList.length));
     if (at == nullptr) return;
     ++at;
     char line[KV_HEADER_LINE_MAX + 1];
-    while (*at != '\0' && *at != '.') {
-        const char* lf = std::strchr(at, '\n');
-        std::size_t length = lf != nullptr ? static_cast<std::size_t>(lf - at) : std::strlen(at);
-        CopyFieldN(line, sizeof line, at, length);
-        at = lf != nullptr ? lf + 1 : at + length;
+    while (at < end && *at != '.') {
+        const char* lf =
+            static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
+        std::size_t length = static_cast<std::size_t>((lf != nullptr ? lf : end) - at);
+        CopyWithoutNul(line, sizeof line, at, length);
+        at = lf != nullptr ? lf + 1 : end;
         if (scanned >= headerLimit) continue; // read, not examined
         char* value = std::strchr(line, ' ');
         // A line without a blank carries no value: it is counted, never matched.
@@ -486,15 +501,19 @@ void SearchRun::ReportReceived(bool connectionFailed) {
 // article is passed over (no blank line after its headers), or when memory ran
 // short: then everything is released, the failure written, and received is -1.
 bool SearchRun::StoreArticle() {
+    // Searched by length: the article may hold NUL bytes.
     const char* response = articleBuffer.data.get();
-    const char* statusEnd = std::strchr(response, '\n');
+    const char* end = response + articleBuffer.length;
+    const char* statusEnd =
+        static_cast<const char*>(std::memchr(response, '\n', articleBuffer.length));
     if (statusEnd == nullptr) return false;
     const char* headers = statusEnd + 1;
-    const char* blank = std::strstr(headers, "\r\n\r\n");
-    if (blank == nullptr) return false;
+    static const char kBlankLine[] = "\r\n\r\n";
+    const char* blank = std::search(headers, end, kBlankLine, kBlankLine + 4);
+    if (blank == end) return false;
 
     std::size_t headerLength = static_cast<std::size_t>(blank - headers);
-    CopyFieldN(headerText.get(), kHeaderTextSize, headers, headerLength);
+    CopyWithoutNul(headerText.get(), kHeaderTextSize, headers, headerLength);
     const char* body = blank + 4;
     std::size_t bodyLength = articleBuffer.length - static_cast<std::size_t>(body - response);
 

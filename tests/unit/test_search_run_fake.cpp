@@ -179,6 +179,36 @@ TEST(SearchRunFake, ScriptedRuns) {
               Sent({"10-15"}, {14, 11}), Success(2), sorted(2), {14, 11});
 }
 
+// A NUL byte from the server is left out, as in article bodies: it hides no
+// later header line, keeps no line from matching and drops no article.
+TEST(SearchRunFake, NulBytesInHeaderListsAndArticles) {
+    using namespace std::string_literals;
+    const FakeGroup past = Group(1, 1000, {700});
+    std::string list = "221 Subject fields follow\r\n"; // 800 lines; the limit is 700
+    for (long n = 1; n <= 800; ++n)
+        list += std::to_string(n) +
+                (n == 2     ? " x\0y"s
+                 : n == 700 ? " ma\0tch"s
+                            : " other"s) +
+                "\r\n";
+    ExpectRun("NUL in a header list", past,
+              {{"XHDR Subject 501-1000", FakeReply::Text(list + ".\r\n")}}, 1, 1000,
+              Sent({"501-1000"}, {700}), Success(1), {Success(1)}, {700}, {3, "700"});
+
+    FakeGroup g = Group(10, 12, {11});
+    const std::string text = "From: P\0oster\nSubject: a ma\0tch\nMessage-ID: <11@x>\n\nbo\0dy\n"s;
+    g.articles[11] = text;
+    ExpectRun("NUL in an article's headers", g, {}, 1, 3, Sent({"10-12"}, {11}), Success(1),
+              {Success(1)}, {11});
+    Harness h;
+    h.server.SetGroup(g);
+    ASSERT_EQ(h.Run(), 1);
+    ASSERT_EQ(h.Stored(), Numbers{11});
+    EXPECT_STREQ(h.results.slots[0]->subject, "a match");
+    EXPECT_STREQ(h.results.slots[0]->from, "Poster");
+    EXPECT_STREQ(h.results.slots[0]->body.get(), "body\n");
+}
+
 TEST(SearchRunFake, HeadersInChunksFromTheNewestAndTheArticleLimit) {
     auto scan = [](long last, const char* maxHeaders, const Strings& xhdr,
                    std::vector<int> percents, const char* header = "Subject") {
