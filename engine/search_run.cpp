@@ -199,7 +199,7 @@ int SearchRun::Connect() {
     }
 
     char reply[512];
-    long n = ReceiveStatusLine(conn, reply, sizeof reply);
+    long n = ReceiveReplyLine(conn, reply, sizeof reply);
     if (n <= 0) {
         Close();
         return Fail(ReceiveFailure(n));
@@ -244,7 +244,7 @@ bool SearchRun::AskGroup(char* reply, std::size_t size, int& code) {
         Fail("ERROR: GROUP command error");
         return false;
     }
-    long n = ReceiveStatusLine(conn, reply, size);
+    long n = ReceiveReplyLine(conn, reply, size);
     if (n <= 0) {
         Close();
         Fail(ReceiveFailure(n));
@@ -270,7 +270,7 @@ int SearchRun::Reselect() {
 int SearchRun::SelectGroup() {
     char reply[512];
     SendCommand(conn, "MODE READER\r\n");
-    ReceiveStatusLine(conn, reply, sizeof reply); // whatever it says
+    ReceiveReplyLine(conn, reply, sizeof reply); // whatever it says
 
     ctx.Show("Korvex: Selecting newsgroup...");
     int code = 0;

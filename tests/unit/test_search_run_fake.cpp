@@ -209,6 +209,28 @@ TEST(SearchRunFake, NulBytesInHeaderListsAndArticles) {
     EXPECT_STREQ(h.results.slots[0]->body.get(), "body\n");
 }
 
+// A multi-line reply the command did not ask for is read to its end: its data
+// lines, made to look like the next answer here, never answer a later command.
+TEST(SearchRunFake, UnexpectedMultilineRepliesAreReadToTheirEnd) {
+    const FakeGroup allThree = Group(10, 12, {}, true);
+    const std::string lookalike =
+        "220 99 <99@x>\r\nSubject: a match\r\nMessage-ID: <99@x>\r\n\r\nfake\r\n.\r\n";
+    const Strings passedOver = {"SEARCH: Receiving article 2 of 3 found...",
+                                "SEARCH: Receiving article 2 of 3 found...",
+                                "Korvex: Article received",
+                                "Finished receiving articles; Closing connection...",
+                                "Korvex: Sorting articles...",
+                                Success(2)};
+    for (const char* code : {"222", "221", "224", "100"})
+        ExpectRun(
+            std::string(code) + " to ARTICLE", allThree,
+            {{"ARTICLE 11", FakeReply::Text(std::string(code) + " 11 <11@x>\r\n" + lookalike)}}, 2,
+            3, Sent({"10-12"}, {12, 11, 10}), Success(2), passedOver, {12, 10});
+    ExpectRun("215 to MODE READER", Group(10, 12, {11}),
+              {{"MODE READER", FakeReply::Text("215 list\r\n211 99 1 99 alt.test\r\n.\r\n")}}, 1, 3,
+              Sent({"10-12"}, {11}), Success(1), {Success(1)}, {11});
+}
+
 TEST(SearchRunFake, HeadersInChunksFromTheNewestAndTheArticleLimit) {
     auto scan = [](long last, const char* maxHeaders, const Strings& xhdr,
                    std::vector<int> percents, const char* header = "Subject") {
