@@ -85,6 +85,43 @@ bool NetStartup() {
 }
 void NetCleanup() {}
 
+static long long SteadyMilliseconds() {
+    using namespace std::chrono;
+    // Never 0, which marks "no response being read".
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count() + 1;
+}
+
+// The bound of time nearest to now and the milliseconds left until it (at
+// least 0); kvBoundHit::None when there is none.
+static kvBoundHit NearestBound(const kvConnection& conn, long long& left) {
+    kvBoundHit bound = kvBoundHit::None;
+    if (conn.runDeadlineMs > 0) {
+        long long now = conn.clock ? conn.clock() : SteadyMilliseconds();
+        left = conn.runDeadlineMs - now;
+        bound = kvBoundHit::TimeLimit;
+    }
+    if (conn.responseStartMs > 0 && conn.maxResponseSeconds > 0) {
+        long long responseLeft = conn.responseStartMs +
+                                 static_cast<long long>(conn.maxResponseSeconds) * 1000 -
+                                 SteadyMilliseconds();
+        if (bound == kvBoundHit::None || responseLeft < left) {
+            left = responseLeft;
+            bound = kvBoundHit::ResponseTime;
+        }
+    }
+    if (left < 0) left = 0;
+    return bound;
+}
+
+// True (and the bound noted) when a bound of time has passed.
+static bool BoundPassed(const kvConnection& conn) {
+    long long left = 0;
+    kvBoundHit bound = NearestBound(conn, left);
+    if (bound == kvBoundHit::None || left > 0) return false;
+    conn.boundHit = bound;
+    return true;
+}
+
 bool ResolveServer(const std::string& host, int port, kvAddressList& out) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -103,27 +140,44 @@ bool ResolveServer(const std::string& host, int port, kvAddressList& out) {
     return !out.addresses.empty();
 }
 
+void BeginResponse(kvConnection& conn) {
+    conn.responseStartMs = SteadyMilliseconds();
+    conn.responseBytes = 0;
+}
+
+void EndResponse(kvConnection& conn) {
+    conn.responseStartMs = 0;
+}
+
 static int StopHandle(const kvConnection& conn) {
     return conn.stop != nullptr ? conn.stop->WaitHandle() : -1;
 }
 
 // Waits for the socket to become ready for `events`. 1: ready; 0: the wait
-// expired; -1: the wait failed or a stop was requested. timeoutMs < 0 waits forever.
+// expired or a bound of time passed (then noted in conn.boundHit); -1: the
+// wait failed or a stop was requested. timeoutMs < 0 waits forever (within the bounds).
 static int WaitFor(const kvConnection& conn, short events, int timeoutMs) {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    const long long waitEnd = timeoutMs < 0 ? 0 : SteadyMilliseconds() + timeoutMs;
     for (;;) {
-        pollfd fds[2] = {{conn.socket, events, 0}, {StopHandle(conn), POLLIN, 0}};
-        int wait = -1;
-        if (timeoutMs >= 0) {
-            auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            wait = left.count() > 0 ? static_cast<int>(left.count()) : 0;
+        long long wait = timeoutMs < 0 ? -1 : waitEnd - SteadyMilliseconds();
+        if (timeoutMs >= 0 && wait < 0) wait = 0;
+        long long boundLeft = 0;
+        kvBoundHit bound = NearestBound(conn, boundLeft);
+        if (bound != kvBoundHit::None && boundLeft == 0) {
+            conn.boundHit = bound;
+            return 0;
         }
-        int r = poll(fds, fds[1].fd >= 0 ? 2 : 1, wait);
+        bool boundNearer = bound != kvBoundHit::None && (wait < 0 || boundLeft < wait);
+        if (boundNearer) wait = boundLeft;
+        if (wait > 2147483647LL) wait = 2147483647LL;
+        pollfd fds[2] = {{conn.socket, events, 0}, {StopHandle(conn), POLLIN, 0}};
+        int r = poll(fds, fds[1].fd >= 0 ? 2 : 1, static_cast<int>(wait));
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) return -1;
-        if (r == 0) return 0;
+        if (r == 0) {
+            if (boundNearer) continue; // the bound is checked again above
+            return 0;
+        }
         if (fds[1].fd >= 0 && (fds[1].revents & POLLIN)) return -1;
         return 1;
     }
@@ -193,7 +247,7 @@ kvHandshakeResult StartSecureChannel(kvConnection& conn, const std::string& host
     return r;
 }
 
-long NetReceive(kvConnection& conn, char* buffer, std::size_t size) {
+static long ReceiveBytes(kvConnection& conn, char* buffer, std::size_t size) {
     if (conn.peer != nullptr) return conn.peer->Receive(buffer, size);
     if (conn.secure) return conn.secure->Receive(conn, buffer, size);
     int w = WaitFor(conn, POLLIN, conn.timeoutSeconds * 1000);
@@ -204,6 +258,21 @@ long NetReceive(kvConnection& conn, char* buffer, std::size_t size) {
     } while (n < 0 && errno == EINTR);
     NetAcknowledge(conn);
     return n < 0 ? -1 : static_cast<long>(n);
+}
+
+long NetReceive(kvConnection& conn, char* buffer, std::size_t size) {
+    // Checked before every receive as well as in the waits: bytes that keep
+    // arriving without a wait must not carry a response past its bounds.
+    if (BoundPassed(conn)) return 0;
+    long n = ReceiveBytes(conn, buffer, size);
+    if (n > 0 && conn.responseStartMs > 0) {
+        conn.responseBytes += static_cast<std::size_t>(n);
+        if (conn.maxResponseBytes > 0 && conn.responseBytes > conn.maxResponseBytes) {
+            conn.boundHit = kvBoundHit::ResponseSize;
+            return -1;
+        }
+    }
+    return n;
 }
 
 long NetSend(kvConnection& conn, const char* data, std::size_t length) {
@@ -231,7 +300,16 @@ long NetTrySend(kvConnection& conn, const char* data, std::size_t length) {
     return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
 }
 
+static long ReceiveStatusLineBounded(kvConnection& conn, char* reply, std::size_t size);
+
 long ReceiveStatusLine(kvConnection& conn, char* reply, std::size_t size) {
+    BeginResponse(conn);
+    long n = ReceiveStatusLineBounded(conn, reply, size);
+    EndResponse(conn);
+    return n;
+}
+
+static long ReceiveStatusLineBounded(kvConnection& conn, char* reply, std::size_t size) {
     for (;;) {
         char* lf = static_cast<char*>(std::memchr(conn.input, '\n', conn.inputLength));
         if (lf != nullptr) {
@@ -287,6 +365,8 @@ bool SendCommand(kvConnection& conn, const char* format, ...) {
 }
 
 void SendQuit(kvConnection& conn) {
+    // The reply to QUIT gets its few seconds even after the run's time is up.
+    conn.runDeadlineMs = 0;
     SetNetTimeout(conn, 5);
     SendCommand(conn, "QUIT\r\n");
     char reply[512] = {};

@@ -12,6 +12,7 @@
 
 #include <cstdarg>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,6 +36,9 @@ class kvBytePeer {
     virtual long Receive(char* buffer, std::size_t size) = 0;
 };
 
+// Which bound ended a wait or a receive (see kvConnection).
+enum class kvBoundHit { None, TimeLimit, ResponseTime, ResponseSize };
+
 struct kvConnection {
     int socket = -1;
     kvBytePeer* peer = nullptr; // when set, receives come from it instead of the socket
@@ -44,7 +48,25 @@ struct kvConnection {
     std::unique_ptr<kvSecureChannel> secure;
     char input[KV_RECEIVE_BUFFER_SIZE];
     std::size_t inputLength = 0;
+
+    // Bounds that hold inside a response, whatever the server sends. The run's
+    // end is a moment on `clock` (milliseconds; 0: none); every wait ends
+    // there. A response being read (BeginResponse to EndResponse) ends after
+    // maxResponseSeconds, or once more than maxResponseBytes arrived while it
+    // was read (0: no such bound). A bound of time ends a wait as a time-out
+    // (0), the bound of bytes a receive as a failure (-1); boundHit says which.
+    long long runDeadlineMs = 0;
+    std::function<long long()> clock; // empty: the steady clock
+    int maxResponseSeconds = 0;
+    std::size_t maxResponseBytes = 0;
+    long long responseStartMs = 0; // steady clock; 0: no response is being read
+    std::size_t responseBytes = 0;
+    mutable kvBoundHit boundHit = kvBoundHit::None;
 };
+
+// Marks the start and the end of reading one response (see kvConnection).
+void BeginResponse(kvConnection& conn);
+void EndResponse(kvConnection& conn);
 
 // "host", "host:port", "[v6addr]:port", "[v6addr]" or a bare IPv6 address.
 // False when the port is not a number from 1 to 65535.

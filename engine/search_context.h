@@ -16,6 +16,7 @@
 #include "credentials.h"
 #include "records.h"
 
+#include <cstddef>
 #include <functional>
 
 // Which long phase a progress message belongs to; the numbers let a front end
@@ -47,6 +48,11 @@ class kvStopSignal {
     int writeFd = -1;
 };
 
+// Bounds on reading one response, so that no server keeps a run alive for
+// ever: far above any real header list or article.
+constexpr std::size_t KV_MAX_RESPONSE_BYTES = std::size_t{64} << 20;
+constexpr int KV_MAX_RESPONSE_SECONDS = 600;
+
 struct kvSearchContext {
     char statusText[KV_STATUS_SIZE] = "Korvex: idle";
     long groupArticleCount = 0;
@@ -58,6 +64,10 @@ struct kvSearchContext {
     // Milliseconds on a monotonic clock, read by the time limit's stopwatch.
     // Empty: the steady clock. Tests put a clock of their own here.
     std::function<long long()> clock;
+
+    // The bounds on one response; lower ones make tests quick.
+    std::size_t maxResponseBytes = KV_MAX_RESPONSE_BYTES;
+    int maxResponseSeconds = KV_MAX_RESPONSE_SECONDS;
 
     long long NowMilliseconds() const;
 

@@ -71,6 +71,9 @@ class SearchRun {
         : req(request), set(results), ctx(context), security(conn, context, request, server),
           stopwatch(context), pipeline(conn, EffectivePipeline(request)) {
         conn.stop = &context.stop;
+        conn.clock = [&context] { return context.NowMilliseconds(); };
+        conn.maxResponseBytes = context.maxResponseBytes;
+        conn.maxResponseSeconds = context.maxResponseSeconds;
     }
 
     int Run();
@@ -90,10 +93,7 @@ class SearchRun {
         SendQuit(conn);
         Close();
     }
-    const char* ReceiveFailure(long result) const {
-        return result == 0 ? "ERROR: Timeout expired, no response from server"
-                           : "ERROR: Socket read failure";
-    }
+    const char* ReceiveFailure(long result) const { return ReceiveFailureMessage(conn, result); }
     void ReleaseFetchBuffers() {
         articleBuffer.Release();
         headerText.reset();
@@ -143,6 +143,7 @@ class SearchRun {
 };
 
 constexpr std::size_t kHeaderTextSize = 32767;
+constexpr long kTimeLimitGraceSeconds = 10;
 
 int SearchRun::Run() {
     ctx.Show("Korvex: Creating network connection...");
@@ -153,6 +154,10 @@ int SearchRun::Run() {
         if (limitSeconds >= 60) {
             timeLimitOn = true;
             stopwatch.Start();
+            // Inside a response the limit holds as well, a few seconds later:
+            // an answer under way when it passes may still be completed.
+            conn.runDeadlineMs =
+                ctx.NowMilliseconds() + (limitSeconds + kTimeLimitGraceSeconds) * 1000LL;
         }
     }
     headerLimit = EffectiveMaxHeaders(req);
@@ -444,6 +449,14 @@ int SearchRun::FetchArticles() {
                              "SEARCH: Receiving article %d of %ld found...", received + 1,
                              static_cast<long>(matched));
         long n = pipeline.Receive(articleBuffer);
+        if (n <= 0 && conn.boundHit == kvBoundHit::TimeLimit) {
+            // The time ran out inside a response: what arrived whole is kept.
+            ctx.Show("WARNING: Search time expired, stopped.");
+            ReleaseFetchBuffers();
+            Close();
+            ReportReceived(false);
+            return received;
+        }
         if (n <= 0) {
             ctx.Write("%s", ReceiveFailure(n));
             ReleaseFetchBuffers();

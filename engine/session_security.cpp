@@ -38,9 +38,7 @@ kvSecurityStep kvSessionSecurity::Fail(kvSecurityStep step, const char* format, 
 }
 
 kvSecurityStep kvSessionSecurity::ReadFailure(long result) {
-    return Fail(kvSecurityStep::Abort, "%s",
-                result == 0 ? "ERROR: Timeout expired, no response from server"
-                            : "ERROR: Socket read failure");
+    return Fail(kvSecurityStep::Abort, "%s", ReceiveFailureMessage(conn, result));
 }
 
 bool kvSessionSecurity::StartImplicit() {

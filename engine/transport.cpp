@@ -173,7 +173,16 @@ namespace {
 
 // Hands the connection's input to the collector, receiving more as needed,
 // until the collector is done. 1, or the failing NetReceive result.
+long CollectBounded(kvConnection& conn, ResponseCollector& collector);
+
 long Collect(kvConnection& conn, ResponseCollector& collector) {
+    BeginResponse(conn);
+    long n = CollectBounded(conn, collector);
+    EndResponse(conn);
+    return n;
+}
+
+long CollectBounded(kvConnection& conn, ResponseCollector& collector) {
     for (;;) {
         // Hand every complete line of the input to the collector.
         std::size_t start = 0;
@@ -209,6 +218,21 @@ long ReceiveMultiline(kvConnection& conn, kvBuffer& dest, int expectedCode, kvRe
     if (n <= 0) return n;
     collector.Finish();
     return 1;
+}
+
+const char* ReceiveFailureMessage(const kvConnection& conn, long result) {
+    switch (conn.boundHit) {
+    case kvBoundHit::TimeLimit:
+        return "WARNING: Search time expired, nothing found";
+    case kvBoundHit::ResponseTime:
+        return "ERROR: Server response too slow";
+    case kvBoundHit::ResponseSize:
+        return "ERROR: Server response too large";
+    case kvBoundHit::None:
+        break;
+    }
+    return result == 0 ? "ERROR: Timeout expired, no response from server"
+                       : "ERROR: Socket read failure";
 }
 
 long ReceiveReplyLine(kvConnection& conn, char* reply, std::size_t size) {

@@ -57,3 +57,7 @@ bool IsMultilineCode(int code);
 // its data lines are read through their terminator and dropped, so that the
 // next reply is read from its own first line.
 long ReceiveReplyLine(kvConnection& conn, char* reply, std::size_t size);
+
+// The message for a failed receive (its result 0 or -1): the bound that ended
+// it, when one did, else the time-out or the read failure.
+const char* ReceiveFailureMessage(const kvConnection& conn, long result);

@@ -335,6 +335,117 @@ TEST(SearchRunFake, TimeLimit) {
     run("1", "ARTICLE 900", 61000, all, three, true);
 }
 
+// No server keeps a run alive inside one response: the time limit, the time
+// a response may take and the bytes it may bring end it, however the bytes
+// trickle in (here one byte every 200 ms, never as long as the time-out).
+TEST(SearchRunFake, BoundsHoldInsideAResponse) {
+    auto trickle = [](const std::string& status) {
+        std::vector<std::string> pieces = {status};
+        for (int i = 0; i < 30; ++i)
+            pieces.push_back(std::to_string(i % 10));
+        return FakeReply::Pieces(pieces, 200);
+    };
+    std::string endless = "221 ok\r\n"; // no end within 300 kB
+    while (endless.size() < 300000)
+        endless += "10 nothing to see here\r\n";
+    const FakeGroup three = Group(10, 12, {}, true);
+    const std::string scanning = "SEARCH: 3 articles in this group; requesting headers...",
+                      expired = "WARNING: Search time expired, nothing found",
+                      slow = "ERROR: Server response too slow",
+                      large = "ERROR: Server response too large",
+                      lost = "ERROR: connection failure; 1 complete articles received";
+    Ask limit, oneSecond, small;
+    limit.timeLimit = "1";
+    limit.stepMs = 71000; // past the minute and the seconds an answer under way is given
+    oneSecond.maxResponseSeconds = 1;
+    small.maxResponseBytes = 100000;
+    auto at = [](Ask ask, const char* command) {
+        ask.clockAt = command;
+        return ask;
+    };
+    const struct {
+        const char* name;
+        Script script;
+        int result;
+        long count;
+        Strings commands;
+        std::string status;
+        Strings tail;
+        Numbers stored;
+        Ask ask;
+    } rows[] = {
+        {"time limit in a header list",
+         {{"XHDR Subject 10-12", trickle("221 ok\r\n")}},
+         -1,
+         3,
+         Sent({"10-12"}, {}, false),
+         expired,
+         {scanning},
+         {},
+         at(limit, "XHDR Subject 10-12")},
+        {"time limit in an article",
+         {{"ARTICLE 11", trickle("220 11 <11@x>\r\n")}},
+         1,
+         3,
+         Sent({"10-12"}, {12, 11}, false),
+         Success(1),
+         {"WARNING: Search time expired, stopped.", "Korvex: Sorting articles...", Success(1)},
+         {12},
+         at(limit, "ARTICLE 11")},
+        {"slow greeting",
+         {{"", trickle("200 hello")}},
+         -1,
+         -7,
+         {},
+         slow,
+         {"Korvex: Connecting to *..."},
+         {},
+         oneSecond},
+        {"slow header list",
+         {{"XHDR Subject 10-12", trickle("221 ok\r\n")}},
+         -1,
+         3,
+         Sent({"10-12"}, {}, false),
+         slow,
+         {scanning},
+         {},
+         oneSecond},
+        {"slow article",
+         {{"ARTICLE 11", trickle("220 11 <11@x>\r\n")}},
+         1,
+         3,
+         Sent({"10-12"}, {12, 11}, false),
+         lost,
+         {"SEARCH: Receiving article 2 of 3 found...", "Korvex: Sorting articles...", lost},
+         {12},
+         oneSecond},
+        {"endless header list",
+         {{"XHDR Subject 10-12", FakeReply::Text(endless)}},
+         -1,
+         3,
+         Sent({"10-12"}, {}, false),
+         large,
+         {scanning},
+         {},
+         small},
+        {"endless article",
+         {{"ARTICLE 12", FakeReply::Text("220 12 <12@x>\r\n" + endless)}},
+         0,
+         3,
+         Sent({"10-12"}, {12}, false),
+         large,
+         {"SEARCH: Receiving article 1 of 3 found..."},
+         {},
+         small},
+    };
+    for (const auto& row : rows) {
+        auto started = std::chrono::steady_clock::now();
+        ExpectRun(row.name, three, row.script, row.result, row.count, row.commands, row.status,
+                  row.tail, row.stored, row.ask);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)) << row.name;
+    }
+}
+
 TEST(SearchRunFake, StopRequestEndsTheRunPromptly) {
     Harness h;
     h.request.timeoutSeconds = 60;
