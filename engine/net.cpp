@@ -5,16 +5,20 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <strings.h>
 #include <sys/socket.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 bool ParseServerAddress(const char* server, std::string& host, int& port) {
@@ -84,6 +88,52 @@ bool NetStartup() {
     return true;
 }
 void NetCleanup() {}
+
+kvResolveResult ResolveServerInterruptibly(const std::string& host, int port, kvAddressList& out,
+                                           const kvStopSignal* stop, int timeoutMs,
+                                           const kvResolver& resolver) {
+    // Shared with the lookup's thread, which may outlive this call.
+    struct Lookup {
+        std::mutex mutex;
+        std::condition_variable finished;
+        bool done = false;
+        bool found = false;
+        kvAddressList list;
+    };
+    auto lookup = std::make_shared<Lookup>();
+    kvResolver resolve = resolver ? resolver : kvResolver(ResolveServer);
+    try {
+        std::thread([lookup, resolve, host, port] {
+            kvAddressList list;
+            bool found = resolve(host, port, list);
+            std::lock_guard<std::mutex> lock(lookup->mutex);
+            lookup->list = std::move(list);
+            lookup->found = found;
+            lookup->done = true;
+            lookup->finished.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had: the lookup is made here, uninterruptible.
+        return resolve(host, port, out) ? kvResolveResult::Found : kvResolveResult::NotFound;
+    }
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    // The stop is looked at every few milliseconds: the same wait works
+    // wherever a stop request is not a descriptor to wait on.
+    const auto step = std::chrono::milliseconds(20);
+    std::unique_lock<std::mutex> lock(lookup->mutex);
+    for (;;) {
+        if (lookup->done) {
+            if (!lookup->found) return kvResolveResult::NotFound;
+            out = std::move(lookup->list);
+            return kvResolveResult::Found;
+        }
+        if (stop != nullptr && stop->StopRequested()) return kvResolveResult::Stopped;
+        auto now = Clock::now();
+        if (now >= deadline) return kvResolveResult::TimedOut;
+        lookup->finished.wait_for(lock, deadline - now < step ? deadline - now : step);
+    }
+}
 
 static long long SteadyMilliseconds() {
     using namespace std::chrono;
@@ -190,6 +240,7 @@ int NetWait(const kvConnection& conn, bool forWrite, int timeoutMs) {
 kvConnectResult ConnectToAny(const kvAddressList& list, kvConnection& conn) {
     bool anySocket = false;
     for (std::size_t i = 0; i < list.addresses.size(); ++i) {
+        if (conn.stop != nullptr && conn.stop->StopRequested()) return kvConnectResult::Stopped;
         int fd = socket(list.families[i], SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd < 0) continue;
         anySocket = true;
@@ -200,7 +251,8 @@ kvConnectResult ConnectToAny(const kvAddressList& list, kvConnection& conn) {
         int r = connect(fd, addr, static_cast<socklen_t>(list.addresses[i].size()));
         bool connected = r == 0;
         if (r < 0 && errno == EINPROGRESS) {
-            int w = WaitFor(conn, POLLOUT, -1);
+            // An address that never answers costs the time-out, then the next is tried.
+            int w = WaitFor(conn, POLLOUT, conn.timeoutSeconds * 1000);
             if (w < 0 && conn.stop != nullptr && conn.stop->StopRequested()) {
                 close(fd);
                 conn.socket = -1;

@@ -93,9 +93,22 @@ struct kvAddressList {
 };
 bool ResolveServer(const std::string& host, int port, kvAddressList& out);
 
+// A name lookup like ResolveServer; tests put slow ones in its place.
+using kvResolver = std::function<bool(const std::string& host, int port, kvAddressList& out)>;
+
+enum class kvResolveResult { Found, NotFound, TimedOut, Stopped };
+// Runs `resolver` (ResolveServer when empty) on a thread of its own and waits
+// for it at most timeoutMs, returning at once when a stop is requested. A
+// lookup given up on finishes unseen: its result is dropped, and nothing of
+// the caller's is touched.
+kvResolveResult ResolveServerInterruptibly(const std::string& host, int port, kvAddressList& out,
+                                           const kvStopSignal* stop, int timeoutMs,
+                                           const kvResolver& resolver = {});
+
 enum class kvConnectResult { Connected, NoSocket, Refused, Stopped };
-// Tries the addresses in order until one connects. The connect itself has no
-// time-out of its own, but a stop request ends it.
+// Tries the addresses in order until one connects. Each connect waits at most
+// the connection's time-out (then the next address is tried); a stop request
+// ends it at once.
 kvConnectResult ConnectToAny(const kvAddressList& list, kvConnection& conn);
 
 void SetNetTimeout(kvConnection& conn, int seconds);

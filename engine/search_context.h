@@ -18,6 +18,9 @@
 
 #include <cstddef>
 #include <functional>
+#include <string>
+
+struct kvAddressList;
 
 // Which long phase a progress message belongs to; the numbers let a front end
 // draw a progress bar without parsing the text.
@@ -68,6 +71,10 @@ struct kvSearchContext {
     // The bounds on one response; lower ones make tests quick.
     std::size_t maxResponseBytes = KV_MAX_RESPONSE_BYTES;
     int maxResponseSeconds = KV_MAX_RESPONSE_SECONDS;
+
+    // Looks the server's name up. Empty: the system's resolver. Tests put a
+    // slow one here.
+    std::function<bool(const std::string& host, int port, kvAddressList& out)> resolve;
 
     long long NowMilliseconds() const;
 

@@ -177,15 +177,24 @@ int SearchRun::Connect() {
         return Fail("ERROR: Unable to initialize WinSock");
     }
     ctx.Show("Korvex: Locating %.*s...", ServerNameRoom("Korvex: Locating ..."), req.server);
+    SetNetTimeout(conn, req.timeoutSeconds >= 1 ? req.timeoutSeconds : 30);
     kvAddressList addresses;
-    if (!ParseServerText(req.server, server) ||
-        !ResolveServer(server.host, server.port, addresses)) {
+    // The lookup waits at most the time-out and ends at once on a stop.
+    kvResolveResult found =
+        ParseServerText(req.server, server)
+            ? ResolveServerInterruptibly(server.host, server.port, addresses, &ctx.stop,
+                                         conn.timeoutSeconds * 1000, ctx.resolve)
+            : kvResolveResult::NotFound;
+    if (found == kvResolveResult::Stopped) {
+        NetCleanup();
+        return Fail("ERROR: Can't connect to server");
+    }
+    if (found != kvResolveResult::Found) {
         NetCleanup();
         return Fail("ERROR: Host not found");
     }
     ctx.Show("Korvex: Connecting to %.*s...", ServerNameRoom("Korvex: Connecting to ..."),
              req.server);
-    SetNetTimeout(conn, req.timeoutSeconds >= 1 ? req.timeoutSeconds : 30);
     switch (ConnectToAny(addresses, conn)) {
     case kvConnectResult::Connected:
         break;
