@@ -262,6 +262,9 @@ kvConnectResult ConnectToAny(const kvAddressList& list, kvConnection& conn) {
             socklen_t len = sizeof error;
             connected =
                 w == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0;
+            // Connected, then reset by the server before we looked: the reset
+            // was taken from the socket, so the first receive reports it.
+            if (w == 1 && error == ECONNRESET) connected = conn.resetAtConnect = true;
         }
         if (connected) {
             fcntl(fd, F_SETFL, flags);
@@ -302,6 +305,7 @@ kvHandshakeResult StartSecureChannel(kvConnection& conn, const std::string& host
 static long ReceiveBytes(kvConnection& conn, char* buffer, std::size_t size) {
     if (conn.peer != nullptr) return conn.peer->Receive(buffer, size);
     if (conn.secure) return conn.secure->Receive(conn, buffer, size);
+    if (conn.resetAtConnect) return -1;
     int w = WaitFor(conn, POLLIN, conn.timeoutSeconds * 1000);
     if (w <= 0) return w;
     ssize_t n;
@@ -436,4 +440,5 @@ void CloseSocket(kvConnection& conn) {
     close(conn.socket);
     conn.socket = -1;
     conn.inputLength = 0;
+    conn.resetAtConnect = false;
 }

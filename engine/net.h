@@ -48,6 +48,7 @@ struct kvConnection {
     std::unique_ptr<kvSecureChannel> secure;
     char input[KV_RECEIVE_BUFFER_SIZE];
     std::size_t inputLength = 0;
+    bool resetAtConnect = false; // the server reset the connection as it was made
 
     // Bounds that hold inside a response, whatever the server sends. The run's
     // end is a moment on `clock` (milliseconds; 0: none); every wait ends
