@@ -11,6 +11,7 @@
 #include "utf8_text.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -42,6 +43,12 @@ int RunSearchCommand(const kvCliOptions& o) {
     kvProgressPrinter printer(stderr, isatty(STDERR_FILENO) == 1, o.quiet);
     context->report = [&printer](const kvStatus& status) { printer(status); };
     context->credentials = MakeCliCredentialSource(o);
+    // Undocumented: lower bounds on one response, so that tests need not wait
+    // ten minutes or receive 64 MiB.
+    if (const char* bytes = std::getenv("KORVEX_MAX_RESPONSE_BYTES"))
+        context->maxResponseBytes = static_cast<std::size_t>(std::strtoull(bytes, nullptr, 10));
+    if (const char* seconds = std::getenv("KORVEX_MAX_RESPONSE_SECONDS"))
+        context->maxResponseSeconds = std::atoi(seconds);
 
     char startDate[KV_DATE_SIZE];
     FormatLocalTime(startDate);

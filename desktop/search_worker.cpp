@@ -113,6 +113,7 @@ void kvSearchWorker::Run(kvSearchRequest request, kvSearchContext& context,
             },
             live);
     };
+    context.resolve = resolver;
     kvCredentialSource netrc = NetrcCredentials(netrcPath);
     context.credentials = [this, netrc, &context, &live](const std::string& host,
                                                          kvCredentials& out, std::string& problem) {

@@ -58,6 +58,11 @@ class kvSearchWorker {
     void SetLoginHandler(LoginHandler handler) { onLogin = std::move(handler); }
     // The netrc file read for logins (default ~/.netrc); GUI thread, before Start.
     void SetNetrcPath(std::string path) { netrcPath = std::move(path); }
+    // The name lookup the searches use (default: the system's); GUI thread,
+    // before Start. Tests put a slow one here.
+    void SetResolver(std::function<bool(const std::string&, int, kvAddressList&)> lookup) {
+        resolver = std::move(lookup);
+    }
 
     // Starts a search; false when no thread could be created.
     bool Start(const kvSearchRequest& request);
@@ -82,6 +87,7 @@ class kvSearchWorker {
     DoneHandler onDone;
     LoginHandler onLogin;
     std::string netrcPath;
+    std::function<bool(const std::string&, int, kvAddressList&)> resolver;
     std::shared_ptr<KnownLogins> known = std::make_shared<KnownLogins>();
     std::thread thread;
     std::unique_ptr<kvSearchContext> context; // the worker's while it runs; stop from any thread

@@ -5,16 +5,20 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <strings.h>
 #include <sys/socket.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 bool ParseServerAddress(const char* server, std::string& host, int& port) {
@@ -85,6 +89,89 @@ bool NetStartup() {
 }
 void NetCleanup() {}
 
+kvResolveResult ResolveServerInterruptibly(const std::string& host, int port, kvAddressList& out,
+                                           const kvStopSignal* stop, int timeoutMs,
+                                           const kvResolver& resolver) {
+    // Shared with the lookup's thread, which may outlive this call.
+    struct Lookup {
+        std::mutex mutex;
+        std::condition_variable finished;
+        bool done = false;
+        bool found = false;
+        kvAddressList list;
+    };
+    auto lookup = std::make_shared<Lookup>();
+    kvResolver resolve = resolver ? resolver : kvResolver(ResolveServer);
+    try {
+        std::thread([lookup, resolve, host, port] {
+            kvAddressList list;
+            bool found = resolve(host, port, list);
+            std::lock_guard<std::mutex> lock(lookup->mutex);
+            lookup->list = std::move(list);
+            lookup->found = found;
+            lookup->done = true;
+            lookup->finished.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had: the lookup is made here, uninterruptible.
+        return resolve(host, port, out) ? kvResolveResult::Found : kvResolveResult::NotFound;
+    }
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    // The stop is looked at every few milliseconds: the same wait works
+    // wherever a stop request is not a descriptor to wait on.
+    const auto step = std::chrono::milliseconds(20);
+    std::unique_lock<std::mutex> lock(lookup->mutex);
+    for (;;) {
+        if (lookup->done) {
+            if (!lookup->found) return kvResolveResult::NotFound;
+            out = std::move(lookup->list);
+            return kvResolveResult::Found;
+        }
+        if (stop != nullptr && stop->StopRequested()) return kvResolveResult::Stopped;
+        auto now = Clock::now();
+        if (now >= deadline) return kvResolveResult::TimedOut;
+        lookup->finished.wait_for(lock, deadline - now < step ? deadline - now : step);
+    }
+}
+
+static long long SteadyMilliseconds() {
+    using namespace std::chrono;
+    // Never 0, which marks "no response being read".
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count() + 1;
+}
+
+// The bound of time nearest to now and the milliseconds left until it (at
+// least 0); kvBoundHit::None when there is none.
+static kvBoundHit NearestBound(const kvConnection& conn, long long& left) {
+    kvBoundHit bound = kvBoundHit::None;
+    if (conn.runDeadlineMs > 0) {
+        long long now = conn.clock ? conn.clock() : SteadyMilliseconds();
+        left = conn.runDeadlineMs - now;
+        bound = kvBoundHit::TimeLimit;
+    }
+    if (conn.responseStartMs > 0 && conn.maxResponseSeconds > 0) {
+        long long responseLeft = conn.responseStartMs +
+                                 static_cast<long long>(conn.maxResponseSeconds) * 1000 -
+                                 SteadyMilliseconds();
+        if (bound == kvBoundHit::None || responseLeft < left) {
+            left = responseLeft;
+            bound = kvBoundHit::ResponseTime;
+        }
+    }
+    if (left < 0) left = 0;
+    return bound;
+}
+
+// True (and the bound noted) when a bound of time has passed.
+static bool BoundPassed(const kvConnection& conn) {
+    long long left = 0;
+    kvBoundHit bound = NearestBound(conn, left);
+    if (bound == kvBoundHit::None || left > 0) return false;
+    conn.boundHit = bound;
+    return true;
+}
+
 bool ResolveServer(const std::string& host, int port, kvAddressList& out) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -103,27 +190,44 @@ bool ResolveServer(const std::string& host, int port, kvAddressList& out) {
     return !out.addresses.empty();
 }
 
+void BeginResponse(kvConnection& conn) {
+    conn.responseStartMs = SteadyMilliseconds();
+    conn.responseBytes = 0;
+}
+
+void EndResponse(kvConnection& conn) {
+    conn.responseStartMs = 0;
+}
+
 static int StopHandle(const kvConnection& conn) {
     return conn.stop != nullptr ? conn.stop->WaitHandle() : -1;
 }
 
 // Waits for the socket to become ready for `events`. 1: ready; 0: the wait
-// expired; -1: the wait failed or a stop was requested. timeoutMs < 0 waits forever.
+// expired or a bound of time passed (then noted in conn.boundHit); -1: the
+// wait failed or a stop was requested. timeoutMs < 0 waits forever (within the bounds).
 static int WaitFor(const kvConnection& conn, short events, int timeoutMs) {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    const long long waitEnd = timeoutMs < 0 ? 0 : SteadyMilliseconds() + timeoutMs;
     for (;;) {
-        pollfd fds[2] = {{conn.socket, events, 0}, {StopHandle(conn), POLLIN, 0}};
-        int wait = -1;
-        if (timeoutMs >= 0) {
-            auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            wait = left.count() > 0 ? static_cast<int>(left.count()) : 0;
+        long long wait = timeoutMs < 0 ? -1 : waitEnd - SteadyMilliseconds();
+        if (timeoutMs >= 0 && wait < 0) wait = 0;
+        long long boundLeft = 0;
+        kvBoundHit bound = NearestBound(conn, boundLeft);
+        if (bound != kvBoundHit::None && boundLeft == 0) {
+            conn.boundHit = bound;
+            return 0;
         }
-        int r = poll(fds, fds[1].fd >= 0 ? 2 : 1, wait);
+        bool boundNearer = bound != kvBoundHit::None && (wait < 0 || boundLeft < wait);
+        if (boundNearer) wait = boundLeft;
+        if (wait > 2147483647LL) wait = 2147483647LL;
+        pollfd fds[2] = {{conn.socket, events, 0}, {StopHandle(conn), POLLIN, 0}};
+        int r = poll(fds, fds[1].fd >= 0 ? 2 : 1, static_cast<int>(wait));
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) return -1;
-        if (r == 0) return 0;
+        if (r == 0) {
+            if (boundNearer) continue; // the bound is checked again above
+            return 0;
+        }
         if (fds[1].fd >= 0 && (fds[1].revents & POLLIN)) return -1;
         return 1;
     }
@@ -136,6 +240,7 @@ int NetWait(const kvConnection& conn, bool forWrite, int timeoutMs) {
 kvConnectResult ConnectToAny(const kvAddressList& list, kvConnection& conn) {
     bool anySocket = false;
     for (std::size_t i = 0; i < list.addresses.size(); ++i) {
+        if (conn.stop != nullptr && conn.stop->StopRequested()) return kvConnectResult::Stopped;
         int fd = socket(list.families[i], SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd < 0) continue;
         anySocket = true;
@@ -146,7 +251,8 @@ kvConnectResult ConnectToAny(const kvAddressList& list, kvConnection& conn) {
         int r = connect(fd, addr, static_cast<socklen_t>(list.addresses[i].size()));
         bool connected = r == 0;
         if (r < 0 && errno == EINPROGRESS) {
-            int w = WaitFor(conn, POLLOUT, -1);
+            // An address that never answers costs the time-out, then the next is tried.
+            int w = WaitFor(conn, POLLOUT, conn.timeoutSeconds * 1000);
             if (w < 0 && conn.stop != nullptr && conn.stop->StopRequested()) {
                 close(fd);
                 conn.socket = -1;
@@ -156,6 +262,9 @@ kvConnectResult ConnectToAny(const kvAddressList& list, kvConnection& conn) {
             socklen_t len = sizeof error;
             connected =
                 w == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0;
+            // Connected, then reset by the server before we looked: the reset
+            // was taken from the socket, so the first receive reports it.
+            if (w == 1 && error == ECONNRESET) connected = conn.resetAtConnect = true;
         }
         if (connected) {
             fcntl(fd, F_SETFL, flags);
@@ -193,9 +302,10 @@ kvHandshakeResult StartSecureChannel(kvConnection& conn, const std::string& host
     return r;
 }
 
-long NetReceive(kvConnection& conn, char* buffer, std::size_t size) {
+static long ReceiveBytes(kvConnection& conn, char* buffer, std::size_t size) {
     if (conn.peer != nullptr) return conn.peer->Receive(buffer, size);
     if (conn.secure) return conn.secure->Receive(conn, buffer, size);
+    if (conn.resetAtConnect) return -1;
     int w = WaitFor(conn, POLLIN, conn.timeoutSeconds * 1000);
     if (w <= 0) return w;
     ssize_t n;
@@ -204,6 +314,21 @@ long NetReceive(kvConnection& conn, char* buffer, std::size_t size) {
     } while (n < 0 && errno == EINTR);
     NetAcknowledge(conn);
     return n < 0 ? -1 : static_cast<long>(n);
+}
+
+long NetReceive(kvConnection& conn, char* buffer, std::size_t size) {
+    // Checked before every receive as well as in the waits: bytes that keep
+    // arriving without a wait must not carry a response past its bounds.
+    if (BoundPassed(conn)) return 0;
+    long n = ReceiveBytes(conn, buffer, size);
+    if (n > 0 && conn.responseStartMs > 0) {
+        conn.responseBytes += static_cast<std::size_t>(n);
+        if (conn.maxResponseBytes > 0 && conn.responseBytes > conn.maxResponseBytes) {
+            conn.boundHit = kvBoundHit::ResponseSize;
+            return -1;
+        }
+    }
+    return n;
 }
 
 long NetSend(kvConnection& conn, const char* data, std::size_t length) {
@@ -231,7 +356,16 @@ long NetTrySend(kvConnection& conn, const char* data, std::size_t length) {
     return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
 }
 
+static long ReceiveStatusLineBounded(kvConnection& conn, char* reply, std::size_t size);
+
 long ReceiveStatusLine(kvConnection& conn, char* reply, std::size_t size) {
+    BeginResponse(conn);
+    long n = ReceiveStatusLineBounded(conn, reply, size);
+    EndResponse(conn);
+    return n;
+}
+
+static long ReceiveStatusLineBounded(kvConnection& conn, char* reply, std::size_t size) {
     for (;;) {
         char* lf = static_cast<char*>(std::memchr(conn.input, '\n', conn.inputLength));
         if (lf != nullptr) {
@@ -287,6 +421,8 @@ bool SendCommand(kvConnection& conn, const char* format, ...) {
 }
 
 void SendQuit(kvConnection& conn) {
+    // The reply to QUIT gets its few seconds even after the run's time is up.
+    conn.runDeadlineMs = 0;
     SetNetTimeout(conn, 5);
     SendCommand(conn, "QUIT\r\n");
     char reply[512] = {};
@@ -304,4 +440,5 @@ void CloseSocket(kvConnection& conn) {
     close(conn.socket);
     conn.socket = -1;
     conn.inputLength = 0;
+    conn.resetAtConnect = false;
 }

@@ -12,6 +12,7 @@
 
 #include <cstdarg>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,6 +36,9 @@ class kvBytePeer {
     virtual long Receive(char* buffer, std::size_t size) = 0;
 };
 
+// Which bound ended a wait or a receive (see kvConnection).
+enum class kvBoundHit { None, TimeLimit, ResponseTime, ResponseSize };
+
 struct kvConnection {
     int socket = -1;
     kvBytePeer* peer = nullptr; // when set, receives come from it instead of the socket
@@ -44,7 +48,26 @@ struct kvConnection {
     std::unique_ptr<kvSecureChannel> secure;
     char input[KV_RECEIVE_BUFFER_SIZE];
     std::size_t inputLength = 0;
+    bool resetAtConnect = false; // the server reset the connection as it was made
+
+    // Bounds that hold inside a response, whatever the server sends. The run's
+    // end is a moment on `clock` (milliseconds; 0: none); every wait ends
+    // there. A response being read (BeginResponse to EndResponse) ends after
+    // maxResponseSeconds, or once more than maxResponseBytes arrived while it
+    // was read (0: no such bound). A bound of time ends a wait as a time-out
+    // (0), the bound of bytes a receive as a failure (-1); boundHit says which.
+    long long runDeadlineMs = 0;
+    std::function<long long()> clock; // empty: the steady clock
+    int maxResponseSeconds = 0;
+    std::size_t maxResponseBytes = 0;
+    long long responseStartMs = 0; // steady clock; 0: no response is being read
+    std::size_t responseBytes = 0;
+    mutable kvBoundHit boundHit = kvBoundHit::None;
 };
+
+// Marks the start and the end of reading one response (see kvConnection).
+void BeginResponse(kvConnection& conn);
+void EndResponse(kvConnection& conn);
 
 // "host", "host:port", "[v6addr]:port", "[v6addr]" or a bare IPv6 address.
 // False when the port is not a number from 1 to 65535.
@@ -71,9 +94,22 @@ struct kvAddressList {
 };
 bool ResolveServer(const std::string& host, int port, kvAddressList& out);
 
+// A name lookup like ResolveServer; tests put slow ones in its place.
+using kvResolver = std::function<bool(const std::string& host, int port, kvAddressList& out)>;
+
+enum class kvResolveResult { Found, NotFound, TimedOut, Stopped };
+// Runs `resolver` (ResolveServer when empty) on a thread of its own and waits
+// for it at most timeoutMs, returning at once when a stop is requested. A
+// lookup given up on finishes unseen: its result is dropped, and nothing of
+// the caller's is touched.
+kvResolveResult ResolveServerInterruptibly(const std::string& host, int port, kvAddressList& out,
+                                           const kvStopSignal* stop, int timeoutMs,
+                                           const kvResolver& resolver = {});
+
 enum class kvConnectResult { Connected, NoSocket, Refused, Stopped };
-// Tries the addresses in order until one connects. The connect itself has no
-// time-out of its own, but a stop request ends it.
+// Tries the addresses in order until one connects. Each connect waits at most
+// the connection's time-out (then the next address is tried); a stop request
+// ends it at once.
 kvConnectResult ConnectToAny(const kvAddressList& list, kvConnection& conn);
 
 void SetNetTimeout(kvConnection& conn, int seconds);

@@ -16,7 +16,11 @@
 #include "credentials.h"
 #include "records.h"
 
+#include <cstddef>
 #include <functional>
+#include <string>
+
+struct kvAddressList;
 
 // Which long phase a progress message belongs to; the numbers let a front end
 // draw a progress bar without parsing the text.
@@ -47,6 +51,11 @@ class kvStopSignal {
     int writeFd = -1;
 };
 
+// Bounds on reading one response, so that no server keeps a run alive for
+// ever: far above any real header list or article.
+constexpr std::size_t KV_MAX_RESPONSE_BYTES = std::size_t{64} << 20;
+constexpr int KV_MAX_RESPONSE_SECONDS = 600;
+
 struct kvSearchContext {
     char statusText[KV_STATUS_SIZE] = "Korvex: idle";
     long groupArticleCount = 0;
@@ -58,6 +67,14 @@ struct kvSearchContext {
     // Milliseconds on a monotonic clock, read by the time limit's stopwatch.
     // Empty: the steady clock. Tests put a clock of their own here.
     std::function<long long()> clock;
+
+    // The bounds on one response; lower ones make tests quick.
+    std::size_t maxResponseBytes = KV_MAX_RESPONSE_BYTES;
+    int maxResponseSeconds = KV_MAX_RESPONSE_SECONDS;
+
+    // Looks the server's name up. Empty: the system's resolver. Tests put a
+    // slow one here.
+    std::function<bool(const std::string& host, int port, kvAddressList& out)> resolve;
 
     long long NowMilliseconds() const;
 

@@ -8,6 +8,7 @@
 #include "session_security.h"
 #include "transport.h"
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -54,12 +55,25 @@ bool ParseGroupReply(const char* reply, long& count, long& first, long& last) {
     return true;
 }
 
+// Copies `length` bytes of text into a field of `capacity` bytes (NUL
+// included), leaving out NUL bytes as the article bodies do: a NUL from the
+// server never cuts a line or a header short.
+void CopyWithoutNul(char* field, std::size_t capacity, const char* text, std::size_t length) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < length && kept + 1 < capacity; ++i)
+        if (text[i] != '\0') field[kept++] = text[i];
+    if (capacity > 0) field[kept] = '\0';
+}
+
 class SearchRun {
   public:
     SearchRun(const kvSearchRequest& request, kvResultSet& results, kvSearchContext& context)
         : req(request), set(results), ctx(context), security(conn, context, request, server),
           stopwatch(context), pipeline(conn, EffectivePipeline(request)) {
         conn.stop = &context.stop;
+        conn.clock = [&context] { return context.NowMilliseconds(); };
+        conn.maxResponseBytes = context.maxResponseBytes;
+        conn.maxResponseSeconds = context.maxResponseSeconds;
     }
 
     int Run();
@@ -79,10 +93,7 @@ class SearchRun {
         SendQuit(conn);
         Close();
     }
-    const char* ReceiveFailure(long result) const {
-        return result == 0 ? "ERROR: Timeout expired, no response from server"
-                           : "ERROR: Socket read failure";
-    }
+    const char* ReceiveFailure(long result) const { return ReceiveFailureMessage(conn, result); }
     void ReleaseFetchBuffers() {
         articleBuffer.Release();
         headerText.reset();
@@ -132,6 +143,7 @@ class SearchRun {
 };
 
 constexpr std::size_t kHeaderTextSize = 32767;
+constexpr long kTimeLimitGraceSeconds = 10;
 
 int SearchRun::Run() {
     ctx.Show("Korvex: Creating network connection...");
@@ -142,6 +154,10 @@ int SearchRun::Run() {
         if (limitSeconds >= 60) {
             timeLimitOn = true;
             stopwatch.Start();
+            // Inside a response the limit holds as well, a few seconds later:
+            // an answer under way when it passes may still be completed.
+            conn.runDeadlineMs =
+                ctx.NowMilliseconds() + (limitSeconds + kTimeLimitGraceSeconds) * 1000LL;
         }
     }
     headerLimit = EffectiveMaxHeaders(req);
@@ -161,15 +177,24 @@ int SearchRun::Connect() {
         return Fail("ERROR: Unable to initialize WinSock");
     }
     ctx.Show("Korvex: Locating %.*s...", ServerNameRoom("Korvex: Locating ..."), req.server);
+    SetNetTimeout(conn, req.timeoutSeconds >= 1 ? req.timeoutSeconds : 30);
     kvAddressList addresses;
-    if (!ParseServerText(req.server, server) ||
-        !ResolveServer(server.host, server.port, addresses)) {
+    // The lookup waits at most the time-out and ends at once on a stop.
+    kvResolveResult found =
+        ParseServerText(req.server, server)
+            ? ResolveServerInterruptibly(server.host, server.port, addresses, &ctx.stop,
+                                         conn.timeoutSeconds * 1000, ctx.resolve)
+            : kvResolveResult::NotFound;
+    if (found == kvResolveResult::Stopped) {
+        NetCleanup();
+        return Fail("ERROR: Can't connect to server");
+    }
+    if (found != kvResolveResult::Found) {
         NetCleanup();
         return Fail("ERROR: Host not found");
     }
     ctx.Show("Korvex: Connecting to %.*s...", ServerNameRoom("Korvex: Connecting to ..."),
              req.server);
-    SetNetTimeout(conn, req.timeoutSeconds >= 1 ? req.timeoutSeconds : 30);
     switch (ConnectToAny(addresses, conn)) {
     case kvConnectResult::Connected:
         break;
@@ -188,7 +213,7 @@ int SearchRun::Connect() {
     }
 
     char reply[512];
-    long n = ReceiveStatusLine(conn, reply, sizeof reply);
+    long n = ReceiveReplyLine(conn, reply, sizeof reply);
     if (n <= 0) {
         Close();
         return Fail(ReceiveFailure(n));
@@ -233,7 +258,7 @@ bool SearchRun::AskGroup(char* reply, std::size_t size, int& code) {
         Fail("ERROR: GROUP command error");
         return false;
     }
-    long n = ReceiveStatusLine(conn, reply, size);
+    long n = ReceiveReplyLine(conn, reply, size);
     if (n <= 0) {
         Close();
         Fail(ReceiveFailure(n));
@@ -259,7 +284,7 @@ int SearchRun::Reselect() {
 int SearchRun::SelectGroup() {
     char reply[512];
     SendCommand(conn, "MODE READER\r\n");
-    ReceiveStatusLine(conn, reply, sizeof reply); // whatever it says
+    ReceiveReplyLine(conn, reply, sizeof reply); // whatever it says
 
     ctx.Show("Korvex: Selecting newsgroup...");
     int code = 0;
@@ -371,15 +396,19 @@ int SearchRun::ScanHeaders() {
 }
 
 void SearchRun::ScanChunk() {
-    const char* at = std::strchr(headerList.data.get(), '\n');
+    // Walked by length: a line may hold a NUL byte.
+    const char* at = headerList.data.get();
+    const char* end = at + headerList.length;
+    at = static_cast<const char*>(std::memchr(at, '\n', headerList.length));
     if (at == nullptr) return;
     ++at;
     char line[KV_HEADER_LINE_MAX + 1];
-    while (*at != '\0' && *at != '.') {
-        const char* lf = std::strchr(at, '\n');
-        std::size_t length = lf != nullptr ? static_cast<std::size_t>(lf - at) : std::strlen(at);
-        CopyFieldN(line, sizeof line, at, length);
-        at = lf != nullptr ? lf + 1 : at + length;
+    while (at < end && *at != '.') {
+        const char* lf =
+            static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
+        std::size_t length = static_cast<std::size_t>((lf != nullptr ? lf : end) - at);
+        CopyWithoutNul(line, sizeof line, at, length);
+        at = lf != nullptr ? lf + 1 : end;
         if (scanned >= headerLimit) continue; // read, not examined
         char* value = std::strchr(line, ' ');
         // A line without a blank carries no value: it is counted, never matched.
@@ -429,6 +458,14 @@ int SearchRun::FetchArticles() {
                              "SEARCH: Receiving article %d of %ld found...", received + 1,
                              static_cast<long>(matched));
         long n = pipeline.Receive(articleBuffer);
+        if (n <= 0 && conn.boundHit == kvBoundHit::TimeLimit) {
+            // The time ran out inside a response: what arrived whole is kept.
+            ctx.Show("WARNING: Search time expired, stopped.");
+            ReleaseFetchBuffers();
+            Close();
+            ReportReceived(false);
+            return received;
+        }
         if (n <= 0) {
             ctx.Write("%s", ReceiveFailure(n));
             ReleaseFetchBuffers();
@@ -486,15 +523,19 @@ void SearchRun::ReportReceived(bool connectionFailed) {
 // article is passed over (no blank line after its headers), or when memory ran
 // short: then everything is released, the failure written, and received is -1.
 bool SearchRun::StoreArticle() {
+    // Searched by length: the article may hold NUL bytes.
     const char* response = articleBuffer.data.get();
-    const char* statusEnd = std::strchr(response, '\n');
+    const char* end = response + articleBuffer.length;
+    const char* statusEnd =
+        static_cast<const char*>(std::memchr(response, '\n', articleBuffer.length));
     if (statusEnd == nullptr) return false;
     const char* headers = statusEnd + 1;
-    const char* blank = std::strstr(headers, "\r\n\r\n");
-    if (blank == nullptr) return false;
+    static const char kBlankLine[] = "\r\n\r\n";
+    const char* blank = std::search(headers, end, kBlankLine, kBlankLine + 4);
+    if (blank == end) return false;
 
     std::size_t headerLength = static_cast<std::size_t>(blank - headers);
-    CopyFieldN(headerText.get(), kHeaderTextSize, headers, headerLength);
+    CopyWithoutNul(headerText.get(), kHeaderTextSize, headers, headerLength);
     const char* body = blank + 4;
     std::size_t bodyLength = articleBuffer.length - static_cast<std::size_t>(body - response);
 

@@ -38,9 +38,7 @@ kvSecurityStep kvSessionSecurity::Fail(kvSecurityStep step, const char* format, 
 }
 
 kvSecurityStep kvSessionSecurity::ReadFailure(long result) {
-    return Fail(kvSecurityStep::Abort, "%s",
-                result == 0 ? "ERROR: Timeout expired, no response from server"
-                            : "ERROR: Socket read failure");
+    return Fail(kvSecurityStep::Abort, "%s", ReceiveFailureMessage(conn, result));
 }
 
 bool kvSessionSecurity::StartImplicit() {
@@ -96,7 +94,7 @@ kvSecurityStep kvSessionSecurity::Upgrade() {
     ctx.Show("Korvex: Starting secure connection...");
     char reply[512];
     SendCommand(conn, "STARTTLS\r\n");
-    long n = ReceiveStatusLine(conn, reply, sizeof reply);
+    long n = ReceiveReplyLine(conn, reply, sizeof reply);
     if (n <= 0) return ReadFailure(n);
     if (ReplyCode(reply) != 382)
         return Fail(kvSecurityStep::Fail,
@@ -144,13 +142,13 @@ kvSecurityStep kvSessionSecurity::SendCredentials(const kvCredentials& login) {
     char reply[512];
     if (!SendCommand(conn, "AUTHINFO USER %s\r\n", login.user.c_str()))
         return Fail(kvSecurityStep::Fail, "ERROR: Authentication failed");
-    long n = ReceiveStatusLine(conn, reply, sizeof reply);
+    long n = ReceiveReplyLine(conn, reply, sizeof reply);
     if (n <= 0) return ReadFailure(n);
     int code = ReplyCode(reply);
     if (code == 381) {
         if (!SendCommand(conn, "AUTHINFO PASS %s\r\n", login.password.c_str()))
             return Fail(kvSecurityStep::Fail, "ERROR: Authentication failed");
-        n = ReceiveStatusLine(conn, reply, sizeof reply);
+        n = ReceiveReplyLine(conn, reply, sizeof reply);
         if (n <= 0) return ReadFailure(n);
         code = ReplyCode(reply);
     }

@@ -36,6 +36,14 @@ int ReplyCode(const char* line) {
     return static_cast<int>(DecodeNumber(line));
 }
 
+bool IsMultilineCode(int code) {
+    // 211 is a multi-line reply to LISTGROUP only, never sent here.
+    static const int kCodes[] = {100, 101, 215, 220, 221, 222, 224, 225, 230, 231};
+    for (int c : kCodes)
+        if (c == code) return true;
+    return false;
+}
+
 namespace {
 
 // The state of one response while it is collected; lines reach it as
@@ -47,6 +55,13 @@ class ResponseCollector {
         reserve = article ? sizeof KV_LONG_ARTICLE_WARNING : 4;
     }
 
+    // The status line has been read elsewhere and carried a multi-line code:
+    // what follows is read through its terminator and dropped.
+    void SkipData() {
+        statusSeen = refused = skippingData = true;
+        prevEndedCRLF = true;
+    }
+
     // Takes one segment of the current line; `complete` when it ends with the LF.
     void Segment(const char* s, std::size_t n, bool complete) {
         if (!statusSeen) {
@@ -54,7 +69,9 @@ class ResponseCollector {
         } else if (complete && lineStart && prevEndedCRLF && n == 3 &&
                    std::memcmp(s, ".\r\n", 3) == 0) {
             terminated = true;
-            if (!dropped) dest.Append(s, n);
+            if (!dropped && !skippingData) dest.Append(s, n);
+        } else if (skippingData) {
+            // the data of a reply the command did not ask for
         } else if (article) {
             ArticleSegment(s, n);
         } else {
@@ -83,7 +100,7 @@ class ResponseCollector {
         dest.data[dest.length] = '\0';
     }
 
-    bool done() const { return terminated || refused; }
+    bool done() const { return terminated || (refused && !skippingData); }
 
   private:
     void StatusSegment(const char* s, std::size_t n, bool complete) {
@@ -92,7 +109,12 @@ class ResponseCollector {
         copied += take;
         if (!complete) return;
         statusSeen = true;
-        if (ReplyCode(dest.data.get()) != expected) refused = true;
+        int code = ReplyCode(dest.data.get());
+        if (code == expected) return;
+        // Another reply than asked for: when it has data lines, they are read
+        // and dropped, so the next response is read from its own first line.
+        refused = true;
+        skippingData = IsMultilineCode(code);
     }
 
     void ArticleSegment(const char* s, std::size_t n) {
@@ -132,6 +154,7 @@ class ResponseCollector {
     std::size_t reserve;
     bool statusSeen = false;
     bool refused = false;
+    bool skippingData = false; // refused, and its data lines are read and dropped
     bool terminated = false;
     bool lineStart = true;
     bool prevEndedCRLF = false;
@@ -146,9 +169,20 @@ class ResponseCollector {
 
 } // namespace
 
-long ReceiveMultiline(kvConnection& conn, kvBuffer& dest, int expectedCode, kvResponseMode mode) {
-    dest.Clear();
-    ResponseCollector collector(dest, expectedCode, mode);
+namespace {
+
+// Hands the connection's input to the collector, receiving more as needed,
+// until the collector is done. 1, or the failing NetReceive result.
+long CollectBounded(kvConnection& conn, ResponseCollector& collector);
+
+long Collect(kvConnection& conn, ResponseCollector& collector) {
+    BeginResponse(conn);
+    long n = CollectBounded(conn, collector);
+    EndResponse(conn);
+    return n;
+}
+
+long CollectBounded(kvConnection& conn, ResponseCollector& collector) {
     for (;;) {
         // Hand every complete line of the input to the collector.
         std::size_t start = 0;
@@ -167,12 +201,46 @@ long ReceiveMultiline(kvConnection& conn, kvBuffer& dest, int expectedCode, kvRe
         }
         conn.inputLength -= start;
         std::memmove(conn.input, conn.input + start, conn.inputLength);
-        if (collector.done()) break;
+        if (collector.done()) return 1;
 
         long n = NetReceive(conn, conn.input + conn.inputLength, KV_RECEIVE_PIECE);
         if (n <= 0) return n;
         conn.inputLength += static_cast<std::size_t>(n);
     }
+}
+
+} // namespace
+
+long ReceiveMultiline(kvConnection& conn, kvBuffer& dest, int expectedCode, kvResponseMode mode) {
+    dest.Clear();
+    ResponseCollector collector(dest, expectedCode, mode);
+    long n = Collect(conn, collector);
+    if (n <= 0) return n;
     collector.Finish();
     return 1;
+}
+
+const char* ReceiveFailureMessage(const kvConnection& conn, long result) {
+    switch (conn.boundHit) {
+    case kvBoundHit::TimeLimit:
+        return "WARNING: Search time expired, nothing found";
+    case kvBoundHit::ResponseTime:
+        return "ERROR: Server response too slow";
+    case kvBoundHit::ResponseSize:
+        return "ERROR: Server response too large";
+    case kvBoundHit::None:
+        break;
+    }
+    return result == 0 ? "ERROR: Timeout expired, no response from server"
+                       : "ERROR: Socket read failure";
+}
+
+long ReceiveReplyLine(kvConnection& conn, char* reply, std::size_t size) {
+    long n = ReceiveStatusLine(conn, reply, size);
+    if (n <= 0 || !IsMultilineCode(ReplyCode(reply))) return n;
+    kvBuffer none; // never written: every data line is dropped
+    ResponseCollector collector(none, -1, kvResponseMode::HeaderList);
+    collector.SkipData();
+    long drained = Collect(conn, collector);
+    return drained <= 0 ? drained : n;
 }

@@ -34,8 +34,10 @@ extern const char KV_LONG_ARTICLE_WARNING[];
 enum class kvResponseMode { HeaderList, Article };
 
 // Collects one response into dest. Returns 1 when complete (or when the status
-// line carried another code than expectedCode: dest then holds that line alone),
-// else the failing NetReceive result (0 or -1) unchanged.
+// line carried another code than expectedCode: dest then holds that line alone,
+// and when that code is a multi-line one its data lines have been read through
+// their terminator and dropped), else the failing NetReceive result (0 or -1)
+// unchanged.
 //
 // Header-list mode: dest ends with the terminating ".\r\n". A data line longer
 // than 511 bytes keeps its first 511; lines that would not fit in dest are dropped.
@@ -46,3 +48,16 @@ long ReceiveMultiline(kvConnection& conn, kvBuffer& dest, int expectedCode, kvRe
 
 // The reply code at the start of a response line, read as a decimal number.
 int ReplyCode(const char* line);
+
+// True for the codes of replies that carry data lines ended by ".".
+bool IsMultilineCode(int code);
+
+// Reads the reply to a command answered by a single line, as
+// ReceiveStatusLine does. When the server sends a multi-line reply instead,
+// its data lines are read through their terminator and dropped, so that the
+// next reply is read from its own first line.
+long ReceiveReplyLine(kvConnection& conn, char* reply, std::size_t size);
+
+// The message for a failed receive (its result 0 or -1): the bound that ended
+// it, when one did, else the time-out or the read failure.
+const char* ReceiveFailureMessage(const kvConnection& conn, long result);

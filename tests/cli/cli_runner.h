@@ -16,3 +16,7 @@ CliResult RunCli(const std::vector<std::string>& args);
 // A fresh empty directory under the system's temporary directory.
 std::string MakeTempDir();
 std::string ReadFile(const std::string& path);
+
+// True when the text is something a terminal only prints: valid UTF-8 whose
+// only control characters are tab and LF (no ESC, CR, DEL or C1 controls).
+bool PrintableOnly(const std::string& text);

@@ -121,19 +121,6 @@ TEST_F(CliSearch, NothingFoundExitsWith1AndNoSuchGroupWith2) {
 
 namespace {
 
-// True when the text is something a terminal only prints: valid UTF-8 whose
-// only control characters are tab and LF (no ESC, CR, DEL or C1 controls).
-bool PrintableOnly(const std::string& text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7F) return false;
-        if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-            static_cast<unsigned char>(text[i + 1]) <= 0x9F)
-            return false;
-    }
-    return IsValidUtf8(text.data(), text.size());
-}
-
 TEST_F(CliSearch, ShowWritesDecodedTextAndNoControlBytes) {
     const std::string kvx = dir + "/modern.kvx";
     CliResult r = RunCli({"search", "--server", Server(), "--group", korvex_test::kModernGroup,

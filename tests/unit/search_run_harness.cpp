@@ -97,6 +97,8 @@ std::pair<Strings, Strings> RunScripted(const FakeGroup& group, const Script& sc
     if (!ask.server.empty()) CopyField(h.request.server, ask.server.c_str());
     CopyField(h.request.timeLimit, ask.timeLimit);
     h.request.timeoutSeconds = ask.timeoutSeconds;
+    h.context.maxResponseSeconds = ask.maxResponseSeconds;
+    h.context.maxResponseBytes = ask.maxResponseBytes;
     CopyField(h.request.maxHeaders, ask.maxHeaders);
     CopyField(h.request.maxArticles, ask.maxArticles);
     CopyField(h.request.header, ask.header);

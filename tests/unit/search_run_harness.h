@@ -62,6 +62,8 @@ struct Ask {
     std::string clockAt = ""; // the command whose arrival moves the run's clock on by stepMs
     long long stepMs = 0;
     std::string server = ""; // empty: the fake server
+    int maxResponseSeconds = KV_MAX_RESPONSE_SECONDS;
+    std::size_t maxResponseBytes = KV_MAX_RESPONSE_BYTES;
 };
 
 // One run with the server scripted; `count` is the group's article count

@@ -179,6 +179,58 @@ TEST(SearchRunFake, ScriptedRuns) {
               Sent({"10-15"}, {14, 11}), Success(2), sorted(2), {14, 11});
 }
 
+// A NUL byte from the server is left out, as in article bodies: it hides no
+// later header line, keeps no line from matching and drops no article.
+TEST(SearchRunFake, NulBytesInHeaderListsAndArticles) {
+    using namespace std::string_literals;
+    const FakeGroup past = Group(1, 1000, {700});
+    std::string list = "221 Subject fields follow\r\n"; // 800 lines; the limit is 700
+    for (long n = 1; n <= 800; ++n)
+        list += std::to_string(n) +
+                (n == 2     ? " x\0y"s
+                 : n == 700 ? " ma\0tch"s
+                            : " other"s) +
+                "\r\n";
+    ExpectRun("NUL in a header list", past,
+              {{"XHDR Subject 501-1000", FakeReply::Text(list + ".\r\n")}}, 1, 1000,
+              Sent({"501-1000"}, {700}), Success(1), {Success(1)}, {700}, {3, "700"});
+
+    FakeGroup g = Group(10, 12, {11});
+    const std::string text = "From: P\0oster\nSubject: a ma\0tch\nMessage-ID: <11@x>\n\nbo\0dy\n"s;
+    g.articles[11] = text;
+    ExpectRun("NUL in an article's headers", g, {}, 1, 3, Sent({"10-12"}, {11}), Success(1),
+              {Success(1)}, {11});
+    Harness h;
+    h.server.SetGroup(g);
+    ASSERT_EQ(h.Run(), 1);
+    ASSERT_EQ(h.Stored(), Numbers{11});
+    EXPECT_STREQ(h.results.slots[0]->subject, "a match");
+    EXPECT_STREQ(h.results.slots[0]->from, "Poster");
+    EXPECT_STREQ(h.results.slots[0]->body.get(), "body\n");
+}
+
+// A multi-line reply the command did not ask for is read to its end: its data
+// lines, made to look like the next answer here, never answer a later command.
+TEST(SearchRunFake, UnexpectedMultilineRepliesAreReadToTheirEnd) {
+    const FakeGroup allThree = Group(10, 12, {}, true);
+    const std::string lookalike =
+        "220 99 <99@x>\r\nSubject: a match\r\nMessage-ID: <99@x>\r\n\r\nfake\r\n.\r\n";
+    const Strings passedOver = {"SEARCH: Receiving article 2 of 3 found...",
+                                "SEARCH: Receiving article 2 of 3 found...",
+                                "Korvex: Article received",
+                                "Finished receiving articles; Closing connection...",
+                                "Korvex: Sorting articles...",
+                                Success(2)};
+    for (const char* code : {"222", "221", "224", "100"})
+        ExpectRun(
+            std::string(code) + " to ARTICLE", allThree,
+            {{"ARTICLE 11", FakeReply::Text(std::string(code) + " 11 <11@x>\r\n" + lookalike)}}, 2,
+            3, Sent({"10-12"}, {12, 11, 10}), Success(2), passedOver, {12, 10});
+    ExpectRun("215 to MODE READER", Group(10, 12, {11}),
+              {{"MODE READER", FakeReply::Text("215 list\r\n211 99 1 99 alt.test\r\n.\r\n")}}, 1, 3,
+              Sent({"10-12"}, {11}), Success(1), {Success(1)}, {11});
+}
+
 TEST(SearchRunFake, HeadersInChunksFromTheNewestAndTheArticleLimit) {
     auto scan = [](long last, const char* maxHeaders, const Strings& xhdr,
                    std::vector<int> percents, const char* header = "Subject") {
@@ -281,6 +333,117 @@ TEST(SearchRunFake, TimeLimit) {
     run("1", "ARTICLE 980", 61000, {100, 980}, {100, 980}, true);
     run("1", "ARTICLE 950", 61000, all, three, true); // no time check after a refused article
     run("1", "ARTICLE 900", 61000, all, three, true);
+}
+
+// No server keeps a run alive inside one response: the time limit, the time
+// a response may take and the bytes it may bring end it, however the bytes
+// trickle in (here one byte every 200 ms, never as long as the time-out).
+TEST(SearchRunFake, BoundsHoldInsideAResponse) {
+    auto trickle = [](const std::string& status) {
+        std::vector<std::string> pieces = {status};
+        for (int i = 0; i < 30; ++i)
+            pieces.push_back(std::to_string(i % 10));
+        return FakeReply::Pieces(pieces, 200);
+    };
+    std::string endless = "221 ok\r\n"; // no end within 300 kB
+    while (endless.size() < 300000)
+        endless += "10 nothing to see here\r\n";
+    const FakeGroup three = Group(10, 12, {}, true);
+    const std::string scanning = "SEARCH: 3 articles in this group; requesting headers...",
+                      expired = "WARNING: Search time expired, nothing found",
+                      slow = "ERROR: Server response too slow",
+                      large = "ERROR: Server response too large",
+                      lost = "ERROR: connection failure; 1 complete articles received";
+    Ask limit, oneSecond, small;
+    limit.timeLimit = "1";
+    limit.stepMs = 71000; // past the minute and the seconds an answer under way is given
+    oneSecond.maxResponseSeconds = 1;
+    small.maxResponseBytes = 100000;
+    auto at = [](Ask ask, const char* command) {
+        ask.clockAt = command;
+        return ask;
+    };
+    const struct {
+        const char* name;
+        Script script;
+        int result;
+        long count;
+        Strings commands;
+        std::string status;
+        Strings tail;
+        Numbers stored;
+        Ask ask;
+    } rows[] = {
+        {"time limit in a header list",
+         {{"XHDR Subject 10-12", trickle("221 ok\r\n")}},
+         -1,
+         3,
+         Sent({"10-12"}, {}, false),
+         expired,
+         {scanning},
+         {},
+         at(limit, "XHDR Subject 10-12")},
+        {"time limit in an article",
+         {{"ARTICLE 11", trickle("220 11 <11@x>\r\n")}},
+         1,
+         3,
+         Sent({"10-12"}, {12, 11}, false),
+         Success(1),
+         {"WARNING: Search time expired, stopped.", "Korvex: Sorting articles...", Success(1)},
+         {12},
+         at(limit, "ARTICLE 11")},
+        {"slow greeting",
+         {{"", trickle("200 hello")}},
+         -1,
+         -7,
+         {},
+         slow,
+         {"Korvex: Connecting to *..."},
+         {},
+         oneSecond},
+        {"slow header list",
+         {{"XHDR Subject 10-12", trickle("221 ok\r\n")}},
+         -1,
+         3,
+         Sent({"10-12"}, {}, false),
+         slow,
+         {scanning},
+         {},
+         oneSecond},
+        {"slow article",
+         {{"ARTICLE 11", trickle("220 11 <11@x>\r\n")}},
+         1,
+         3,
+         Sent({"10-12"}, {12, 11}, false),
+         lost,
+         {"SEARCH: Receiving article 2 of 3 found...", "Korvex: Sorting articles...", lost},
+         {12},
+         oneSecond},
+        {"endless header list",
+         {{"XHDR Subject 10-12", FakeReply::Text(endless)}},
+         -1,
+         3,
+         Sent({"10-12"}, {}, false),
+         large,
+         {scanning},
+         {},
+         small},
+        {"endless article",
+         {{"ARTICLE 12", FakeReply::Text("220 12 <12@x>\r\n" + endless)}},
+         0,
+         3,
+         Sent({"10-12"}, {12}, false),
+         large,
+         {"SEARCH: Receiving article 1 of 3 found..."},
+         {},
+         small},
+    };
+    for (const auto& row : rows) {
+        auto started = std::chrono::steady_clock::now();
+        ExpectRun(row.name, three, row.script, row.result, row.count, row.commands, row.status,
+                  row.tail, row.stored, row.ask);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)) << row.name;
+    }
 }
 
 TEST(SearchRunFake, StopRequestEndsTheRunPromptly) {

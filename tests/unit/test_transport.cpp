@@ -124,7 +124,7 @@ TEST(ReceiveMultiline, CollectsResponsesWhateverTheirPieces) {
          "220 ok\r\n" + dots + "\r\n"},
         {"article refused", A, "423 no such article\r\n", "423 no such article\r\n"},
         {"header list refused", H, "500 what?\r\n", "500 what?\r\n"},
-        {"the other mode's code is a refusal", H, "220 ok\r\n", "220 ok\r\n"},
+        {"the other mode's code is a refusal", H, "220 ok\r\n|b\r\n.\r\n", "220 ok\r\n"},
         {"closed or timed out before the end", H, "221 ok\r\n1 a\r\n2 b", "", 0},
         {"read failure", A, "220 ok\r\nbody\r\n", "", -1, -1},
     };
@@ -147,6 +147,66 @@ TEST(ReceiveMultiline, CollectsResponsesWhateverTheirPieces) {
             EXPECT_TRUE(c.result != 1 || r.dest == c.expected) << r.dest.size() << " bytes";
         }
     }
+}
+
+// A reply the command did not ask for is read to its end when it carries
+// data lines, so the next response starts on its own status line.
+TEST(ReceiveMultiline, UnexpectedMultilineReplyIsReadToItsEnd) {
+    const std::string next = "220 2 <2@x>\r\nSubject: real\r\n\r\nbody\r\n.\r\n";
+    const std::string nextStored = "220 2 <2@x>\r\nSubject: real\r\n\r\nbody\r\n";
+    const struct {
+        std::string first, kept;
+    } rows[] = {
+        {"222 1 <1@x>\r\n220 9 <9@x>\r\nSubject: fake\r\n\r\n.\r\n", "222 1 <1@x>\r\n"},
+        {"100 help\r\nline\r\n..\r\n.\r\n", "100 help\r\n"},
+        {"101 list\r\n.\r\n", "101 list\r\n"},
+        {"215 list\r\nbare\n.\r\n.\r\n", "215 list\r\n"},
+        {"221 head\r\n.\r\n", "221 head\r\n"},
+        {"224 over\r\n1\t2\r\n.\r\n", "224 over\r\n"},
+        {"225 heads\r\n.\r\n", "225 heads\r\n"},
+        {"230 new\r\n<a@b>\r\n.\r\n", "230 new\r\n"},
+        {"231 groups\r\nalt.x\r\n.\r\n", "231 groups\r\n"},
+        {"423 no such article\r\n", "423 no such article\r\n"}, // a single line only
+        {"211 3 1 3 alt.test\r\n", "211 3 1 3 alt.test\r\n"},
+        {"111 20260101000000\r\n", "111 20260101000000\r\n"},
+    };
+    for (const auto& row : rows) {
+        for (std::size_t size : {1, 7, 2048}) {
+            SCOPED_TRACE(row.first.substr(0, 3) + " in pieces of " + std::to_string(size));
+            PiecePeer peer(Chop(row.first + next, size), 0);
+            kvConnection conn;
+            conn.peer = &peer;
+            kvBuffer dest;
+            ASSERT_TRUE(dest.Allocate(KV_ARTICLE_BUFFER_SIZE));
+            EXPECT_EQ(ReceiveMultiline(conn, dest, 220, A), 1);
+            EXPECT_EQ(std::string(dest.data.get()), row.kept);
+            EXPECT_EQ(ReceiveMultiline(conn, dest, 220, A), 1);
+            EXPECT_EQ(std::string(dest.data.get()), nextStored);
+        }
+    }
+    // An unexpected reply whose data never ends fails as the connection does.
+    PiecePeer peer(Split("222 1 <1@x>\r\nbody\r\n"), -1);
+    kvConnection conn;
+    conn.peer = &peer;
+    kvBuffer dest;
+    ASSERT_TRUE(dest.Allocate(KV_ARTICLE_BUFFER_SIZE));
+    EXPECT_EQ(ReceiveMultiline(conn, dest, 220, A), -1);
+}
+
+TEST(ReceiveReplyLine, DataLinesOfAMultilineReplyAreDropped) {
+    PiecePeer peer(Split("215 list follows\r\n211 9 1 9 alt.fake\r\n.|\r\n200 ok\r\n"
+                         "211 3 1 3 alt.test\r\n101 caps\r\nVERSION 2\r\n"),
+                   0);
+    kvConnection conn;
+    conn.peer = &peer;
+    char reply[512];
+    EXPECT_EQ(ReceiveReplyLine(conn, reply, sizeof reply), 18);
+    EXPECT_STREQ(reply, "215 list follows\r\n");
+    EXPECT_EQ(ReceiveReplyLine(conn, reply, sizeof reply), 8);
+    EXPECT_STREQ(reply, "200 ok\r\n");
+    EXPECT_EQ(ReceiveReplyLine(conn, reply, sizeof reply), 20);
+    EXPECT_STREQ(reply, "211 3 1 3 alt.test\r\n");
+    EXPECT_EQ(ReceiveReplyLine(conn, reply, sizeof reply), 0); // its data never ends
 }
 
 // Lines of exactly `length` bytes (CR LF included), numbered so that a dropped

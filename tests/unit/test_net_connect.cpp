@@ -1,0 +1,232 @@
+// Name lookups and connects that would not end by themselves: a stop request
+// ends them at once, the time-out ends them otherwise, and a connect that
+// times out moves on to the next address. Loopback only: a listener whose
+// accept queue is full never answers a further connect.
+#include "net.h"
+#include "search_context.h"
+#include "search_run_harness.h"
+#include "slow_lookup.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <cstring>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Ms = std::chrono::milliseconds;
+
+int Listen(int backlog, int& port) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        listen(fd, backlog) != 0 || getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+        ADD_FAILURE() << "no loopback listener";
+    port = ntohs(a.sin_port);
+    return fd;
+}
+
+// A loopback port that takes no more connections: its listener's queue is
+// full, so the SYN of a further connect is never answered.
+class Unanswering {
+  public:
+    Unanswering() {
+        listener = Listen(0, port);
+        filler = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        sockaddr_in a = Address(port);
+        connect(filler, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        pollfd p{filler, POLLOUT, 0};
+        EXPECT_EQ(poll(&p, 1, 2000), 1) << "the queue's one place was not taken";
+    }
+    ~Unanswering() {
+        close(filler);
+        close(listener);
+    }
+    static sockaddr_in Address(int port) {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(static_cast<uint16_t>(port));
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return a;
+    }
+    int port = 0;
+
+  private:
+    int listener = -1, filler = -1;
+};
+
+kvAddressList Ports(const std::vector<int>& ports) {
+    kvAddressList list;
+    for (int port : ports) {
+        sockaddr_in a = Unanswering::Address(port);
+        const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&a);
+        list.addresses.emplace_back(bytes, bytes + sizeof a);
+        list.families.push_back(AF_INET);
+    }
+    return list;
+}
+
+// Requests a stop after `ms` (never when < 0) from another thread.
+class StopLater {
+  public:
+    StopLater(kvStopSignal& stop, int ms) {
+        if (ms >= 0)
+            thread = std::thread([&stop, ms] {
+                std::this_thread::sleep_for(Ms(ms));
+                stop.RequestStop();
+            });
+    }
+    ~StopLater() {
+        if (thread.joinable()) thread.join();
+    }
+
+  private:
+    std::thread thread;
+};
+
+TEST(ConnectToAny, UnansweredAddressCostsTheTimeOutAndAStopEndsItAtOnce) {
+    Unanswering hole;
+    int open = 0;
+    int listener = Listen(4, open);
+    const struct {
+        const char* name;
+        std::vector<int> ports;
+        int timeoutSeconds, stopAfterMs;
+        kvConnectResult result;
+        int minMs, maxMs;
+    } rows[] = {
+        {"time-out", {hole.port}, 1, -1, kvConnectResult::Refused, 900, 4000},
+        {"time-out, then the next address",
+         {hole.port, open},
+         1,
+         -1,
+         kvConnectResult::Connected,
+         900,
+         4000},
+        {"stop", {hole.port}, 60, 200, kvConnectResult::Stopped, 150, 4000},
+        {"stop before the next address",
+         {hole.port, open},
+         60,
+         200,
+         kvConnectResult::Stopped,
+         150,
+         4000},
+        {"answered at once", {open, hole.port}, 60, -1, kvConnectResult::Connected, 0, 4000},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        kvStopSignal stop;
+        kvConnection conn;
+        conn.stop = &stop;
+        SetNetTimeout(conn, row.timeoutSeconds);
+        auto started = Clock::now();
+        kvConnectResult result;
+        {
+            StopLater later(stop, row.stopAfterMs);
+            result = ConnectToAny(Ports(row.ports), conn);
+        }
+        auto ms = std::chrono::duration_cast<Ms>(Clock::now() - started).count();
+        EXPECT_EQ(result, row.result);
+        EXPECT_GE(ms, row.minMs);
+        EXPECT_LT(ms, row.maxMs);
+        if (result == kvConnectResult::Connected) {
+            sockaddr_in peer{};
+            socklen_t len = sizeof peer;
+            ASSERT_EQ(getpeername(conn.socket, reinterpret_cast<sockaddr*>(&peer), &len), 0);
+            EXPECT_EQ(ntohs(peer.sin_port), open);
+        } else {
+            EXPECT_EQ(conn.socket, -1);
+        }
+        CloseSocket(conn);
+    }
+    close(listener);
+}
+
+TEST(ResolveServerInterruptibly, StopAndTimeOutEndTheWaitForASlowLookup) {
+    kvResolver finds = [](const std::string& host, int port, kvAddressList& out) {
+        out = Ports({port});
+        return host == "news.example";
+    };
+    const struct {
+        const char* name;
+        const char* host;
+        bool slow;
+        int timeoutMs, stopAfterMs;
+        kvResolveResult result;
+        int maxMs;
+    } rows[] = {
+        {"stop", "news.example", true, 60000, 200, kvResolveResult::Stopped, 3000},
+        {"time-out", "news.example", true, 500, -1, kvResolveResult::TimedOut, 3000},
+        {"found", "news.example", false, 60000, -1, kvResolveResult::Found, 3000},
+        {"not found", "other.example", false, 60000, -1, kvResolveResult::NotFound, 3000},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        SlowLookup slow;
+        kvStopSignal stop;
+        kvAddressList out;
+        auto started = Clock::now();
+        kvResolveResult result;
+        {
+            StopLater later(stop, row.stopAfterMs);
+            result = ResolveServerInterruptibly(row.host, 1119, out, &stop, row.timeoutMs,
+                                                row.slow ? slow.Resolver() : finds);
+        }
+        EXPECT_EQ(result, row.result);
+        EXPECT_LT(Clock::now() - started, Ms(row.maxMs));
+        EXPECT_EQ(out.addresses.size(), result == kvResolveResult::Found ? 1u : 0u);
+    }
+    // The system's resolver by default (an address needs no traffic).
+    kvAddressList loopback;
+    EXPECT_EQ(ResolveServerInterruptibly("127.0.0.1", 119, loopback, nullptr, 5000),
+              kvResolveResult::Found);
+    ASSERT_EQ(loopback.families.size(), 1u);
+    EXPECT_EQ(loopback.families[0], AF_INET);
+}
+
+TEST(SearchRunFake, StopWhileLocatingOrConnectingEndsTheRunPromptly) {
+    Unanswering hole;
+    const std::string unanswered = "127.0.0.1:" + std::to_string(hole.port);
+    const struct {
+        const char* name;
+        bool slowLookup;
+        bool unansweredServer;
+        int timeoutSeconds, stopAfterMs;
+        const char* status;
+    } rows[] = {
+        {"stop while locating", true, false, 60, 300, "ERROR: Can't connect to server"},
+        {"lookup time-out", true, false, 1, -1, "ERROR: Host not found"},
+        {"stop while connecting", false, true, 60, 300, "ERROR: Can't connect to server"},
+        {"connect time-out", false, true, 1, -1, "ERROR: Can't connect to server"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        korvex_test::Harness h;
+        SlowLookup slow;
+        if (row.slowLookup) h.context.resolve = slow.Resolver();
+        if (row.unansweredServer) CopyField(h.request.server, unanswered.c_str());
+        h.request.timeoutSeconds = row.timeoutSeconds;
+        auto started = Clock::now();
+        int result;
+        {
+            StopLater later(h.context.stop, row.stopAfterMs);
+            result = h.Run();
+        }
+        EXPECT_EQ(result, -1);
+        EXPECT_LT(Clock::now() - started, Ms(4000));
+        EXPECT_EQ(h.Status(), row.status);
+        EXPECT_TRUE(h.commands.empty());
+    }
+}
+
+} // namespace
