@@ -90,7 +90,7 @@ bool NetStartup() {
 void NetCleanup() {}
 
 kvResolveResult ResolveServerInterruptibly(const std::string& host, int port, kvAddressList& out,
-                                           const kvStopSignal* stop, int timeoutMs,
+                                           const kvStopSignal* stop, long long timeoutMs,
                                            const kvResolver& resolver) {
     // Shared with the lookup's thread, which may outlive this call.
     struct Lookup {
@@ -206,7 +206,7 @@ static int StopHandle(const kvConnection& conn) {
 // Waits for the socket to become ready for `events`. 1: ready; 0: the wait
 // expired or a bound of time passed (then noted in conn.boundHit); -1: the
 // wait failed or a stop was requested. timeoutMs < 0 waits forever (within the bounds).
-static int WaitFor(const kvConnection& conn, short events, int timeoutMs) {
+static int WaitFor(const kvConnection& conn, short events, long long timeoutMs) {
     const long long waitEnd = timeoutMs < 0 ? 0 : SteadyMilliseconds() + timeoutMs;
     for (;;) {
         long long wait = timeoutMs < 0 ? -1 : waitEnd - SteadyMilliseconds();
@@ -233,7 +233,11 @@ static int WaitFor(const kvConnection& conn, short events, int timeoutMs) {
     }
 }
 
-int NetWait(const kvConnection& conn, bool forWrite, int timeoutMs) {
+long long NetTimeoutMs(const kvConnection& conn) {
+    return static_cast<long long>(conn.timeoutSeconds) * 1000;
+}
+
+int NetWait(const kvConnection& conn, bool forWrite, long long timeoutMs) {
     return WaitFor(conn, forWrite ? POLLOUT : POLLIN, timeoutMs);
 }
 
@@ -252,7 +256,7 @@ kvConnectResult ConnectToAny(const kvAddressList& list, kvConnection& conn) {
         bool connected = r == 0;
         if (r < 0 && errno == EINPROGRESS) {
             // An address that never answers costs the time-out, then the next is tried.
-            int w = WaitFor(conn, POLLOUT, conn.timeoutSeconds * 1000);
+            int w = WaitFor(conn, POLLOUT, NetTimeoutMs(conn));
             if (w < 0 && conn.stop != nullptr && conn.stop->StopRequested()) {
                 close(fd);
                 conn.socket = -1;
@@ -306,7 +310,7 @@ static long ReceiveBytes(kvConnection& conn, char* buffer, std::size_t size) {
     if (conn.peer != nullptr) return conn.peer->Receive(buffer, size);
     if (conn.secure) return conn.secure->Receive(conn, buffer, size);
     if (conn.resetAtConnect) return -1;
-    int w = WaitFor(conn, POLLIN, conn.timeoutSeconds * 1000);
+    int w = WaitFor(conn, POLLIN, NetTimeoutMs(conn));
     if (w <= 0) return w;
     ssize_t n;
     do {
@@ -338,7 +342,7 @@ long NetSend(kvConnection& conn, const char* data, std::size_t length) {
     long taken = NetTrySend(conn, data, length);
     if (taken != 0 || length == 0) return taken;
     ssize_t n;
-    int w = WaitFor(conn, POLLOUT, conn.timeoutSeconds * 1000);
+    int w = WaitFor(conn, POLLOUT, NetTimeoutMs(conn));
     if (w <= 0) return w;
     do {
         n = send(conn.socket, data, length, MSG_NOSIGNAL);

@@ -103,7 +103,7 @@ enum class kvResolveResult { Found, NotFound, TimedOut, Stopped };
 // lookup given up on finishes unseen: its result is dropped, and nothing of
 // the caller's is touched.
 kvResolveResult ResolveServerInterruptibly(const std::string& host, int port, kvAddressList& out,
-                                           const kvStopSignal* stop, int timeoutMs,
+                                           const kvStopSignal* stop, long long timeoutMs,
                                            const kvResolver& resolver = {});
 
 enum class kvConnectResult { Connected, NoSocket, Refused, Stopped };
@@ -115,7 +115,9 @@ kvConnectResult ConnectToAny(const kvAddressList& list, kvConnection& conn);
 void SetNetTimeout(kvConnection& conn, int seconds);
 // Waits until the socket can be read (or written), at most timeoutMs (< 0: no
 // limit). 1: ready; 0: the wait expired; -1: the wait failed or a stop was requested.
-int NetWait(const kvConnection& conn, bool forWrite, int timeoutMs);
+int NetWait(const kvConnection& conn, bool forWrite, long long timeoutMs);
+// The connection's time-out in milliseconds, computed without overflow.
+long long NetTimeoutMs(const kvConnection& conn);
 
 // Acknowledges received data at once: a server that sends a multi-line
 // response in several segments otherwise waits for our delayed ACK between them.

@@ -183,7 +183,7 @@ int SearchRun::Connect() {
     kvResolveResult found =
         ParseServerText(req.server, server)
             ? ResolveServerInterruptibly(server.host, server.port, addresses, &ctx.stop,
-                                         conn.timeoutSeconds * 1000, ctx.resolve)
+                                         NetTimeoutMs(conn), ctx.resolve)
             : kvResolveResult::NotFound;
     if (found == kvResolveResult::Stopped) {
         NetCleanup();

@@ -86,7 +86,7 @@ class OpenSslChannel : public kvSecureChannel {
   private:
     // Waits for what OpenSSL asked for. 1: go on; 0: time-out; -1: failure or stop.
     int WaitFor(kvConnection& conn, int sslError) {
-        return NetWait(conn, sslError == SSL_ERROR_WANT_WRITE, conn.timeoutSeconds * 1000);
+        return NetWait(conn, sslError == SSL_ERROR_WANT_WRITE, NetTimeoutMs(conn));
     }
 
     SSL_CTX* ctx;

@@ -230,3 +230,24 @@ TEST(SearchRunFake, StopWhileLocatingOrConnectingEndsTheRunPromptly) {
 }
 
 } // namespace
+
+// The longest time-out the description file lets through (9,999,999 seconds)
+// is still a long wait in milliseconds, not an overflow into "wait forever";
+// a wait with it returns as soon as data is there.
+TEST(NetTimeoutMs, LongestTimeOutIsComputedWithoutOverflow) {
+    kvConnection conn;
+    conn.timeoutSeconds = 9999999;
+    EXPECT_EQ(NetTimeoutMs(conn), 9999999000LL);
+    conn.timeoutSeconds = 2147484; // the first whose milliseconds pass INT_MAX
+    EXPECT_GT(NetTimeoutMs(conn), 2147483647LL);
+
+    int pair[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    conn.socket = pair[0];
+    ASSERT_EQ(write(pair[1], "200 ok\r\n", 8), 8);
+    char reply[64];
+    EXPECT_EQ(ReceiveStatusLine(conn, reply, sizeof reply), 8);
+    EXPECT_STREQ(reply, "200 ok\r\n");
+    close(pair[0]);
+    close(pair[1]);
+}
