@@ -403,19 +403,23 @@ void SearchRun::ScanChunk() {
     if (at == nullptr) return;
     ++at;
     char line[KV_HEADER_LINE_MAX + 1];
-    while (at < end && *at != '.') {
+    while (at < end) {
         const char* lf =
             static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
         std::size_t length = static_cast<std::size_t>((lf != nullptr ? lf : end) - at);
+        // Only the terminating "." ends the list; a dot-stuffed line is data.
+        if (at[0] == '.' && (length == 1 || (length == 2 && at[1] == '\r'))) break;
         CopyWithoutNul(line, sizeof line, at, length);
         at = lf != nullptr ? lf + 1 : end;
         if (scanned >= headerLimit) continue; // read, not examined
         char* value = std::strchr(line, ' ');
-        // A line without a blank carries no value: it is counted, never matched.
-        if (value != nullptr) {
+        // A line without a blank carries no value, and one that does not start
+        // with an article number names nothing to fetch: both are counted,
+        // never matched.
+        long number = line[0] >= '0' && line[0] <= '9' ? DecodeNumber(line) : 0;
+        if (value != nullptr && number > 0) {
             ++value;
-            if (MatchHeaderValue(pattern, value, req.matchMode))
-                matching[matched++] = DecodeNumber(line);
+            if (MatchHeaderValue(pattern, value, req.matchMode)) matching[matched++] = number;
         }
         ++scanned;
     }

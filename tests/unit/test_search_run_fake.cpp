@@ -209,6 +209,17 @@ TEST(SearchRunFake, NulBytesInHeaderListsAndArticles) {
     EXPECT_STREQ(h.results.slots[0]->body.get(), "body\n");
 }
 
+// Lines that do not start with an article number are counted but never
+// fetched: they would otherwise be asked for as article 0 or a negative one.
+// A dot-stuffed line is one of them and does not end the list.
+TEST(SearchRunFake, HeaderLinesWithoutAnArticleNumberAreNeverFetched) {
+    const std::string list = "221 Subject fields follow\r\n12 other\r\nx a match\r\n..stuffed\r\n"
+                             " 12 a match\r\n-11 a match\r\n0 a match\r\n11 a match\r\n.\r\n";
+    ExpectRun("numberless lines", Group(10, 12, {11}),
+              {{"XHDR Subject 10-12", FakeReply::Text(list)}}, 1, 3, Sent({"10-12"}, {11}),
+              Success(1), {Success(1)}, {11});
+}
+
 // A multi-line reply the command did not ask for is read to its end: its data
 // lines, made to look like the next answer here, never answer a later command.
 TEST(SearchRunFake, UnexpectedMultilineRepliesAreReadToTheirEnd) {
