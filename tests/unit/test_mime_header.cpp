@@ -92,6 +92,22 @@ TEST(MimeHeader, DecodeTellsWhetherAWordWasDecoded) {
         EXPECT_EQ(DecodeEncodedWords(c.raw, out), c.decoded) << c.raw;
 }
 
+// A word that does not convert keeps its text by the raw-byte rule, as the
+// rest of the value does: the decoded value stays valid UTF-8 (matching reads
+// it as such) when the value holds Latin-1 bytes, inside such a word too.
+TEST(MimeHeader, WordsLeftAsTheyWereFollowTheRawByteRule) {
+    const Case cases[] = {
+        {"Caf\xe9 =?bogus?Q?x\xe8?= =?UTF-8?Q?y?=", "Caf\xc3\xa9 =?bogus?Q?x\xc3\xa8?= y"},
+        {"=?UTF-8?Q?ok?= =?x-no-\xff?Q?z?= \xe9", "ok =?x-no-\xc3\xbf?Q?z?= \xc3\xa9"},
+        {"=?UTF-8?Q?caf=E9\xe9?= =?UTF-8?Q?y?=", "=?UTF-8?Q?caf=E9\xc3\xa9?= y"},
+    };
+    std::string out;
+    for (const Case& c : cases) {
+        EXPECT_TRUE(DecodeEncodedWords(c.raw, out)) << c.raw;
+        EXPECT_EQ(out, c.shown) << c.raw;
+    }
+}
+
 TEST(MimeHeader, FoldedHeadersAreUnfoldedWithinTheField) {
     kvArticle a;
     ParseArticleHeaders("Subject: =?UTF-8?Q?caf=C3=A9?=\r\n =?UTF-8?Q?_cr=C3=A8me?=\r\n"
