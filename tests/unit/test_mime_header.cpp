@@ -1,6 +1,7 @@
 // Header values as a reader reads them: encoded words, the raw-byte rule and
 // control characters. Every expectation is written out by hand.
 #include "article.h"
+#include "charset.h"
 #include "mime_header.h"
 
 #include <gtest/gtest.h>
@@ -106,6 +107,29 @@ TEST(MimeHeader, WordsLeftAsTheyWereFollowTheRawByteRule) {
         EXPECT_TRUE(DecodeEncodedWords(c.raw, out)) << c.raw;
         EXPECT_EQ(out, c.shown) << c.raw;
     }
+}
+
+// A charset name of punctuation, 8-bit bytes or with a NUL names no charset
+// (the converter library would take it for the locale's): the word stays.
+TEST(MimeHeader, CharsetNamesWithoutLettersAreUnknown) {
+    const Case cases[] = {
+        {"=?\xff?Q?z?=", "=?\xc3\xbf?Q?z?="},
+        {"=?-?Q?z?=", "=?-?Q?z?="},
+        {"=?__?B?eg==?=", "=?__?B?eg==?="},
+        {"=?UTF-8?Q?ok?= =?.?Q?z?=", "ok =?.?Q?z?="},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ReadableHeader(c.raw), c.shown) << c.raw;
+    for (const std::string& name : {std::string("\xff"), std::string("-"), std::string(),
+                                    std::string("UTF-8\0x", 7), std::string("\0", 1),
+                                    std::string("KOI8\x01R")}) {
+        std::string out = "kept";
+        EXPECT_FALSE(AppendInCharset(out, name, "z", 1, kvConvert::Repair)) << name;
+        EXPECT_EQ(out, "kept");
+    }
+    std::string out;
+    EXPECT_TRUE(AppendInCharset(out, "koi8-r", "\xf0", 1, kvConvert::Strict));
+    EXPECT_EQ(out, "\xd0\x9f");
 }
 
 TEST(MimeHeader, FoldedHeadersAreUnfoldedWithinTheField) {
