@@ -147,16 +147,19 @@ Seeds SettingsFiles() {
 }
 
 Seeds Mime() {
-    // Byte 0: which decoder; then its input (header block "\n\n" body for bodies).
+    // Byte 0: which decoder; then its input (header block "\n~\n" body for bodies).
     return {
         std::string("\x00", 1) + "=?UTF-8?B?w6l0w6k=?= =?ISO-8859-1?Q?caf=E9?= plain \x01\x7f",
         std::string("\x00", 1) + "=?utf-8?q?a_b?==?KOI8-R?B?8tXT08vJ0Q==?=",
         std::string("\x01", 1) + "Content-Type: text/plain; charset=iso-8859-1\r\n"
-                                 "Content-Transfer-Encoding: quoted-printable\r\n\n\ncaf=E9=\nend\n",
-        std::string("\x01", 1) + "Content-Type: multipart/mixed; boundary=\"b\"\n\n\n--b\n"
+                                 "Content-Transfer-Encoding: quoted-printable\r\n\n~\ncaf=E9=\nend\n",
+        std::string("\x01", 1) + "Content-Type: multipart/mixed; boundary=\"b\"\n\n~\n--b\n"
                                  "Content-Type: text/plain\n\nhello\n--b\nContent-Type: image/png;"
                                  " name=x.png\nContent-Transfer-Encoding: base64\n\niVBORw0KGgo=\n--b--\n",
-        std::string("\x01", 1) + "Content-Transfer-Encoding: base64\n\n\naGVsbG8gd29ybGQ=\n",
+        std::string("\x01", 1) + "Content-Transfer-Encoding: base64\n\n~\naGVsbG8gd29ybGQ=\n",
+        std::string("\x01", 1) + "Content-Type: text/plain; charset=iso-8859-1\n\n~\n" +
+            Repeat("\xe9\xe8 line\n", 5000),
+        std::string("\x00", 1) + "=?TSCII?Q?=82=87?= =?UTF-7?Q?+AAE-?=",
         std::string("\x02", 1) + "aGVsbG8\nd29ybGQ=",
         std::string("\x03", 1) + "a=3Db=\n=4",
         std::string("\x04", 1) + "windows-1252\n\x80\x81\x82",
