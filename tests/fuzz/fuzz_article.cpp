@@ -83,7 +83,8 @@ void CheckOrdering(const std::string& subjects) {
     std::size_t pos = 0;
     while (pos < subjects.size() && count < 200) {
         std::size_t lf = subjects.find('\n', pos);
-        std::string line = subjects.substr(pos, lf == std::string::npos ? std::string::npos : lf - pos);
+        std::string line =
+            subjects.substr(pos, lf == std::string::npos ? std::string::npos : lf - pos);
         set.slots[count].reset(new kvArticle);
         CopyFieldN(set.slots[count]->subject, KV_FIELD_SIZE, line.data(), line.size());
         set.slots[count]->lines = count; // the record's identity

@@ -60,8 +60,9 @@ void Body(const std::string& input) {
     article.body.reset(new char[stored.size() + 1]);
     std::memcpy(article.body.get(), stored.c_str(), stored.size() + 1);
     DecodeArticleBody(headers.c_str(), article);
-    if (article.body) FUZZ_CHECK(std::strlen(article.body.get()) <= KV_DECODED_BODY_MAX ||
-                                 std::strcmp(article.body.get(), stored.c_str()) == 0);
+    if (article.body)
+        FUZZ_CHECK(std::strlen(article.body.get()) <= KV_DECODED_BODY_MAX ||
+                   std::strcmp(article.body.get(), stored.c_str()) == 0);
 }
 
 void Base64(const std::string& text) {
@@ -112,12 +113,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1) return 0;
     std::string input(reinterpret_cast<const char*>(data + 1), size - 1);
     switch (data[0] % 6) {
-    case 0: Header(input); break;
-    case 1: Body(input); break;
-    case 2: Base64(input); break;
-    case 3: QuotedPrintable(input); break;
-    case 4: Charset(input); break;
-    default: Readable(input); break;
+    case 0:
+        Header(input);
+        break;
+    case 1:
+        Body(input);
+        break;
+    case 2:
+        Base64(input);
+        break;
+    case 3:
+        QuotedPrintable(input);
+        break;
+    case 4:
+        Charset(input);
+        break;
+    default:
+        Readable(input);
+        break;
     }
     return 0;
 }

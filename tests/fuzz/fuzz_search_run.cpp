@@ -158,7 +158,8 @@ struct Seen {
                 // count, first and last, its range lies between two of them.
                 std::vector<long> found;
                 for (std::size_t i = 3; i < line.size(); ++i)
-                    if (line[i] >= '0' && line[i] <= '9' && (line[i - 1] < '0' || line[i - 1] > '9'))
+                    if (line[i] >= '0' && line[i] <= '9' &&
+                        (line[i - 1] < '0' || line[i - 1] > '9'))
                         found.push_back(std::strtol(line.c_str() + i, nullptr, 10));
                 for (long a : found)
                     for (long b : found)

@@ -24,8 +24,9 @@ std::string Repeat(const std::string& text, int times) {
 
 std::string ArticleText(int number, const std::string& subject, const std::string& body) {
     return "From: Poster " + std::to_string(number) + " <p@example.org>\r\n" +
-           "Newsgroups: alt.test\r\nSubject: " + subject + "\r\nDate: Tue, 8 Dec 2026 22:09:47 +0000\r\n" +
-           "Message-ID: <" + std::to_string(number) + "@example.org>\r\nLines: 2\r\n\r\n" + body;
+           "Newsgroups: alt.test\r\nSubject: " + subject +
+           "\r\nDate: Tue, 8 Dec 2026 22:09:47 +0000\r\n" + "Message-ID: <" +
+           std::to_string(number) + "@example.org>\r\nLines: 2\r\n\r\n" + body;
 }
 
 Seeds Transport() {
@@ -51,9 +52,12 @@ Seeds SearchRun() {
     // See fuzz_search_run.cpp: option bytes, then replies separated by "\n~\n".
     std::string sep = "\n~\n";
     std::string group = "211 3 3000 3002 alt.test\r\n";
-    std::string xhdr = "221 Subject follows\r\n3002 a match\r\n3001 nothing\r\n3000 Re: a match\r\n.\r\n";
-    std::string a1 = "220 3002 <3002@x>\r\n" + ArticleText(3002, "a match", "one\r\n..two\r\n") + ".\r\n";
-    std::string a2 = "220 3000 <3000@x>\r\n" + ArticleText(3000, "Re: a match", "three\r\n") + ".\r\n";
+    std::string xhdr =
+        "221 Subject follows\r\n3002 a match\r\n3001 nothing\r\n3000 Re: a match\r\n.\r\n";
+    std::string a1 =
+        "220 3002 <3002@x>\r\n" + ArticleText(3002, "a match", "one\r\n..two\r\n") + ".\r\n";
+    std::string a2 =
+        "220 3000 <3000@x>\r\n" + ArticleText(3000, "Re: a match", "three\r\n") + ".\r\n";
     std::string caps = "101 caps\r\nVERSION 2\r\nREADER\r\nSTARTTLS\r\nAUTHINFO USER\r\n.\r\n";
     return {
         std::string("\x00\x00", 2) + "200 ready" + sep + "200 reader" + sep + group + sep + xhdr +
@@ -62,8 +66,8 @@ Seeds SearchRun() {
             sep + a1 + sep + a2 + sep + "205 bye",
         std::string("\x00\x01", 2) + "200 ready" + sep + caps + sep + "200 reader" + sep + group +
             sep + xhdr + sep + a1 + sep + a2,
-        std::string("\x00\x00", 2) + "200 ready" + sep + "200 reader" + sep +
-            "480 login please" + sep + "381 more" + sep + "281 ok" + sep + group + sep + xhdr,
+        std::string("\x00\x00", 2) + "200 ready" + sep + "200 reader" + sep + "480 login please" +
+            sep + "381 more" + sep + "281 ok" + sep + group + sep + xhdr,
         std::string("\x01\x02", 2) + "201 ready" + sep + "200 reader" + sep +
             "211 1000 1 1000 alt.test\r\n" + sep + xhdr + sep + "221 x\r\n.\r\n" + sep + a1,
         std::string("\x00\x00", 2) + "200 ready" + sep + "200 reader" + sep + group + sep +
@@ -76,7 +80,8 @@ Seeds Article() {
     // Header block, then "\n~\n" and one subject per line for the ordering.
     return {
         ArticleText(1, "hello", "") + "\n~\nRe: a\nb\na\nRE: b\nre: a\nRe:a\n",
-        "Subject: folded\r\n value\r\n\tmore\r\nFrom: x\r\nLines: 12\r\nSummary: s\r\nKeywords: k\r\n"
+        "Subject: folded\r\n value\r\n\tmore\r\nFrom: x\r\nLines: 12\r\nSummary: s\r\nKeywords: "
+        "k\r\n"
         "Sender: s\r\nReply-To: r\r\nOrganization: o\r\n\n~\nx\nx\ny\nx\n",
         "XSubject: no\rSubject: cr\r\nLines: 99999999999999999999\r\n\n~\n\n\nRe: \n",
         "Subject: " + Repeat("long ", 200) + "\r\n\n~\n" + Repeat("Re: s\nt\n", 20),
@@ -98,9 +103,21 @@ Seeds Pattern() {
 }
 
 Seeds ServerAddress() {
-    return {"news.example.org", "news.example.org:119", "[::1]:563", "[::1]", "::1",
-            "nntp://host/", "NNTPS://host:1563", "nntps://[fe80::1]/", "host:0", "host:65536",
-            "host:", "[::1]x", "user@host", "a/b", "127.0.0.1:00119"};
+    return {"news.example.org",
+            "news.example.org:119",
+            "[::1]:563",
+            "[::1]",
+            "::1",
+            "nntp://host/",
+            "NNTPS://host:1563",
+            "nntps://[fe80::1]/",
+            "host:0",
+            "host:65536",
+            "host:",
+            "[::1]x",
+            "user@host",
+            "a/b",
+            "127.0.0.1:00119"};
 }
 
 std::string ResultsFile(int articles) {
@@ -122,9 +139,13 @@ Seeds ResultsFiles() {
     // Byte 0: after how many allocations one fails (0: none); then the file.
     std::string none("\x00", 1);
     std::string late("\x05", 1);
-    return {none + ResultsFile(0), none + ResultsFile(1), none + ResultsFile(3),
-            late + ResultsFile(3), std::string("\x02", 1) + ResultsFile(2),
-            none + ".kvx\r\nshort", none + ResultsFile(1) + "trailing",
+    return {none + ResultsFile(0),
+            none + ResultsFile(1),
+            none + ResultsFile(3),
+            late + ResultsFile(3),
+            std::string("\x02", 1) + ResultsFile(2),
+            none + ".kvx\r\nshort",
+            none + ResultsFile(1) + "trailing",
             none + ResultsFile(1).substr(0, 120)};
 }
 
@@ -139,7 +160,8 @@ Seeds SettingsFiles() {
         "TIMEOUTS=9999999\nPIPELINE=2000\nHEADER=From\nCA_FILE=/tmp/ca.pem\n"
         "ALLOW_PLAIN_PASSWORD=1\n[/Settings]\n";
     return {std::string("\x00", 1) + settings,
-            std::string("\x00", 1) + "comment\nMAIN_W=-5\nMAIN_H=99999\n" + Repeat("z", 300) + "\nMAIN_X=1",
+            std::string("\x00", 1) + "comment\nMAIN_W=-5\nMAIN_H=99999\n" + Repeat("z", 300) +
+                "\nMAIN_X=1",
             std::string("\x00", 1) + "a\0b\nMAIN_X=3\n",
             std::string("\x01", 1) + description,
             std::string("\x01", 1) + "[Servers]\n" + Repeat("\xc3\xa9", 300) + "\n[/Servers]\n",
@@ -151,11 +173,13 @@ Seeds Mime() {
     return {
         std::string("\x00", 1) + "=?UTF-8?B?w6l0w6k=?= =?ISO-8859-1?Q?caf=E9?= plain \x01\x7f",
         std::string("\x00", 1) + "=?utf-8?q?a_b?==?KOI8-R?B?8tXT08vJ0Q==?=",
-        std::string("\x01", 1) + "Content-Type: text/plain; charset=iso-8859-1\r\n"
-                                 "Content-Transfer-Encoding: quoted-printable\r\n\n~\ncaf=E9=\nend\n",
-        std::string("\x01", 1) + "Content-Type: multipart/mixed; boundary=\"b\"\n\n~\n--b\n"
-                                 "Content-Type: text/plain\n\nhello\n--b\nContent-Type: image/png;"
-                                 " name=x.png\nContent-Transfer-Encoding: base64\n\niVBORw0KGgo=\n--b--\n",
+        std::string("\x01", 1) +
+            "Content-Type: text/plain; charset=iso-8859-1\r\n"
+            "Content-Transfer-Encoding: quoted-printable\r\n\n~\ncaf=E9=\nend\n",
+        std::string("\x01", 1) +
+            "Content-Type: multipart/mixed; boundary=\"b\"\n\n~\n--b\n"
+            "Content-Type: text/plain\n\nhello\n--b\nContent-Type: image/png;"
+            " name=x.png\nContent-Transfer-Encoding: base64\n\niVBORw0KGgo=\n--b--\n",
         std::string("\x01", 1) + "Content-Transfer-Encoding: base64\n\n~\naGVsbG8gd29ybGQ=\n",
         std::string("\x01", 1) + "Content-Type: text/plain; charset=iso-8859-1\n\n~\n" +
             Repeat("\xe9\xe8 line\n", 5000),
@@ -175,10 +199,14 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::map<std::string, std::function<Seeds()>> targets = {
-        {"transport", Transport},         {"search_run", SearchRun},
-        {"article", Article},             {"pattern", Pattern},
-        {"server_address", ServerAddress}, {"results_file", ResultsFiles},
-        {"settings_files", SettingsFiles}, {"mime", Mime},
+        {"transport", Transport},
+        {"search_run", SearchRun},
+        {"article", Article},
+        {"pattern", Pattern},
+        {"server_address", ServerAddress},
+        {"results_file", ResultsFiles},
+        {"settings_files", SettingsFiles},
+        {"mime", Mime},
     };
     std::vector<std::string> names;
     for (int i = 2; i < argc; ++i)
