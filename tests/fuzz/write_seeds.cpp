@@ -92,6 +92,8 @@ Seeds Pattern() {
     // Byte 0: mode and case; then the pattern, "\n", the header value.
     return {
         std::string("\x00", 1) + "foo bar\nsome foo and bar",
+        std::string("\x01", 1) + "foo -bar\nfoo and bar",
+        std::string("\x00", 1) + "-x --y z\n-y and z",
         std::string("\x01", 1) + "\"two words\" -not\nwith two words and not",
         std::string("\x02", 1) + "  a phrase\nin a phrase here",
         std::string("\x04", 1) + "MiXeD -case\nmixed CASE",
