@@ -138,7 +138,8 @@ std::string ResultsFile(int articles) {
 }
 
 Seeds ResultsFiles() {
-    // Byte 0: after how many allocations one fails (0: none); then the file.
+    // Byte 0: which allocation fails (0: none; the reader takes two and its
+    // body area one, then each article one and its body one); then the file.
     std::string none("\x00", 1);
     std::string late("\x05", 1);
     return {none + ResultsFile(0),
@@ -146,6 +147,8 @@ Seeds ResultsFiles() {
             none + ResultsFile(3),
             late + ResultsFile(3),
             std::string("\x02", 1) + ResultsFile(2),
+            std::string("\x06", 1) + ResultsFile(3),
+            std::string("\x09", 1) + ResultsFile(4),
             none + ".kvx\r\nshort",
             none + ResultsFile(1) + "trailing",
             none + ResultsFile(1).substr(0, 120)};
