@@ -120,9 +120,9 @@ TEST(MimeHeader, CharsetNamesWithoutLettersAreUnknown) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(ReadableHeader(c.raw), c.shown) << c.raw;
-    for (const std::string& name : {std::string("\xff"), std::string("-"), std::string(),
-                                    std::string("UTF-8\0x", 7), std::string("\0", 1),
-                                    std::string("KOI8\x01R")}) {
+    for (const std::string& name :
+         {std::string("\xff"), std::string("-"), std::string(), std::string("UTF-8\0x", 7),
+          std::string("\0", 1), std::string("KOI8\x01R")}) {
         std::string out = "kept";
         EXPECT_FALSE(AppendInCharset(out, name, "z", 1, kvConvert::Repair)) << name;
         EXPECT_EQ(out, "kept");
