@@ -71,8 +71,19 @@ Seeds SearchRun() {
         std::string("\x01\x02", 2) + "201 ready" + sep + "200 reader" + sep +
             "211 1000 1 1000 alt.test\r\n" + sep + xhdr + sep + "221 x\r\n.\r\n" + sep + a1,
         std::string("\x00\x00", 2) + "200 ready" + sep + "200 reader" + sep + group + sep +
-            "221 Subject follows\r\n3002 a m\0atch\r\n3001 match\r\n.\r\n" + sep +
+            std::string("221 Subject follows\r\n3002 a m\0atch\r\n3001 match\r\n.\r\n", 51) + sep +
             "222 3002 body\r\nbody\r\n.\r\n" + sep + a2,
+        // A login when the group asks for one; with a password kept off plain
+        // text, STARTTLS offered and agreed to (no TLS follows).
+        std::string("\x06\x00", 2) + "200 ready" + sep + "200 reader" + sep + "480 login please" +
+            sep + "381 more" + sep + "281 ok" + sep + group + sep + xhdr + sep + a1 + sep + a2,
+        std::string("\x02\x00", 2) + "200 ready" + sep + "200 reader" + sep + "480 login please" +
+            sep + caps + sep + "382 go ahead" + sep + "\x16\x03\x01 not tls",
+        // A login asked for amid chunks sent ahead.
+        std::string("\x06\x01", 2) + "200 ready" + sep + "200 reader" + sep +
+            "211 2000 1 2000 alt.test\r\n" + sep + "221 x\r\n1999 match\r\n.\r\n" + sep +
+            "480 login please" + sep + "480 login please" + sep + "381 more" + sep + "281 ok" +
+            sep + "211 2000 1 2000 alt.test\r\n" + sep + "221 x\r\n1500 match\r\n.\r\n",
     };
 }
 
