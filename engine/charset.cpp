@@ -16,7 +16,7 @@ class ConverterCache {
   public:
     ~ConverterCache() {
         for (Entry& e : entries)
-            if (e.name[0] != '\0') iconv_close(e.cd);
+            if (e.cd != reinterpret_cast<iconv_t>(-1)) iconv_close(e.cd);
     }
     // An open descriptor from the charset to UTF-8, or (iconv_t)-1.
     iconv_t Get(const std::string& name) {
@@ -26,7 +26,7 @@ class ConverterCache {
         if (cd == reinterpret_cast<iconv_t>(-1)) return cd;
         Entry& slot = entries[next];
         next = (next + 1) % kSlots;
-        if (slot.name[0] != '\0') iconv_close(slot.cd);
+        if (slot.cd != reinterpret_cast<iconv_t>(-1)) iconv_close(slot.cd);
         std::strcpy(slot.name, name.c_str());
         slot.cd = cd;
         return cd;
@@ -53,6 +53,20 @@ std::string CanonicalName(const std::string& charset) {
         name += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
     }
     return name;
+}
+
+// A name iconv may be asked for: printable ASCII holding a letter or digit.
+// iconv reads any other name (an empty one, a NUL cutting it short, or one of
+// punctuation and 8-bit bytes, which it reduces to nothing) as the locale's
+// own charset, which is no charset the article declared.
+bool PlausibleName(const std::string& name) {
+    bool alphanumeric = false;
+    for (char c : name) {
+        if (c <= ' ' || c > '~') return false;
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))
+            alphanumeric = true;
+    }
+    return alphanumeric;
 }
 
 bool IsOneOf(const std::string& name, std::initializer_list<const char*> names) {
@@ -98,7 +112,7 @@ bool Iconv(std::string& out, iconv_t cd, const char* bytes, std::size_t length, 
 bool AppendInCharset(std::string& out, const std::string& charset, const char* bytes,
                      std::size_t length, kvConvert mode) {
     std::string name = CanonicalName(charset);
-    if (name.empty() || name.size() >= kNameMax) return false;
+    if (!PlausibleName(name) || name.size() >= kNameMax) return false;
     if (IsOneOf(name, {"UTF-8", "UTF8"})) {
         if (mode == kvConvert::Strict && !IsValidUtf8(bytes, length)) return false;
         AppendUtf8Repaired(out, bytes, length, true);

@@ -14,7 +14,8 @@ enum class kvConvert {
 
 // Appends the bytes, read in `charset` (a MIME charset name, any case, an
 // RFC 2231 "*language" suffix allowed), to out as UTF-8. False, with out
-// unchanged, when the charset is unknown or (Strict) a byte does not convert.
+// unchanged, when the charset is unknown (a name that is not printable ASCII
+// with a letter or digit is unknown) or (Strict) a byte does not convert.
 // US-ASCII text holding 8-bit bytes is taken by the raw-byte rule.
 bool AppendInCharset(std::string& out, const std::string& charset, const char* bytes,
                      std::size_t length, kvConvert mode);

@@ -222,7 +222,9 @@ bool DecodeMimeBody(const char* headerBlock, const char* body, std::size_t lengt
     AppendEntity(out, top, 0, true);
 
     std::size_t room = KV_DECODED_BODY_MAX - std::strlen(KV_LONG_ARTICLE_TAIL);
-    if (out.size() > room) {
+    // A cut text gets a line end before the warning, which must fit as well.
+    bool endsInLine = !out.empty() && out.back() != '\n';
+    if (out.size() > room || (cut && endsInLine && out.size() == room)) {
         std::size_t lf = out.rfind('\n', room - 1);
         out.resize(lf == std::string::npos ? 0 : lf + 1);
         cut = true;

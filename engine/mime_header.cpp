@@ -47,6 +47,18 @@ bool ParseWord(const char* raw, std::size_t at, EncodedWord& word) {
     return true;
 }
 
+// Bytes of the value as they are: unchanged when the whole value is valid
+// UTF-8, else each byte as a Latin-1 character (an encoded word may hold 8-bit
+// bytes too, and one that does not convert is kept by this rule).
+void AppendRawBytes(std::string& out, const char* raw, std::size_t from, std::size_t to,
+                    bool rawIsUtf8) {
+    if (rawIsUtf8)
+        out.append(raw + from, to - from);
+    else
+        for (std::size_t k = from; k < to; ++k)
+            AppendCodePoint(out, static_cast<unsigned char>(raw[k]));
+}
+
 bool SameCharset(const std::string& a, const std::string& b) {
     return strcasecmp(a.c_str(), b.c_str()) == 0;
 }
@@ -54,7 +66,8 @@ bool SameCharset(const std::string& a, const std::string& b) {
 // Encoded words next to each other (only blanks between), awaiting conversion.
 class WordRun {
   public:
-    WordRun(const char* raw, std::string& out) : raw(raw), out(out) {}
+    WordRun(const char* raw, bool rawIsUtf8, std::string& out)
+        : raw(raw), rawIsUtf8(rawIsUtf8), out(out) {}
 
     bool Empty() const { return words.empty(); }
     void Add(const EncodedWord& w) { words.push_back(w); }
@@ -85,12 +98,12 @@ class WordRun {
         for (std::size_t k = 0; k < n; ++k) {
             const EncodedWord& w = words[k];
             if (k > 0 && (!ok[k] || !ok[k - 1]))
-                out.append(raw + words[k - 1].end, w.start - words[k - 1].end);
+                AppendRawBytes(out, raw, words[k - 1].end, w.start, rawIsUtf8);
             if (ok[k]) {
                 out += texts[k];
                 decodedAny = true;
             } else {
-                out.append(raw + w.start, w.end - w.start);
+                AppendRawBytes(out, raw, w.start, w.end, rawIsUtf8);
             }
         }
         words.clear();
@@ -100,6 +113,7 @@ class WordRun {
 
   private:
     const char* raw;
+    bool rawIsUtf8;
     std::string& out;
     std::vector<EncodedWord> words;
 };
@@ -111,14 +125,10 @@ bool DecodeEncodedWords(const char* raw, std::string& out) {
     std::size_t length = std::strlen(raw);
     bool rawIsUtf8 = IsValidUtf8(raw, length); // encoded words are ASCII: they change nothing
     auto appendRaw = [&](std::size_t from, std::size_t to) {
-        if (rawIsUtf8)
-            out.append(raw + from, to - from);
-        else
-            for (std::size_t k = from; k < to; ++k)
-                AppendCodePoint(out, static_cast<unsigned char>(raw[k]));
+        AppendRawBytes(out, raw, from, to, rawIsUtf8);
     };
 
-    WordRun run(raw, out);
+    WordRun run(raw, rawIsUtf8, out);
     EncodedWord word;
     std::size_t plainStart = 0; // first byte not yet written or held in the run
     std::size_t i = 0;

@@ -2,9 +2,10 @@
 # Installs everything, builds, and runs every test: unit and fake-server tests,
 # the news-server integration tests (plain, TLS, STARTTLS and logins) and the desktop program's GUI tests (on
 # Xvfb), then the same again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the search worker's tests under
-# ThreadSanitizer. Between them, the Debian package is built, installed, tested
-# from its installed paths and removed again (tests/package/test-package.sh).
+# UndefinedBehaviorSanitizer, every fuzz target for a short while (libFuzzer,
+# scripts/fuzz.sh), and the search worker's tests under ThreadSanitizer.
+# Between them, the Debian package is built, installed, tested from its
+# installed paths and removed again (tests/package/test-package.sh).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -34,6 +35,9 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$top/tests/gui/lsan.supp:print_suppressions=0
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 scripts/with-display.sh bash -c 'cd build-asan && ctest --output-on-failure -j2'
+
+echo "== Fuzzing: every fuzz target for 30 seconds on top of its seeds and regression inputs"
+scripts/fuzz.sh --time 30
 
 echo "== ThreadSanitizer: the search worker in the desktop program"
 scripts/build.sh build-tsan -DKORVEX_TSAN=ON -DKORVEX_BUILD_BENCH=OFF -DKORVEX_BUILD_CLI=OFF

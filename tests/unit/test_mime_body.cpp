@@ -168,4 +168,25 @@ TEST(MimeBody, OverlongDecodedBodyIsCutAndSurvivesAResultsFile) {
     EXPECT_EQ(std::string(loaded.slots[0]->body.get()), out);
 }
 
+// A body the transport cut ends in the middle of a line; the line end put
+// before the warning must fit the bound as well, however the cut falls.
+TEST(MimeBody, CutBodyWithItsLineEndStaysWithinTheBound) {
+    const std::size_t room = KV_DECODED_BODY_MAX - kTail.size();
+    const struct {
+        std::size_t partial; // bytes of the unfinished last line
+        std::string shown;   // what is kept before the warning
+    } cases[] = {
+        {room - 2, "x\n"},                                     // exactly at the bound
+        {room - 3, "x\n" + std::string(room - 3, 'a') + "\n"}, // one byte below: fits whole
+        {room - 1, "x\n"},                                     // one byte beyond
+    };
+    for (const auto& c : cases) {
+        std::string body = "x\n" + std::string(c.partial, 'a') + kTail;
+        std::string out;
+        ASSERT_TRUE(DecodeMimeBody("Content-Type: text/plain", body.data(), body.size(), out));
+        EXPECT_LE(out.size(), KV_DECODED_BODY_MAX) << c.partial;
+        EXPECT_TRUE(out == c.shown + kTail) << c.partial << ": " << out.size() << " bytes";
+    }
+}
+
 } // namespace

@@ -1,6 +1,7 @@
 // Header values as a reader reads them: encoded words, the raw-byte rule and
 // control characters. Every expectation is written out by hand.
 #include "article.h"
+#include "charset.h"
 #include "mime_header.h"
 
 #include <gtest/gtest.h>
@@ -90,6 +91,45 @@ TEST(MimeHeader, DecodeTellsWhetherAWordWasDecoded) {
     std::string out;
     for (const auto& c : cases)
         EXPECT_EQ(DecodeEncodedWords(c.raw, out), c.decoded) << c.raw;
+}
+
+// A word that does not convert keeps its text by the raw-byte rule, as the
+// rest of the value does: the decoded value stays valid UTF-8 (matching reads
+// it as such) when the value holds Latin-1 bytes, inside such a word too.
+TEST(MimeHeader, WordsLeftAsTheyWereFollowTheRawByteRule) {
+    const Case cases[] = {
+        {"Caf\xe9 =?bogus?Q?x\xe8?= =?UTF-8?Q?y?=", "Caf\xc3\xa9 =?bogus?Q?x\xc3\xa8?= y"},
+        {"=?UTF-8?Q?ok?= =?x-no-\xff?Q?z?= \xe9", "ok =?x-no-\xc3\xbf?Q?z?= \xc3\xa9"},
+        {"=?UTF-8?Q?caf=E9\xe9?= =?UTF-8?Q?y?=", "=?UTF-8?Q?caf=E9\xc3\xa9?= y"},
+    };
+    std::string out;
+    for (const Case& c : cases) {
+        EXPECT_TRUE(DecodeEncodedWords(c.raw, out)) << c.raw;
+        EXPECT_EQ(out, c.shown) << c.raw;
+    }
+}
+
+// A charset name of punctuation, 8-bit bytes or with a NUL names no charset
+// (the converter library would take it for the locale's): the word stays.
+TEST(MimeHeader, CharsetNamesWithoutLettersAreUnknown) {
+    const Case cases[] = {
+        {"=?\xff?Q?z?=", "=?\xc3\xbf?Q?z?="},
+        {"=?-?Q?z?=", "=?-?Q?z?="},
+        {"=?__?B?eg==?=", "=?__?B?eg==?="},
+        {"=?UTF-8?Q?ok?= =?.?Q?z?=", "ok =?.?Q?z?="},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ReadableHeader(c.raw), c.shown) << c.raw;
+    for (const std::string& name :
+         {std::string("\xff"), std::string("-"), std::string(), std::string("UTF-8\0x", 7),
+          std::string("\0", 1), std::string("KOI8\x01R")}) {
+        std::string out = "kept";
+        EXPECT_FALSE(AppendInCharset(out, name, "z", 1, kvConvert::Repair)) << name;
+        EXPECT_EQ(out, "kept");
+    }
+    std::string out;
+    EXPECT_TRUE(AppendInCharset(out, "koi8-r", "\xf0", 1, kvConvert::Strict));
+    EXPECT_EQ(out, "\xd0\x9f");
 }
 
 TEST(MimeHeader, FoldedHeadersAreUnfoldedWithinTheField) {
