@@ -201,14 +201,10 @@ void CheckFlow(const Conversation& talk) {
             below = low;
         } else if (StartsWith(command, "ARTICLE ")) {
             long number = std::strtol(command.c_str() + 8, nullptr, 10);
-            // Open fault, left to the rewrite of the XHDR scan: a listed line
-            // that starts with no number is taken as article 0 and fetched
-            // (regressions/search_run/xhdr-line-without-number). Drop this
-            // allowance once the scan skips such lines.
-            constexpr bool kArticleZeroAllowed = true;
-            FUZZ_CHECK(seen.numbers.count(number) == 1 || (kArticleZeroAllowed && number == 0));
-            // Each listing is fetched once at most.
-            if (number != 0) FUZZ_CHECK(++asked[number] <= seen.numbers[number]);
+            // A listed line that starts with no number is never fetched
+            // (regressions/search_run/xhdr-line-without-number).
+            FUZZ_CHECK(seen.numbers.count(number) == 1 && number > 0);
+            FUZZ_CHECK(++asked[number] <= seen.numbers[number]);
         }
         seen.Add(exchange.second);
     }
