@@ -36,7 +36,8 @@ stop_wine() {
   wineserver -w </dev/null >/dev/null 2>&1 || true
 }
 trap stop_wine EXIT
-wineserver -p </dev/null >/dev/null 2>&1
+# A server of this prefix left running (an earlier run) is reused.
+wineserver -p </dev/null >/dev/null 2>&1 || true
 wineboot -u </dev/null >/dev/null 2>&1
 ready=$(date +%s)
 echo "Wine prefix ready: $((ready - built)) s"
