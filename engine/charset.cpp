@@ -47,5 +47,5 @@ bool AppendInCharset(std::string& out, const std::string& charset, const char* b
                 AppendCodePoint(out, static_cast<unsigned char>(bytes[i]));
         return true;
     }
-    return AppendConverted(out, name, bytes, length, mode);
+    return AppendConverted(out, name, bytes, length, mode == kvConvert::Strict);
 }

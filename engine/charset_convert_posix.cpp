@@ -43,7 +43,7 @@ class ConverterCache {
 
 thread_local ConverterCache tCache;
 
-bool Iconv(std::string& out, iconv_t cd, const char* bytes, std::size_t length, kvConvert mode) {
+bool Iconv(std::string& out, iconv_t cd, const char* bytes, std::size_t length, bool strict) {
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
     std::string converted;
     char chunk[1024];
@@ -57,7 +57,7 @@ bool Iconv(std::string& out, iconv_t cd, const char* bytes, std::size_t length, 
         converted.append(chunk, static_cast<std::size_t>(o - chunk));
         if (error == 0) break;
         if (error == E2BIG) continue;
-        if (mode == kvConvert::Strict) return false;
+        if (strict) return false;
         if (error == EILSEQ) {
             AppendCodePoint(converted, 0xFFFD);
             ++in;
@@ -78,8 +78,8 @@ bool Iconv(std::string& out, iconv_t cd, const char* bytes, std::size_t length, 
 } // namespace
 
 bool AppendConverted(std::string& out, const std::string& name, const char* bytes,
-                     std::size_t length, kvConvert mode) {
+                     std::size_t length, bool strict) {
     iconv_t cd = tCache.Get(name);
     if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    return Iconv(out, cd, bytes, length, mode);
+    return Iconv(out, cd, bytes, length, strict);
 }

@@ -126,7 +126,7 @@ bool Convert(UINT codePage, DWORD flags, const char* bytes, std::size_t length, 
 } // namespace
 
 bool AppendConverted(std::string& out, const std::string& name, const char* bytes,
-                     std::size_t length, kvConvert mode) {
+                     std::size_t length, bool strict) {
     UINT codePage = 0;
     for (const CodePageName& c : kCodePages)
         if (name == c.name) codePage = c.codePage;
@@ -134,7 +134,7 @@ bool AppendConverted(std::string& out, const std::string& name, const char* byte
     std::string euc;
     if (name == "ISO-2022-JP") {
         if (!Iso2022JpToEucJp(bytes, length, euc)) {
-            if (mode == kvConvert::Strict) return false;
+            if (strict) return false;
             euc.clear(); // repaired below from the raw bytes' ASCII
             for (std::size_t i = 0; i < length; ++i)
                 euc += static_cast<unsigned char>(bytes[i]) < 0x80 && bytes[i] != '\x1B' ? bytes[i]
@@ -154,7 +154,7 @@ bool AppendConverted(std::string& out, const std::string& name, const char* byte
         out += converted;
         return true;
     }
-    if (mode == kvConvert::Strict) return false;
+    if (strict) return false;
     // Repair: character by character, each one that does not convert becoming
     // U+FFFD; a lead byte without its trail byte at the end is dropped.
     converted.clear();
