@@ -1,39 +1,18 @@
 #include "cli_credentials.h"
 
+#include "console.h"
 #include "netrc_file.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <termios.h>
-#include <unistd.h>
 
 namespace {
 
-// Reads one line from the terminal on standard input with echo off.
+// Asks for the password on the terminal, without echo.
 bool PromptPassword(const std::string& user, const std::string& host, std::string& password) {
     std::fprintf(stderr, "Password for %s at %s: ", user.c_str(), host.c_str());
     std::fflush(stderr);
-    termios saved{};
-    bool echoOff = tcgetattr(STDIN_FILENO, &saved) == 0;
-    if (echoOff) {
-        termios quiet = saved;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        echoOff = tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
-    }
-    bool ok = false;
-    for (;;) {
-        char c;
-        ssize_t n = read(STDIN_FILENO, &c, 1);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        if (c == '\n') {
-            ok = true;
-            break;
-        }
-        if (c != '\r') password += c;
-    }
-    if (echoOff) tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    bool ok = kvReadHiddenLine(password);
     std::fputc('\n', stderr);
     return ok;
 }
@@ -76,7 +55,7 @@ kvCredentialSource MakeCliCredentialSource(const kvCliOptions& options) {
             out.password = entry.password;
             return kvCredentialAnswer::Given;
         }
-        if (isatty(STDIN_FILENO) == 1 && PromptPassword(user, host, out.password))
+        if (kvIsTerminal(stdin) && PromptPassword(user, host, out.password))
             return kvCredentialAnswer::Given;
         problem = "No password for " + user + ": set KORVEX_PASSWORD or run at a terminal";
         return kvCredentialAnswer::Refused;

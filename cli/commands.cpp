@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "cli_credentials.h"
+#include "console.h"
 #include "mime_header.h"
 #include "path_parts.h"
 #include "progress_printer.h"
@@ -14,7 +15,6 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -40,7 +40,7 @@ bool WriteOutputs(const kvCliOptions& o, const kvSearchSummary& summary, const k
 int RunSearchCommand(const kvCliOptions& o) {
     auto set = std::make_unique<kvResultSet>();
     auto context = std::make_unique<kvSearchContext>();
-    kvProgressPrinter printer(stderr, isatty(STDERR_FILENO) == 1, o.quiet);
+    kvProgressPrinter printer(stderr, kvIsTerminal(stderr), o.quiet);
     context->report = [&printer](const kvStatus& status) { printer(status); };
     context->credentials = MakeCliCredentialSource(o);
     // Undocumented: lower bounds on one response, so that tests need not wait

@@ -2,11 +2,13 @@
 #include "atomic_file.h"
 #include "cli_options.h"
 #include "commands.h"
+#include "console.h"
 #include "version.h"
 
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    kvPrepareConsole();
     kvCliOptions options;
     std::string error = ParseCliOptions(argc, argv, options);
     if (!error.empty()) {

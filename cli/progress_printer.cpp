@@ -19,9 +19,10 @@ void kvProgressPrinter::Final(const char* text) {
 }
 
 void kvProgressPrinter::ClearBar() {
-    if (!barShown) return;
-    std::fputs("\r\033[K", out);
-    barShown = false;
+    if (barLength == 0) return;
+    // Blanks over the bar: no escape sequences, which not every console takes.
+    std::fprintf(out, "\r%*s\r", barLength, "");
+    barLength = 0;
 }
 
 void kvProgressPrinter::DrawBar(const kvStatus& status) {
@@ -34,9 +35,8 @@ void kvProgressPrinter::DrawBar(const kvStatus& status) {
         bar[i] = i < filled ? '#' : '.';
     bar[width] = '\0';
     const char* what = status.phase == kvPhase::HeaderScan ? "headers " : "articles";
-    if (status.phase == kvPhase::HeaderScan)
-        std::fprintf(out, "%s [%s] %3d%%", what, bar, done * 100 / total);
-    else
-        std::fprintf(out, "%s [%s] %d/%d", what, bar, done, total);
-    barShown = true;
+    int length = status.phase == kvPhase::HeaderScan
+                     ? std::fprintf(out, "%s [%s] %3d%%", what, bar, done * 100 / total)
+                     : std::fprintf(out, "%s [%s] %d/%d", what, bar, done, total);
+    barLength = length > 0 ? length : 0;
 }

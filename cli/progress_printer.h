@@ -26,6 +26,6 @@ class kvProgressPrinter {
     std::FILE* out;
     bool terminal;
     bool quiet;
-    bool barShown = false;
+    int barLength = 0; // characters of the bar on the line; 0: none shown
     std::string lastPrinted;
 };

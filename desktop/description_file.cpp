@@ -1,5 +1,7 @@
 #include "description_file.h"
 
+#include "file_system.h"
+
 #include <cstring>
 
 namespace {
@@ -133,7 +135,7 @@ int ReadLongSetting(FILE* file, const char* start, const char* end, const char* 
 
 void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDialogSetup& setup) {
     setup = kvDialogSetup{};
-    FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "r");
+    FILE* file = path.empty() ? nullptr : kvOpenStream(path, "r");
 
     ReadList(file, "[Patterns]", "[/Patterns]", false, setup.patterns, request.pattern);
     ReadList(file, "[Servers]", "[/Servers]", true, setup.servers, request.server);

@@ -3,10 +3,10 @@
 // Called on the GUI thread at start-up only. A file is looked for in the
 // working directory, then in the directory of the running executable, then in
 // the user's configuration directory ($XDG_CONFIG_HOME/korvex, or
-// ~/.config/korvex), then in the data directory (share/korvex beside the bin
-// directory of the executable, where the package puts the sample description
-// file and the help text). No wx here: the places are plain strings so tests
-// can point them at temporary directories.
+// ~/.config/korvex; %APPDATA%\Korvex on Windows), then in the data directory (share/korvex beside
+// the bin directory of the executable, where the package puts the sample description file and the
+// help text). No wx here: the places are plain strings so tests can point them at temporary
+// directories.
 #pragma once
 #include <string>
 

@@ -1,7 +1,7 @@
-// Text in a named character set converted to UTF-8, with glibc iconv for
-// every charset it knows; UTF-8, US-ASCII and ISO-8859-1 are converted here
-// directly. Conversion descriptors are kept per thread, so this may be called
-// from any thread.
+// Text in a named character set converted to UTF-8, with the system's
+// converters for every charset they know (glibc iconv; the code pages of
+// Windows); UTF-8, US-ASCII and ISO-8859-1 are converted here directly. May be
+// called from any thread (iconv descriptors are kept per thread).
 #pragma once
 
 #include <cstddef>

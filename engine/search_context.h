@@ -44,11 +44,23 @@ class kvStopSignal {
 
     void RequestStop(); // any thread; idempotent
     bool StopRequested() const;
-    int WaitHandle() const { return readFd; } // becomes readable once a stop is requested
+#ifdef _WIN32
+    // An event object, signalled once a stop is requested.
+    void* WaitHandle() const {
+        return event;
+    }
+
+  private:
+    void* event = nullptr;
+#else
+    int WaitHandle() const {
+        return readFd;
+    } // becomes readable once a stop is requested
 
   private:
     int readFd = -1;
     int writeFd = -1;
+#endif
 };
 
 // Bounds on reading one response, so that no server keeps a run alive for

@@ -24,8 +24,9 @@ class kvAtomicFile {
     kvAtomicFile& operator=(const kvAtomicFile&) = delete;
 
     bool IsOpen() const { return fd >= 0; }
-    // The file holds secrets: it gets mode 0600 whatever the umask, and the
-    // write buffer is wiped when the object goes away.
+    // The file holds secrets: it gets mode 0600 whatever the umask (on
+    // Windows, which has no modes, the permissions its directory passes on),
+    // and the write buffer is wiped when the object goes away.
     void MakePrivate() { privateFile = true; }
     // Why the temporary file could not be made (an errno value); 0 when it was.
     int OpenError() const { return openError; }
@@ -39,8 +40,9 @@ class kvAtomicFile {
 
     // Flushes, syncs and closes the temporary file, gives it the mode of the
     // file it replaces (0666 less the umask for a new file, 0600 when private)
-    // and renames it over the target. False when anything failed, this
-    // step included; the target is then unchanged.
+    // and renames it over the target (on Windows: MoveFileExW, write-through,
+    // tried again for half a second while another program holds the target). False when anything
+    // failed, this step included; the target is then unchanged.
     bool Commit();
 
   private:
@@ -63,5 +65,6 @@ class kvAtomicFile {
 void kvRemoveOpenTemporaries();
 
 // Makes SIGINT, SIGTERM and SIGHUP (those not ignored) remove the open
-// temporary files before the process dies of the signal as it would have.
+// temporary files before the process dies of the signal as it would have; on
+// Windows, Ctrl-C, Ctrl-Break and the console's closing do the same.
 void kvRemoveTemporariesOnSignals();

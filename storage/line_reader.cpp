@@ -1,10 +1,9 @@
 #include "line_reader.h"
 
-#include <cerrno>
+#include "file_system.h"
+
 #include <cstring>
-#include <fcntl.h>
 #include <new>
-#include <unistd.h>
 
 namespace {
 constexpr std::size_t kChunkSize = 65536;
@@ -15,17 +14,16 @@ kvLineReader::kvLineReader(const char* path) {
     line.reset(new (std::nothrow) char[KEEP + 1]);
     if (!chunk || !line) return;
     line[0] = '\0';
-    fd = open(path, O_RDONLY | O_CLOEXEC);
+    fd = kvOpenForReading(path);
 }
 
 kvLineReader::~kvLineReader() {
-    if (fd >= 0) close(fd);
+    kvCloseFile(fd);
 }
 
 bool kvLineReader::Refill() {
     for (;;) {
-        ssize_t n = read(fd, chunk.get(), kChunkSize);
-        if (n < 0 && errno == EINTR) continue;
+        long n = kvReadSome(fd, chunk.get(), kChunkSize);
         if (n < 0) error = true;
         if (n <= 0) return false;
         chunkStart = 0;

@@ -1,13 +1,11 @@
 #include "netrc_file.h"
 
 #include "atomic_file.h"
+#include "file_system.h"
+#include "user_places.h"
 
 #include <cerrno>
-#include <cstdlib>
-#include <fcntl.h>
 #include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -71,8 +69,7 @@ std::string Quoted(const std::string& word) {
 bool ReadWholeFile(int fd, std::string& text) {
     char piece[4096];
     for (;;) {
-        ssize_t n = read(fd, piece, sizeof piece);
-        if (n < 0 && errno == EINTR) continue;
+        long n = kvReadSome(fd, piece, sizeof piece);
         if (n < 0) return false;
         if (n == 0) break;
         text.append(piece, static_cast<std::size_t>(n));
@@ -115,20 +112,19 @@ bool FindNetrcEntry(const std::string& text, const std::string& host, kvCredenti
 }
 
 kvNetrcStatus ReadNetrcFile(const std::string& path, const std::string& host, kvCredentials& out) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = kvOpenForReading(path);
     if (fd < 0) return errno == ENOENT ? kvNetrcStatus::Missing : kvNetrcStatus::Unreadable;
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
+    if (kvKindOfOpen(fd) != kvFileKind::Regular) {
+        kvCloseFile(fd);
         return kvNetrcStatus::Unreadable;
     }
-    if ((st.st_mode & 077) != 0) {
-        close(fd);
+    if (kvOthersMayRead(fd)) {
+        kvCloseFile(fd);
         return kvNetrcStatus::Unsafe;
     }
     std::string text;
     bool ok = ReadWholeFile(fd, text);
-    close(fd);
+    kvCloseFile(fd);
     bool found = ok && FindNetrcEntry(text, host, out);
     WipeBytes(&text[0], text.size());
     if (!ok) return kvNetrcStatus::Unreadable;
@@ -136,11 +132,7 @@ kvNetrcStatus ReadNetrcFile(const std::string& path, const std::string& host, kv
 }
 
 std::string DefaultNetrcPath() {
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || *home == '\0') return "";
-    std::string path = home;
-    if (path.back() != '/') path += '/';
-    return path + ".netrc";
+    return kvUserNetrcFile();
 }
 
 kvCredentialSource NetrcCredentials(const std::string& path) {
@@ -165,10 +157,10 @@ kvCredentialSource NetrcCredentials(const std::string& path) {
 bool RememberInNetrc(const std::string& path, const std::string& host, const kvCredentials& login,
                      std::string& problem) {
     std::string text;
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = kvOpenForReading(path);
     if (fd >= 0) {
         bool ok = ReadWholeFile(fd, text);
-        close(fd);
+        kvCloseFile(fd);
         if (!ok) {
             problem = "cannot read " + path;
             return false;

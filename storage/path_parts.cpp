@@ -1,12 +1,16 @@
 #include "path_parts.h"
 
+#include "file_system.h"
+
 std::string DirectoryOf(const std::string& path) {
-    std::size_t slash = path.find_last_of('/');
+    std::size_t slash = kvLastSeparator(path);
     if (slash == std::string::npos) return std::string();
-    return slash == 0 ? std::string("/") : path.substr(0, slash); // the root keeps its slash
+    // A root keeps its separator: "/" and, on Windows, "C:\".
+    bool driveRoot = kvPathSeparator() == '\\' && slash == 2 && path[1] == ':';
+    return slash == 0 || driveRoot ? path.substr(0, slash + 1) : path.substr(0, slash);
 }
 
 std::string FileNameOf(const std::string& path) {
-    std::size_t slash = path.find_last_of('/');
+    std::size_t slash = kvLastSeparator(path);
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }

@@ -3,8 +3,9 @@
 #pragma once
 #include <string>
 
-// Everything before the last '/' ("/" for a file in the root), or "" when
+// Everything before the last separator ('/', and on Windows a backslash too),
+// a root keeping its own ("/", or a drive's "C:" and backslash), or "" when
 // there is none.
 std::string DirectoryOf(const std::string& path);
-// Everything after the last '/', or the whole path when there is none.
+// Everything after the last separator, or the whole path when there is none.
 std::string FileNameOf(const std::string& path);

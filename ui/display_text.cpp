@@ -3,7 +3,6 @@
 #include "mime_header.h"
 
 #include <cstring>
-#include <wx/filename.h>
 #include <wx/strconv.h>
 
 wxString ToDisplay(const char* bytes) {
@@ -50,14 +49,4 @@ void CopyDisplayText(char* field, std::size_t capacity, const wxString& text) {
     }
     std::memcpy(field, utf8.data(), length);
     field[length] = '\0';
-}
-
-std::string PathBytes(const wxString& path) {
-    const wxScopedCharBuffer bytes = path.fn_str();
-    return bytes.data() ? std::string(bytes.data()) : std::string();
-}
-
-wxString PathString(const std::string& path) {
-    wxString text(path.c_str(), *wxConvFileName);
-    return text.empty() ? ToDisplay(path) : text;
 }

@@ -25,6 +25,8 @@ template <std::size_t N> void CopyDisplayText(char (&field)[N], const wxString& 
     CopyDisplayText(field, N, text);
 }
 
-// A path chosen in a file selector, as file-system bytes, and back.
+// A path chosen in a file selector, as the program's file names (the file
+// system's bytes on POSIX, UTF-8 on Windows), and back: path_text_posix.cpp
+// or path_text_windows.cpp.
 std::string PathBytes(const wxString& path);
 wxString PathString(const std::string& path);

@@ -1,6 +1,7 @@
 #include "help_window.h"
 
 #include "article.h"
+#include "file_system.h"
 #include "text_window.h"
 #include "version.h"
 
@@ -14,7 +15,7 @@ constexpr int kHelpX = 110, kHelpY = 20, kHelpWidth = 666, kHelpHeight = 520;
 
 // False when the file cannot be opened or a read fails (a directory, an I/O error).
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = kvOpenStream(path, "rb");
     if (!file) return false;
     char buffer[8192];
     std::size_t got;

@@ -2,7 +2,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <iconv.h>
+#endif
 
 namespace korvex_test {
 namespace {
@@ -31,6 +36,29 @@ std::string Hex(unsigned char c) {
 
 } // namespace
 
+#ifdef _WIN32
+// The charsets the generated articles use, as Windows code pages.
+std::string InCharset(const std::string& utf8, const char* charset) {
+    UINT codePage = 0;
+    if (_stricmp(charset, "UTF-8") == 0) return utf8;
+    if (_stricmp(charset, "ISO-8859-1") == 0) codePage = 28591;
+    if (_stricmp(charset, "windows-1252") == 0) codePage = 1252;
+    if (_stricmp(charset, "KOI8-R") == 0) codePage = 20866;
+    if (codePage == 0 || utf8.empty()) return codePage == 0 ? (std::abort(), std::string()) : utf8;
+    int n = static_cast<int>(utf8.size());
+    std::wstring wide(utf8.size(), L'\0');
+    wide.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), n, &wide[0], n)));
+    if (wide.empty()) std::abort();
+    std::string out(wide.size() * 4, '\0');
+    BOOL lost = FALSE;
+    int written = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()),
+                                      &out[0], static_cast<int>(out.size()), nullptr, &lost);
+    if (written <= 0 || lost) std::abort();
+    out.resize(static_cast<std::size_t>(written));
+    return out;
+}
+#else
 std::string InCharset(const std::string& utf8, const char* charset) {
     iconv_t cd = iconv_open(charset, "UTF-8");
     if (cd == reinterpret_cast<iconv_t>(-1)) std::abort();
@@ -44,6 +72,7 @@ std::string InCharset(const std::string& utf8, const char* charset) {
     out.resize(out.size() - oLeft);
     return out;
 }
+#endif
 
 std::string QWord(const std::string& bytes, const char* charset) {
     std::string out = std::string("=?") + charset + "?Q?";

@@ -1,5 +1,6 @@
 // Text report, single-article text and reply list: exact text for each case.
 #include "article.h"
+#include "temp_files.h"
 #include "text_export.h"
 
 #include <gtest/gtest.h>
@@ -52,9 +53,8 @@ const std::string kSparseHeaders = "From: <none>\nSubject: <none>\nDate: d\nNews
 class TextExport : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/korvex-text-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        ASSERT_FALSE(temp.path.empty());
+        dir = temp.path;
         path = dir + "/out.txt";
         CopyField(s.pattern, "perl -python");
         CopyField(s.header, "Subject");
@@ -70,8 +70,7 @@ class TextExport : public ::testing::Test {
         set.slots[3] = MakeArticle(kFull, "not in the chain");
         set.count = 4;
     }
-    void TearDown() override { fs::remove_all(dir); }
-
+    korvex_test::TempDir temp{"text"};
     std::string dir, path;
     kvSearchSummary s;
     kvResultSet set;

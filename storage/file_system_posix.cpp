@@ -1,0 +1,93 @@
+#include "file_system.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+int kvOpenForReading(const std::string& path) {
+    return open(path.c_str(), O_RDONLY | O_CLOEXEC);
+}
+
+long kvReadSome(int fd, char* buffer, std::size_t size) {
+    for (;;) {
+        ssize_t n = read(fd, buffer, size);
+        if (n < 0 && errno == EINTR) continue;
+        return static_cast<long>(n);
+    }
+}
+
+void kvCloseFile(int fd) {
+    if (fd >= 0) close(fd);
+}
+
+std::FILE* kvOpenStream(const std::string& path, const char* mode) {
+    return std::fopen(path.c_str(), mode);
+}
+
+static kvFileKind KindOf(const struct stat& info) {
+    if (S_ISREG(info.st_mode)) return kvFileKind::Regular;
+    if (S_ISDIR(info.st_mode)) return kvFileKind::Directory;
+    return kvFileKind::Other;
+}
+
+kvFileKind kvKindOf(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? KindOf(info) : kvFileKind::Missing;
+}
+
+kvFileKind kvKindOfOpen(int fd) {
+    struct stat info {};
+    return fstat(fd, &info) == 0 ? KindOf(info) : kvFileKind::Missing;
+}
+
+bool kvOthersMayRead(int fd) {
+    struct stat info {};
+    return fstat(fd, &info) != 0 || (info.st_mode & 077) != 0;
+}
+
+bool kvCreateEmptyFile(const std::string& path) {
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    close(fd);
+    return true;
+}
+
+bool kvMakeDirectory(const std::string& path) {
+    if (mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    return kvKindOf(path) == kvFileKind::Directory;
+}
+
+bool kvRemoveFile(const std::string& path) {
+    return unlink(path.c_str()) == 0;
+}
+
+char kvPathSeparator() {
+    return '/';
+}
+
+bool kvIsPathSeparator(char c) {
+    return c == '/';
+}
+
+std::size_t kvLastSeparator(const std::string& path) {
+    return path.rfind('/');
+}
+
+std::string kvEnvironment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : std::string();
+}
+
+std::string kvWorkingDirectory() {
+    char cwd[1024];
+    return getcwd(cwd, sizeof cwd) != nullptr ? std::string(cwd) : std::string();
+}
+
+std::string kvExecutablePath() {
+    char path[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string();
+}
