@@ -7,6 +7,7 @@
 // load must then fail or succeed whole, never leave records behind
 // (LeakSanitizer reports any it drops).
 #include "fuzz_check.h"
+#include "result_set_check.h"
 
 #include "records.h"
 #include "results_file.h"
@@ -72,15 +73,9 @@ void CheckSet(const kvSearchSummary& summary, const kvResultSet& set, int n) {
     CheckTerminated(summary.groupCount);
     CheckTerminated(summary.foundCount);
     int filled = n < 0 ? 0 : n;
-    for (int i = 0; i < KV_MAX_ARTICLES; ++i) {
-        const kvArticle* a = set.slots[i].get();
-        FUZZ_CHECK((a != nullptr) == (i < filled));
-        if (a == nullptr) continue;
-        FUZZ_CHECK(a->next == (i + 1 < filled ? set.slots[i + 1].get() : nullptr));
-        for (int f = 0; f < KV_ARTICLE_FIELD_COUNT; ++f)
-            FUZZ_CHECK(strnlen(ArticleField(*a, f), KV_FIELD_SIZE) < KV_FIELD_SIZE);
-        if (a->body) FUZZ_CHECK(std::strlen(a->body.get()) < 70000);
-    }
+    CheckResultSlots(set, filled);
+    for (int i = 0; i < filled; ++i)
+        if (set.slots[i]->body) FUZZ_CHECK(std::strlen(set.slots[i]->body.get()) < 70000);
 }
 
 } // namespace
