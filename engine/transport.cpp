@@ -33,7 +33,10 @@ void kvBuffer::Append(const char* bytes, std::size_t count) {
 }
 
 int ReplyCode(const char* line) {
-    return static_cast<int>(DecodeNumber(line));
+    // Reply codes have three digits; any other number is no code at all (and
+    // one past an int must not wrap round onto a code).
+    long code = DecodeNumber(line);
+    return code >= 0 && code <= 999 ? static_cast<int>(code) : -1;
 }
 
 bool IsMultilineCode(int code) {

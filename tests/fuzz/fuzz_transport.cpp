@@ -11,7 +11,9 @@
 #include "net.h"
 #include "transport.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -155,8 +157,14 @@ Outcome Reference(const std::uint8_t* bytes, std::size_t size, unsigned modes) {
         }
         std::string status = lines[next++];
         std::string text = status;
-        if (LeadingNumber(status.substr(0, status.find('\0'))) ==
-            (article ? kArticleCode : kHeaderCode)) {
+        long code = LeadingNumber(status.substr(0, status.find('\0')));
+        bool asked = code == (article ? kArticleCode : kHeaderCode);
+        // Another reply than asked for: RFC 3977's multi-line replies still
+        // bring data lines, which are read to the terminator and dropped.
+        static const long kMultiline[] = {100, 101, 215, 220, 221, 222, 224, 225, 230, 231};
+        bool hasData = asked || std::find(std::begin(kMultiline), std::end(kMultiline), code) !=
+                                    std::end(kMultiline);
+        if (hasData) {
             bool previousCRLF = status.size() >= 2 && status[status.size() - 2] == '\r';
             for (;;) {
                 if (next == lines.size()) {
@@ -165,10 +173,10 @@ Outcome Reference(const std::uint8_t* bytes, std::size_t size, unsigned modes) {
                 }
                 const std::string& line = lines[next++];
                 if (line == ".\r\n" && previousCRLF) {
-                    if (!article) text += line;
+                    if (asked && !article) text += line;
                     break;
                 }
-                text += article && line[0] == '.' ? line.substr(1) : line;
+                if (asked) text += article && line[0] == '.' ? line.substr(1) : line;
                 previousCRLF = line.size() >= 2 && line[line.size() - 2] == '\r';
             }
         }
