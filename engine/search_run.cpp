@@ -47,7 +47,9 @@ bool ParseGroupReply(const char* reply, long& count, long& first, long& last) {
         at = std::strchr(at, ' ');
         if (at == nullptr) return false;
         ++at;
-        if (!(*at >= '0' && *at <= '9') && *at != '-' && *at != '+') return false;
+        // A number, signed or not: a sign before anything else is no number.
+        const char* digit = *at == '-' || *at == '+' ? at + 1 : at;
+        if (!(*digit >= '0' && *digit <= '9')) return false;
         *number = DecodeNumber(at);
         // Article numbers are 31-bit; larger ones would overflow the chunk arithmetic.
         if (*number < 0 || *number > 2147483647L) return false;

@@ -115,6 +115,8 @@ TEST(SearchRunFake, ScriptedRuns) {
     group("211 5 1", groupError);
     // Article numbers are 31-bit; larger ones would overflow the chunk arithmetic.
     group("211 5 -1 5 alt.test", groupError);
+    group("211 3 --Organization: 02 alt.test", groupError);
+    group("211 3 + 3 alt.test", groupError);
     group("211 5 1 2147483648 alt.test", groupError);
     group("211 5 1 99999999999999999999 alt.test", groupError);
     ExpectRun("empty group", three, {{"GROUP alt.test", Line("211 0 0 0 alt.test")}}, -1, 0,
