@@ -33,10 +33,11 @@ void kvBuffer::Append(const char* bytes, std::size_t count) {
 }
 
 int ReplyCode(const char* line) {
-    // Reply codes have three digits; any other number is no code at all (and
-    // one past an int must not wrap round onto a code).
-    long code = DecodeNumber(line);
-    return code >= 0 && code <= 999 ? static_cast<int>(code) : -1;
+    // A reply starts with its three-digit code; a line that does not (a longer
+    // number, a sign, blanks first) carries no code at all.
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    if (!digit(line[0]) || !digit(line[1]) || !digit(line[2]) || digit(line[3])) return -1;
+    return (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
 }
 
 bool IsMultilineCode(int code) {

@@ -123,16 +123,11 @@ Outcome Run(const std::uint8_t* bytes, std::size_t size, unsigned modes, int pla
 // code is the one asked for) data lines up to a line ".\r\n" that follows a line
 // ended by CR LF. Header lists keep every line and the terminator; articles drop
 // one leading dot of each data line and the terminator.
-long LeadingNumber(const std::string& line) {
-    std::size_t i = 0;
-    while (i < line.size() && (line[i] == ' ' || (line[i] >= '\t' && line[i] <= '\r')))
-        ++i;
-    bool negative = false;
-    if (i < line.size() && (line[i] == '+' || line[i] == '-')) negative = line[i++] == '-';
-    long value = 0;
-    for (; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i)
-        if (value < 100000) value = value * 10 + (line[i] - '0');
-    return negative ? -value : value;
+long ReplyCodeOf(const std::string& line) {
+    // The code: exactly three digits at the start of the line.
+    auto digit = [&](std::size_t i) { return i < line.size() && line[i] >= '0' && line[i] <= '9'; };
+    if (!digit(0) || !digit(1) || !digit(2) || digit(3)) return -1;
+    return std::stol(line.substr(0, 3));
 }
 
 Outcome Reference(const std::uint8_t* bytes, std::size_t size, unsigned modes) {
@@ -157,7 +152,7 @@ Outcome Reference(const std::uint8_t* bytes, std::size_t size, unsigned modes) {
         }
         std::string status = lines[next++];
         std::string text = status;
-        long code = LeadingNumber(status.substr(0, status.find('\0')));
+        long code = ReplyCodeOf(status.substr(0, status.find('\0')));
         bool asked = code == (article ? kArticleCode : kHeaderCode);
         // Another reply than asked for: RFC 3977's multi-line replies still
         // bring data lines, which are read to the terminator and dropped.

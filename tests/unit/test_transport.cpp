@@ -395,14 +395,16 @@ TEST(ParseServerAddress, HostAndOptionalPort) {
 
 } // namespace
 
-// A reply code is the three-digit number a line starts with; a longer number
-// must not wrap round onto a code (2^32 + 220 read as an int is 220).
-TEST(ReplyCode, OnlyThreeDigitNumbersAreCodes) {
+// A reply code is the three digits a line starts with; a longer number must
+// not wrap round onto a code (2^32 + 220 read as an int is 220), and a line
+// that starts otherwise carries none.
+TEST(ReplyCode, OnlyThreeDigitsAtTheStartAreACode) {
     const struct {
         const char* line;
         int code;
-    } rows[] = {{"220 0 <a@b>\r\n", 220}, {"  211 3 1 3 g\r\n", 211}, {"4294967516 x\r\n", -1},
-                {"1220 x\r\n", -1},       {"-220 x\r\n", -1},         {"x 220\r\n", 0}};
+    } rows[] = {{"220 0 <a@b>\r\n", 220}, {"211\r\n", 211},         {"4294967516 x\r\n", -1},
+                {"1220 x\r\n", -1},       {"0211 3 1 3 g\r\n", -1}, {"-220 x\r\n", -1},
+                {" 211 3 1 3 g\r\n", -1}, {"22\r\n", -1},           {"", -1}};
     for (const auto& row : rows)
         EXPECT_EQ(ReplyCode(row.line), row.code) << row.line;
 }
