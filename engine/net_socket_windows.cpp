@@ -42,7 +42,7 @@ void SetRequestedWinsockVersion(int major, int minor) {
 bool NetStartup() {
     WSADATA data;
     if (WSAStartup(requestedVersion, &data) != 0) return false;
-    if (data.wVersion != requestedVersion) {
+    if (data.wVersion != MAKEWORD(2, 2)) { // the only version this layer is written for
         WSACleanup();
         return false;
     }

@@ -2,8 +2,9 @@
 // the paths it was built with name the build machine, and a file planted at such
 // a path would change what the program trusts. Trust comes from the system's
 // ROOT store, copied into OpenSSL's store (and from a CA file the user names).
-#include <wincrypt.h>
 #include <windows.h>
+// wincrypt.h needs the types of windows.h.
+#include <wincrypt.h>
 
 // After wincrypt.h: OpenSSL's headers undo its clashing names.
 #include "secure_trust.h"
