@@ -4,9 +4,11 @@
 // status lines and commands on these.
 #pragma once
 
-#include "net.h"
-
 #include <cstddef>
+#include <string>
+#include <vector>
+
+struct kvConnection;
 
 // A receive or send that found nothing to do on a non-blocking socket.
 constexpr long KV_SOCKET_AGAIN = -2;

@@ -1,5 +1,6 @@
 // Sockets on POSIX systems: poll waits on the socket and the stop signal's pipe
 // together, so a stop ends every wait at once.
+#include "net.h"
 #include "net_socket.h"
 #include "search_context.h"
 

@@ -6,6 +6,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include "net.h"
 #include "net_socket.h"
 #include "search_context.h"
 

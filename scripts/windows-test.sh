@@ -77,4 +77,16 @@ for server in "${servers[@]}"; do
     echo "same results: $server $group $header~$pattern ($(wc -c <"$work/windows.kvx") bytes)"
   done
 done
+# An OpenSSL configuration named in the environment (or planted where the build
+# machine's paths point) is never read: this one would allow no TLS version the
+# program accepts.
+printf 'openssl_conf = planted\n[planted]\nssl_conf = ssl\n[ssl]\nsystem_default = sys\n[sys]\nMaxProtocol = TLSv1.1\n' \
+  >"$work/openssl.cnf"
+if [ -f "$tls_dir/ca.pem" ]; then
+  (cd "$work" && OPENSSL_CONF='Z:'"${work//\//\\}"'\openssl.cnf' wine "$build/cli/korvex-cli.exe" search \
+    --server "nntps://127.0.0.1:$((563 + ${KORVEX_TLS_PORT_OFFSET:-0}))" --cafile "$tls_dir/ca.pem" \
+    --group korvex.test.small --pattern e --quiet </dev/null >/dev/null) ||
+    { echo "korvex-cli.exe read the OpenSSL configuration named in OPENSSL_CONF" >&2; exit 1; }
+  echo "OPENSSL_CONF ignored"
+fi
 echo "windows stage: $(($(date +%s) - start)) s"
