@@ -9,6 +9,7 @@ constexpr int KV_SEND_FLAGS = 0;
 constexpr int KV_SHUT_WRITE = SD_SEND;
 #else
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -48,6 +49,15 @@ inline void TestCloseSocket(int fd) {
     closesocket(static_cast<SOCKET>(fd));
 #else
     close(fd);
+#endif
+}
+
+inline void TestSetNonBlocking(int fd) {
+#ifdef _WIN32
+    u_long on = 1;
+    ioctlsocket(static_cast<SOCKET>(fd), FIONBIO, &on);
+#else
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL, 0) | O_NONBLOCK);
 #endif
 }
 
