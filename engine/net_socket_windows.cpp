@@ -167,8 +167,8 @@ void SocketClose(int socket) {
     closesocket(Handle(socket));
 }
 
-// Windows acknowledges at once on request only through the delayed-ACK settings
-// of the whole system; the session does without.
+// Winsock has no acknowledgement on request after a receive (Linux's
+// TCP_QUICKACK): the socket keeps the system's delayed acknowledgements.
 void NetAcknowledge(const kvConnection&) {}
 
 bool IsAddressLiteral(const std::string& host) {
