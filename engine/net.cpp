@@ -1,25 +1,32 @@
+// The network layer's logic shared by every system: server addresses, the
+// bounds on waits and responses, status lines and commands. The sockets
+// themselves are in net_socket_posix.cpp and net_socket_windows.cpp.
 #include "net.h"
 
 #include "credentials.h"
+#include "net_socket.h"
 #include "search_context.h"
 
-#include <cerrno>
+#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <mutex>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <strings.h>
-#include <sys/socket.h>
 #include <system_error>
 #include <thread>
-#include <unistd.h>
+
+namespace {
+// The scheme matched without regard to case.
+bool StartsWithScheme(const std::string& text, const char* scheme, std::size_t n) {
+    if (text.size() < n) return false;
+    for (std::size_t i = 0; i < n; ++i)
+        if (std::tolower(static_cast<unsigned char>(text[i])) != scheme[i]) return false;
+    return true;
+}
+} // namespace
 
 bool ParseServerAddress(const char* server, std::string& host, int& port) {
     std::string text(server);
@@ -66,7 +73,7 @@ bool ParseServerText(const char* server, kvServerAddress& out) {
     int defaultPort = KV_NNTP_PORT;
     for (const auto& s : kSchemes) {
         std::size_t n = std::strlen(s.scheme);
-        if (text.size() >= n && strncasecmp(text.c_str(), s.scheme, n) == 0) {
+        if (StartsWithScheme(text, s.scheme, n)) {
             text.erase(0, n);
             if (!text.empty() && text.back() == '/') text.pop_back();
             defaultPort = s.port;
@@ -83,11 +90,6 @@ bool ParseServerText(const char* server, kvServerAddress& out) {
     out.port = portWritten ? port : defaultPort;
     return true;
 }
-
-bool NetStartup() {
-    return true;
-}
-void NetCleanup() {}
 
 kvResolveResult ResolveServerInterruptibly(const std::string& host, int port, kvAddressList& out,
                                            const kvStopSignal* stop, long long timeoutMs,
@@ -172,24 +174,6 @@ static bool BoundPassed(const kvConnection& conn) {
     return true;
 }
 
-bool ResolveServer(const std::string& host, int port, kvAddressList& out) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* result = nullptr;
-    char portText[16];
-    std::snprintf(portText, sizeof portText, "%d", port);
-    if (getaddrinfo(host.c_str(), portText, &hints, &result) != 0 || result == nullptr)
-        return false;
-    for (addrinfo* ai = result; ai != nullptr; ai = ai->ai_next) {
-        const unsigned char* bytes = reinterpret_cast<const unsigned char*>(ai->ai_addr);
-        out.addresses.emplace_back(bytes, bytes + ai->ai_addrlen);
-        out.families.push_back(ai->ai_family);
-    }
-    freeaddrinfo(result);
-    return !out.addresses.empty();
-}
-
 void BeginResponse(kvConnection& conn) {
     conn.responseStartMs = SteadyMilliseconds();
     conn.responseBytes = 0;
@@ -199,14 +183,10 @@ void EndResponse(kvConnection& conn) {
     conn.responseStartMs = 0;
 }
 
-static int StopHandle(const kvConnection& conn) {
-    return conn.stop != nullptr ? conn.stop->WaitHandle() : -1;
-}
-
 // Waits for the socket to become ready for `events`. 1: ready; 0: the wait
 // expired or a bound of time passed (then noted in conn.boundHit); -1: the
 // wait failed or a stop was requested. timeoutMs < 0 waits forever (within the bounds).
-static int WaitFor(const kvConnection& conn, short events, long long timeoutMs) {
+static int WaitFor(const kvConnection& conn, bool forWrite, long long timeoutMs) {
     const long long waitEnd = timeoutMs < 0 ? 0 : SteadyMilliseconds() + timeoutMs;
     for (;;) {
         long long wait = timeoutMs < 0 ? -1 : waitEnd - SteadyMilliseconds();
@@ -220,16 +200,9 @@ static int WaitFor(const kvConnection& conn, short events, long long timeoutMs) 
         bool boundNearer = bound != kvBoundHit::None && (wait < 0 || boundLeft < wait);
         if (boundNearer) wait = boundLeft;
         if (wait > 2147483647LL) wait = 2147483647LL;
-        pollfd fds[2] = {{conn.socket, events, 0}, {StopHandle(conn), POLLIN, 0}};
-        int r = poll(fds, fds[1].fd >= 0 ? 2 : 1, static_cast<int>(wait));
-        if (r < 0 && errno == EINTR) continue;
-        if (r < 0) return -1;
-        if (r == 0) {
-            if (boundNearer) continue; // the bound is checked again above
-            return 0;
-        }
-        if (fds[1].fd >= 0 && (fds[1].revents & POLLIN)) return -1;
-        return 1;
+        int r = SocketWait(conn, forWrite, static_cast<int>(wait));
+        if (r == 0 && boundNearer) continue; // the bound is checked again above
+        return r;
     }
 }
 
@@ -238,46 +211,39 @@ long long NetTimeoutMs(const kvConnection& conn) {
 }
 
 int NetWait(const kvConnection& conn, bool forWrite, long long timeoutMs) {
-    return WaitFor(conn, forWrite ? POLLOUT : POLLIN, timeoutMs);
+    return WaitFor(conn, forWrite, timeoutMs);
 }
 
 kvConnectResult ConnectToAny(const kvAddressList& list, kvConnection& conn) {
     bool anySocket = false;
     for (std::size_t i = 0; i < list.addresses.size(); ++i) {
         if (conn.stop != nullptr && conn.stop->StopRequested()) return kvConnectResult::Stopped;
-        int fd = socket(list.families[i], SOCK_STREAM | SOCK_CLOEXEC, 0);
+        int fd = SocketOpen(list.families[i]);
         if (fd < 0) continue;
         anySocket = true;
         conn.socket = fd;
-        int flags = fcntl(fd, F_GETFL, 0);
-        fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-        const sockaddr* addr = reinterpret_cast<const sockaddr*>(list.addresses[i].data());
-        int r = connect(fd, addr, static_cast<socklen_t>(list.addresses[i].size()));
-        bool connected = r == 0;
-        if (r < 0 && errno == EINPROGRESS) {
+        kvConnectStart start = SocketConnectStart(fd, list.addresses[i]);
+        bool connected = start == kvConnectStart::Connected;
+        if (start == kvConnectStart::InProgress) {
             // An address that never answers costs the time-out, then the next is tried.
-            int w = WaitFor(conn, POLLOUT, NetTimeoutMs(conn));
+            int w = WaitFor(conn, true, NetTimeoutMs(conn));
             if (w < 0 && conn.stop != nullptr && conn.stop->StopRequested()) {
-                close(fd);
+                SocketClose(fd);
                 conn.socket = -1;
                 return kvConnectResult::Stopped;
             }
-            int error = 0;
-            socklen_t len = sizeof error;
-            connected =
-                w == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0;
+            int outcome = w == 1 ? SocketConnectOutcome(fd) : -1;
+            connected = outcome >= 0;
             // Connected, then reset by the server before we looked: the reset
             // was taken from the socket, so the first receive reports it.
-            if (w == 1 && error == ECONNRESET) connected = conn.resetAtConnect = true;
+            if (outcome == 1) conn.resetAtConnect = true;
         }
         if (connected) {
-            fcntl(fd, F_SETFL, flags);
-            int one = 1;
-            setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            SocketConnected(fd);
             conn.inputLength = 0;
             return kvConnectResult::Connected;
         }
-        close(fd);
+        SocketClose(fd);
         conn.socket = -1;
     }
     return anySocket ? kvConnectResult::Refused : kvConnectResult::NoSocket;
@@ -285,15 +251,6 @@ kvConnectResult ConnectToAny(const kvAddressList& list, kvConnection& conn) {
 
 void SetNetTimeout(kvConnection& conn, int seconds) {
     conn.timeoutSeconds = seconds;
-}
-
-void NetAcknowledge(const kvConnection& conn) {
-#ifdef TCP_QUICKACK
-    int one = 1;
-    setsockopt(conn.socket, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
-#else
-    (void)conn;
-#endif
 }
 
 kvHandshakeResult StartSecureChannel(kvConnection& conn, const std::string& host,
@@ -310,14 +267,14 @@ static long ReceiveBytes(kvConnection& conn, char* buffer, std::size_t size) {
     if (conn.peer != nullptr) return conn.peer->Receive(buffer, size);
     if (conn.secure) return conn.secure->Receive(conn, buffer, size);
     if (conn.resetAtConnect) return -1;
-    int w = WaitFor(conn, POLLIN, NetTimeoutMs(conn));
-    if (w <= 0) return w;
-    ssize_t n;
-    do {
-        n = recv(conn.socket, buffer, size, 0);
-    } while (n < 0 && errno == EINTR);
-    NetAcknowledge(conn);
-    return n < 0 ? -1 : static_cast<long>(n);
+    for (;;) {
+        int w = WaitFor(conn, false, NetTimeoutMs(conn));
+        if (w <= 0) return w;
+        long n = SocketReceive(conn.socket, buffer, size);
+        if (n == KV_SOCKET_AGAIN) continue; // woken with nothing to read after all
+        NetAcknowledge(conn);
+        return n;
+    }
 }
 
 long NetReceive(kvConnection& conn, char* buffer, std::size_t size) {
@@ -341,23 +298,18 @@ long NetSend(kvConnection& conn, const char* data, std::size_t length) {
     // first and wait for writability only when it does not.
     long taken = NetTrySend(conn, data, length);
     if (taken != 0 || length == 0) return taken;
-    ssize_t n;
-    int w = WaitFor(conn, POLLOUT, NetTimeoutMs(conn));
-    if (w <= 0) return w;
-    do {
-        n = send(conn.socket, data, length, MSG_NOSIGNAL);
-    } while (n < 0 && errno == EINTR);
-    return n < 0 ? -1 : static_cast<long>(n);
+    for (;;) {
+        int w = WaitFor(conn, true, NetTimeoutMs(conn));
+        if (w <= 0) return w;
+        long n = SocketSend(conn.socket, data, length, true);
+        if (n != KV_SOCKET_AGAIN) return n;
+    }
 }
 
 long NetTrySend(kvConnection& conn, const char* data, std::size_t length) {
     if (conn.secure) return conn.secure->TrySend(conn, data, length);
-    ssize_t n;
-    do {
-        n = send(conn.socket, data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
-    } while (n < 0 && errno == EINTR);
-    if (n >= 0) return static_cast<long>(n);
-    return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
+    long n = SocketSend(conn.socket, data, length, false);
+    return n == KV_SOCKET_AGAIN ? 0 : n;
 }
 
 static long ReceiveStatusLineBounded(kvConnection& conn, char* reply, std::size_t size);
@@ -440,8 +392,7 @@ void CloseSocket(kvConnection& conn) {
         conn.secure->Close(conn);
         conn.secure.reset();
     }
-    shutdown(conn.socket, SHUT_RDWR);
-    close(conn.socket);
+    SocketClose(conn.socket);
     conn.socket = -1;
     conn.inputLength = 0;
     conn.resetAtConnect = false;

@@ -83,9 +83,13 @@ struct kvServerAddress {
 };
 bool ParseServerText(const char* server, kvServerAddress& out);
 
-// Starts and stops the platform's network library (nothing to do on POSIX).
+// Starts and stops the system's network library (Winsock 2.2 on Windows;
+// nothing to do on POSIX). Each thread that searches pairs its own calls.
 bool NetStartup();
 void NetCleanup();
+// The Winsock version NetStartup asks for, major.minor (2.2 unless changed);
+// without effect elsewhere. Tests ask for one that does not exist.
+void SetRequestedWinsockVersion(int major, int minor);
 
 // Resolved addresses of a server, in the order the resolver gave them.
 struct kvAddressList {

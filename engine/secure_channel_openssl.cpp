@@ -3,10 +3,10 @@
 // the channel waits through the network layer, so the connection's time-out and
 // the stop signal apply to the handshake, to reads and to writes alike.
 #include "net.h"
+#include "net_socket.h"
 #include "search_context.h"
+#include "secure_trust.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
@@ -62,12 +62,6 @@ std::string HandshakeFailure(int sslError) {
     }
 }
 
-bool IsAddressLiteral(const std::string& host) {
-    unsigned char bytes[16];
-    return inet_pton(AF_INET, host.c_str(), bytes) == 1 ||
-           inet_pton(AF_INET6, host.c_str(), bytes) == 1;
-}
-
 class OpenSslChannel : public kvSecureChannel {
   public:
     explicit OpenSslChannel(SSL_CTX* context) : ctx(context) {}
@@ -101,8 +95,7 @@ kvHandshakeResult OpenSslChannel::Handshake(kvConnection& conn, const std::strin
         reason = "TLS could not be set up";
         return kvHandshakeResult::Failed;
     }
-    int flags = fcntl(conn.socket, F_GETFL, 0);
-    fcntl(conn.socket, F_SETFL, flags | O_NONBLOCK);
+    SocketSetNonBlocking(conn.socket);
     bool named;
     if (IsAddressLiteral(host)) {
         named = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), host.c_str()) == 1;
@@ -197,6 +190,7 @@ void OpenSslChannel::Close(kvConnection&) {
 
 std::unique_ptr<kvSecureChannel> MakeSecureChannel(const kvTlsSettings& settings,
                                                    std::string& reason) {
+    InitTlsLibrary();
     ERR_clear_error();
     SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
     if (ctx == nullptr) {
@@ -212,7 +206,7 @@ std::unique_ptr<kvSecureChannel> MakeSecureChannel(const kvTlsSettings& settings
     // buffer that may have moved and grown since.
     SSL_CTX_set_mode(ctx, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
     bool trusted = settings.caFile.empty()
-                       ? SSL_CTX_set_default_verify_paths(ctx) == 1
+                       ? LoadSystemTrust(ctx)
                        : SSL_CTX_load_verify_locations(ctx, settings.caFile.c_str(), nullptr) == 1;
     ERR_clear_error();
     if (!trusted) {

@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# Cross-builds Korvex for 64-bit Windows (mingw-w64) and runs its unit and
-# desktop-logic tests under Wine. Usage: scripts/windows-test.sh [BUILD_DIR]
-# (default build-win). Run as root the first time: it installs the mingw-w64
-# compilers and Wine (scripts/install-deps.sh).
+# Cross-builds Korvex for 64-bit Windows (mingw-w64) and runs its unit,
+# fake-server and desktop-logic tests under Wine; with KORVEX_REQUIRE_INN=1 it
+# then searches the local news server (plain, and over TLS when the daemons of
+# scripts/inn-tls.sh run) with korvex-cli.exe and with the Linux korvex-cli
+# ($KORVEX_LINUX_CLI, default build/cli/korvex-cli) and requires the two results
+# files to be the same byte for byte apart from the search's date line.
+# Usage: scripts/windows-test.sh [BUILD_DIR] (default build-win). Run as root the
+# first time: it installs the mingw-w64 compilers and Wine
+# (scripts/install-deps.sh) and builds the static OpenSSL (scripts/windows-deps.sh, cached).
 #
 # Wine's background services (wineserver and the programs wineboot starts)
 # inherit the standard output of the process that starts them; ctest would wait
@@ -17,9 +22,10 @@ jobs=${KORVEX_JOBS:-2}
 "$top/scripts/install-deps.sh" g++-mingw-w64-x86-64-posix wine64 wine ninja-build
 
 start=$(date +%s)
+openssl=$("$top/scripts/windows-deps.sh" openssl | sed -n 's/^openssl=//p')
 echo "== cross build ($build)"
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" >/dev/null
+  -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" -DOPENSSL_ROOT_DIR="$openssl" >/dev/null
 cmake --build "$build" -j"$jobs"
 built=$(date +%s)
 echo "cross build: $((built - start)) s"
@@ -45,3 +51,42 @@ echo "Wine prefix ready: $((ready - built)) s"
 echo "== tests under Wine"
 ctest --test-dir "$build" --output-on-failure -j"$jobs" --timeout 120
 echo "tests under Wine: $(($(date +%s) - ready)) s"
+
+[ "${KORVEX_REQUIRE_INN:-0}" = 1 ] || exit 0
+echo "== korvex-cli.exe against the local news server, compared with the Linux build"
+linux_cli=${KORVEX_LINUX_CLI:-$top/build/cli/korvex-cli}
+[ -x "$linux_cli" ] || { echo "no Linux korvex-cli at $linux_cli" >&2; exit 1; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"; stop_wine' EXIT
+tls_dir=${KORVEX_TLS_DIR:-/tmp/korvex-inn-tls}
+servers=("127.0.0.1")
+[ -f "$tls_dir/ca.pem" ] && servers+=("nntps://127.0.0.1:$((563 + ${KORVEX_TLS_PORT_OFFSET:-0}))")
+for server in "${servers[@]}"; do
+  for search in "korvex.test.mixed Re Subject" "korvex.test.small e From"; do
+    read -r group pattern header <<<"$search"
+    args=(search --server "$server" --group "$group" --pattern "$pattern" --header "$header" --quiet)
+    [ "$server" = 127.0.0.1 ] || args+=(--cafile "$tls_dir/ca.pem")
+    "$linux_cli" "${args[@]}" --save "$work/linux.kvx" >/dev/null
+    (cd "$work" && wine "$build/cli/korvex-cli.exe" "${args[@]}" --save windows.kvx </dev/null >/dev/null)
+    # The sixth line is the date the search was made.
+    if ! cmp -s <(sed 6d "$work/linux.kvx") <(sed 6d "$work/windows.kvx") ||
+      [ "$(wc -l <"$work/linux.kvx")" -lt 7 ]; then
+      echo "results differ: $server $search" >&2
+      exit 1
+    fi
+    echo "same results: $server $group $header~$pattern ($(wc -c <"$work/windows.kvx") bytes)"
+  done
+done
+# An OpenSSL configuration named in the environment (or planted where the build
+# machine's paths point) is never read: this one would allow no TLS version the
+# program accepts.
+printf 'openssl_conf = planted\n[planted]\nssl_conf = ssl\n[ssl]\nsystem_default = sys\n[sys]\nMaxProtocol = TLSv1.1\n' \
+  >"$work/openssl.cnf"
+if [ -f "$tls_dir/ca.pem" ]; then
+  (cd "$work" && OPENSSL_CONF='Z:'"${work//\//\\}"'\openssl.cnf' wine "$build/cli/korvex-cli.exe" search \
+    --server "nntps://127.0.0.1:$((563 + ${KORVEX_TLS_PORT_OFFSET:-0}))" --cafile "$tls_dir/ca.pem" \
+    --group korvex.test.small --pattern e --quiet </dev/null >/dev/null) ||
+    { echo "korvex-cli.exe read the OpenSSL configuration named in OPENSSL_CONF" >&2; exit 1; }
+  echo "OPENSSL_CONF ignored"
+fi
+echo "windows stage: $(($(date +%s) - start)) s"

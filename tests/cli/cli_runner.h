@@ -15,6 +15,9 @@ CliResult RunCli(const std::vector<std::string>& args);
 
 // A fresh empty directory under the system's temporary directory.
 std::string MakeTempDir();
+// The test program's environment, which the programs it runs inherit.
+void SetVariable(const char* name, const char* value);
+void ClearVariable(const char* name);
 std::string ReadFile(const std::string& path);
 
 // True when the text is something a terminal only prints: valid UTF-8 whose

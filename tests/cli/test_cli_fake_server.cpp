@@ -30,8 +30,8 @@ class CliFakeServer : public ::testing::Test {
     }
     void TearDown() override {
         std::filesystem::remove_all(dir);
-        unsetenv("KORVEX_MAX_RESPONSE_SECONDS");
-        unsetenv("KORVEX_MAX_RESPONSE_BYTES");
+        ClearVariable("KORVEX_MAX_RESPONSE_SECONDS");
+        ClearVariable("KORVEX_MAX_RESPONSE_BYTES");
     }
     CliResult Search(FakeNntpServer& server, Strings more) {
         server.Start();
@@ -135,14 +135,14 @@ TEST_F(CliFakeServer, TricklingOrEndlessAnswerEndsTheSearch) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        setenv(row.variable, row.value, 1);
+        SetVariable(row.variable, row.value);
         FakeNntpServer server;
         server.SetGroup(Matching(10, 12, {11}));
         server.When("XHDR*", row.reply);
         auto started = std::chrono::steady_clock::now();
         CliResult r = Search(server, {});
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
-        unsetenv(row.variable);
+        ClearVariable(row.variable);
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_EQ(r.LastErrLine(), row.last);
         EXPECT_EQ(r.out, "");

@@ -1,15 +1,10 @@
 #include "fake_nntp_server.h"
+#include "test_sockets.h"
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
 #include <stdexcept>
-#include <sys/socket.h>
-#include <unistd.h>
 
 FakeReply FakeReply::Text(std::string text) {
     FakeReply r;
@@ -101,36 +96,25 @@ std::string WireArticle(const std::string& text) {
 
 FakeNntpServer::FakeNntpServer() {
     greeting = FakeReply::Text("200 fake news server ready\r\n");
+    // A connected pair: a byte written to one end wakes every poll on the other.
     int fds[2];
-    if (pipe(fds) != 0) throw std::runtime_error("fake server: pipe failed");
+    if (!TestSocketPair(fds)) throw std::runtime_error("fake server: no wake-up pair");
     wakeRead = fds[0];
     wakeWrite = fds[1];
-    listenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (listenFd < 0) throw std::runtime_error("fake server: socket failed");
-    int one = 1;
-    setsockopt(listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    socklen_t len = sizeof addr;
-    if (bind(listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        listen(listenFd, 8) != 0 ||
-        getsockname(listenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-        throw std::runtime_error("fake server: cannot listen on 127.0.0.1");
-    listenPort = ntohs(addr.sin_port);
+    listenFd = TestListen(listenPort);
+    if (listenFd < 0) throw std::runtime_error("fake server: cannot listen on 127.0.0.1");
 }
 
 FakeNntpServer::~FakeNntpServer() {
     stopping = true;
     char byte = 1;
-    if (write(wakeWrite, &byte, 1) < 0) {
-        // The pipe is ours and empty; a failed write leaves the poll time-outs to end the thread.
+    if (TestSend(wakeWrite, &byte, 1) < 0) {
+        // The pair is ours and empty; a failed write leaves the poll time-outs to end the thread.
     }
     if (thread.joinable()) thread.join();
-    close(listenFd);
-    close(wakeRead);
-    close(wakeWrite);
+    TestCloseSocket(listenFd);
+    TestCloseSocket(wakeRead);
+    TestCloseSocket(wakeWrite);
 }
 
 std::string FakeNntpServer::address() const {
@@ -188,11 +172,11 @@ int FakeNntpServer::CompleteLines(const std::string& pending) {
 }
 
 bool FakeNntpServer::ReadMore(int fd, std::string& pending, int ms) {
-    pollfd p[2] = {{fd, POLLIN, 0}, {wakeRead, POLLIN, 0}};
-    int r = poll(p, 2, ms);
+    kvPollFd p[2] = {TestPollFd(fd, POLLIN), TestPollFd(wakeRead, POLLIN)};
+    int r = TestPoll(p, 2, ms);
     if (r <= 0 || !(p[0].revents & (POLLIN | POLLHUP | POLLERR))) return !stopping;
     char buffer[4096];
-    ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+    long n = TestRecv(fd, buffer, sizeof buffer);
     if (n <= 0) return false;
     pending.append(buffer, static_cast<std::size_t>(n));
     return true;
@@ -200,16 +184,16 @@ bool FakeNntpServer::ReadMore(int fd, std::string& pending, int ms) {
 
 bool FakeNntpServer::Pause(int ms) {
     if (ms <= 0) return !stopping;
-    pollfd p{wakeRead, POLLIN, 0};
-    poll(&p, 1, ms);
+    kvPollFd p = TestPollFd(wakeRead, POLLIN);
+    TestPoll(&p, 1, ms);
     return !stopping;
 }
 
 bool FakeNntpServer::WaitReadable(int fd) {
     // Polls in slices so that a lost wake-up still ends the wait.
     while (!stopping) {
-        pollfd p[2] = {{fd, POLLIN, 0}, {wakeRead, POLLIN, 0}};
-        int r = poll(p, 2, 200);
+        kvPollFd p[2] = {TestPollFd(fd, POLLIN), TestPollFd(wakeRead, POLLIN)};
+        int r = TestPoll(p, 2, 200);
         if (r < 0 && errno != EINTR) return false;
         if (r > 0 && (p[0].revents & (POLLIN | POLLHUP | POLLERR))) return true;
     }
@@ -219,7 +203,7 @@ bool FakeNntpServer::WaitReadable(int fd) {
 bool FakeNntpServer::SendAll(int fd, const std::string& data) {
     std::size_t sent = 0;
     while (sent < data.size()) {
-        ssize_t n = send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+        long n = TestSend(fd, data.data() + sent, data.size() - sent);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         sent += static_cast<std::size_t>(n);
@@ -229,19 +213,19 @@ bool FakeNntpServer::SendAll(int fd, const std::string& data) {
 
 void FakeNntpServer::Serve() {
     while (!stopping) {
-        pollfd p[2] = {{listenFd, POLLIN, 0}, {wakeRead, POLLIN, 0}};
-        int r = poll(p, 2, 200);
+        kvPollFd p[2] = {TestPollFd(listenFd, POLLIN), TestPollFd(wakeRead, POLLIN)};
+        int r = TestPoll(p, 2, 200);
         if (r <= 0 || !(p[0].revents & POLLIN)) continue;
-        int fd = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        int fd = TestAccept(listenFd);
         if (fd < 0) continue;
         {
             std::lock_guard<std::mutex> lock(mutex);
             serving = true;
         }
         int one = 1;
-        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        TestSetOption(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         ServeConnection(fd);
-        close(fd);
+        TestCloseSocket(fd);
         {
             std::lock_guard<std::mutex> lock(mutex);
             serving = false;
@@ -285,7 +269,7 @@ bool FakeNntpServer::ReadLine(int fd, std::string& pending, std::string& line) {
         }
         if (!WaitReadable(fd)) return false;
         char buffer[4096];
-        ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        long n = TestRecv(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false; // the client left (or reset the connection)
         pending.append(buffer, static_cast<std::size_t>(n));
@@ -307,12 +291,12 @@ FakeNntpServer::After FakeNntpServer::Perform(int fd, const FakeReply& reply) {
     if (reply.reset) {
         // Closing with a zero linger time sends a reset instead of a normal end.
         linger hard{1, 0};
-        setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+        TestSetOption(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
         return After::End;
     }
     if (reply.listenAfter) return After::Listen;
     if (reply.closeAfter) {
-        shutdown(fd, SHUT_WR); // the client reads the end of the connection
+        TestShutdownWrite(fd); // the client reads the end of the connection
         return After::Listen;
     }
     return After::Answer;

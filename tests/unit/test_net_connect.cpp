@@ -6,17 +6,14 @@
 #include "search_context.h"
 #include "search_run_harness.h"
 #include "slow_lookup.h"
+#include "test_sockets.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -24,7 +21,7 @@ using Clock = std::chrono::steady_clock;
 using Ms = std::chrono::milliseconds;
 
 int Listen(int backlog, int& port) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int fd = TestSocket();
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -42,15 +39,16 @@ class Unanswering {
   public:
     Unanswering() {
         listener = Listen(0, port);
-        filler = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        filler = TestSocket();
+        TestSetNonBlocking(filler);
         sockaddr_in a = Address(port);
         connect(filler, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        pollfd p{filler, POLLOUT, 0};
-        EXPECT_EQ(poll(&p, 1, 2000), 1) << "the queue's one place was not taken";
+        kvPollFd p = TestPollFd(filler, POLLOUT);
+        EXPECT_EQ(TestPoll(&p, 1, 2000), 1) << "the queue's one place was not taken";
     }
     ~Unanswering() {
-        close(filler);
-        close(listener);
+        TestCloseSocket(filler);
+        TestCloseSocket(listener);
     }
     static sockaddr_in Address(int port) {
         sockaddr_in a{};
@@ -149,7 +147,7 @@ TEST(ConnectToAny, UnansweredAddressCostsTheTimeOutAndAStopEndsItAtOnce) {
         }
         CloseSocket(conn);
     }
-    close(listener);
+    TestCloseSocket(listener);
 }
 
 TEST(ResolveServerInterruptibly, StopAndTimeOutEndTheWaitForASlowLookup) {
@@ -242,12 +240,12 @@ TEST(NetTimeoutMs, LongestTimeOutIsComputedWithoutOverflow) {
     EXPECT_GT(NetTimeoutMs(conn), 2147483647LL);
 
     int pair[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    ASSERT_TRUE(TestSocketPair(pair));
     conn.socket = pair[0];
-    ASSERT_EQ(write(pair[1], "200 ok\r\n", 8), 8);
+    ASSERT_EQ(TestSend(pair[1], "200 ok\r\n", 8), 8);
     char reply[64];
     EXPECT_EQ(ReceiveStatusLine(conn, reply, sizeof reply), 8);
     EXPECT_STREQ(reply, "200 ok\r\n");
-    close(pair[0]);
-    close(pair[1]);
+    TestCloseSocket(pair[0]);
+    TestCloseSocket(pair[1]);
 }
