@@ -3,7 +3,8 @@
 # and UndefinedBehaviorSanitizer), writes their seeds and runs each target on
 # its corpus, one after another.
 # Usage: scripts/fuzz.sh [--time SECONDS] [--runs N] [TARGET...]
-#   --time  seconds per target (default 30); --runs  executions per target instead.
+#   --time  seconds per target (default 30); --runs  executions per target
+#   instead; with both, a target stops at whichever comes first.
 # The corpus grows in build-fuzz/fuzz-corpus/TARGET from run to run; the seeds
 # and tests/fuzz/regressions/TARGET are read at every start. For each target the
 # script prints its executions, coverage (libFuzzer's cov and ft) and findings;
@@ -13,14 +14,14 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$top/build-fuzz
 
-seconds=30
+seconds=""
 runs=""
 targets=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --time) seconds=${2:?seconds}; shift 2 ;;
     --runs) runs=${2:?count}; shift 2 ;;
-    -h|--help) sed -n '2,12p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,13p' "$0"; exit 0 ;;
     -*) echo "fuzz.sh: unknown option $1" >&2; exit 2 ;;
     *) targets+=("$1"); shift ;;
   esac
@@ -57,8 +58,10 @@ for t in "${targets[@]}"; do
     transport|mime) max_len=70000 ;;
     *) max_len=4096 ;;
   esac
-  limit=(-max_total_time="$seconds")
-  [ -n "$runs" ] && limit=(-runs="$runs")
+  limit=()
+  [ -n "$runs" ] && limit+=(-runs="$runs")
+  [ -n "$seconds" ] && limit+=(-max_total_time="$seconds")
+  [ ${#limit[@]} -eq 0 ] && limit=(-max_total_time=30)
   regressions=()
   [ -d "$top/tests/fuzz/regressions/$t" ] && regressions=("$top/tests/fuzz/regressions/$t")
   set +e
