@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Cross-builds Korvex for 64-bit Windows (mingw-w64) and runs its unit,
-# fake-server and desktop-logic tests under Wine; with KORVEX_REQUIRE_INN=1 it
+# fake-server and desktop-logic tests under Wine, then the desktop program's
+# window tests under Wine on a virtual display (Xvfb); with KORVEX_REQUIRE_INN=1 it
 # then searches the local news server (plain, and over TLS when the daemons of
 # scripts/inn-tls.sh run) with korvex-cli.exe and with the Linux korvex-cli
 # ($KORVEX_LINUX_CLI, default build/cli/korvex-cli) and requires the two results
 # files to be the same byte for byte apart from the search's date line.
 # Usage: scripts/windows-test.sh [BUILD_DIR] (default build-win). Run as root the
 # first time: it installs the mingw-w64 compilers and Wine
-# (scripts/install-deps.sh) and builds the static OpenSSL (scripts/windows-deps.sh, cached).
+# (scripts/install-deps.sh) and builds the static OpenSSL and wxWidgets
+# (scripts/windows-deps.sh, cached in /var/cache/korvex-win).
 #
 # Wine's background services (wineserver and the programs wineboot starts)
 # inherit the standard output of the process that starts them; ctest would wait
@@ -19,16 +21,21 @@ build=${1:-build-win}
 case $build in /*) ;; *) build=$top/$build ;; esac
 jobs=${KORVEX_JOBS:-2}
 
-"$top/scripts/install-deps.sh" g++-mingw-w64-x86-64-posix wine64 wine ninja-build
+"$top/scripts/install-deps.sh" g++-mingw-w64-x86-64-posix wine64 wine ninja-build librsvg2-bin
 
 start=$(date +%s)
-openssl=$("$top/scripts/windows-deps.sh" openssl | sed -n 's/^openssl=//p')
+prefixes=$("$top/scripts/windows-deps.sh" openssl wx)
+openssl=$(sed -n 's/^openssl=//p' <<<"$prefixes")
+wx=$(sed -n 's/^wx=//p' <<<"$prefixes")
+deps=$(date +%s)
+echo "libraries (cached after the first run): $((deps - start)) s"
 echo "== cross build ($build)"
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" -DOPENSSL_ROOT_DIR="$openssl" >/dev/null
+  -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" -DOPENSSL_ROOT_DIR="$openssl" \
+  -DKORVEX_BUILD_GUI=ON -DwxWidgets_DIR="$wx/lib/cmake/wxWidgets" >/dev/null
 cmake --build "$build" -j"$jobs"
 built=$(date +%s)
-echo "cross build: $((built - start)) s"
+echo "cross build: $((built - deps)) s"
 
 echo "== Wine prefix"
 export WINEPREFIX=${KORVEX_WINEPREFIX:-$build/wine}
@@ -49,8 +56,22 @@ ready=$(date +%s)
 echo "Wine prefix ready: $((ready - built)) s"
 
 echo "== tests under Wine"
-ctest --test-dir "$build" --output-on-failure -j"$jobs" --timeout 120
-echo "tests under Wine: $(($(date +%s) - ready)) s"
+ctest --test-dir "$build" --output-on-failure -j"$jobs" --timeout 120 -LE gui
+tested=$(date +%s)
+echo "tests under Wine: $((tested - ready)) s"
+
+# The window tests want an X display, and Wine's desktop process takes the
+# display of the program that starts it: this prefix's server is ended and
+# started again on the virtual display, for the window tests alone.
+echo "== window tests under Wine on a virtual display"
+stop_wine
+"$top/scripts/with-display.sh" bash -c 'wineserver -p </dev/null >/dev/null 2>&1
+  wineboot -u </dev/null >/dev/null 2>&1
+  status=0
+  ctest --test-dir "$1" --output-on-failure -j1 --timeout 120 -L gui || status=$?
+  wineserver -k </dev/null >/dev/null 2>&1; wineserver -w </dev/null >/dev/null 2>&1
+  exit $status' gui-tests "$build"
+echo "window tests under Wine: $(($(date +%s) - tested)) s"
 
 [ "${KORVEX_REQUIRE_INN:-0}" = 1 ] || exit 0
 echo "== korvex-cli.exe against the local news server, compared with the Linux build"

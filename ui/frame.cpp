@@ -1,8 +1,8 @@
 #include "frame.h"
 
 #ifdef __WXMSW__
-#include <wx/iconbndl.h>
 #include <windows.h>
+#include <wx/iconbndl.h>
 #endif
 
 kvFrame::kvFrame(wxWindow* parent, const wxString& title, int x, int y, int width, int height,
