@@ -58,7 +58,7 @@ case $tls_dir in /*) ;; *) tls_dir=$PWD/$tls_dir ;; esac
 win_tls_dir='Z:'"${tls_dir//\//\\}"
 
 echo "== tests under Wine"
-ctest --test-dir "$build" --output-on-failure -j"$jobs" --timeout 120 -LE inn
+KORVEX_TLS_DIR=$win_tls_dir ctest --test-dir "$build" --output-on-failure -j"$jobs" --timeout 120 -LE inn
 tested=$(date +%s)
 echo "tests under Wine: $((tested - ready)) s"
 

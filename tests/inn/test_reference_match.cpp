@@ -44,7 +44,10 @@ TEST(ReferenceMatch, DecodedCapitalsFindTheirSmallLettersOnEverySystem) {
 TEST(ReferenceMatch, LettersAreLowerCasedNotFolded) {
     // Lower-casing leaves a small letter alone: final sigma is not sigma and
     // sharp s is not "ss" (as case folding would have them).
-    const char* const pairs[][2] = {{"\xcf\x82", "\xcf\x83"}, {"stra\xc3\x9f" "e", "strasse"}};
+    const char* const pairs[][2] = {{"\xcf\x82", "\xcf\x83"},
+                                    {"stra\xc3\x9f"
+                                     "e",
+                                     "strasse"}};
     for (const auto& p : pairs) {
         SCOPED_TRACE(p[0]);
         EXPECT_FALSE(ReferenceMatch(p[1], MATCH_ANY_WORD, 1, p[0], true));
