@@ -50,8 +50,10 @@ echo "== Windows: cross build, tests under Wine, results compared with the Linux
 # The static OpenSSL is built once per machine from Debian's source and cached
 # in /var/cache/korvex-win (cold: about 3 min; cached: nothing). wxWidgets is not
 # built here: the desktop program is not cross-built yet. Measured on a 2-core
-# machine with OpenSSL cached and the cross build up to date: about 1 min in
-# all (107 tests under Wine 43 s, the four news-server comparisons and the
-# OPENSSL_CONF check a few seconds); a cross build from scratch adds 2-3 min.
+# machine (busy with other builds) with OpenSSL cached and the cross build up to
+# date: about 5 min in all (116 tests under Wine 99 s, the 13 news-server tests
+# 160 s, 132 of them one test's searches one command at a time; the four
+# news-server comparisons and the OPENSSL_CONF check a few seconds); a cross
+# build from scratch adds 2-3 min.
 # ctest's --timeout bounds each test, the timeout below the whole stage.
 KORVEX_LINUX_CLI=$top/build/cli/korvex-cli timeout 2400 scripts/windows-test.sh build-win
