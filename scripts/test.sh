@@ -49,8 +49,11 @@ scripts/with-display.sh bash -c 'cd build-tsan && ctest --output-on-failure -L g
 echo "== Windows: cross build, tests under Wine, results compared with the Linux build"
 # The static OpenSSL and wxWidgets are built once per machine from Debian's
 # sources and cached in /var/cache/korvex-win (cold, on 2 cores: about 3 min
-# and 12-20 min; cached: nothing). Measured on a 2-core machine with the
-# libraries cached: the cross build from scratch 6-8 min, the tests under Wine
-# about 4 min, the window tests on the virtual display about 1.5 min.
+# and 12-20 min; cached: nothing). Measured on a busy 2-core machine with the
+# libraries cached: the cross build from scratch 6-8 min; under Wine the 116
+# unit, fake-server and command-line tests about 1.5 min, the 13 news-server
+# tests 2.5 min (most of it one test's searches one command at a time), the 51
+# window tests on the virtual display 1.5 min; the four results comparisons
+# and the OPENSSL_CONF check a few seconds.
 # ctest's --timeout bounds each test, the timeout below the whole stage.
 KORVEX_LINUX_CLI=$top/build/cli/korvex-cli timeout 3000 scripts/windows-test.sh build-win
