@@ -59,7 +59,13 @@ bool kvArticleWindows::Open(const kvArticle& article, const WindowRect& cascadeF
     at.x += 20 * k;
     at.y += 20 * k;
     windows_[k] = new kvArticleWindow(*this, article, at, font);
+#ifdef __WXMSW__
+    // Windows would activate the new window at once, inside Show; shown
+    // without activation it leaves the keyboard where it was.
+    windows_[k]->ShowWithoutActivating();
+#else
     windows_[k]->Show();
+#endif
     return true;
 }
 
@@ -143,8 +149,16 @@ void kvArticleWindows::CloseBoxOf(kvArticleWindow* window) {
 }
 
 void kvArticleWindows::OnFirstActivationOfCurrent(std::function<void()> then) {
+#ifdef __WXMSW__
+    // New windows are never activated on their own here (see Open): the
+    // next activation is the user's own click, which must not be undone.
+    (void)then;
+    awaited_ = nullptr;
+    onAwaited_ = nullptr;
+#else
     awaited_ = current_ >= 0 ? windows_[current_] : nullptr;
     onAwaited_ = awaited_ ? std::move(then) : nullptr;
+#endif
 }
 
 void kvArticleWindows::Activated(kvArticleWindow* window) {

@@ -62,7 +62,8 @@ class kvArticleWindows {
 
     // Calls `then` once, when the current window is first activated (the
     // window system activates a new window some time after it is shown). A
-    // later call, or the window closing, drops the call still waiting.
+    // later call, or the window closing, drops the call still waiting. On
+    // Windows, where new windows open without activation, it never calls.
     void OnFirstActivationOfCurrent(std::function<void()> then);
 
   private:

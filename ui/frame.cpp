@@ -1,9 +1,21 @@
 #include "frame.h"
 
+#ifdef __WXMSW__
+#include <windows.h>
+#include <wx/iconbndl.h>
+#endif
+
 kvFrame::kvFrame(wxWindow* parent, const wxString& title, int x, int y, int width, int height,
                  long style)
     : wxFrame(parent, wxID_ANY, title, wxPoint(x, y), wxSize(width, height), style, "frame"),
       normalRect_(x, y, width, height) {
+#ifdef __WXMSW__
+    // korvex.exe carries its icon as a resource; other programs built on these
+    // windows (the tests) have none and keep the system's.
+    HINSTANCE program = ::GetModuleHandleW(nullptr);
+    if (::FindResourceW(program, L"KORVEX", RT_GROUP_ICON) != nullptr)
+        SetIcons(wxIconBundle("KORVEX", program));
+#endif
     Bind(wxEVT_MENU, [this](wxCommandEvent& event) { OnMenuCommand(event.GetId()); });
     Bind(wxEVT_MOVE, [this](wxMoveEvent& event) {
         RememberNormalRect();

@@ -33,7 +33,7 @@ kvHelpWindow::kvHelpWindow(std::function<void()> onHidden)
               wxDEFAULT_FRAME_STYLE),
       onHidden_(std::move(onHidden)) {
     Show();
-    wxFont fixed(12, wxFONTFAMILY_MODERN, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL, false);
+    wxFont fixed(12, wxFONTFAMILY_TELETYPE, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL, false);
     text_ = CreateTextWindow(this, kHelpWidth, kHelpHeight, fixed, "textWindow");
 }
 

@@ -13,7 +13,6 @@
 #include <fstream>
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -109,7 +108,7 @@ TEST_F(CliSearch, NothingFoundExitsWith1AndNoSuchGroupWith2) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.LastErrLine(), "SEARCH: No matching articles found");
     EXPECT_TRUE(r.out.empty());
-    EXPECT_NE(access((dir + "/none.kvx").c_str(), F_OK), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir + "/none.kvx"));
 
     r = RunCli(
         {"search", "--server", Server(), "--group", "korvex.no.such.group", "--pattern", "x"});

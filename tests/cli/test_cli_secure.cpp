@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
-#include <sys/stat.h>
 
 namespace {
 
@@ -23,16 +23,18 @@ class CliSecure : public SecureInnSearch {
         ASSERT_FALSE(dir.empty());
     }
     void TearDown() override {
-        unsetenv("KORVEX_PASSWORD");
+        ClearVariable("KORVEX_PASSWORD");
         if (!dir.empty()) std::filesystem::remove_all(dir);
     }
-    std::string Netrc(const std::string& text, mode_t mode = 0600) {
+    // A netrc file readable by its owner only.
+    std::string Netrc(const std::string& text) {
         std::string path = dir + "/netrc";
         std::filesystem::remove(path);
         FILE* f = std::fopen(path.c_str(), "w");
         std::fputs(text.c_str(), f);
         std::fclose(f);
-        chmod(path.c_str(), mode);
+        std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                               std::filesystem::perms::owner_write);
         return path;
     }
     CliResult Search(const std::string& server, std::vector<std::string> more = {}) {
@@ -79,12 +81,12 @@ TEST_F(CliSecure, SecureSearchesSaveWhatThePlainSearchSaves) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.server);
-        if (c.byEnvironment) setenv("KORVEX_PASSWORD", kTestPassword, 1);
+        if (c.byEnvironment) SetVariable("KORVEX_PASSWORD", kTestPassword);
         const std::string kvx = dir + "/secure.kvx";
         std::vector<std::string> options = {"--cafile", TestCaFile(), "--save", kvx};
         options.insert(options.end(), c.options.begin(), c.options.end());
         CliResult s = Search(c.server, options);
-        unsetenv("KORVEX_PASSWORD");
+        ClearVariable("KORVEX_PASSWORD");
         ASSERT_EQ(s.exitCode, 0) << s.err;
         EXPECT_EQ(ResultsWithoutServerAndDate(kvx), expected);
         // The server is stored as typed.
@@ -98,7 +100,6 @@ TEST_F(CliSecure, FailuresExitWith2AndSayWhy) {
     const std::string safe = Netrc("machine localhost login testuser password wrongpass\n");
     const std::string other = dir + "/other-netrc";
     std::filesystem::copy_file(safe, other);
-    chmod(other.c_str(), 0600);
     const std::string login = TlsServer(kStartTlsLogin, false);
     struct Case {
         std::string server;
@@ -130,10 +131,17 @@ TEST_F(CliSecure, FailuresExitWith2AndSayWhy) {
         EXPECT_EQ(r.LastErrLine(), c.last);
         EXPECT_EQ(r.err.find("wrongpass"), std::string::npos);
     }
+}
 
-    // A netrc file that the group or others may read is not used.
-    for (mode_t mode : {0644, 0640, 0604}) {
-        chmod(safe.c_str(), mode);
+// A netrc file that the group or others may read is not used.
+TEST_F(CliSecure, NetrcReadableByOthersIsRefused) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows files have no group and other permission bits to check";
+#else
+    const std::string safe = Netrc("machine localhost login testuser password wrongpass\n");
+    const std::string login = TlsServer(kStartTlsLogin, false);
+    for (auto mode : {0644, 0640, 0604}) {
+        std::filesystem::permissions(safe, static_cast<std::filesystem::perms>(mode));
         CliResult r = Search(login, {"--cafile", TestCaFile(), "--netrc-file", safe});
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_EQ(r.LastErrLine(), "ERROR: " + safe +
@@ -141,6 +149,7 @@ TEST_F(CliSecure, FailuresExitWith2AndSayWhy) {
                                        "chmod 600 " +
                                        safe);
     }
+#endif
 }
 
 TEST(CliSecureOptions, PasswordsAreNeverOptions) {

@@ -4,6 +4,7 @@
 #include "state_columns.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <wx/menu.h>
 
 namespace korvex_test {
@@ -125,7 +126,8 @@ TEST_F(MainFrameTest, QuitWritesTheSettingsFileAndClosesEverything) {
 TEST_F(MainFrameTest, CloseBoxAsksThenEndsWithoutSettingsWrite) {
     Start(); // creates an empty settings file in the program directory
     std::string settings = C().SettingsPath();
-    EXPECT_EQ(settings, places.programDir + "/korvex.ini");
+    EXPECT_EQ(std::filesystem::path(settings).lexically_normal(),
+              (std::filesystem::path(places.programDir) / "korvex.ini").lexically_normal());
     C().ShowStatus("x");
     M().results = std::make_unique<kvResultSet>();
     M().summary = std::make_unique<kvSearchSummary>();

@@ -1,8 +1,14 @@
 #include "expected_search.h"
 
 #include <algorithm>
+#include <utility>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <cwctype>
 #include <locale.h>
+#endif
 
 namespace korvex_test {
 namespace {
@@ -20,10 +26,46 @@ std::string Folded(std::string text, int ignoreCase) {
     return text;
 }
 
-// UTF-8 text with every letter lower-cased as the C library's UTF-8 locale
-// knows it; text that is not UTF-8 is first read as Latin-1.
-std::string LowerUnicode(const std::string& text) {
+// The small letter of a code point by the Unicode simple case mapping, taken
+// from the system: the C library's UTF-8 locale on POSIX, the invariant
+// locale's table on Windows.
+char32_t LowerCodePoint(char32_t point) {
+#ifdef _WIN32
+    // Letters the Windows table leaves alone that the UTF-8 locale lowers:
+    // capital I with dot, the title-case digraphs, capital theta symbol, capital
+    // sharp s and the Ohm, Kelvin and Angstrom signs.
+    static const std::pair<char32_t, char32_t> kAlsoLowered[] = {
+        {0x0130, 0x0069}, {0x01C5, 0x01C6}, {0x01C8, 0x01C9}, {0x01CB, 0x01CC}, {0x01F2, 0x01F3},
+        {0x03F4, 0x03B8}, {0x1E9E, 0x00DF}, {0x2126, 0x03C9}, {0x212A, 0x006B}, {0x212B, 0x00E5}};
+    for (const auto& pair : kAlsoLowered)
+        if (pair.first == point) return pair.second;
+    wchar_t in[2];
+    int length = 1;
+    if (point < 0x10000) {
+        in[0] = static_cast<wchar_t>(point);
+    } else {
+        in[0] = static_cast<wchar_t>(0xD800 + ((point - 0x10000) >> 10));
+        in[1] = static_cast<wchar_t>(0xDC00 + ((point - 0x10000) & 0x3FF));
+        length = 2;
+    }
+    wchar_t out[4];
+    int n = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, in, length, out, 4, nullptr,
+                          nullptr, 0);
+    if (n == 1 && (out[0] < 0xD800 || out[0] >= 0xE000)) return out[0];
+    if (n == 2 && out[0] >= 0xD800 && out[0] < 0xDC00 && out[1] >= 0xDC00 && out[1] < 0xE000)
+        return 0x10000 + ((static_cast<char32_t>(out[0]) - 0xD800) << 10) +
+               (static_cast<char32_t>(out[1]) - 0xDC00);
+    return point;
+#else
     static locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    if (utf8 == static_cast<locale_t>(0)) return point;
+    return static_cast<char32_t>(towlower_l(static_cast<wint_t>(point), utf8));
+#endif
+}
+
+// UTF-8 text with every letter lower-cased (LowerCodePoint); text that is not
+// UTF-8 is first read as Latin-1.
+std::string LowerUnicode(const std::string& text) {
     std::u32string points;
     bool valid = true;
     for (std::size_t i = 0; i < text.size() && valid;) {
@@ -49,8 +91,7 @@ std::string LowerUnicode(const std::string& text) {
     }
     std::string out;
     for (char32_t p : points) {
-        if (utf8 != static_cast<locale_t>(0))
-            p = static_cast<char32_t>(towlower_l(static_cast<wint_t>(p), utf8));
+        p = LowerCodePoint(p);
         if (p < 0x80) {
             out += static_cast<char>(p);
         } else if (p < 0x800) {

@@ -1,15 +1,6 @@
 #include "nntp_line_client.h"
 
-#include <arpa/inet.h>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "test_sockets.h"
 
 namespace korvex_test {
 
@@ -18,52 +9,20 @@ NntpLineClient::~NntpLineClient() {
 }
 
 void NntpLineClient::Shutdown() {
-    if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+    if (fd >= 0) TestShutdownBoth(fd);
 }
 
 void NntpLineClient::Close() {
-    if (fd >= 0) ::close(fd);
+    if (fd >= 0) TestCloseSocket(fd);
     fd = -1;
     input.clear();
     inputStart = 0;
 }
 
-namespace {
-
-// Connects fd to the address, waiting at most timeoutSeconds.
-bool ConnectWithin(int fd, const sockaddr* address, socklen_t length, int timeoutSeconds,
-                   std::string& error) {
-    int flags = fcntl(fd, F_GETFL, 0);
-    fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-    int rc = ::connect(fd, address, length);
-    if (rc != 0 && errno != EINPROGRESS) {
-        error = std::strerror(errno);
-        return false;
-    }
-    if (rc != 0) {
-        pollfd p{fd, POLLOUT, 0};
-        rc = ::poll(&p, 1, timeoutSeconds * 1000);
-        if (rc <= 0) {
-            error = rc == 0 ? "connection timed out" : std::strerror(errno);
-            return false;
-        }
-        int soError = 0;
-        socklen_t soLength = sizeof soError;
-        getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &soLength);
-        if (soError != 0) {
-            error = std::strerror(soError);
-            return false;
-        }
-    }
-    fcntl(fd, F_SETFL, flags);
-    return true;
-}
-
-} // namespace
-
 bool NntpLineClient::Connect(const std::string& host, int port, const std::string& sourceAddress,
                              int timeoutSeconds) {
     Close();
+    TestSocketsStart();
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -71,12 +30,12 @@ bool NntpLineClient::Connect(const std::string& host, int port, const std::strin
     std::string service = std::to_string(port);
     int rc = getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
     if (rc != 0) {
-        lastError = host + ": " + gai_strerror(rc);
+        lastError = host + ": " + TestAddressErrorText(rc);
         return false;
     }
     lastError = "no address";
     for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
-        fd = ::socket(a->ai_family, a->ai_socktype, a->ai_protocol);
+        fd = TestSocket(a->ai_family);
         if (fd < 0) continue;
         if (!sourceAddress.empty()) {
             addrinfo* local = nullptr;
@@ -85,18 +44,19 @@ bool NntpLineClient::Connect(const std::string& host, int port, const std::strin
             localHints.ai_socktype = SOCK_STREAM;
             localHints.ai_flags = AI_NUMERICHOST;
             if (getaddrinfo(sourceAddress.c_str(), "0", &localHints, &local) != 0 ||
-                ::bind(fd, local->ai_addr, local->ai_addrlen) != 0) {
+                !TestBind(fd, local->ai_addr, local->ai_addrlen)) {
                 lastError = "cannot bind to " + sourceAddress;
                 if (local != nullptr) freeaddrinfo(local);
-                ::close(fd);
+                TestCloseSocket(fd);
                 fd = -1;
                 continue;
             }
             freeaddrinfo(local);
         }
-        if (ConnectWithin(fd, a->ai_addr, a->ai_addrlen, timeoutSeconds, lastError)) break;
+        if (TestConnectWithin(fd, a->ai_addr, a->ai_addrlen, timeoutSeconds * 1000, lastError))
+            break;
         lastError = host + ":" + service + ": " + lastError;
-        ::close(fd);
+        TestCloseSocket(fd);
         fd = -1;
     }
     freeaddrinfo(found);
@@ -106,10 +66,11 @@ bool NntpLineClient::Connect(const std::string& host, int port, const std::strin
 bool NntpLineClient::SendAll(const std::string& data) {
     std::size_t sent = 0;
     while (sent < data.size()) {
-        ssize_t n = ::send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
+        long n = TestSend(fd, data.data() + sent, data.size() - sent);
+        int code = n < 0 ? TestLastSocketError() : 0;
+        if (n < 0 && TestInterrupted(code)) continue;
         if (n <= 0) {
-            lastSendError = std::string("send: ") + std::strerror(errno);
+            lastSendError = "send: " + TestSocketErrorText(code);
             return false;
         }
         sent += static_cast<std::size_t>(n);
@@ -123,26 +84,29 @@ bool NntpLineClient::Fill() {
         inputStart = 0;
     }
     if (readTimeoutSeconds > 0) {
-        pollfd p{fd, POLLIN, 0};
-        int rc = ::poll(&p, 1, readTimeoutSeconds * 1000);
+        kvPollFd p = TestPollFd(fd, POLLIN);
+        int rc = TestPoll(&p, 1, readTimeoutSeconds * 1000);
         if (rc <= 0) {
-            lastError = rc == 0 ? "no answer from the server" : std::strerror(errno);
+            lastError =
+                rc == 0 ? "no answer from the server" : TestSocketErrorText(TestLastSocketError());
             return false;
         }
     }
     char piece[65536];
-    ssize_t n;
+    long n;
+    int code = 0;
 #ifdef TCP_QUICKACK
     // nnrpd writes a multi-line answer in several pieces; acknowledging each at
     // once saves the delayed-ACK wait (about 40 ms per answer on loopback).
     int one = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+    TestSetOption(fd, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
 #endif
     do {
-        n = ::recv(fd, piece, sizeof piece, 0);
-    } while (n < 0 && errno == EINTR);
+        n = TestRecv(fd, piece, sizeof piece);
+        code = n < 0 ? TestLastSocketError() : 0;
+    } while (n < 0 && TestInterrupted(code));
     if (n <= 0) {
-        lastError = n == 0 ? "the server closed the connection" : std::strerror(errno);
+        lastError = n == 0 ? "the server closed the connection" : TestSocketErrorText(code);
         return false;
     }
     input.append(piece, static_cast<std::size_t>(n));

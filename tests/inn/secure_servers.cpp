@@ -1,10 +1,9 @@
 #include "secure_servers.h"
 
-#include <arpa/inet.h>
+#include "test_sockets.h"
+
 #include <cstdlib>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <fstream>
 
 namespace korvex_test {
 
@@ -19,14 +18,15 @@ int PortOffset() {
 }
 
 bool Accepts(int port) {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    int fd = TestSocket();
     if (fd < 0) return false;
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(static_cast<unsigned short>(port));
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    close(fd);
+    std::string error;
+    bool ok = TestConnectWithin(fd, reinterpret_cast<sockaddr*>(&a), sizeof a, 5000, error);
+    TestCloseSocket(fd);
     return ok;
 }
 
@@ -57,7 +57,7 @@ kvCredentialSource FixedLogin(const std::string& user, const std::string& passwo
 void SecureInnSearch::SetUp() {
     InnSearch::SetUp();
     if (IsSkipped() || HasFailure()) return;
-    bool up = access(TestCaFile().c_str(), R_OK) == 0;
+    bool up = std::ifstream(TestCaFile()).is_open();
     for (int port : {kNntpsOpen, kStartTlsLogin, kStartTlsOnly, kNntpsLogin, kSelfSigned,
                      kWrongHost, kExpired})
         up = up && Accepts(port + PortOffset());

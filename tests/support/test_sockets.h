@@ -10,6 +10,7 @@ constexpr int KV_SHUT_WRITE = SD_SEND;
 #else
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -20,7 +21,10 @@ constexpr int KV_SEND_FLAGS = MSG_NOSIGNAL;
 constexpr int KV_SHUT_WRITE = SHUT_WR;
 #endif
 
+#include <cerrno>
 #include <cstddef>
+#include <cstring>
+#include <string>
 
 // Starts Winsock for the test program's own sockets (once; nothing on POSIX).
 inline void TestSocketsStart() {
@@ -175,4 +179,129 @@ inline bool TestSocketPair(int fds[2]) {
 #else
     return socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) == 0;
 #endif
+}
+
+// The error of the socket call that failed last on this thread.
+inline int TestLastSocketError() {
+#ifdef _WIN32
+    return WSAGetLastError();
+#else
+    return errno;
+#endif
+}
+
+inline std::string TestSocketErrorText(int code) {
+#ifdef _WIN32
+    char text[256] = {};
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             static_cast<DWORD>(code), 0, text, sizeof text, nullptr);
+    while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' '))
+        --n;
+    return n > 0 ? std::string(text, n) : "socket error " + std::to_string(code);
+#else
+    return std::strerror(code);
+#endif
+}
+
+// The text of a getaddrinfo failure.
+inline std::string TestAddressErrorText(int code) {
+#ifdef _WIN32
+    return gai_strerrorA(code); // gai_strerror is the wide variant under UNICODE
+#else
+    return gai_strerror(code);
+#endif
+}
+
+// True when the call was interrupted by a signal and should be repeated.
+inline bool TestInterrupted(int code) {
+#ifdef _WIN32
+    return code == WSAEINTR;
+#else
+    return code == EINTR;
+#endif
+}
+
+inline void TestSetBlocking(int fd) {
+#ifdef _WIN32
+    u_long off = 0;
+    ioctlsocket(static_cast<SOCKET>(fd), FIONBIO, &off);
+#else
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL, 0) & ~O_NONBLOCK);
+#endif
+}
+
+// Ends both directions: a thread blocked sending or receiving on fd returns.
+inline void TestShutdownBoth(int fd) {
+#ifdef _WIN32
+    shutdown(static_cast<SOCKET>(fd), SD_BOTH);
+#else
+    shutdown(fd, SHUT_RDWR);
+#endif
+}
+
+inline bool TestBind(int fd, const sockaddr* address, std::size_t length) {
+#ifdef _WIN32
+    return bind(static_cast<SOCKET>(fd), address, static_cast<int>(length)) == 0;
+#else
+    return bind(fd, address, static_cast<socklen_t>(length)) == 0;
+#endif
+}
+
+// Connects fd to the address, waiting at most timeoutMs; the socket is
+// blocking again afterwards. On failure, error describes it.
+inline bool TestConnectWithin(int fd, const sockaddr* address, std::size_t length, int timeoutMs,
+                              std::string& error) {
+    TestSetNonBlocking(fd);
+#ifdef _WIN32
+    SOCKET s = static_cast<SOCKET>(fd);
+    if (connect(s, address, static_cast<int>(length)) != 0) {
+        int code = WSAGetLastError();
+        if (code != WSAEWOULDBLOCK) {
+            error = TestSocketErrorText(code);
+            return false;
+        }
+        // select, not WSAPoll: older Windows never reports a refused
+        // connection through WSAPoll.
+        fd_set writable, failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(s, &writable);
+        FD_SET(s, &failed);
+        timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+        int rc = select(0, nullptr, &writable, &failed, &limit);
+        if (rc <= 0) {
+            error = rc == 0 ? "connection timed out" : TestSocketErrorText(WSAGetLastError());
+            return false;
+        }
+        int soError = 0;
+        int soLength = sizeof soError;
+        getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &soLength);
+        if (FD_ISSET(s, &failed) || soError != 0) {
+            error = TestSocketErrorText(soError != 0 ? soError : WSAECONNREFUSED);
+            return false;
+        }
+    }
+#else
+    if (connect(fd, address, static_cast<socklen_t>(length)) != 0) {
+        if (errno != EINPROGRESS) {
+            error = std::strerror(errno);
+            return false;
+        }
+        pollfd p{fd, POLLOUT, 0};
+        int rc = poll(&p, 1, timeoutMs);
+        if (rc <= 0) {
+            error = rc == 0 ? "connection timed out" : std::strerror(errno);
+            return false;
+        }
+        int soError = 0;
+        socklen_t soLength = sizeof soError;
+        getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &soLength);
+        if (soError != 0) {
+            error = std::strerror(soError);
+            return false;
+        }
+    }
+#endif
+    TestSetBlocking(fd);
+    return true;
 }
