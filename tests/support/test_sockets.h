@@ -56,12 +56,14 @@ inline void TestCloseSocket(int fd) {
 #endif
 }
 
-inline void TestSetNonBlocking(int fd) {
+// Non-blocking by default; with `on` false, blocking again.
+inline void TestSetNonBlocking(int fd, bool on = true) {
 #ifdef _WIN32
-    u_long on = 1;
-    ioctlsocket(static_cast<SOCKET>(fd), FIONBIO, &on);
+    u_long value = on ? 1 : 0;
+    ioctlsocket(static_cast<SOCKET>(fd), FIONBIO, &value);
 #else
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL, 0) | O_NONBLOCK);
+    int flags = fcntl(fd, F_GETFL, 0);
+    fcntl(fd, F_SETFL, on ? flags | O_NONBLOCK : flags & ~O_NONBLOCK);
 #endif
 }
 
@@ -221,15 +223,6 @@ inline bool TestInterrupted(int code) {
 #endif
 }
 
-inline void TestSetBlocking(int fd) {
-#ifdef _WIN32
-    u_long off = 0;
-    ioctlsocket(static_cast<SOCKET>(fd), FIONBIO, &off);
-#else
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL, 0) & ~O_NONBLOCK);
-#endif
-}
-
 // Ends both directions: a thread blocked sending or receiving on fd returns.
 inline void TestShutdownBoth(int fd) {
 #ifdef _WIN32
@@ -302,6 +295,6 @@ inline bool TestConnectWithin(int fd, const sockaddr* address, std::size_t lengt
         }
     }
 #endif
-    TestSetBlocking(fd);
+    TestSetNonBlocking(fd, false);
     return true;
 }
