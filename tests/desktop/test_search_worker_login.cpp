@@ -10,8 +10,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <filesystem>
 #include <mutex>
-#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -89,7 +89,8 @@ struct WorkerRun {
         request.timeoutSeconds = 3;
         std::string path = dir / "netrc";
         korvex_test::WriteBytes(path, netrc);
-        chmod(path.c_str(), 0600);
+        std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                               std::filesystem::perms::owner_write);
         worker.SetNetrcPath(path);
         worker.SetLoginHandler([this](const std::string& host, kvCredentials& login) {
             asked.push_back(host);

@@ -3,18 +3,14 @@
 // the connect.
 #include "search_worker.h"
 #include "slow_lookup.h"
+#include "test_sockets.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <mutex>
-#include <netinet/in.h>
-#include <poll.h>
 #include <string>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -23,19 +19,19 @@ using Clock = std::chrono::steady_clock;
 
 TEST(SearchWorkerStop, StopAndWaitEndsALookupOrConnectThatWouldTakeMinutes) {
     // A loopback listener with a full queue: a further connect is never answered.
-    int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int port = 0;
+    int listener = TestListen(port, 0);
+    ASSERT_GE(listener, 0);
+    int filler = TestSocket();
+    TestSetNonBlocking(filler);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ASSERT_EQ(listen(listener, 0), 0);
-    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len), 0);
-    int filler = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    a.sin_port = htons(static_cast<unsigned short>(port));
     connect(filler, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    pollfd p{filler, POLLOUT, 0};
-    ASSERT_EQ(poll(&p, 1, 2000), 1);
-    const std::string unanswered = "127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+    kvPollFd p = TestPollFd(filler, POLLOUT);
+    ASSERT_EQ(TestPoll(&p, 1, 2000), 1);
+    const std::string unanswered = "127.0.0.1:" + std::to_string(port);
 
     for (bool slowLookup : {true, false}) {
         SCOPED_TRACE(slowLookup ? "locating" : "connecting");
@@ -67,8 +63,8 @@ TEST(SearchWorkerStop, StopAndWaitEndsALookupOrConnectThatWouldTakeMinutes) {
         EXPECT_LT(Clock::now() - started, std::chrono::seconds(2));
         EXPECT_FALSE(worker.Running());
     }
-    close(filler);
-    close(listener);
+    TestCloseSocket(filler);
+    TestCloseSocket(listener);
 }
 
 } // namespace
