@@ -3,7 +3,7 @@
 // the connect.
 #include "search_worker.h"
 #include "slow_lookup.h"
-#include "test_sockets.h"
+#include "unanswered_port.h"
 
 #include <gtest/gtest.h>
 
@@ -18,20 +18,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 TEST(SearchWorkerStop, StopAndWaitEndsALookupOrConnectThatWouldTakeMinutes) {
-    // A loopback listener with a full queue: a further connect is never answered.
-    int port = 0;
-    int listener = TestListen(port, 0);
-    ASSERT_GE(listener, 0);
-    int filler = TestSocket();
-    TestSetNonBlocking(filler);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<unsigned short>(port));
-    connect(filler, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    kvPollFd p = TestPollFd(filler, POLLOUT);
-    ASSERT_EQ(TestPoll(&p, 1, 2000), 1);
-    const std::string unanswered = "127.0.0.1:" + std::to_string(port);
+    Unanswering hole;
+    const std::string unanswered = "127.0.0.1:" + std::to_string(hole.port);
 
     for (bool slowLookup : {true, false}) {
         SCOPED_TRACE(slowLookup ? "locating" : "connecting");
@@ -63,8 +51,6 @@ TEST(SearchWorkerStop, StopAndWaitEndsALookupOrConnectThatWouldTakeMinutes) {
         EXPECT_LT(Clock::now() - started, std::chrono::seconds(2));
         EXPECT_FALSE(worker.Running());
     }
-    TestCloseSocket(filler);
-    TestCloseSocket(listener);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "search_run_harness.h"
 #include "slow_lookup.h"
 #include "test_sockets.h"
+#include "unanswered_port.h"
 
 #include <gtest/gtest.h>
 
@@ -20,53 +21,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Ms = std::chrono::milliseconds;
 
-int Listen(int backlog, int& port) {
-    int fd = TestSocket();
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-        listen(fd, backlog) != 0 || getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
-        ADD_FAILURE() << "no loopback listener";
-    port = ntohs(a.sin_port);
-    return fd;
-}
-
-// A loopback port that takes no more connections: its listener's queue is
-// full, so the SYN of a further connect is never answered.
-class Unanswering {
-  public:
-    Unanswering() {
-        listener = Listen(0, port);
-        filler = TestSocket();
-        TestSetNonBlocking(filler);
-        sockaddr_in a = Address(port);
-        connect(filler, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        kvPollFd p = TestPollFd(filler, POLLOUT);
-        EXPECT_EQ(TestPoll(&p, 1, 2000), 1) << "the queue's one place was not taken";
-    }
-    ~Unanswering() {
-        TestCloseSocket(filler);
-        TestCloseSocket(listener);
-    }
-    static sockaddr_in Address(int port) {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(static_cast<uint16_t>(port));
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        return a;
-    }
-    int port = 0;
-
-  private:
-    int listener = -1, filler = -1;
-};
-
 kvAddressList Ports(const std::vector<int>& ports) {
     kvAddressList list;
     for (int port : ports) {
-        sockaddr_in a = Unanswering::Address(port);
+        sockaddr_in a = LoopbackAddress(port);
         const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&a);
         list.addresses.emplace_back(bytes, bytes + sizeof a);
         list.families.push_back(AF_INET);
@@ -95,7 +53,8 @@ class StopLater {
 TEST(ConnectToAny, UnansweredAddressCostsTheTimeOutAndAStopEndsItAtOnce) {
     Unanswering hole;
     int open = 0;
-    int listener = Listen(4, open);
+    int listener = TestListen(open, 4);
+    ASSERT_GE(listener, 0) << "no loopback listener";
     const struct {
         const char* name;
         std::vector<int> ports;
