@@ -8,7 +8,7 @@
 
 #include "net.h"
 #include "net_socket.h"
-#include "search_context.h"
+#include "stop_signal.h"
 
 #include <cstdio>
 

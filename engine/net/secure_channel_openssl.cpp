@@ -4,7 +4,7 @@
 // the stop signal apply to the handshake, to reads and to writes alike.
 #include "net.h"
 #include "net_socket.h"
-#include "search_context.h"
+#include "stop_signal.h"
 #include "secure_trust.h"
 
 #include <openssl/err.h>

@@ -15,6 +15,7 @@
 
 #include "credentials.h"
 #include "records.h"
+#include "stop_signal.h"
 
 #include <cstddef>
 #include <functional>
@@ -34,34 +35,6 @@ struct kvStatus {
 };
 
 using kvStatusCallback = std::function<void(const kvStatus&)>;
-
-class kvStopSignal {
-  public:
-    kvStopSignal();
-    ~kvStopSignal();
-    kvStopSignal(const kvStopSignal&) = delete;
-    kvStopSignal& operator=(const kvStopSignal&) = delete;
-
-    void RequestStop(); // any thread; idempotent
-    bool StopRequested() const;
-#ifdef _WIN32
-    // An event object, signalled once a stop is requested.
-    void* WaitHandle() const {
-        return event;
-    }
-
-  private:
-    void* event = nullptr;
-#else
-    int WaitHandle() const {
-        return readFd;
-    } // becomes readable once a stop is requested
-
-  private:
-    int readFd = -1;
-    int writeFd = -1;
-#endif
-};
 
 // Bounds on reading one response, so that no server keeps a run alive for
 // ever: far above any real header list or article.

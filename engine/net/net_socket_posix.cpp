@@ -2,7 +2,7 @@
 // together, so a stop ends every wait at once.
 #include "net.h"
 #include "net_socket.h"
-#include "search_context.h"
+#include "stop_signal.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #include "pipeline.h"
 
-#include "search_context.h"
+#include "stop_signal.h"
 
 #include <cerrno>
 #include <cstdarg>

@@ -5,7 +5,7 @@
 
 #include "credentials.h"
 #include "net_socket.h"
-#include "search_context.h"
+#include "stop_signal.h"
 
 #include <cctype>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "search_context.h"
+#include "stop_signal.h"
 
 #include <windows.h>
 
