@@ -92,7 +92,7 @@ class kvController : public kvMainFrame::Listener {
     // The worker's login handler: the login box, and "Remember" into the netrc file.
     bool AskForLogin(const std::string& host, kvCredentials& login);
 
-    // The commands (command_table.cpp, file_commands.cpp).
+    // The commands (controller_commands.cpp, controller_files.cpp).
     void CommandSearch();
     void CommandDisplayResults();
     void CommandSearchInfo();
@@ -115,7 +115,7 @@ class kvController : public kvMainFrame::Listener {
     static const CommandRow kCommands[];
     bool NeedMet(int needs) const;
 
-    // File selection and saving (file_commands.cpp).
+    // File selection and saving (controller_files.cpp).
     std::string SelectFile(const kvFileSelector& selector);
     enum class SaveOutcome { Cancelled, Failed, Saved };
     SaveOutcome SaveResultsToLastPath();
