@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Call loops between the program's source files, read from a build's objects.
 
-Usage: scripts/call-loops.py BUILD_DIR [--verbose]
+Usage: scripts/call-loops.py BUILD_DIR [--only=FOLDER,...] [--verbose]
 
 Every object file under BUILD_DIR that CMake compiled from one of the
 program's own sources (engine, storage, desktop, ui, cli, app) is read with
@@ -11,8 +11,9 @@ name.cpp is one node (the header's inline code lives in its users' objects
 anyway); a source compiled into several targets is one node too.
 
 Prints every loop between files: each strongly connected component of more
-than one file, with one symbol per call edge inside it. Exit status: 0 without
-loops, 1 with at least one, 2 on a usage or tool error.
+than one file, with one symbol per call edge inside it. With --only, only the
+loops with a file in one of the given top folders count. Exit status: 0
+without loops, 1 with at least one, 2 on a usage or tool error.
 """
 
 import os
@@ -147,10 +148,23 @@ def demangle(names):
 
 
 def main(argv):
-    args = [a for a in argv[1:] if not a.startswith("--")]
-    verbose = "--verbose" in argv[1:]
-    if len(args) != 1 or not os.path.isdir(args[0]):
-        print("usage: call-loops.py BUILD_DIR [--verbose]", file=sys.stderr)
+    args, options = [], set()
+    only = None
+    for arg in argv[1:]:
+        if arg.startswith("--only="):
+            only = set(f for f in arg[len("--only=") :].split(",") if f)
+        elif arg.startswith("--"):
+            options.add(arg)
+        else:
+            args.append(arg)
+    verbose = "--verbose" in options
+    usable = options <= {"--verbose"} and (only is None or only <= set(PROGRAM_FOLDERS))
+    if len(args) != 1 or not os.path.isdir(args[0]) or not usable:
+        print(
+            "usage: call-loops.py BUILD_DIR [--only=FOLDER,...] [--verbose]\n"
+            f"folders: {', '.join(PROGRAM_FOLDERS)}",
+            file=sys.stderr,
+        )
         return 2
     build_dir = os.path.abspath(args[0])
     root = source_root(build_dir)
@@ -192,6 +206,8 @@ def main(argv):
                 why.setdefault((caller, callee), name)
 
     loops = strongly_connected(graph)
+    if only is not None:
+        loops = [c for c in loops if any(node.split("/")[0] in only for node in c)]
     if verbose:
         edges = sum(len(v) for v in graph.values())
         print(f"{len(graph)} files, {edges} call edges")
