@@ -34,8 +34,7 @@ class kvArticleWindows {
 
     int Current() const { return current_; } // -1 when none is open
     bool Full() const { return current_ + 1 >= KV_ARTICLE_WINDOWS; }
-    // The frame and text window in a slot, null when the slot is not in use.
-    kvFrame* Frame(int slot) const;
+    // The text window in a slot, null when the slot is not in use.
     wxTextCtrl* Text(int slot) const;
 
     // True when a window is open and the current one is not minimised.
@@ -67,6 +66,10 @@ class kvArticleWindows {
     void OnFirstActivationOfCurrent(std::function<void()> then);
 
   private:
+    friend class kvUiProbe;
+
+    // The frame in a slot, null when the slot is not in use.
+    kvFrame* Frame(int slot) const;
     int SlotOf(const kvArticleWindow* window) const;
     void RemoveSlot(int slot);
 

@@ -1,3 +1,5 @@
+// The controller's start-up and end, the main frame's reports and the search
+// worker's handover.
 #include "controller.h"
 
 #include "netrc_file.h"
@@ -24,8 +26,8 @@ kvController::kvController(const kvFilePlaces& places, std::unique_ptr<kvInterac
 
     const WindowRect& main = settings_.mainRect;
     mainFrame_ = new kvMainFrame(main.x, main.y, *this);
+    view_.Attach(mainFrame_);
     ShowStatus("Korvex: idle");
-    articleFont_ = wxFont(12, wxFONTFAMILY_SWISS, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL, false);
     mainFrame_->Show();
 
     descriptionPath_ = LocateFile(places_, "korvex.dat");
@@ -50,9 +52,10 @@ kvController::kvController(const kvFilePlaces& places, std::unique_ptr<kvInterac
 
 kvController::~kvController() {
     worker_.reset(); // stops and joins a running search; its reports are dropped
-    articles_.DestroyAll();
+    view_.CloseArticleWindows();
     if (help_) help_->Destroy();
     if (mainFrame_) {
+        view_.Detach();
         mainFrame_->Unlisten();
         mainFrame_->Destroy();
     }
@@ -68,15 +71,6 @@ bool kvController::AskForLogin(const std::string& host, kvCredentials& login) {
     }
     login = answer.login;
     return true;
-}
-
-void kvController::ShowStatus(const char* text) {
-    CopyField(statusText_, text);
-    if (mainFrame_) mainFrame_->SetStatusLine(statusText_);
-}
-
-void kvController::ShowNotice(const char* text) {
-    interaction_->Notice(text);
 }
 
 void kvController::OnSearchDone(bool ok) {
@@ -105,6 +99,19 @@ void kvController::SearchFinished(kvSearchWorker::Outcome& outcome) {
     SetStateReady(model_.ui, Menus()); // the status line stays as the run left it
 }
 
+void kvController::RunMenuCommand(int id) {
+    RunCommand(id);
+}
+
+void kvController::MainFrameResized(int width, int height) {
+    view_.Resize(width, height);
+}
+
+// The close box asks what Quit asks; Quit itself closes the frame directly.
+bool kvController::MayCloseMainFrame(bool) {
+    return !(Holding(model_.ui.state) && model_.ui.saved == 0) || AskToSaveResults();
+}
+
 void kvController::CloseMainFrame() {
     worker_->StopAndWait();
     if (dialog_) {
@@ -119,5 +126,6 @@ void kvController::CloseMainFrame() {
 }
 
 void kvController::MainFrameGone() {
+    view_.Detach();
     mainFrame_ = nullptr;
 }

@@ -1,28 +1,34 @@
 // kvController: the desktop program's one controller. It owns the settings and
 // file paths, the held search (the model), the search request, the search
 // worker and the user interaction, and drives the windows it made: the main
-// frame, the search dialog, the help window and the article windows.
+// frame, the search dialog, the help window and the results view with its
+// article windows.
 //
 // GUI thread only. Every menu command tests the UI state itself, also where
 // the menu state already disables it, and shows a notice when it refuses. The
 // worker's status lines arrive through the GUI thread's event queue in the
 // order the run showed them; its outcome arrives last, once. After the main
 // frame's close nothing the worker reported acts any more.
+//
+// Its definitions are layered so that no file calls back into one above it:
+// controller.cpp (start-up, the main frame's reports, the worker's handover)
+// calls controller_commands.cpp (the menu commands), which calls
+// controller_files.cpp (the commands that read or write files), which calls
+// controller_display.cpp (status line, notices, closing the held search).
 #pragma once
-#include "article_windows.h"
 #include "description_file.h"
 #include "file_places.h"
 #include "held_search.h"
 #include "help_window.h"
 #include "interaction.h"
 #include "main_frame.h"
+#include "results_view.h"
 #include "search_dialog.h"
 #include "search_worker.h"
 #include "settings_file.h"
 
 #include <memory>
 #include <string>
-#include <wx/font.h>
 #include <wx/weakref.h>
 
 struct kvFileSelector;
@@ -41,58 +47,35 @@ class kvController : public kvMainFrame::Listener {
     // the help window and closes the current search. Before the close box
     // closes the frame, unsaved results bring the question Quit asks.
     void RunMenuCommand(int id) override;
-    void OnResultSelected() override;
+    void MainFrameResized(int width, int height) override;
     bool MayCloseMainFrame(bool canRefuse) override;
     void CloseMainFrame() override;
     void MainFrameGone() override;
 
-    // What the worker hands over at the end of a run: the results with
-    // STATE_READY (saved 0) when it received articles, else STATE_IDLE and
-    // the run's last message.
-    void SearchFinished(kvSearchWorker::Outcome& outcome);
-
-    // Writes text into StatusText and shows it on the status line.
-    void ShowStatus(const char* text);
-    // A modal OK box captioned "Korvex notice".
-    void ShowNotice(const char* text);
-
-    // Builds the list for the held results, selects the first entry, opens
-    // its article window and focuses the list. An empty set leaves no list.
-    void ShowResults();
-    // Opens a window for list entry `slot`; with ten windows open nothing opens.
-    void OpenArticleWindow(int slot);
-    // Destroys the view, frees the held search, enters the idle state (saved:
-    // 1), shows "Korvex: idle" and gives the main frame its title back.
-    void CloseSearch();
-
-    // The parts the windows show, for reading.
-    kvHeldSearch& Model() { return model_; }
-    kvSettings& Settings() { return settings_; }
+    // The main frame; null once it is gone.
+    kvMainFrame* MainFrame() const { return mainFrame_; }
+    // The files found at start-up; empty: none.
     const std::string& SettingsPath() const { return settingsPath_; }
     const std::string& DescriptionPath() const { return descriptionPath_; }
     const std::string& HelpPath() const { return helpPath_; }
-    const std::string& LastPath() const { return lastPath_; }
-    const char* StatusText() const { return statusText_; }
-    const kvSearchRequest& Request() const { return request_; }
-    const kvSearchWorker& Worker() const { return *worker_; }
-    kvMainFrame* MainFrame() const { return mainFrame_; }
-    kvSearchDialog* Dialog() const { return dialog_.get(); }
-    kvHelpWindow* Help() const { return help_.get(); }
-    const kvArticleWindows& ArticleWindows() const { return articles_; }
 
   private:
+    friend class kvUiProbe;
+
+    static bool Holding(int state) { return state == STATE_READY || state == STATE_DISPLAYED; }
     kvMenuSwitch* Menus() { return mainFrame_; }
     void EnterIdle() { SetStateIdle(model_.ui, Menus()); }
-    void FocusResultsList();
-    void CaptureGeometry(bool restoreMainFrame);
-    bool DeleteCurrentArticle();
-    const kvArticle* SelectedArticle() const;
-    int SelectedIndex() const;
+
+    // controller.cpp. What the worker hands over at the end of a run: the
+    // results with STATE_READY (saved 0) when it received articles, else
+    // STATE_IDLE and the run's last message.
+    void SearchFinished(kvSearchWorker::Outcome& outcome);
     void OnSearchDone(bool ok);
     // The worker's login handler: the login box, and "Remember" into the netrc file.
     bool AskForLogin(const std::string& host, kvCredentials& login);
 
-    // The commands (command_table.cpp, file_commands.cpp).
+    // The commands (controller_commands.cpp); an unknown id does nothing.
+    void RunCommand(int id);
     void CommandSearch();
     void CommandDisplayResults();
     void CommandSearchInfo();
@@ -106,16 +89,16 @@ class kvController : public kvMainFrame::Listener {
     void CommandHelp();
     void CommandCloseHelp();
     void CommandAbout();
+    struct CommandRow;
+    static const CommandRow kCommands[];
+    bool NeedMet(int needs) const;
+
+    // File selection, saving and the file commands (controller_files.cpp).
     void CommandSaveResults();
     void CommandLoadResults();
     void CommandSaveAllArticles();
     void CommandSaveArticle();
     void CommandReplyList();
-    struct CommandRow;
-    static const CommandRow kCommands[];
-    bool NeedMet(int needs) const;
-
-    // File selection and saving (file_commands.cpp).
     std::string SelectFile(const kvFileSelector& selector);
     enum class SaveOutcome { Cancelled, Failed, Saved };
     SaveOutcome SaveResultsToLastPath();
@@ -123,6 +106,15 @@ class kvController : public kvMainFrame::Listener {
     // Asks "Search results are not saved. Save now?"; true when the caller
     // may go on (saved, or the user chose not to save).
     bool AskToSaveResults();
+
+    // controller_display.cpp. Writes text into the status text and shows it
+    // on the status line.
+    void ShowStatus(const char* text);
+    // A modal OK box captioned "Korvex notice".
+    void ShowNotice(const char* text);
+    // Destroys the view, frees the held search, enters the idle state (saved:
+    // 1), shows "Korvex: idle" and gives the main frame its title back.
+    void CloseSearch();
 
     kvFilePlaces places_;
     std::unique_ptr<kvInteraction> interaction_;
@@ -140,6 +132,5 @@ class kvController : public kvMainFrame::Listener {
     kvMainFrame* mainFrame_ = nullptr; // until it reports itself gone
     wxWeakRef<kvSearchDialog> dialog_; // a child of the main frame
     wxWeakRef<kvHelpWindow> help_;     // made by the first Help command
-    kvArticleWindows articles_;
-    wxFont articleFont_;
+    kvResultsView view_{model_, settings_};
 };

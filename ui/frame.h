@@ -20,13 +20,11 @@ class kvFrame : public wxFrame {
     // means what the program last asked for.
     bool Show(bool show = true) override;
 
-    // Where the frame last stood while shown normally: not minimised, and at
-    // least 50 x 50 pixels (the smallest size the settings file keeps). While
-    // a frame is minimised, or while the window manager changes its state,
-    // wxGTK may report a few pixels of decoration as its size.
-    wxRect NormalRect() const { return normalRect_; }
-    // NormalRect as settings-file geometry; with `restore`, a minimised frame
-    // is first asked to come back.
+    // Where the frame last stood while shown normally, as settings-file
+    // geometry: not minimised, and at least 50 x 50 pixels (the smallest size
+    // the settings file keeps). While a frame is minimised, or while the window
+    // manager changes its state, wxGTK may report a few pixels of decoration as
+    // its size. With `restore`, a minimised frame is first asked to come back.
     WindowRect Geometry(bool restore = true);
 
     // A menu command chosen on this frame's menu bar.
@@ -42,9 +40,11 @@ class kvFrame : public wxFrame {
     virtual void OnActivate(bool active);
 
   private:
+    friend class kvUiProbe;
+
     void HandleClose(wxCloseEvent& event);
     void RememberNormalRect();
 
     bool wanted_ = false; // last Show() request
-    wxRect normalRect_;
+    wxRect normalRect_;   // see Geometry
 };

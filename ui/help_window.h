@@ -21,11 +21,12 @@ class kvHelpWindow : public kvFrame {
     void Load(const std::string& path);
     // Shows the window again, restored and on top, with the keyboard in the text.
     void Reopen();
-    wxTextCtrl* Text() const { return text_; }
 
     bool OnClose() override; // hides the window: false
 
   private:
+    friend class kvUiProbe;
+
     std::function<void()> onHidden_;
     wxTextCtrl* text_ = nullptr;
 };

@@ -2,9 +2,7 @@
 
 #include "display_text.h"
 
-#include <algorithm>
 #include <cstring>
-#include <wx/listbox.h>
 #include <wx/menu.h>
 #include <wx/panel.h>
 
@@ -35,7 +33,6 @@ kvMainFrame::kvMainFrame(int x, int y, Listener& listener)
 }
 
 kvMainFrame::~kvMainFrame() {
-    list_ = nullptr;
     if (listener_) listener_->MainFrameGone();
 }
 
@@ -47,51 +44,12 @@ void kvMainFrame::SetStatusLine(const char* text) {
     if (GetStatusBar()) SetStatusText(ToDisplay(text), 0);
 }
 
-void kvMainFrame::ShowList(const std::vector<std::string>& subjects, int width, int height) {
-    if (subjects.empty()) return;
-    list_ = new wxListBox(panel_, wxID_ANY, wxPoint(5, 6),
-                          wxSize(std::max(width - 20, 0), std::max(height - 80, 0)), 0, nullptr,
-                          wxLB_SINGLE | wxLB_NEEDED_SB, wxDefaultValidator, "results_list");
-    list_->Bind(wxEVT_LISTBOX, [this](wxCommandEvent&) {
-        if (listener_) listener_->OnResultSelected();
-    });
-    wxArrayString entries;
-    for (const std::string& subject : subjects)
-        entries.Add(ToDisplay(subject));
-    list_->Append(entries);
-    list_->SetSelection(0);
-    // wxGTK scrolls a list selected before it is laid out one entry too far.
-    list_->SetFirstItem(0);
-}
-
-void kvMainFrame::DestroyList() {
-    if (!list_) return;
-    list_->Destroy();
-    list_ = nullptr;
-}
-
-int kvMainFrame::SelectedEntry() const {
-    return list_ ? list_->GetSelection() : -1;
-}
-
-int kvMainFrame::DeleteEntry(int entry, int selectAfter) {
-    if (!list_) return -1;
-    list_->Delete(entry);
-    list_->SetSelection(selectAfter);
-    return list_->GetSelection();
-}
-
-void kvMainFrame::FocusList() {
-    if (list_) list_->SetFocus();
-}
-
 void kvMainFrame::OnMenuCommand(int id) {
     if (listener_) listener_->RunMenuCommand(id);
 }
 
 void kvMainFrame::OnSize(int width, int height) {
-    // A frame shrunk below the list's margins leaves it empty, never negative.
-    if (list_) list_->SetSize(wxSize(std::max(width - 10, 0), std::max(height - 35, 0)));
+    if (listener_) listener_->MainFrameResized(width, height);
 }
 
 bool kvMainFrame::OnCloseRequest(bool canRefuse) {

@@ -1,18 +1,14 @@
-// kvMainFrame: the desktop program's main frame: its menus, status line and,
-// while results are displayed, the list of their subjects in a panel.
+// kvMainFrame: the desktop program's main frame: its menus, status line and
+// the panel that holds the results list while results are displayed
+// (results_view.h).
 //
 // GUI thread only. The frame enables menu items for the UI state
 // (kvMenuSwitch) and reports what the user does through its Listener: menu
-// commands, selections in the list, the close request and its destruction.
-// Entry i of the list names list entry i of the held search.
+// commands, new client sizes, the close request and its destruction.
 #pragma once
 #include "frame.h"
 #include "ui_state.h"
 
-#include <string>
-#include <vector>
-
-class wxListBox;
 class wxPanel;
 
 constexpr const char* AppTitle = "Korvex";
@@ -23,7 +19,8 @@ class kvMainFrame : public kvFrame, public kvMenuSwitch {
       public:
         virtual ~Listener() = default;
         virtual void RunMenuCommand(int id) = 0;
-        virtual void OnResultSelected() = 0;
+        // The client area has a new size.
+        virtual void MainFrameResized(int width, int height) = 0;
         // The close box was used: false keeps the frame (only honoured when
         // canRefuse is true).
         virtual bool MayCloseMainFrame(bool canRefuse) = 0;
@@ -41,16 +38,8 @@ class kvMainFrame : public kvFrame, public kvMenuSwitch {
     void EnableItem(int id, bool on) override;
     void SetStatusLine(const char* text);
 
-    // Builds the list of subjects in a client area of width x height, selects
-    // the first entry and scrolls to it; no list for no subjects.
-    void ShowList(const std::vector<std::string>& subjects, int width, int height);
-    wxListBox* List() const { return list_; } // null while no list is shown
-    void DestroyList();
-    // The selected entry, or -1 without a list.
-    int SelectedEntry() const;
-    // Deletes an entry and selects `selectAfter`; returns the selection.
-    int DeleteEntry(int entry, int selectAfter);
-    void FocusList();
+    // The panel filling the client area, the results list's parent.
+    wxPanel* Panel() const { return panel_; }
 
     void OnMenuCommand(int id) override;
     void OnSize(int width, int height) override;
@@ -60,5 +49,4 @@ class kvMainFrame : public kvFrame, public kvMenuSwitch {
   private:
     Listener* listener_;
     wxPanel* panel_ = nullptr;
-    wxListBox* list_ = nullptr;
 };

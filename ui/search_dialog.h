@@ -45,11 +45,12 @@ class kvSearchDialog : public kvFrame {
 
     // Shows the dialog on top.
     void Open();
-    const kvSearchControls& Controls() const { return controls_; }
 
     bool OnClose() override; // the dialog never closes: false
 
   private:
+    friend class kvUiProbe;
+
     void Finish(bool ok);
 
     kvSearchControls controls_;

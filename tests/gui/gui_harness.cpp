@@ -130,7 +130,7 @@ void GuiTest::StaleStatusLine(const char* statusText, const char* shown) {
 }
 
 wxListBox* GuiTest::ResultsList() {
-    return C().MainFrame() ? C().MainFrame()->List() : nullptr;
+    return C().ResultsList();
 }
 
 void GuiTest::ChooseMenu(int id) {
@@ -207,7 +207,7 @@ std::vector<std::string> GuiTest::ListEntries() {
 }
 
 std::string GuiTest::WindowTitle(int slot) {
-    kvFrame* frame = Articles().Frame(slot);
+    kvFrame* frame = ArticleFrame(slot);
     return frame ? frame->GetTitle().utf8_string() : "(none)";
 }
 

@@ -10,6 +10,7 @@
 #include "app.h"
 #include "controller.h"
 #include "temp_files.h"
+#include "ui_probe.h"
 
 #include <gtest/gtest.h>
 
@@ -63,10 +64,11 @@ class GuiTest : public ::testing::Test {
     std::string Path(const std::string& name) const;
     void Start();
 
-    kvController& C() { return *controller; }
-    kvHeldSearch& M() { return controller->Model(); }
-    const kvSearchControls& Dialog() { return controller->Dialog()->Controls(); }
-    const kvArticleWindows& Articles() { return controller->ArticleWindows(); }
+    kvUiProbe C() { return kvUiProbe(*controller); }
+    kvHeldSearch& M() { return C().Model(); }
+    const kvSearchControls& Dialog() { return C().DialogControls(); }
+    const kvArticleWindows& Articles() { return C().ArticleWindows(); }
+    kvFrame* ArticleFrame(int slot) { return C().ArticleFrame(slot); }
     wxListBox* ResultsList(); // null while no list is shown
     ScriptedInteraction& Script() { return *script; }
     // What the window system shows on the main frame's status line, and the

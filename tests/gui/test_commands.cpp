@@ -338,13 +338,13 @@ TEST_F(CommandsTest, QuitAsksKeepsRunningOrWritesTheGeometry) {
     // Once the window manager has settled the sizes, the main frame is minimised.
     C().MainFrame()->SetSize(520, 330);
     auto settled = [this] {
-        return C().MainFrame()->NormalRect().GetSize() == wxSize(520, 330) &&
-               Articles().Frame(0)->NormalRect().GetSize() == wxSize(600, 380);
+        return kvUiProbe::NormalRect(*C().MainFrame()).GetSize() == wxSize(520, 330) &&
+               kvUiProbe::NormalRect(*ArticleFrame(0)).GetSize() == wxSize(600, 380);
     };
     ASSERT_TRUE(PumpUntil(settled, 5000));
     PumpUntil([] { return false; }, 300);
     ASSERT_TRUE(PumpUntil(settled, 5000));
-    wxPoint mainAt = C().MainFrame()->NormalRect().GetPosition();
+    wxPoint mainAt = kvUiProbe::NormalRect(*C().MainFrame()).GetPosition();
     C().MainFrame()->Iconize(true);
     ASSERT_TRUE(PumpUntil([this] { return C().MainFrame()->IsIconized(); }, 5000));
     Script().answers = {kvAnswer::No};

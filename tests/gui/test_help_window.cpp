@@ -15,7 +15,7 @@ namespace {
 
 class HelpWindowTest : public GuiTest {
   protected:
-    std::string HelpShown() { return C().Help()->Text()->GetValue().utf8_string(); }
+    std::string HelpShown() { return C().HelpText()->GetValue().utf8_string(); }
 };
 
 // Every line of a shipped text file that holds `word`.
@@ -57,17 +57,17 @@ TEST_F(HelpWindowTest, MadeOnceThenHiddenAndShownAgain) {
     ASSERT_NE(frame, nullptr);
     EXPECT_TRUE(frame->IsShown());
     EXPECT_EQ(frame->GetTitle(), "Korvex Help File");
-    EXPECT_EQ(C().Help()->Text()->GetName(), "textWindow");
+    EXPECT_EQ(C().HelpText()->GetName(), "textWindow");
 #ifdef __WXMSW__
     // Windows names the fixed-width family after the face it found: without a
     // fixed-pitch face installed (Wine) it reports the font as "modern".
-    EXPECT_TRUE(C().Help()->Text()->GetFont().GetFamily() == wxFONTFAMILY_TELETYPE ||
-                C().Help()->Text()->GetFont().GetFamily() == wxFONTFAMILY_MODERN);
+    EXPECT_TRUE(C().HelpText()->GetFont().GetFamily() == wxFONTFAMILY_TELETYPE ||
+                C().HelpText()->GetFont().GetFamily() == wxFONTFAMILY_MODERN);
 #else
-    EXPECT_EQ(C().Help()->Text()->GetFont().GetFamily(), wxFONTFAMILY_TELETYPE);
+    EXPECT_EQ(C().HelpText()->GetFont().GetFamily(), wxFONTFAMILY_TELETYPE);
 #endif
     EXPECT_EQ(HelpShown(), "First line\nSecond line, caf\xc3\xa9\n");
-    EXPECT_EQ(C().Help()->Text()->GetInsertionPoint(), 0);
+    EXPECT_EQ(C().HelpText()->GetInsertionPoint(), 0);
     EXPECT_TRUE(MenuEnabled(CMD_CLOSE_HELP));
 
     ChooseMenu(CMD_HELP);
@@ -124,7 +124,7 @@ TEST_F(HelpWindowTest, ShippedHelpTextAndAbout) {
     std::filesystem::copy_file(KORVEX_HELP_FILE, Path("korvex.txt"));
     Start();
     ChooseMenu(CMD_HELP);
-    ASSERT_NE(C().Help()->Text(), nullptr);
+    ASSERT_NE(C().HelpText(), nullptr);
     std::string text = HelpShown();
     EXPECT_EQ(text.substr(0, 19), "KORVEX 2.000 - HELP");
     for (const MenuEntry& item : kMenuBar) {

@@ -42,13 +42,13 @@ TEST_F(ResultsViewTest, DisplayShowsSubjectsAndTheFirstArticle) {
     EXPECT_EQ(List()->GetSelection(), 0);
     EXPECT_EQ(C().MainFrame()->GetTitle(), "Results for: needle");
     ASSERT_EQ(Articles().Current(), 0);
-    EXPECT_EQ(Articles().Frame(1), nullptr);
+    EXPECT_EQ(ArticleFrame(1), nullptr);
     EXPECT_EQ(WindowTitle(0), "Subject 0");
     EXPECT_EQ(WindowText(0), Expected(0));
     EXPECT_EQ(Articles().Text(0)->GetInsertionPoint(), 0);
     EXPECT_EQ(Articles().Text(0)->GetFont().GetPointSize(), 12);
-    EXPECT_EQ(Articles().Frame(0)->GetPosition(), wxPoint(300, 40)); // as asked, before the WM
-    EXPECT_EQ(Articles().Frame(0)->GetSize(), wxSize(500, 350));
+    EXPECT_EQ(ArticleFrame(0)->GetPosition(), wxPoint(300, 40)); // as asked, before the WM
+    EXPECT_EQ(ArticleFrame(0)->GetSize(), wxSize(500, 350));
     EXPECT_EQ(List()->GetPosition(), wxPoint(5, 6));
     EXPECT_EQ(StatusLine(), "SUCCESS: 3 articles received"); // left as the search ended
     EXPECT_TRUE(MenuEnabled(CMD_DELETE_ARTICLE));
@@ -69,14 +69,14 @@ TEST_F(ResultsViewTest, NoWindowOpenSelectionOpensOneAtTheFirstPlace) {
     ASSERT_EQ(Articles().Current(), 0);
     EXPECT_EQ(WindowTitle(0), "Subject 2");
     EXPECT_EQ(WindowText(0), Expected(2));
-    EXPECT_EQ(Articles().Frame(0)->GetPosition(), wxPoint(300, 40));
+    EXPECT_EQ(ArticleFrame(0)->GetPosition(), wxPoint(300, 40));
     EXPECT_EQ(M().lastSelection, 2);
 }
 
 TEST_F(ResultsViewTest, SelectionRewritesTheCurrentWindowOnly) {
     Display(4);
     OpenWindows(2); // both show article 0; slot 1 is current
-    EXPECT_EQ(Articles().Frame(1)->GetPosition(), wxPoint(320, 60));
+    EXPECT_EQ(ArticleFrame(1)->GetPosition(), wxPoint(320, 60));
     Select(List(), 2);
     EXPECT_EQ(WindowTitle(1), "Subject 2");
     EXPECT_EQ(WindowText(1), Expected(2));
@@ -84,23 +84,23 @@ TEST_F(ResultsViewTest, SelectionRewritesTheCurrentWindowOnly) {
 
     // The user activates the lower window: it becomes current and the next
     // selection goes there.
-    kvFrame* lower = Articles().Frame(0);
+    kvFrame* lower = ArticleFrame(0);
     lower->OnActivate(true);
-    EXPECT_EQ(Articles().Frame(1), lower);
+    EXPECT_EQ(ArticleFrame(1), lower);
     Select(List(), 2); // the entry last shown: nothing is rewritten
     EXPECT_EQ(WindowText(1), Expected(0));
     Select(List(), 3);
     EXPECT_EQ(WindowText(1), Expected(3));
     EXPECT_EQ(WindowText(0), Expected(2));
-    Articles().Frame(0)->OnActivate(false); // deactivation and the current window change nothing
-    Articles().Frame(1)->OnActivate(true);
-    EXPECT_EQ(Articles().Frame(1), lower);
+    ArticleFrame(0)->OnActivate(false); // deactivation and the current window change nothing
+    ArticleFrame(1)->OnActivate(true);
+    EXPECT_EQ(ArticleFrame(1), lower);
 }
 
 TEST_F(ResultsViewTest, ReselectingRestoresAMinimisedWindowWithItsText) {
     Display(3);
     Select(List(), 1);
-    kvFrame* frame = Articles().Frame(0);
+    kvFrame* frame = ArticleFrame(0);
     frame->Iconize(true);
     ASSERT_TRUE(PumpUntil([frame] { return frame->IsIconized(); }, 5000));
     EXPECT_FALSE(Articles().CurrentUsable());
@@ -123,7 +123,7 @@ TEST_F(ResultsViewTest, NewArticleWindowLeavesTheKeyboardInTheList) {
     Display(3);
     ChooseMenu(CMD_NEW_ARTICLE_WINDOW);
     ASSERT_EQ(Articles().Current(), 1);
-    kvFrame* opened = Articles().Frame(1);
+    kvFrame* opened = ArticleFrame(1);
     ASSERT_TRUE(PumpUntil([opened] { return opened->IsShownOnScreen(); }, 5000));
     PumpUntil([] { return false; }, 500); // the window manager's activation arrives
     EXPECT_TRUE(PumpUntil([this] { return wxWindow::FindFocus() == List(); }, 5000));
@@ -157,7 +157,7 @@ TEST_F(ResultsViewTest, TenWindowsCascadeAndNoMore) {
     for (int k = 1; k < KV_ARTICLE_WINDOWS; ++k) {
         ChooseMenu(CMD_NEW_ARTICLE_WINDOW);
         ASSERT_EQ(Articles().Current(), k);
-        EXPECT_EQ(Articles().Frame(k)->GetPosition(), wxPoint(300 + 20 * k, 40 + 20 * k));
+        EXPECT_EQ(ArticleFrame(k)->GetPosition(), wxPoint(300 + 20 * k, 40 + 20 * k));
     }
     EXPECT_TRUE(Script().notices.empty());
     ChooseMenu(CMD_NEW_ARTICLE_WINDOW);
@@ -173,19 +173,19 @@ TEST_F(ResultsViewTest, CloseBoxesMoveTheWindowsAboveDown) {
     OpenWindows(4);
     kvFrame* frames[4];
     for (int i = 0; i < 4; ++i)
-        frames[i] = Articles().Frame(i);
+        frames[i] = ArticleFrame(i);
 
     ASSERT_FALSE(frames[1]->Close()); // a lower window: the current one stays current
     EXPECT_EQ(Articles().Current(), 2);
-    EXPECT_EQ(Articles().Frame(0), frames[0]);
-    EXPECT_EQ(Articles().Frame(1), frames[2]);
-    EXPECT_EQ(Articles().Frame(2), frames[3]);
-    EXPECT_EQ(Articles().Frame(3), nullptr);
+    EXPECT_EQ(ArticleFrame(0), frames[0]);
+    EXPECT_EQ(ArticleFrame(1), frames[2]);
+    EXPECT_EQ(ArticleFrame(2), frames[3]);
+    EXPECT_EQ(ArticleFrame(3), nullptr);
     EXPECT_EQ(Articles().Text(3), nullptr);
 
     ASSERT_FALSE(frames[3]->Close()); // the current one: the one below takes over
     EXPECT_EQ(Articles().Current(), 1);
-    EXPECT_EQ(Articles().Frame(1), frames[2]);
+    EXPECT_EQ(ArticleFrame(1), frames[2]);
     WindowRect before = C().Settings().articleRect;
     EXPECT_EQ(before.x, 300); // the close box keeps no geometry
     Pump();
@@ -198,7 +198,7 @@ TEST_F(ResultsViewTest, ClosingTheOnlyWindowKeepsItsGeometry) {
     C().Settings().articleRect = WindowRect{1, 2, 3, 4};
     ChooseMenu(CMD_CLOSE_ARTICLE_WINDOW); // not the only one: nothing kept
     EXPECT_EQ(C().Settings().articleRect.width, 3);
-    kvFrame* only = Articles().Frame(0);
+    kvFrame* only = ArticleFrame(0);
     only->SetSize(410, 290);
     ASSERT_TRUE(PumpUntil([only] { return only->GetSize() == wxSize(410, 290); }, 5000));
     wxPoint at = only->GetPosition();
@@ -240,11 +240,11 @@ TEST_F(ResultsViewTest, DeletingWalksTheListAndKeepsTheChain) {
 
     // As many windows as articles: the current window goes first.
     OpenWindows(2);
-    kvFrame* lower = Articles().Frame(0);
+    kvFrame* lower = ArticleFrame(0);
     Select(List(), 1);
     ChooseMenu(CMD_DELETE_ARTICLE);
     EXPECT_EQ(Articles().Current(), 0);
-    EXPECT_EQ(Articles().Frame(0), lower);
+    EXPECT_EQ(ArticleFrame(0), lower);
     EXPECT_EQ(WindowText(0), Expected(1));
     EXPECT_EQ(ChainSubjects(), (std::vector<std::string>{"Subject 1"}));
 
@@ -265,14 +265,14 @@ TEST_F(ResultsViewTest, ListFollowsTheMainFrameAndCloseTearsDown) {
         << List()->GetSize().x << "x" << List()->GetSize().y;
 
     M().ui.saved = 1;
-    kvFrame* article = Articles().Frame(2);
+    kvFrame* article = ArticleFrame(2);
     wxSize shown = C().MainFrame()->GetSize();
     ChooseMenu(CMD_CLOSE_SEARCH);
     EXPECT_TRUE(Script().questions.empty());
     EXPECT_EQ(ResultsList(), nullptr);
     EXPECT_EQ(Articles().Current(), -1);
     for (int k = 0; k < KV_ARTICLE_WINDOWS; ++k)
-        EXPECT_EQ(Articles().Frame(k), nullptr);
+        EXPECT_EQ(ArticleFrame(k), nullptr);
     EXPECT_EQ(M().results, nullptr);
     EXPECT_EQ(M().summary, nullptr);
     EXPECT_EQ(StatusLine(), "Korvex: idle");

@@ -5,13 +5,8 @@
 #include "search_summary.h"
 
 #include <cstdio>
-#include <wx/textctrl.h>
 
 namespace {
-
-bool Holding(int state) {
-    return state == STATE_READY || state == STATE_DISPLAYED;
-}
 
 // What a command needs before it runs: the status refresh, and a state or
 // window check with its refusal notice.
@@ -61,13 +56,13 @@ bool kvController::NeedMet(int needs) const {
     case kNotHolding:
         return !Holding(model_.ui.state);
     case kUsableWindow:
-        return articles_.CurrentUsable();
+        return view_.CurrentWindowUsable();
     default:
         return true;
     }
 }
 
-void kvController::RunMenuCommand(int id) {
+void kvController::RunCommand(int id) {
     for (const CommandRow& row : kCommands) {
         if (row.id != id) continue;
         if (row.refresh == kAlways ||
@@ -119,7 +114,7 @@ void kvController::CommandDisplayResults() {
         break;
     default:
         SetStateDisplayed(model_.ui, Menus());
-        ShowResults();
+        view_.Show();
         break;
     }
 }
@@ -130,11 +125,11 @@ void kvController::CommandSearchInfo() {
     } else {
         ShowNotice(statusText_);
     }
-    FocusResultsList();
+    view_.Focus();
 }
 
 void kvController::CommandCloseSearch() {
-    if (model_.ui.state == STATE_DISPLAYED) CaptureGeometry(false);
+    if (model_.ui.state == STATE_DISPLAYED) view_.CaptureGeometry(false);
     if (model_.ui.saved == 0 && !AskToSaveResults()) return;
     CloseSearch(); // saved: 1
     if (mainFrame_) mainFrame_->SetSize(10, 10, 400, 175);
@@ -142,59 +137,36 @@ void kvController::CommandCloseSearch() {
 
 void kvController::CommandQuit() {
     int state = model_.ui.state;
-    if (state == STATE_DISPLAYED) CaptureGeometry(true);
+    if (state == STATE_DISPLAYED) view_.CaptureGeometry(true);
     if (Holding(state) && model_.ui.saved == 0 && !AskToSaveResults()) return;
     if (!settingsPath_.empty()) WriteSettingsFile(settingsPath_, settings_);
     if (kvMainFrame* frame = mainFrame_; frame && frame->OnClose()) frame->Destroy();
 }
 
-// The close box asks what Quit asks; Quit itself closes the frame directly.
-bool kvController::MayCloseMainFrame(bool) {
-    return !(Holding(model_.ui.state) && model_.ui.saved == 0) || AskToSaveResults();
-}
-
 void kvController::CommandCopy() {
-    if (!articles_.CurrentUsable()) return;
-    wxTextCtrl* text = articles_.Text(articles_.Current());
-    text->Copy();
-    text->SetFocus();
+    view_.CopyFromCurrentWindow();
 }
 
 void kvController::CommandDeleteArticle() {
-    if (DeleteCurrentArticle()) {
+    if (const char* refusal = view_.DeleteCurrent()) {
+        ShowNotice(refusal);
+    } else {
         model_.ui.saved = 0;
         char status[KV_STATUS_SIZE];
         std::snprintf(status, sizeof status, "Korvex: %d articles in current search",
                       model_.Count());
         ShowStatus(status);
     }
-    FocusResultsList();
+    view_.Focus();
 }
 
 void kvController::CommandCloseArticleWindow() {
-    articles_.CloseCurrent(settings_.articleRect);
-    FocusResultsList();
+    view_.CloseCurrentWindow();
+    view_.Focus();
 }
 
 void kvController::CommandNewArticleWindow() {
-    if (!mainFrame_ || !mainFrame_->List()) {
-        ShowNotice("No current article.");
-        return;
-    }
-    if (articles_.Full()) {
-        ShowNotice("Too many article windows, \ncan't create any more.");
-        return;
-    }
-    OpenArticleWindow(SelectedIndex());
-    // The window system activates the new window; the main frame comes back
-    // on top so the keyboard stays in the list, as when results are shown.
-    mainFrame_->Raise();
-    FocusResultsList();
-    articles_.OnFirstActivationOfCurrent([this] {
-        if (!mainFrame_) return;
-        mainFrame_->Raise();
-        FocusResultsList();
-    });
+    if (const char* refusal = view_.OpenAnotherWindow()) ShowNotice(refusal);
 }
 
 // Loading also waits for the dialog to be put away, and never starts during a
@@ -238,5 +210,5 @@ void kvController::CommandCloseHelp() {
 
 void kvController::CommandAbout() {
     ShowNotice(AboutText().c_str());
-    FocusResultsList();
+    view_.Focus();
 }

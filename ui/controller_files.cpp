@@ -73,7 +73,7 @@ void kvController::CommandSaveResults() {
     if (chosen && model_.HoldsArticles() && SaveResultsToLastPath() == SaveOutcome::Saved) {
         model_.ui.saved = 1;
     }
-    FocusResultsList();
+    view_.Focus();
 }
 
 void kvController::CommandLoadResults() {
@@ -92,7 +92,7 @@ void kvController::CommandLoadResults() {
         ShowStatus(status);
         SetStateDisplayed(model_.ui, Menus());
         model_.ui.saved = 1;
-        ShowResults();
+        view_.Show();
         return;
     }
     model_.Drop();
@@ -108,16 +108,16 @@ void kvController::CommandSaveAllArticles() {
         ShowStatus("Korvex: idle");
         if (!written) ShowNotice("Error saving articles.");
     }
-    FocusResultsList();
+    view_.Focus();
 }
 
 void kvController::CommandSaveArticle() {
     if (!SelectFile(kSaveArticle).empty()) {
-        if (!SaveArticleText(lastPath_.c_str(), SelectedArticle())) {
+        if (!SaveArticleText(lastPath_.c_str(), view_.SelectedArticle())) {
             ShowNotice("Error saving article.");
         }
     }
-    FocusResultsList();
+    view_.Focus();
 }
 
 void kvController::CommandReplyList() {
@@ -128,5 +128,5 @@ void kvController::CommandReplyList() {
         ShowStatus("Korvex: idle");
         if (!written) ShowNotice("Error saving reply list.");
     }
-    FocusResultsList();
+    view_.Focus();
 }
