@@ -73,7 +73,7 @@ int RunSearchCommand(const kvCliOptions& o) {
 int RunShowCommand(const kvCliOptions& o) {
     auto set = std::make_unique<kvResultSet>();
     kvSearchSummary summary;
-    summary.loadedFromFile = 1;
+    summary.loadedFromFile = true;
     CopyField(summary.sourceFile, FileNameOf(o.inputFile).c_str());
     int n = LoadResultsFile(o.inputFile.c_str(), summary, *set);
     if (n <= 0 || set->first() == nullptr) {

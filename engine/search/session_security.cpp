@@ -129,7 +129,7 @@ kvSecurityStep kvSessionSecurity::Login() {
         if (startTlsOffered) {
             kvSecurityStep step = Upgrade();
             if (step != kvSecurityStep::Retry) return step;
-        } else if (req.allowPlainPassword != 1) {
+        } else if (!req.allowPlainPassword) {
             return Fail(kvSecurityStep::Fail,
                         "ERROR: Password not sent over an unencrypted connection");
         }
