@@ -105,7 +105,7 @@ void kvSearchWorker::Run(kvSearchRequest request, kvSearchContext& context,
     // status line never falls behind (see status_queue.h).
     auto statuses = std::make_shared<kvStatusQueue>();
     context.report = [this, &live, statuses](const kvStatus& status) {
-        if (!statuses->Push(status.text)) return; // a delivery is on its way
+        if (!statuses->Push(status.text, status.kind)) return; // a delivery is on its way
         Deliver(
             [this, statuses]() {
                 for (const std::string& text : statuses->Take())
