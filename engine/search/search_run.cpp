@@ -5,9 +5,11 @@
 #include "header_scan.h"
 #include "net.h"
 #include "run_session.h"
+#include "search_summary.h"
 #include "transport.h"
 
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -200,4 +202,32 @@ void kvSearchRun::Report(const kvFetched& fetched) {
 
 int RunSearch(const kvSearchRequest& request, kvResultSet& results, kvSearchContext& context) {
     return kvSearchRun(request, results, context).Run();
+}
+
+kvSearchOutcome RunSearchRequest(const kvSearchRequest& request, kvSearchContext& context) {
+    char startDate[KV_DATE_SIZE];
+    FormatLocalTime(startDate);
+    kvSearchOutcome outcome;
+    outcome.results = std::make_unique<kvResultSet>();
+    int n = RunSearch(request, *outcome.results, context);
+    outcome.status = context.statusText;
+    outcome.statusKind = context.statusKind;
+    if (n <= 0) {
+        outcome.end = n == 0 ? kvSearchEnd::NothingFound : kvSearchEnd::Failed;
+        return outcome;
+    }
+    outcome.results->count = n;
+    outcome.summary.reset(new (std::nothrow) kvSearchSummary());
+    if (!outcome.summary) {
+        // Without a summary the results cannot be held: the run counts as failed.
+        outcome.results.reset();
+        outcome.end = kvSearchEnd::Failed;
+        outcome.status = "ERROR: not enough memory for the search results";
+        outcome.statusKind = kvStatusKind::Error;
+        return outcome;
+    }
+    FillSearchSummary(*outcome.summary, request, startDate, context.groupArticleCount, n);
+    outcome.end = kvSearchEnd::Found;
+    outcome.count = n;
+    return outcome;
 }
