@@ -99,12 +99,12 @@ std::string ParseCliOptions(int argc, const char* const argv[], kvCliOptions& o)
         }
         if (arg == "--allow-plain-password") {
             if (o.command != kvCliCommand::Search) return arg + " belongs to search";
-            o.request.allowPlainPassword = 1;
+            o.request.allowPlainPassword = true;
             continue;
         }
         if (arg == "--match-case") {
             if (o.command != kvCliCommand::Search) return "--match-case belongs to search";
-            o.request.ignoreCase = 0;
+            o.request.ignoreCase = false;
             continue;
         }
         if (arg.rfind("--", 0) != 0) {

@@ -38,7 +38,6 @@ bool WriteOutputs(const kvCliOptions& o, const kvSearchSummary& summary, const k
 } // namespace
 
 int RunSearchCommand(const kvCliOptions& o) {
-    auto set = std::make_unique<kvResultSet>();
     auto context = std::make_unique<kvSearchContext>();
     kvProgressPrinter printer(stderr, kvIsTerminal(stderr), o.quiet);
     context->report = [&printer](const kvStatus& status) { printer(status); };
@@ -50,21 +49,16 @@ int RunSearchCommand(const kvCliOptions& o) {
     if (const char* seconds = std::getenv("KORVEX_MAX_RESPONSE_SECONDS"))
         context->maxResponseSeconds = std::atoi(seconds);
 
-    char startDate[KV_DATE_SIZE];
-    FormatLocalTime(startDate);
-    int n = RunSearch(o.request, *set, *context);
-    set->count = n;
-    if (n <= 0) {
+    kvSearchOutcome run = RunSearchRequest(o.request, *context);
+    if (run.end != kvSearchEnd::Found) {
         // The reason was written without being shown: it is always the last line.
-        printer.Final(context->statusText);
-        return n == 0 ? 1 : 2;
+        printer.Final(run.status.c_str());
+        return run.end == kvSearchEnd::NothingFound ? 1 : 2;
     }
 
-    kvSearchSummary summary;
-    FillSearchSummary(summary, o.request, startDate, context->groupArticleCount, n);
-    if (!WriteOutputs(o, summary, *set)) return 2;
-    std::printf("%d articles found in %s on %s", n, ReadableText(o.request.newsgroup).c_str(),
-                ReadableText(o.request.server).c_str());
+    if (!WriteOutputs(o, *run.summary, *run.results)) return 2;
+    std::printf("%d articles found in %s on %s", run.count,
+                ReadableText(o.request.newsgroup).c_str(), ReadableText(o.request.server).c_str());
     if (!o.saveFile.empty()) std::printf("; saved to %s", ReadableText(o.saveFile.c_str()).c_str());
     std::printf("\n");
     return 0;
@@ -73,7 +67,7 @@ int RunSearchCommand(const kvCliOptions& o) {
 int RunShowCommand(const kvCliOptions& o) {
     auto set = std::make_unique<kvResultSet>();
     kvSearchSummary summary;
-    summary.loadedFromFile = 1;
+    summary.loadedFromFile = true;
     CopyField(summary.sourceFile, FileNameOf(o.inputFile).c_str());
     int n = LoadResultsFile(o.inputFile.c_str(), summary, *set);
     if (n <= 0 || set->first() == nullptr) {

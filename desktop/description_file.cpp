@@ -154,10 +154,10 @@ void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDi
         }
     }
 
-    request.ignoreCase = 1;
+    request.ignoreCase = true;
     setup.caseSelection = 1;
     if (Setting(file, "MATCH_CASE", value) && std::strncmp(value, "match", 5) == 0) {
-        request.ignoreCase = 0;
+        request.ignoreCase = false;
         setup.caseSelection = 0;
     }
 
@@ -200,7 +200,7 @@ void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDi
     ReadLongSetting(file, "[Settings]", "[/Settings]", "CA_FILE", caFile);
     CopyField(request.caFile, caFile.c_str());
     request.allowPlainPassword =
-        Setting(file, "ALLOW_PLAIN_PASSWORD", value) && std::strcmp(value, "1") == 0 ? 1 : 0;
+        Setting(file, "ALLOW_PLAIN_PASSWORD", value) && std::strcmp(value, "1") == 0;
     // Commands a search keeps outstanding: 1 to 1024, the default when absent or below 1.
     request.pipeline = KV_DEFAULT_PIPELINE;
     if (Setting(file, "PIPELINE", value)) {

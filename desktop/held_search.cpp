@@ -30,7 +30,7 @@ void kvHeldSearch::Drop() {
 
 std::string kvHeldSearch::Title() const {
     if (!summary) return std::string();
-    if (summary->loadedFromFile == 1) {
+    if (summary->loadedFromFile) {
         return "File " + ReadableText(summary->sourceFile) + ": " + ReadableText(summary->pattern);
     }
     return "Results for: " + ReadableText(summary->pattern);

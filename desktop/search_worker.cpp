@@ -2,12 +2,10 @@
 
 #include "netrc_file.h"
 #include "search_run.h"
-#include "search_summary.h"
 #include "status_queue.h"
 
 #include <chrono>
 #include <condition_variable>
-#include <new>
 #include <system_error>
 
 kvSearchWorker::kvSearchWorker(Post post, StatusHandler onStatus, DoneHandler onDone)
@@ -98,14 +96,12 @@ void kvSearchWorker::Deliver(Task task, const std::shared_ptr<bool>& live) {
 
 void kvSearchWorker::Run(kvSearchRequest request, kvSearchContext& context,
                          std::shared_ptr<bool> live) {
-    char startDate[KV_DATE_SIZE];
-    FormatLocalTime(startDate);
     // A search can show thousands of messages a second: a progress message
     // still waiting for the GUI thread gives way to the next one, so the
     // status line never falls behind (see status_queue.h).
     auto statuses = std::make_shared<kvStatusQueue>();
     context.report = [this, &live, statuses](const kvStatus& status) {
-        if (!statuses->Push(status.text)) return; // a delivery is on its way
+        if (!statuses->Push(status.text, status.kind)) return; // a delivery is on its way
         Deliver(
             [this, statuses]() {
                 for (const std::string& text : statuses->Take())
@@ -122,23 +118,12 @@ void kvSearchWorker::Run(kvSearchRequest request, kvSearchContext& context,
         return AskLogin(host, out, context, live);
     };
 
+    kvSearchOutcome run = RunSearchRequest(request, context);
     auto outcome = std::make_shared<Outcome>();
-    outcome->results = std::make_unique<kvResultSet>();
-    int n = RunSearch(request, *outcome->results, context);
-    outcome->count = n;
-    outcome->results->count = n;
-    outcome->status = context.statusText;
-    if (n > 0) {
-        outcome->summary.reset(new (std::nothrow) kvSearchSummary());
-        if (outcome->summary) {
-            FillSearchSummary(*outcome->summary, request, startDate, context.groupArticleCount, n);
-        } else {
-            // Without a summary the results cannot be held: report the run as failed.
-            outcome->results.reset();
-            outcome->count = -1;
-            outcome->status = "ERROR: not enough memory for the search results";
-        }
-    }
+    outcome->count = run.end == kvSearchEnd::Failed ? -1 : run.count;
+    outcome->status = std::move(run.status);
+    outcome->results = std::move(run.results);
+    outcome->summary = std::move(run.summary);
     Deliver(
         [this, outcome]() {
             running = false;

@@ -35,8 +35,8 @@
 class kvSearchWorker {
   public:
     struct Outcome {
-        int count = 0;      // what the run returned: -1, 0 or the articles received
-        std::string status; // the run's last message
+        int count = 0;                            // -1: the run failed; else the articles received
+        std::string status;                       // the run's last message
         std::unique_ptr<kvResultSet> results;     // the articles (none stored when count <= 0)
         std::unique_ptr<kvSearchSummary> summary; // only when count > 0
     };

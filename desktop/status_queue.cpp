@@ -1,13 +1,7 @@
 #include "status_queue.h"
 
-bool kvStatusQueue::IsProgress(const std::string& text) {
-    for (const char* kind : {"SUCCESS", "ERROR", "WARNING"})
-        if (text.compare(0, std::char_traits<char>::length(kind), kind) == 0) return false;
-    return true;
-}
-
-bool kvStatusQueue::Push(const std::string& text) {
-    const bool progress = IsProgress(text);
+bool kvStatusQueue::Push(const std::string& text, kvStatusKind kind) {
+    const bool progress = IsProgress(kind);
     std::lock_guard<std::mutex> lock(mutex);
     bool first = false;
     if (progress && lastIsProgress && !waiting.empty()) {

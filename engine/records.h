@@ -48,12 +48,12 @@ struct kvSearchRequest {
     char maxArticles[KV_LIMIT_SIZE] = "all";
     char maxHeaders[KV_LIMIT_SIZE] = "4000";
     int matchMode = MATCH_ANY_WORD;
-    int ignoreCase = 1;
+    bool ignoreCase = true;
     int timeoutSeconds = 30;
     // Certificates to trust for TLS instead of the system's; empty: the system's.
     char caFile[KV_FIELD_SIZE] = "";
-    // 1: a password may go to this server over an unencrypted connection.
-    int allowPlainPassword = 0;
+    // True: a password may go to this server over an unencrypted connection.
+    bool allowPlainPassword = false;
     int pipeline = KV_DEFAULT_PIPELINE; // commands kept outstanding, 1 to 1024
 };
 
@@ -66,7 +66,7 @@ struct kvSearchSummary {
     char groupCount[KV_GROUP_COUNT_SIZE] = "";
     char foundCount[KV_LIMIT_SIZE] = "";
     char sourceFile[KV_SOURCE_FILE_SIZE] = {};
-    int loadedFromFile = 0;
+    bool loadedFromFile = false;
 };
 
 struct kvArticle {

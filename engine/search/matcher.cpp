@@ -25,10 +25,10 @@ static bool IsBlank(char c) {
 
 namespace {
 
-void ParseWords(kvPatternWords& p, const char* text, int matchMode, int ignoreCase) {
+void ParseWords(kvPatternWords& p, const char* text, int matchMode, bool ignoreCase) {
     char work[KV_PATTERN_SIZE];
     CopyField(work, text);
-    if (ignoreCase == 1) LowerCaseAscii(work);
+    if (ignoreCase) LowerCaseAscii(work);
 
     const char* c = work;
     while (IsBlank(*c))
@@ -86,14 +86,14 @@ void ParseWords(kvPatternWords& p, const char* text, int matchMode, int ignoreCa
 
 } // namespace
 
-void ParsePattern(kvPattern& p, const char* text, int matchMode, int ignoreCase) {
+void ParsePattern(kvPattern& p, const char* text, int matchMode, bool ignoreCase) {
     ParseWords(p, text, matchMode, ignoreCase);
     p.ignoreCase = ignoreCase;
     std::string utf8;
     AppendRawAsUtf8(utf8, text, strnlen(text, KV_PATTERN_SIZE - 1));
     std::string folded;
-    if (ignoreCase == 1) FoldCaseUtf8(utf8, folded);
-    const std::string& decoded = ignoreCase == 1 ? folded : utf8;
+    if (ignoreCase) FoldCaseUtf8(utf8, folded);
+    const std::string& decoded = ignoreCase ? folded : utf8;
     char work[KV_PATTERN_SIZE];
     std::size_t length = decoded.size() < sizeof work ? decoded.size() : sizeof work - 1;
     // Cut before a character that would not fit whole.
@@ -134,11 +134,11 @@ bool MatchHeaderValue(const kvPattern& p, char* value, int matchMode) {
     // Reused between calls, so that decoding allocates only while they grow.
     thread_local std::string decoded, folded;
     if (std::strstr(value, "=?") != nullptr && DecodeEncodedWords(value, decoded)) {
-        if (p.ignoreCase != 1) return MatchHeader(p.decoded, decoded.c_str(), matchMode);
+        if (!p.ignoreCase) return MatchHeader(p.decoded, decoded.c_str(), matchMode);
         FoldCaseUtf8(decoded, folded);
         return MatchHeader(p.decoded, folded.c_str(), matchMode);
     }
-    if (p.ignoreCase == 1) LowerCaseAscii(value);
+    if (p.ignoreCase) LowerCaseAscii(value);
     return MatchHeader(p, value, matchMode);
 }
 

@@ -30,12 +30,12 @@ struct kvPatternWords {
 // values whose MIME encoded words were decoded.
 struct kvPattern : kvPatternWords {
     kvPatternWords decoded;
-    int ignoreCase;
+    bool ignoreCase;
 };
 
 // Empties the pattern: no words, an all-NUL phrase.
 void ClearPattern(kvPattern& pattern);
-void ParsePattern(kvPattern& pattern, const char* text, int matchMode, int ignoreCase);
+void ParsePattern(kvPattern& pattern, const char* text, int matchMode, bool ignoreCase);
 // value must already be lower-cased (LowerCaseAscii) when the pattern ignores case.
 bool MatchHeader(const kvPatternWords& pattern, const char* value, int matchMode);
 // A header value as the server sent it (it may be changed in place): when it

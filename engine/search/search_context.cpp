@@ -4,32 +4,33 @@
 #include <cstdarg>
 #include <cstdio>
 
-static void FormatInto(char* out, const char* format, va_list args) {
+void kvSearchContext::Put(kvStatusKind kind, const char* format, va_list args) {
     // vsnprintf cuts a message that would not fit (a long server name) and terminates it.
-    std::vsnprintf(out, KV_STATUS_SIZE, format, args);
+    std::vsnprintf(statusText, KV_STATUS_SIZE, format, args);
+    statusKind = kind;
 }
 
-void kvSearchContext::Write(const char* format, ...) {
+void kvSearchContext::Write(kvStatusKind kind, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    FormatInto(statusText, format, args);
+    Put(kind, format, args);
     va_end(args);
 }
 
-void kvSearchContext::Show(const char* format, ...) {
+void kvSearchContext::Show(kvStatusKind kind, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    FormatInto(statusText, format, args);
+    Put(kind, format, args);
     va_end(args);
-    if (report) report(kvStatus{statusText});
+    if (report) report(kvStatus{statusText, kvPhase::None, 0, 0, kind});
 }
 
 void kvSearchContext::ShowProgress(kvPhase phase, int done, int total, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    FormatInto(statusText, format, args);
+    Put(kvStatusKind::Progress, format, args);
     va_end(args);
-    if (report) report(kvStatus{statusText, phase, done, total});
+    if (report) report(kvStatus{statusText, phase, done, total, kvStatusKind::Progress});
 }
 
 long long kvSearchContext::NowMilliseconds() const {

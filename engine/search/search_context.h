@@ -6,7 +6,7 @@
 // only during the call: a GUI copies it and hands the copy to its main thread
 // (for example with CallAfter), a command line prints it. The callback must not
 // touch the context.
-// `statusText` and `groupArticleCount` belong to the thread running the search
+// `statusText`, `statusKind` and `groupArticleCount` belong to the thread running the search
 // until RunSearch returns; read them afterwards.
 //
 // RequestStop may be called from any thread: it makes every network wait of
@@ -15,8 +15,10 @@
 
 #include "credentials.h"
 #include "records.h"
+#include "status_kind.h"
 #include "stop_signal.h"
 
+#include <cstdarg>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -32,6 +34,7 @@ struct kvStatus {
     kvPhase phase = kvPhase::None;
     int done = 0;  // HeaderScan: percent done; Fetch: article being received
     int total = 0; // HeaderScan: 100; Fetch: articles to receive
+    kvStatusKind kind = kvStatusKind::Progress; // set by the run where the message is made
 };
 
 using kvStatusCallback = std::function<void(const kvStatus&)>;
@@ -43,6 +46,7 @@ constexpr int KV_MAX_RESPONSE_SECONDS = 600;
 
 struct kvSearchContext {
     char statusText[KV_STATUS_SIZE] = "Korvex: idle";
+    kvStatusKind statusKind = kvStatusKind::Progress; // what statusText tells
     long groupArticleCount = 0;
     kvStatusCallback report;
     kvStopSignal stop;
@@ -63,10 +67,16 @@ struct kvSearchContext {
 
     long long NowMilliseconds() const;
 
-    // Writes a message into statusText (cut to fit) without showing it.
-    void Write(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    // Writes a message and shows it through the callback.
-    void Show(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // Writes a message of the given kind into statusText (cut to fit) without
+    // showing it.
+    void Write(kvStatusKind kind, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    // Writes a message of the given kind and shows it through the callback.
+    void Show(kvStatusKind kind, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    // Writes and shows a progress message of a long phase, with its numbers.
     void ShowProgress(kvPhase phase, int done, int total, const char* format, ...)
         __attribute__((format(printf, 5, 6)));
+
+  private:
+    // Formats a message of the given kind into statusText.
+    void Put(kvStatusKind kind, const char* format, va_list args);
 };

@@ -14,7 +14,7 @@ void FillSearchSummary(kvSearchSummary& summary, const kvSearchRequest& request,
     std::snprintf(summary.groupCount, sizeof summary.groupCount, "%ld", groupArticleCount);
     std::snprintf(summary.foundCount, sizeof summary.foundCount, "%d", found);
     CopyField(summary.searchDate, startDate);
-    summary.loadedFromFile = 0;
+    summary.loadedFromFile = false;
     std::memset(summary.sourceFile, 0, sizeof summary.sourceFile);
 }
 
@@ -30,6 +30,6 @@ std::string SearchInfoText(const kvSearchSummary& s) {
     line("\nNewsgroup: ", s.newsgroup);
     line("\nArticles in this group: ", s.groupCount);
     line("\nMatching articles found: ", s.foundCount);
-    if (s.loadedFromFile == 1) line("\nLoaded from: ", s.sourceFile);
+    if (s.loadedFromFile) line("\nLoaded from: ", s.sourceFile);
     return text;
 }

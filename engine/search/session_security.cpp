@@ -21,6 +21,13 @@ std::string TrimmedReply(const char* reply) {
 
 } // namespace
 
+void WriteReceiveFailure(kvSearchContext& ctx, const kvConnection& conn, long result) {
+    // The run's time limit cuts a search short; every other bound fails it.
+    kvStatusKind kind =
+        conn.boundHit == kvBoundHit::TimeLimit ? kvStatusKind::Warning : kvStatusKind::Error;
+    ctx.Write(kind, "%s", ReceiveFailureMessage(conn, result));
+}
+
 kvSessionSecurity::kvSessionSecurity(kvConnection& connection, kvSearchContext& context,
                                      const kvSearchRequest& request, const kvServerAddress& address)
     : conn(connection), ctx(context), req(request), server(address) {
@@ -33,16 +40,17 @@ kvSecurityStep kvSessionSecurity::Fail(kvSecurityStep step, const char* format, 
     va_start(args, format);
     std::vsnprintf(message, sizeof message, format, args);
     va_end(args);
-    ctx.Write("%s", message);
+    ctx.Write(kvStatusKind::Error, "%s", message);
     return step;
 }
 
 kvSecurityStep kvSessionSecurity::ReadFailure(long result) {
-    return Fail(kvSecurityStep::Abort, "%s", ReceiveFailureMessage(conn, result));
+    WriteReceiveFailure(ctx, conn, result);
+    return kvSecurityStep::Abort;
 }
 
 bool kvSessionSecurity::StartImplicit() {
-    ctx.Show("Korvex: Starting secure connection...");
+    ctx.Show(kvStatusKind::Progress, "Korvex: Starting secure connection...");
     std::string reason;
     if (StartSecureChannel(conn, server.host, tls, reason) != kvHandshakeResult::Secure) {
         Fail(kvSecurityStep::Abort, "ERROR: Secure connection failed: %s", reason.c_str());
@@ -91,7 +99,7 @@ bool kvSessionSecurity::ReadCapabilities(kvSecurityStep& failure) {
 }
 
 kvSecurityStep kvSessionSecurity::Upgrade() {
-    ctx.Show("Korvex: Starting secure connection...");
+    ctx.Show(kvStatusKind::Progress, "Korvex: Starting secure connection...");
     char reply[512];
     SendCommand(conn, "STARTTLS\r\n");
     long n = ReceiveReplyLine(conn, reply, sizeof reply);
@@ -129,7 +137,7 @@ kvSecurityStep kvSessionSecurity::Login() {
         if (startTlsOffered) {
             kvSecurityStep step = Upgrade();
             if (step != kvSecurityStep::Retry) return step;
-        } else if (req.allowPlainPassword != 1) {
+        } else if (!req.allowPlainPassword) {
             return Fail(kvSecurityStep::Fail,
                         "ERROR: Password not sent over an unencrypted connection");
         }
@@ -138,7 +146,7 @@ kvSecurityStep kvSessionSecurity::Login() {
 }
 
 kvSecurityStep kvSessionSecurity::SendCredentials(const kvCredentials& login) {
-    ctx.Show("Korvex: Logging in...");
+    ctx.Show(kvStatusKind::Progress, "Korvex: Logging in...");
     char reply[512];
     if (!SendCommand(conn, "AUTHINFO USER %s\r\n", login.user.c_str()))
         return Fail(kvSecurityStep::Fail, "ERROR: Authentication failed");

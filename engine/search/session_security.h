@@ -24,6 +24,11 @@ enum class kvSecurityStep {
     Abort,   // the run fails; the connection is unusable (no QUIT)
 };
 
+// Writes (does not show) the message for a failed receive on conn (its result
+// 0 or -1), with its kind: a warning when the run's time limit ended it, else
+// an error.
+void WriteReceiveFailure(kvSearchContext& ctx, const kvConnection& conn, long result);
+
 class kvSessionSecurity {
   public:
     kvSessionSecurity(kvConnection& conn, kvSearchContext& ctx, const kvSearchRequest& request,

@@ -16,23 +16,32 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
+// The kind a search gives the messages these tests push, told by their prefix.
+kvStatusKind KindOf(const std::string& text) {
+    if (text.rfind("SUCCESS", 0) == 0) return kvStatusKind::Result;
+    if (text.rfind("ERROR", 0) == 0) return kvStatusKind::Error;
+    if (text.rfind("WARNING", 0) == 0) return kvStatusKind::Warning;
+    return kvStatusKind::Progress;
+}
+
 TEST(StatusQueue, ProgressMessagesAreTheOnesThatMayBeSkipped) {
     const struct {
         const char* text;
+        kvStatusKind kind;
         bool progress;
     } rows[] = {
-        {"Scanning headers... (42% done)", true},
-        {"SEARCH: Receiving article 7 of 1024 requested...", true},
-        {"Korvex: Article received", true},
-        {"Korvex: Sorting articles...", true},
-        {"Finished receiving articles; Closing connection...", true},
-        {"SUCCESS: 12 articles received", false},
-        {"ERROR: connection failure; 5 complete articles received", false},
-        {"ERROR: Socket read failure", false},
-        {"WARNING: Search time expired, stopped.", false},
+        {"Scanning headers... (42% done)", kvStatusKind::Progress, true},
+        {"SEARCH: Receiving article 7 of 1024 requested...", kvStatusKind::Progress, true},
+        {"Korvex: Article received", kvStatusKind::Progress, true},
+        {"Korvex: Sorting articles...", kvStatusKind::Progress, true},
+        {"Finished receiving articles; Closing connection...", kvStatusKind::Progress, true},
+        {"SUCCESS: 12 articles received", kvStatusKind::Result, false},
+        {"ERROR: connection failure; 5 complete articles received", kvStatusKind::Error, false},
+        {"ERROR: Socket read failure", kvStatusKind::Error, false},
+        {"WARNING: Search time expired, stopped.", kvStatusKind::Warning, false},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(kvStatusQueue::IsProgress(row.text), row.progress) << row.text;
+        EXPECT_EQ(kvStatusQueue::IsProgress(row.kind), row.progress) << row.text;
 }
 
 TEST(StatusQueue, WaitingProgressIsReplacedOthersAreKeptInOrder) {
@@ -73,7 +82,7 @@ TEST(StatusQueue, WaitingProgressIsReplacedOthersAreKeptInOrder) {
         for (const std::string& step : row.steps) {
             if (step == "|")
                 taken.push_back(queue.Take());
-            else if (queue.Push(step))
+            else if (queue.Push(step, KindOf(step)))
                 ++wakes;
         }
         EXPECT_EQ(taken, row.taken);
@@ -87,7 +96,7 @@ TEST(StatusQueue, SlowReaderGetsEveryResultInOrderAndTheLastMessage) {
     int wakes = 0;
     kvStatusQueue queue;
     auto push = [&](const std::string& text) {
-        if (!queue.Push(text)) return;
+        if (!queue.Push(text, KindOf(text))) return;
         std::lock_guard<std::mutex> lock(mutex);
         ++wakes;
         woken.notify_one();

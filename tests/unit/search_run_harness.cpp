@@ -40,7 +40,7 @@ Harness::Harness() {
         std::size_t at = m.find(server.address() + "...");
         if (at != std::string::npos) m.replace(at, server.address().size(), "*");
         messages.push_back(m);
-        statuses.push_back(kvStatus{nullptr, s.phase, s.done, s.total});
+        statuses.push_back(kvStatus{nullptr, s.phase, s.done, s.total, s.kind});
     };
 }
 

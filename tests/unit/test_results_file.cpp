@@ -159,13 +159,13 @@ TEST_F(ResultsFile, RoundTripKeepsEveryFieldAndBody) {
     ASSERT_TRUE(SaveResultsFile(Path("round.kvx").c_str(), summary, set));
 
     CopyField(loaded.sourceFile, "kept.kvx");
-    loaded.loadedFromFile = 7;
+    loaded.loadedFromFile = true;
     int n = LoadResultsFile(Path("round.kvx").c_str(), loaded, back);
     auto loadedFields = StoredFields(loaded);
     for (std::size_t i = 0; i < fields.size(); ++i)
         EXPECT_STREQ(loadedFields[i].first, fields[i].first) << i;
     EXPECT_STREQ(loaded.sourceFile, "kept.kvx");
-    EXPECT_EQ(loaded.loadedFromFile, 7);
+    EXPECT_TRUE(loaded.loadedFromFile);
     set.slots[3]->body.reset(); // an empty body comes back as none
     ExpectSame(back, n, set);
 }

@@ -1,0 +1,133 @@
+#include "fetch.h"
+
+#include "article.h"
+#include "article_store.h"
+
+#include <deque>
+#include <memory>
+#include <new>
+
+namespace {
+
+constexpr std::size_t kHeaderTextSize = 32767;
+
+class kvFetch {
+  public:
+    kvFetch(kvRunSession& session, const kvMatches& matches, kvResultSet& results)
+        : s(session), matches(matches), set(results) {}
+
+    kvStep Run(kvFetched& fetched);
+
+  private:
+    // Releases what was received and fails the run.
+    kvStep Discard() {
+        FreeArticles(set, received - 1);
+        received = 0;
+        return kvStep::Failed;
+    }
+    void ShowReceiving(int articleLimit);
+
+    kvRunSession& s;
+    const kvMatches& matches;
+    kvResultSet& set;
+    kvBuffer articleBuffer;
+    std::unique_ptr<char[]> headerText;
+    int received = 0;
+};
+
+void kvFetch::ShowReceiving(int articleLimit) {
+    int total = matches.count > articleLimit ? articleLimit : matches.count;
+    if (matches.count > articleLimit)
+        s.ctx.ShowProgress(kvPhase::Fetch, received + 1, total,
+                           "SEARCH: Receiving article %d of %d requested...", received + 1,
+                           articleLimit);
+    else
+        s.ctx.ShowProgress(kvPhase::Fetch, received + 1, total,
+                           "SEARCH: Receiving article %d of %ld found...", received + 1,
+                           static_cast<long>(matches.count));
+}
+
+kvStep kvFetch::Run(kvFetched& fetched) {
+    s.ctx.Show(kvStatusKind::Progress, "SEARCH: Requesting matching articles...");
+    int articleLimit = EffectiveMaxArticles(s.req);
+    headerText.reset(new (std::nothrow) char[kHeaderTextSize]);
+    if (!articleBuffer.Allocate(KV_ARTICLE_BUFFER_SIZE) || !headerText) {
+        s.QuitAndClose();
+        return s.Fail("ERROR: Low memory");
+    }
+
+    // Newest match first; never more commands outstanding than the articles
+    // still wanted, so a refused article frees a place for the next number.
+    bool timeExpired = false;
+    int next = matches.count - 1;
+    std::deque<int> asked; // the matches whose ARTICLE commands await answers, oldest first
+    auto sendAhead = [&] {
+        while (next >= 0 && s.pipeline.Awaited() < articleLimit - received) {
+            kvSendResult r = s.pipeline.Send(220, kvResponseMode::Article, "ARTICLE %ld\r\n",
+                                             matches.numbers[next]);
+            if (r == kvSendResult::NoRoom) return;
+            if (r == kvSendResult::Sent) asked.push_back(next);
+            --next; // sent, or passed over like any article that cannot be had
+        }
+    };
+    for (;;) {
+        sendAhead();
+        if (s.pipeline.Awaited() == 0) break; // every number taken
+        ShowReceiving(articleLimit);
+        long n = s.pipeline.Receive(articleBuffer);
+        if (n <= 0 && s.conn.boundHit == kvBoundHit::TimeLimit) {
+            // The time ran out inside a response: what arrived whole is kept.
+            s.ctx.Show(kvStatusKind::Warning, "WARNING: Search time expired, stopped.");
+            s.Close();
+            fetched.received = received;
+            return kvStep::Continue;
+        }
+        if (n <= 0) {
+            WriteReceiveFailure(s.ctx, s.conn, n);
+            s.Close();
+            fetched.received = received;
+            fetched.connectionLost = true;
+            return kvStep::Continue;
+        }
+        int answered = asked.front();
+        asked.pop_front();
+        kvSecured secured = s.Secure(ReplyCode(articleBuffer.data.get()), articleBuffer);
+        if (secured == kvSecured::SendAgain && s.Reselect()) {
+            next = answered; // the same article again, and those sent after it
+            asked.clear();
+            continue;
+        }
+        // The login or the encryption failed: what was received goes too.
+        if (secured != kvSecured::NotAsked) return Discard();
+        if (ReplyCode(articleBuffer.data.get()) != 220) continue;
+        kvArticleResponse parts;
+        if (!SplitArticleResponse(articleBuffer.data.get(), articleBuffer.length, parts)) continue;
+        s.ctx.Show(kvStatusKind::Progress, "Korvex: Article received");
+        if (!StoreArticle(parts, headerText.get(), kHeaderTextSize, set, received)) {
+            s.QuitAndClose();
+            s.Fail("ERROR: Low memory");
+            return Discard();
+        }
+        ++received;
+        if (received == articleLimit) break; // at most 1024: the limit is lowered to fit
+        if (s.TimeExpired()) {
+            s.RestartStopwatch();
+            s.ctx.Show(kvStatusKind::Warning, "WARNING: Search time expired, stopped.");
+            timeExpired = true;
+            break;
+        }
+    }
+
+    if (!timeExpired)
+        s.ctx.Show(kvStatusKind::Progress, "Finished receiving articles; Closing connection...");
+    s.QuitAndClose();
+    fetched.received = received;
+    return kvStep::Continue;
+}
+
+} // namespace
+
+kvStep FetchArticles(kvRunSession& session, const kvMatches& matches, kvResultSet& set,
+                     kvFetched& fetched) {
+    return kvFetch(session, matches, set).Run(fetched);
+}

@@ -1,0 +1,20 @@
+// The fetch of a search: ARTICLE for each match, newest first, sent ahead on
+// the pipeline, each article received stored in the result set, within the
+// request's article limit and time limit.
+#pragma once
+
+#include "header_scan.h"
+#include "run_session.h"
+
+// How the fetch ended when it did not fail.
+struct kvFetched {
+    int received = 0;            // slots 0..received-1 hold the articles, in the order received
+    bool connectionLost = false; // the connection failed; the articles before it are kept
+};
+
+// Fetches the matches into `set`, which must be empty. Continue: `fetched`
+// tells what was received (perhaps nothing) and the connection is closed; the
+// last message written says why the fetch ended when it ended early. Failed:
+// the reason written, the connection closed, the set emptied.
+kvStep FetchArticles(kvRunSession& session, const kvMatches& matches, kvResultSet& set,
+                     kvFetched& fetched);

@@ -1,0 +1,103 @@
+#include "run_session.h"
+
+namespace {
+
+constexpr long kTimeLimitGraceSeconds = 10;
+
+} // namespace
+
+kvRunSession::kvRunSession(const kvSearchRequest& request, kvSearchContext& context)
+    : req(request), ctx(context), security(conn, context, request, server),
+      pipeline(conn, EffectivePipeline(request)), stopwatch(context) {
+    conn.stop = &context.stop;
+    conn.clock = [&context] { return context.NowMilliseconds(); };
+    conn.maxResponseBytes = context.maxResponseBytes;
+    conn.maxResponseSeconds = context.maxResponseSeconds;
+}
+
+void kvRunSession::StartTimeLimit() {
+    if (StartsWithWord(req.timeLimit, "any")) return;
+    limitSeconds = DecodeNumber(req.timeLimit) * 60;
+    if (limitSeconds < 60) return;
+    timeLimitOn = true;
+    stopwatch.Start();
+    // Inside a response the limit holds as well, a few seconds later: an
+    // answer under way when it passes may still be completed.
+    conn.runDeadlineMs = ctx.NowMilliseconds() + (limitSeconds + kTimeLimitGraceSeconds) * 1000LL;
+}
+
+kvStep kvRunSession::Fail(kvStatusKind kind, const char* message) {
+    ctx.Write(kind, "%s", message);
+    return kvStep::Failed;
+}
+
+kvStep kvRunSession::FailReceive(long result) {
+    WriteReceiveFailure(ctx, conn, result);
+    return kvStep::Failed;
+}
+
+void kvRunSession::Close() {
+    CloseSocket(conn);
+    NetCleanup();
+}
+
+void kvRunSession::QuitAndClose() {
+    pipeline.FinishLine();
+    SendQuit(conn);
+    Close();
+}
+
+kvSecured kvRunSession::Secure(int code, kvBuffer& scratch) {
+    if (code == 480 || code == 483) {
+        long n = pipeline.Settle(scratch);
+        if (n <= 0) {
+            Close();
+            FailReceive(n);
+            return kvSecured::Failed;
+        }
+    }
+    switch (security.Answer(code)) {
+    case kvSecurityStep::NotMine:
+        return kvSecured::NotAsked;
+    case kvSecurityStep::Retry:
+        return kvSecured::SendAgain;
+    case kvSecurityStep::Fail:
+        QuitAndClose();
+        return kvSecured::Failed;
+    case kvSecurityStep::Abort:
+        Close();
+        return kvSecured::Failed;
+    }
+    return kvSecured::Failed;
+}
+
+bool kvRunSession::AskGroup(char* reply, std::size_t size, int& code) {
+    if (!SendCommand(conn, "GROUP %s\r\n", req.newsgroup)) {
+        // A name that does not fit one command line, or holds a line break.
+        QuitAndClose();
+        Fail("ERROR: GROUP command error");
+        return false;
+    }
+    long n = ReceiveReplyLine(conn, reply, size);
+    if (n <= 0) {
+        Close();
+        FailReceive(n);
+        return false;
+    }
+    code = ReplyCode(reply);
+    return true;
+}
+
+bool kvRunSession::Reselect() {
+    if (!security.SessionReset()) return true;
+    char reply[512];
+    int code = 0;
+    if (!AskGroup(reply, sizeof reply, code)) return false;
+    if (code != 211) {
+        QuitAndClose();
+        Fail("ERROR: GROUP command error");
+        return false;
+    }
+    security.SessionRestored();
+    return true;
+}

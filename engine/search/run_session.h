@@ -1,0 +1,87 @@
+// One search's connection and what every step of the run shares on it: the
+// request, the context, the encryption and login state, the command pipeline,
+// the time limit, and the ways a step ends the run (closing the connection
+// and writing the reason).
+#pragma once
+
+#include "net.h"
+#include "pipeline.h"
+#include "records.h"
+#include "search_context.h"
+#include "session_security.h"
+#include "transport.h"
+
+#include <cstddef>
+
+// How a step of the run ended.
+enum class kvStep {
+    Continue,     // go on with the next step
+    NothingFound, // the run ends without articles; the connection is closed
+    Failed,       // the run failed; the reason is written, the connection closed
+};
+
+// What answering a reply code about logins and encryption came to.
+enum class kvSecured {
+    NotAsked,  // the code is about neither: the caller handles it
+    SendAgain, // a login or encryption was set up: send the command again
+    Failed,    // the run failed (message written, connection closed)
+};
+
+// Whole seconds since Start(), on the context's clock.
+class kvStopwatch {
+  public:
+    explicit kvStopwatch(const kvSearchContext& context) : ctx(context) {}
+    void Start() { started = ctx.NowMilliseconds(); }
+    long ElapsedSeconds() const {
+        return static_cast<long>((ctx.NowMilliseconds() - started) / 1000);
+    }
+
+  private:
+    const kvSearchContext& ctx;
+    long long started = 0;
+};
+
+class kvRunSession {
+  public:
+    kvRunSession(const kvSearchRequest& request, kvSearchContext& context);
+    kvRunSession(const kvRunSession&) = delete;
+    kvRunSession& operator=(const kvRunSession&) = delete;
+
+    // Starts the request's time limit, when it has one, from now.
+    void StartTimeLimit();
+    bool TimeExpired() const { return timeLimitOn && stopwatch.ElapsedSeconds() > limitSeconds; }
+    void RestartStopwatch() { stopwatch.Start(); }
+
+    // Writes an error message; returns Failed.
+    kvStep Fail(const char* message) { return Fail(kvStatusKind::Error, message); }
+    kvStep Fail(kvStatusKind kind, const char* message);
+    // Writes the message for a failed receive (its result 0 or -1); returns Failed.
+    kvStep FailReceive(long result);
+
+    void Close();
+    void QuitAndClose();
+
+    // After a reply `code`: whether a login or encryption was set up (the
+    // command is to be sent again), the code is about neither, or the run
+    // failed. Commands sent ahead are settled first (their responses read into
+    // `scratch` and dropped): the caller sends them again.
+    kvSecured Secure(int code, kvBuffer& scratch);
+    // Sends GROUP and reads the reply line into reply. False when the run
+    // failed (message written, connection closed).
+    bool AskGroup(char* reply, std::size_t size, int& code);
+    // Selects the group again after the server's session state was reset.
+    // False when the run failed (message written, connection closed).
+    bool Reselect();
+
+    const kvSearchRequest& req;
+    kvSearchContext& ctx;
+    kvConnection conn;
+    kvServerAddress server;
+    kvSessionSecurity security;
+    kvPipeline pipeline;
+
+  private:
+    kvStopwatch stopwatch;
+    bool timeLimitOn = false;
+    long limitSeconds = 0;
+};
