@@ -1,10 +1,14 @@
 #include "search_run.h"
 
 #include "article.h"
+#include "commands.h"
+#include "connect.h"
 #include "matcher.h"
 #include "mime_body.h"
 #include "net.h"
+#include "net_library.h"
 #include "pipeline.h"
+#include "server_address.h"
 #include "session_security.h"
 #include "transport.h"
 

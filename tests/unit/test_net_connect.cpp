@@ -2,6 +2,8 @@
 // ends them at once, the time-out ends them otherwise, and a connect that
 // times out moves on to the next address. Loopback only: a listener whose
 // accept queue is full never answers a further connect.
+#include "commands.h"
+#include "connect.h"
 #include "net.h"
 #include "search_context.h"
 #include "search_run_harness.h"

@@ -2,6 +2,7 @@
 // with its own message before any connection, and a stop ends a socket wait at
 // once, from another thread, while the socket stays silent.
 #include "net.h"
+#include "net_library.h"
 #include "search_context.h"
 #include "search_run_harness.h"
 #include "test_sockets.h"
