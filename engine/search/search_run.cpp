@@ -3,6 +3,7 @@
 #include "article.h"
 #include "commands.h"
 #include "connect.h"
+#include "group_reply.h"
 #include "matcher.h"
 #include "mime_body.h"
 #include "net.h"
@@ -39,40 +40,6 @@ class Stopwatch {
 // fixed part, so that the message keeps its closing "...".
 int ServerNameRoom(const char* fixedPart) {
     return KV_STATUS_SIZE - 1 - static_cast<int>(std::strlen(fixedPart));
-}
-
-// An article number from 0 to 2^31-1 (a sign allowed), however wide long is:
-// false for anything larger, so "2147483648" is refused where long is 32-bit too.
-static bool DecodeArticleNumber(const char* at, long& number) {
-    bool negative = *at == '-';
-    if (*at == '-' || *at == '+') ++at;
-    long long value = 0;
-    for (; *at >= '0' && *at <= '9'; ++at) {
-        value = value * 10 + (*at - '0');
-        if (value > 2147483647LL) return false;
-    }
-    if (negative && value != 0) return false;
-    number = static_cast<long>(value);
-    return true;
-}
-
-// Reads the three numbers of a 211 reply ("211 count first last group"), each
-// the number that starts after the next blank. False when the reply does not
-// carry three numbers from 0 to 2^31-1.
-bool ParseGroupReply(const char* reply, long& count, long& first, long& last) {
-    long* numbers[3] = {&count, &first, &last};
-    const char* at = reply;
-    for (long* number : numbers) {
-        at = std::strchr(at, ' ');
-        if (at == nullptr) return false;
-        ++at;
-        // A number, signed or not: a sign before anything else is no number.
-        const char* digit = *at == '-' || *at == '+' ? at + 1 : at;
-        if (!(*digit >= '0' && *digit <= '9')) return false;
-        // Article numbers are 31-bit; larger ones would overflow the chunk arithmetic.
-        if (!DecodeArticleNumber(at, *number)) return false;
-    }
-    return true;
 }
 
 // Copies `length` bytes of text into a field of `capacity` bytes (NUL
