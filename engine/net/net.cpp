@@ -148,6 +148,10 @@ long NetTrySend(kvConnection& conn, const char* data, std::size_t length) {
     return n == KV_SOCKET_AGAIN ? 0 : n;
 }
 
+kvConnection::~kvConnection() {
+    CloseSocket(*this);
+}
+
 void CloseSocket(kvConnection& conn) {
     if (conn.socket < 0) return;
     if (conn.secure) {

@@ -34,7 +34,13 @@ class kvBytePeer {
 // Which bound ended a wait or a receive (see kvConnection).
 enum class kvBoundHit { None, TimeLimit, ResponseTime, ResponseSize };
 
+// Owns its socket and its TLS session: both end with it (see CloseSocket).
 struct kvConnection {
+    kvConnection() = default;
+    ~kvConnection();
+    kvConnection(const kvConnection&) = delete;
+    kvConnection& operator=(const kvConnection&) = delete;
+
     int socket = -1;
     kvBytePeer* peer = nullptr; // when set, receives come from it instead of the socket
     int timeoutSeconds = 30;
@@ -86,5 +92,6 @@ long NetSend(kvConnection& conn, const char* data, std::size_t length);
 // full), or -1 when the send failed.
 long NetTrySend(kvConnection& conn, const char* data, std::size_t length);
 
-// Ends TLS (if any), shuts the socket down both ways and closes it.
+// Ends TLS (if any), shuts the socket down both ways and closes it. Once
+// closed, a further call does nothing; the connection's end closes it too.
 void CloseSocket(kvConnection& conn);

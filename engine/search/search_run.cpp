@@ -18,6 +18,7 @@
 #include <deque>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 
 namespace {
@@ -73,7 +74,6 @@ class SearchRun {
     void Close() {
         CloseSocket(conn);
         FreePatternWords(pattern);
-        NetCleanup();
     }
     void QuitAndClose() {
         pipeline.FinishLine();
@@ -110,6 +110,7 @@ class SearchRun {
     const kvSearchRequest& req;
     kvResultSet& set;
     kvSearchContext& ctx;
+    std::optional<kvNetLibrary> netLibrary; // started by Connect, ends after conn
     kvConnection conn;
     kvServerAddress server;
     kvSessionSecurity security;
@@ -159,10 +160,8 @@ int SearchRun::Run() {
 }
 
 int SearchRun::Connect() {
-    if (!NetStartup()) {
-        NetCleanup();
-        return Fail("ERROR: Unable to initialize WinSock");
-    }
+    netLibrary.emplace();
+    if (!netLibrary->Ready()) return Fail("ERROR: Unable to initialize WinSock");
     ctx.Show("Korvex: Locating %.*s...", ServerNameRoom("Korvex: Locating ..."), req.server);
     SetNetTimeout(conn, req.timeoutSeconds >= 1 ? req.timeoutSeconds : 30);
     kvAddressList addresses;
@@ -173,11 +172,9 @@ int SearchRun::Connect() {
                                          NetTimeoutMs(conn), ctx.resolve)
             : kvResolveResult::NotFound;
     if (found == kvResolveResult::Stopped) {
-        NetCleanup();
         return Fail("ERROR: Can't connect to server");
     }
     if (found != kvResolveResult::Found) {
-        NetCleanup();
         return Fail("ERROR: Host not found");
     }
     ctx.Show("Korvex: Connecting to %.*s...", ServerNameRoom("Korvex: Connecting to ..."),
@@ -186,11 +183,9 @@ int SearchRun::Connect() {
     case kvConnectResult::Connected:
         break;
     case kvConnectResult::NoSocket:
-        NetCleanup();
         return Fail("ERROR: Unable to create socket");
     case kvConnectResult::Refused:
     case kvConnectResult::Stopped:
-        NetCleanup();
         return Fail("ERROR: Can't connect to server");
     }
 
