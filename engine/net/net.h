@@ -10,17 +10,12 @@
 
 #include "secure_channel.h"
 
-#include <cstdarg>
 #include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 class kvStopSignal;
-
-constexpr int KV_NNTP_PORT = 119;
-constexpr int KV_NNTPS_PORT = 563;
 
 // Bytes received but not yet consumed: a status reply may arrive together with
 // more data, and a response may end in the middle of a piece.
@@ -39,7 +34,13 @@ class kvBytePeer {
 // Which bound ended a wait or a receive (see kvConnection).
 enum class kvBoundHit { None, TimeLimit, ResponseTime, ResponseSize };
 
+// Owns its socket and its TLS session: both end with it (see CloseSocket).
 struct kvConnection {
+    kvConnection() = default;
+    ~kvConnection();
+    kvConnection(const kvConnection&) = delete;
+    kvConnection& operator=(const kvConnection&) = delete;
+
     int socket = -1;
     kvBytePeer* peer = nullptr; // when set, receives come from it instead of the socket
     int timeoutSeconds = 30;
@@ -69,53 +70,6 @@ struct kvConnection {
 void BeginResponse(kvConnection& conn);
 void EndResponse(kvConnection& conn);
 
-// "host", "host:port", "[v6addr]:port", "[v6addr]" or a bare IPv6 address.
-// False when the port is not a number from 1 to 65535.
-bool ParseServerAddress(const char* server, std::string& host, int& port);
-
-// A server as the user types it: any form ParseServerAddress takes, optionally
-// behind "nntp://" (plain, port 119) or "nntps://" (TLS from the first byte,
-// port 563); the scheme is case-insensitive and one trailing "/" is allowed.
-struct kvServerAddress {
-    std::string host;
-    int port = KV_NNTP_PORT;
-    bool implicitTls = false;
-};
-bool ParseServerText(const char* server, kvServerAddress& out);
-
-// Starts and stops the system's network library (Winsock 2.2 on Windows;
-// nothing to do on POSIX). Each thread that searches pairs its own calls.
-bool NetStartup();
-void NetCleanup();
-// The Winsock version NetStartup asks for, major.minor (2.2 unless changed);
-// without effect elsewhere. Tests ask for one that does not exist.
-void SetRequestedWinsockVersion(int major, int minor);
-
-// Resolved addresses of a server, in the order the resolver gave them.
-struct kvAddressList {
-    std::vector<std::vector<unsigned char>> addresses; // sockaddr bytes
-    std::vector<int> families;
-};
-bool ResolveServer(const std::string& host, int port, kvAddressList& out);
-
-// A name lookup like ResolveServer; tests put slow ones in its place.
-using kvResolver = std::function<bool(const std::string& host, int port, kvAddressList& out)>;
-
-enum class kvResolveResult { Found, NotFound, TimedOut, Stopped };
-// Runs `resolver` (ResolveServer when empty) on a thread of its own and waits
-// for it at most timeoutMs, returning at once when a stop is requested. A
-// lookup given up on finishes unseen: its result is dropped, and nothing of
-// the caller's is touched.
-kvResolveResult ResolveServerInterruptibly(const std::string& host, int port, kvAddressList& out,
-                                           const kvStopSignal* stop, long long timeoutMs,
-                                           const kvResolver& resolver = {});
-
-enum class kvConnectResult { Connected, NoSocket, Refused, Stopped };
-// Tries the addresses in order until one connects. Each connect waits at most
-// the connection's time-out (then the next address is tried); a stop request
-// ends it at once.
-kvConnectResult ConnectToAny(const kvAddressList& list, kvConnection& conn);
-
 void SetNetTimeout(kvConnection& conn, int seconds);
 // Waits until the socket can be read (or written), at most timeoutMs (< 0: no
 // limit). 1: ready; 0: the wait expired; -1: the wait failed or a stop was requested.
@@ -138,21 +92,6 @@ long NetSend(kvConnection& conn, const char* data, std::size_t length);
 // full), or -1 when the send failed.
 long NetTrySend(kvConnection& conn, const char* data, std::size_t length);
 
-// Reads one status reply line (through its LF) into reply, cut to size-1 bytes
-// and NUL-terminated. Bytes after the LF stay in the connection's input.
-// Returns the line's length (> 0), or the failing NetReceive result (0 or -1).
-long ReceiveStatusLine(kvConnection& conn, char* reply, std::size_t size);
-
-constexpr std::size_t KV_COMMAND_SIZE = 512;
-// Formats a command into a command buffer of KV_COMMAND_SIZE bytes. Returns its
-// length, or -1 when it would not fit or an argument holds a CR or LF.
-int FormatCommandV(char* command, const char* format, va_list args);
-
-// Formats a command into the 512-byte command buffer and sends it. False (and
-// nothing sent) when it would not fit or an argument holds a CR or LF.
-bool SendCommand(kvConnection& conn, const char* format, ...) __attribute__((format(printf, 2, 3)));
-
-// QUIT with a 5-second wait for the reply, which is read and dropped.
-void SendQuit(kvConnection& conn);
-// Ends TLS (if any), shuts the socket down both ways and closes it.
+// Ends TLS (if any), shuts the socket down both ways and closes it. Once
+// closed, a further call does nothing; the connection's end closes it too.
 void CloseSocket(kvConnection& conn);

@@ -1,7 +1,7 @@
 // What each system provides beneath the network layer (net_socket_posix.cpp,
 // net_socket_windows.cpp): sockets, the wait on a socket and the stop signal,
-// and the start-up of the system's network library. net.cpp builds the bounds,
-// status lines and commands on these.
+// and the start-up of the system's network library. net.cpp builds the bounds
+// on these, connect.cpp the name lookup and the connect.
 #pragma once
 
 #include <cstddef>
@@ -17,6 +17,12 @@ constexpr long KV_SOCKET_AGAIN = -2;
 // written), or a connect on it ended either way. 1: ready; 0: the wait expired;
 // -1: the wait failed or a stop was requested.
 int SocketWait(const kvConnection& conn, bool forWrite, int waitMs);
+
+// Brackets one name lookup (getaddrinfo) on the calling thread: what the
+// system needs started for it. False when it cannot be started; SocketLookupEnd
+// follows only a SocketLookupBegin that succeeded.
+bool SocketLookupBegin();
+void SocketLookupEnd();
 
 // A non-blocking stream socket of the address family; -1 when none can be had.
 int SocketOpen(int family);

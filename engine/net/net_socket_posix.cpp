@@ -1,14 +1,13 @@
 // Sockets on POSIX systems: poll waits on the socket and the stop signal's pipe
 // together, so a stop ends every wait at once.
 #include "net.h"
+#include "net_library.h"
 #include "net_socket.h"
 #include "stop_signal.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -21,23 +20,11 @@ bool NetStartup() {
 void NetCleanup() {}
 void SetRequestedWinsockVersion(int, int) {}
 
-bool ResolveServer(const std::string& host, int port, kvAddressList& out) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* result = nullptr;
-    char portText[16];
-    std::snprintf(portText, sizeof portText, "%d", port);
-    if (getaddrinfo(host.c_str(), portText, &hints, &result) != 0 || result == nullptr)
-        return false;
-    for (addrinfo* ai = result; ai != nullptr; ai = ai->ai_next) {
-        const unsigned char* bytes = reinterpret_cast<const unsigned char*>(ai->ai_addr);
-        out.addresses.emplace_back(bytes, bytes + ai->ai_addrlen);
-        out.families.push_back(ai->ai_family);
-    }
-    freeaddrinfo(result);
-    return !out.addresses.empty();
+// getaddrinfo needs nothing started first.
+bool SocketLookupBegin() {
+    return true;
 }
+void SocketLookupEnd() {}
 
 int SocketWait(const kvConnection& conn, bool forWrite, int waitMs) {
     int stopFd = conn.stop != nullptr ? conn.stop->WaitHandle() : -1;

@@ -7,10 +7,9 @@
 #include <ws2tcpip.h>
 
 #include "net.h"
+#include "net_library.h"
 #include "net_socket.h"
 #include "stop_signal.h"
-
-#include <cstdio>
 
 namespace {
 WORD requestedVersion = MAKEWORD(2, 2);
@@ -58,26 +57,14 @@ void NetCleanup() {
     WSACleanup();
 }
 
-bool ResolveServer(const std::string& host, int port, kvAddressList& out) {
+bool SocketLookupBegin() {
     // The lookup runs on a thread of its own, which needs Winsock started too.
     WSADATA data;
-    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* result = nullptr;
-    char portText[16];
-    std::snprintf(portText, sizeof portText, "%d", port);
-    if (getaddrinfo(host.c_str(), portText, &hints, &result) == 0 && result != nullptr) {
-        for (addrinfo* ai = result; ai != nullptr; ai = ai->ai_next) {
-            const unsigned char* bytes = reinterpret_cast<const unsigned char*>(ai->ai_addr);
-            out.addresses.emplace_back(bytes, bytes + ai->ai_addrlen);
-            out.families.push_back(ai->ai_family);
-        }
-        freeaddrinfo(result);
-    }
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+}
+
+void SocketLookupEnd() {
     WSACleanup();
-    return !out.addresses.empty();
 }
 
 int SocketWait(const kvConnection& conn, bool forWrite, int waitMs) {

@@ -1,5 +1,6 @@
 #include "pipeline.h"
 
+#include "commands.h"
 #include "stop_signal.h"
 
 #include <cerrno>

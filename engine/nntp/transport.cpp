@@ -1,5 +1,6 @@
 #include "transport.h"
 
+#include "commands.h"
 #include "records.h"
 
 #include <cstring>

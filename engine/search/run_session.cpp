@@ -1,5 +1,7 @@
 #include "run_session.h"
 
+#include "commands.h"
+
 namespace {
 
 constexpr long kTimeLimitGraceSeconds = 10;
@@ -38,7 +40,6 @@ kvStep kvRunSession::FailReceive(long result) {
 
 void kvRunSession::Close() {
     CloseSocket(conn);
-    NetCleanup();
 }
 
 void kvRunSession::QuitAndClose() {

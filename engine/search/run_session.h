@@ -5,6 +5,7 @@
 #pragma once
 
 #include "net.h"
+#include "net_library.h"
 #include "pipeline.h"
 #include "records.h"
 #include "search_context.h"
@@ -12,6 +13,7 @@
 #include "transport.h"
 
 #include <cstddef>
+#include <optional>
 
 // How a step of the run ended.
 enum class kvStep {
@@ -75,6 +77,7 @@ class kvRunSession {
 
     const kvSearchRequest& req;
     kvSearchContext& ctx;
+    std::optional<kvNetLibrary> netLibrary; // started by the connect step; ends after conn
     kvConnection conn;
     kvServerAddress server;
     kvSessionSecurity security;

@@ -1,9 +1,13 @@
 #include "search_run.h"
 
 #include "article.h"
+#include "commands.h"
+#include "connect.h"
 #include "fetch.h"
+#include "group_reply.h"
 #include "header_scan.h"
 #include "net.h"
+#include "net_library.h"
 #include "run_session.h"
 #include "search_summary.h"
 #include "transport.h"
@@ -17,40 +21,6 @@ namespace {
 // fixed part, so that the message keeps its closing "...".
 int ServerNameRoom(const char* fixedPart) {
     return KV_STATUS_SIZE - 1 - static_cast<int>(std::strlen(fixedPart));
-}
-
-// An article number from 0 to 2^31-1 (a sign allowed), however wide long is:
-// false for anything larger, so "2147483648" is refused where long is 32-bit too.
-static bool DecodeArticleNumber(const char* at, long& number) {
-    bool negative = *at == '-';
-    if (*at == '-' || *at == '+') ++at;
-    long long value = 0;
-    for (; *at >= '0' && *at <= '9'; ++at) {
-        value = value * 10 + (*at - '0');
-        if (value > 2147483647LL) return false;
-    }
-    if (negative && value != 0) return false;
-    number = static_cast<long>(value);
-    return true;
-}
-
-// Reads the three numbers of a 211 reply ("211 count first last group"), each
-// the number that starts after the next blank. False when the reply does not
-// carry three numbers from 0 to 2^31-1.
-bool ParseGroupReply(const char* reply, long& count, long& first, long& last) {
-    long* numbers[3] = {&count, &first, &last};
-    const char* at = reply;
-    for (long* number : numbers) {
-        at = std::strchr(at, ' ');
-        if (at == nullptr) return false;
-        ++at;
-        // A number, signed or not: a sign before anything else is no number.
-        const char* digit = *at == '-' || *at == '+' ? at + 1 : at;
-        if (!(*digit >= '0' && *digit <= '9')) return false;
-        // Article numbers are 31-bit; larger ones would overflow the chunk arithmetic.
-        if (!DecodeArticleNumber(at, *number)) return false;
-    }
-    return true;
 }
 
 // The run as a sequence: connect, select the group, scan, fetch, report.
@@ -97,10 +67,8 @@ int kvSearchRun::Run() {
 
 kvStep kvSearchRun::Connect() {
     kvConnection& conn = s.conn;
-    if (!NetStartup()) {
-        NetCleanup();
-        return s.Fail("ERROR: Unable to initialize WinSock");
-    }
+    s.netLibrary.emplace();
+    if (!s.netLibrary->Ready()) return s.Fail("ERROR: Unable to initialize WinSock");
     ctx.Show(kvStatusKind::Progress, "Korvex: Locating %.*s...",
              ServerNameRoom("Korvex: Locating ..."), req.server);
     SetNetTimeout(conn, req.timeoutSeconds >= 1 ? req.timeoutSeconds : 30);
@@ -112,11 +80,9 @@ kvStep kvSearchRun::Connect() {
                                          NetTimeoutMs(conn), ctx.resolve)
             : kvResolveResult::NotFound;
     if (found == kvResolveResult::Stopped) {
-        NetCleanup();
         return s.Fail("ERROR: Can't connect to server");
     }
     if (found != kvResolveResult::Found) {
-        NetCleanup();
         return s.Fail("ERROR: Host not found");
     }
     ctx.Show(kvStatusKind::Progress, "Korvex: Connecting to %.*s...",
@@ -125,11 +91,9 @@ kvStep kvSearchRun::Connect() {
     case kvConnectResult::Connected:
         break;
     case kvConnectResult::NoSocket:
-        NetCleanup();
         return s.Fail("ERROR: Unable to create socket");
     case kvConnectResult::Refused:
     case kvConnectResult::Stopped:
-        NetCleanup();
         return s.Fail("ERROR: Can't connect to server");
     }
 

@@ -1,5 +1,6 @@
 #include "session_security.h"
 
+#include "commands.h"
 #include "transport.h"
 
 #include <cstdarg>

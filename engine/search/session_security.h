@@ -14,6 +14,7 @@
 #include "net.h"
 #include "records.h"
 #include "search_context.h"
+#include "server_address.h"
 
 #include <string>
 

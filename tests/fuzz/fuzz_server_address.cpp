@@ -4,8 +4,8 @@
 // scheme for TLS) parses to the same host, port and TLS choice.
 #include "fuzz_check.h"
 
-#include "net.h"
 #include "records.h"
+#include "server_address.h"
 
 #include <string>
 

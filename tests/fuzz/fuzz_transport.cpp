@@ -8,6 +8,7 @@
 // protocol below, written without looking at how the transport collects lines.
 #include "fuzz_check.h"
 
+#include "commands.h"
 #include "net.h"
 #include "transport.h"
 

@@ -2,6 +2,8 @@
 // ends them at once, the time-out ends them otherwise, and a connect that
 // times out moves on to the next address. Loopback only: a listener whose
 // accept queue is full never answers a further connect.
+#include "commands.h"
+#include "connect.h"
 #include "net.h"
 #include "search_context.h"
 #include "search_run_harness.h"
@@ -186,6 +188,42 @@ TEST(SearchRunFake, StopWhileLocatingOrConnectingEndsTheRunPromptly) {
     }
 }
 
+// A connection owns its socket: its end closes the socket (the peer reads the
+// end of the stream). CloseSocket before that leaves nothing to close twice: a
+// socket opened afterwards, most likely under the same number, stays open.
+TEST(kvConnection, ClosesItsSocketAtItsEndAndOnceOnly) {
+    for (bool closedFirst : {false, true}) {
+        SCOPED_TRACE(closedFirst ? "closed, then ended" : "ended");
+        int pair[2];
+        ASSERT_TRUE(TestSocketPair(pair));
+        int later = -1;
+        {
+            kvConnection conn;
+            conn.socket = pair[0];
+            if (closedFirst) {
+                CloseSocket(conn);
+                CloseSocket(conn); // nothing left to close
+                EXPECT_EQ(conn.socket, -1);
+                later = TestSocket();
+                ASSERT_GE(later, 0);
+            }
+        }
+        // The end of the stream within a few seconds, never a wait forever.
+        kvPollFd peer = TestPollFd(pair[1], POLLIN);
+        EXPECT_EQ(TestPoll(&peer, 1, 5000), 1);
+        TestSetNonBlocking(pair[1]);
+        char byte;
+        EXPECT_EQ(TestRecv(pair[1], &byte, 1), 0);
+        if (later >= 0) {
+            int on = 1;
+            EXPECT_EQ(TestSetOption(later, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on), 0)
+                << "the connection's end closed a socket it no longer owned";
+            TestCloseSocket(later);
+        }
+        TestCloseSocket(pair[1]);
+    }
+}
+
 } // namespace
 
 // The longest time-out the description file lets through (9,999,999 seconds)
@@ -205,6 +243,6 @@ TEST(NetTimeoutMs, LongestTimeOutIsComputedWithoutOverflow) {
     char reply[64];
     EXPECT_EQ(ReceiveStatusLine(conn, reply, sizeof reply), 8);
     EXPECT_STREQ(reply, "200 ok\r\n");
-    TestCloseSocket(pair[0]);
+    CloseSocket(conn); // the connection owns pair[0]
     TestCloseSocket(pair[1]);
 }

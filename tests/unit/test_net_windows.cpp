@@ -2,6 +2,7 @@
 // with its own message before any connection, and a stop ends a socket wait at
 // once, from another thread, while the socket stays silent.
 #include "net.h"
+#include "net_library.h"
 #include "search_context.h"
 #include "search_run_harness.h"
 #include "test_sockets.h"
@@ -51,6 +52,23 @@ TEST(WindowsNet, StartupAndCleanupPairOnEachThread) {
     NetCleanup();
 }
 
+TEST(WindowsNet, LibraryGuardCleansUpOnlyWhatItStarted) {
+    ASSERT_TRUE(NetStartup()); // this thread's own start, outliving the guards
+    {
+        WinsockVersion impossible(0, 0);
+        kvNetLibrary failed;
+        EXPECT_FALSE(failed.Ready());
+    }
+    {
+        kvNetLibrary started;
+        EXPECT_TRUE(started.Ready());
+    }
+    int fd = TestSocket();
+    EXPECT_GE(fd, 0) << "a guard cleaned up a start that was not its own";
+    if (fd >= 0) TestCloseSocket(fd);
+    NetCleanup();
+}
+
 TEST(WindowsNet, StopEndsASocketWaitAtOnce) {
     ASSERT_TRUE(NetStartup());
     int pair[2];
@@ -80,7 +98,7 @@ TEST(WindowsNet, StopEndsASocketWaitAtOnce) {
     // Once stopped, every later wait ends at once, even with data waiting.
     ASSERT_EQ(TestSend(pair[1], "y", 1), 1);
     EXPECT_EQ(NetWait(conn, false, 20000), -1);
-    TestCloseSocket(pair[0]);
+    CloseSocket(conn); // the connection owns pair[0]
     TestCloseSocket(pair[1]);
     NetCleanup();
 }

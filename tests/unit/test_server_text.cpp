@@ -1,5 +1,5 @@
 // Server text as the user types it: scheme, host forms, default ports.
-#include "net.h"
+#include "server_address.h"
 
 #include <gtest/gtest.h>
 

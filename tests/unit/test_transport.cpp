@@ -1,7 +1,9 @@
 // The line transport, fed from memory through the connection's byte peer: the
 // tables give the pieces a response arrives in and what the destination must
 // hold afterwards. The socket waits under it are covered by the fake-server runs.
+#include "commands.h"
 #include "net.h"
+#include "server_address.h"
 #include "transport.h"
 
 #include <gtest/gtest.h>
