@@ -126,7 +126,6 @@ void kvSearchWorker::Run(kvSearchRequest request, kvSearchContext& context,
     outcome->results = std::make_unique<kvResultSet>();
     int n = RunSearch(request, *outcome->results, context);
     outcome->count = n;
-    outcome->results->count = n;
     outcome->status = context.statusText;
     if (n > 0) {
         outcome->summary.reset(new (std::nothrow) kvSearchSummary());

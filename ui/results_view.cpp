@@ -12,10 +12,10 @@ void kvController::ShowResults() {
     if (model_.summary) mainFrame_->SetTitle(ToDisplay(model_.Title()));
     const WindowRect& rect = settings_.mainRect;
     mainFrame_->SetSize(wxSize(rect.width, rect.height));
-    if (!model_.results->first()) return;
+    if (!model_.results->First()) return;
 
     std::vector<std::string> subjects;
-    for (const kvArticle* article = model_.results->first(); article; article = article->next) {
+    for (const kvArticle* article = model_.results->First(); article; article = article->next) {
         subjects.push_back(ReadableHeader(article->subject));
         if (static_cast<int>(subjects.size()) == KV_MAX_ARTICLES) break;
     }

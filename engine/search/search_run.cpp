@@ -504,7 +504,7 @@ int SearchRun::FetchArticles() {
         if (secured != 0) {
             // The login or the encryption failed: what was received goes too.
             ReleaseFetchBuffers();
-            FreeArticles(set, received - 1);
+            set.Clear();
             received = 0;
             return -1;
         }
@@ -532,7 +532,7 @@ int SearchRun::FetchArticles() {
 void SearchRun::ReportReceived(bool connectionFailed) {
     if (received <= 0) return;
     ctx.Show("Korvex: Sorting articles...");
-    SortArticlesBySubject(set, received);
+    set.SortBySubject();
     if (connectionFailed)
         ctx.Show("ERROR: connection failure; %d complete articles received", received);
     else
@@ -560,27 +560,25 @@ bool SearchRun::StoreArticle() {
     std::size_t bodyLength = articleBuffer.length - static_cast<std::size_t>(body - response);
 
     ctx.Show("Korvex: Article received");
-    auto lowMemory = [&](int lastIndex) {
+    auto lowMemory = [&]() {
         ReleaseFetchBuffers();
-        FreeArticles(set, lastIndex);
+        set.Clear();
         QuitAndClose();
         Fail("ERROR: Low memory");
         received = -1;
         return false;
     };
     std::unique_ptr<kvArticle> article(new (std::nothrow) kvArticle);
-    if (!article) return lowMemory(received - 1);
+    if (!article) return lowMemory();
     ParseArticleHeaders(headerText.get(), *article);
     if (bodyLength > 0) {
         article->body.reset(new (std::nothrow) char[bodyLength + 1]);
-        if (!article->body) return lowMemory(received - 1);
+        if (!article->body) return lowMemory();
         std::size_t written = StripCarriageReturns(article->body.get(), body, bodyLength);
         article->body[written] = '\0';
     }
     DecodeArticleBody(headerText.get(), *article);
-    if (received > 0) set.slots[received - 1]->next = article.get();
-    article->next = nullptr;
-    set.slots[received] = std::move(article);
+    if (!set.Append(std::move(article))) return false; // never past the limit
     ++received;
     return true;
 }

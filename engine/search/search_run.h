@@ -7,11 +7,12 @@
 // through context.report (see search_context.h). Returns:
 //   -1  the search failed; statusText holds the reason; the set is empty;
 //    0  nothing was found; the set is empty;
-//    n  slots 0..n-1 hold the articles, chained in slot order.
-// The set must be empty on entry; RunSearch does not set its count.
+//    n  the set holds exactly the articles received, n of them.
+// The set must be empty on entry.
 #pragma once
 
 #include "records.h"
+#include "result_set.h"
 #include "search_context.h"
 
 int RunSearch(const kvSearchRequest& request, kvResultSet& results, kvSearchContext& context);
