@@ -27,9 +27,9 @@ struct kvHeldSearch {
     const kvArticle* At(int i) const;
 
     // Removes entry s (0 when out of range) of a set of two or more: the
-    // entries above move down a slot and the entry
-    // before it (the first when s was the first) becomes lastSelection, which
-    // is returned. -1 and nothing changed for a set of fewer than two.
+    // entries above move down a slot and the entry before it (the first when
+    // s was the first) becomes lastSelection, which is returned. -1 and
+    // nothing changed for a set of fewer than two.
     int RemoveAt(int s);
 
     // Lets go of the result set and the summary.
