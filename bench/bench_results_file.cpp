@@ -1,5 +1,4 @@
 // Saving and loading a results file of 1024 articles of 30 KB each.
-#include "article.h"
 #include "bench.h"
 #include "results_file.h"
 
@@ -21,10 +20,8 @@ void bench::ResultsFileSaveLoad(const std::string& directory) {
             body += line;
         a->body.reset(new char[body.size() + 1]);
         std::memcpy(a->body.get(), body.c_str(), body.size() + 1);
-        set->slots[i] = std::move(a);
+        set->Append(std::move(a));
     }
-    RelinkArticles(*set, KV_MAX_ARTICLES);
-    set->count = KV_MAX_ARTICLES;
     kvSearchSummary summary;
     CopyField(summary.pattern, "bench");
 

@@ -70,14 +70,13 @@ int RunShowCommand(const kvCliOptions& o) {
     summary.loadedFromFile = true;
     CopyField(summary.sourceFile, FileNameOf(o.inputFile).c_str());
     int n = LoadResultsFile(o.inputFile.c_str(), summary, *set);
-    if (n <= 0 || set->first() == nullptr) {
+    if (n <= 0 || set->First() == nullptr) {
         std::fprintf(stderr, "Error loading search results. (%s)\n", o.inputFile.c_str());
         return 2;
     }
-    set->count = n;
     std::printf("%s\n\n", SearchInfoText(summary).c_str());
     for (int i = 0; i < n; ++i)
-        std::printf("%d\t%s\t%s\n", i + 1, ReadableHeader(set->slots[i]->from).c_str(),
-                    ReadableHeader(set->slots[i]->subject).c_str());
+        std::printf("%d\t%s\t%s\n", i + 1, ReadableHeader(set->At(i).from).c_str(),
+                    ReadableHeader(set->At(i).subject).c_str());
     return WriteOutputs(o, summary, *set) ? 0 : 2;
 }

@@ -1,24 +1,17 @@
 #include "held_search.h"
 
-#include "article.h"
 #include "utf8_text.h"
 
 const kvArticle* kvHeldSearch::At(int i) const {
-    if (!results || i < 0 || i >= results->count || i >= KV_MAX_ARTICLES) return nullptr;
-    return results->slots[i].get();
+    if (!results || i < 0 || i >= results->Size()) return nullptr;
+    return &results->At(i);
 }
 
 int kvHeldSearch::RemoveAt(int s) {
     int count = Count();
     if (count < 2) return -1;
     if (s < 0 || s >= count) s = 0;
-    kvResultSet& set = *results;
-    set.slots[s].reset();
-    for (int i = s; i < count - 1; ++i)
-        set.slots[i] = std::move(set.slots[i + 1]);
-    set.slots[count - 1].reset();
-    set.count = count - 1;
-    RelinkArticles(set, set.count);
+    results->RemoveAt(s);
     lastSelection = s > 0 ? s - 1 : 0;
     return lastSelection;
 }

@@ -7,6 +7,7 @@
 // here is shared with another thread.
 #pragma once
 #include "records.h"
+#include "result_set.h"
 #include "ui_state.h"
 
 #include <memory>
@@ -19,16 +20,16 @@ struct kvHeldSearch {
     int lastSelection = 0;                    // the entry the current article window shows
 
     // True when a result set with at least one article is held.
-    bool HoldsArticles() const { return results && results->first(); }
+    bool HoldsArticles() const { return results && results->First(); }
     // The number of held articles; 0 without a result set.
-    int Count() const { return results ? results->count : 0; }
+    int Count() const { return results ? results->Size() : 0; }
     // The record of list entry i, or null.
     const kvArticle* At(int i) const;
 
     // Removes entry s (0 when out of range) of a set of two or more: the
-    // entries above move down a slot, the chain is relinked and the entry
-    // before it (the first when s was the first) becomes lastSelection, which
-    // is returned. -1 and nothing changed for a set of fewer than two.
+    // entries above move down a slot and the entry before it (the first when
+    // s was the first) becomes lastSelection, which is returned. -1 and
+    // nothing changed for a set of fewer than two.
     int RemoveAt(int s);
 
     // Lets go of the result set and the summary.

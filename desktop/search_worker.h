@@ -23,6 +23,7 @@
 #pragma once
 #include "credentials.h"
 #include "records.h"
+#include "result_set.h"
 #include "search_context.h"
 
 #include <functional>

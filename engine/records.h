@@ -1,15 +1,12 @@
 // The records a search shares with storage and the front ends: the request the
-// dialog or command line fills, the summary of the held result set, one fetched
-// article, and the result set in display order.
+// dialog or command line fills, the summary of the held result set and one
+// fetched article (the result set that holds them is in result_set.h).
 //
 // All text fields are fixed-size, NUL-terminated single-byte buffers; a field's
 // capacity includes the terminating NUL. CopyField is the one way text enters
-// them, so nothing can overflow a field. These records hold no locks: a result
-// set is written by exactly one thread at a time (the search worker while a
-// search runs, the GUI thread otherwise) and handed over whole.
+// them, so nothing can overflow a field. These records hold no locks.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <memory>
 
@@ -90,15 +87,6 @@ struct kvArticle {
 constexpr int KV_ARTICLE_FIELD_COUNT = 10;
 char* ArticleField(kvArticle& article, int index);
 const char* ArticleField(const kvArticle& article, int index);
-
-// Slots 0..count-1 are non-null and chained by `next` in slot order; the last
-// record's `next` is null. The set owns its records.
-struct kvResultSet {
-    std::array<std::unique_ptr<kvArticle>, KV_MAX_ARTICLES> slots;
-    int count = 0;
-
-    kvArticle* first() const { return slots[0].get(); }
-};
 
 // Copies at most capacity-1 bytes of text (stopping at its NUL) and terminates.
 void CopyField(char* field, std::size_t capacity, const char* text);

@@ -1,6 +1,5 @@
 #include "results_file.h"
 
-#include "article.h"
 #include "atomic_file.h"
 #include "line_reader.h"
 
@@ -110,15 +109,14 @@ BodyResult CollectBody(kvLineReader& reader, char* area) {
 }
 
 enum class Outcome {
-    More,   // the article is in its slot and the file goes on
-    Last,   // the article is in its slot and the file ended with it
+    More,   // the article is in the set and the file goes on
+    Last,   // the article is in the set and the file ended with it
     None,   // the file ended before the article's ten header lines were read
-    Failed, // read error or low memory; the slot was left empty
+    Failed, // read error or low memory; nothing was added
 };
 
-// Reads the article at the reader's position into slot index, linking it to
-// the slot before.
-Outcome LoadArticle(kvLineReader& reader, kvResultSet& set, int index, char* area) {
+// Reads the article at the reader's position and appends it to the set.
+Outcome LoadArticle(kvLineReader& reader, kvResultSet& set, char* area) {
     std::unique_ptr<kvArticle> article(new (std::nothrow) kvArticle);
     if (!article) return Outcome::Failed;
     for (int f = 0; f < KV_ARTICLE_FIELD_COUNT; ++f) {
@@ -140,8 +138,7 @@ Outcome LoadArticle(kvLineReader& reader, kvResultSet& set, int index, char* are
     if (after == Read::Line) after = NextLine(reader); // the empty line between articles
     if (after == Read::Error) return Outcome::Failed;
 
-    if (index > 0) set.slots[index - 1]->next = article.get();
-    set.slots[index] = std::move(article);
+    if (!set.Append(std::move(article))) return Outcome::Failed;
     return after == Read::Line ? Outcome::More : Outcome::Last;
 }
 
@@ -155,7 +152,7 @@ bool SaveResultsFile(const char* path, const kvSearchSummary& summary, const kvR
     // StoredFields only hands out the fields; nothing here writes through them.
     for (const FieldRef& field : StoredFields(const_cast<kvSearchSummary&>(summary)))
         WriteField(file, field.text, field.capacity);
-    for (const kvArticle* a = set.first(); a != nullptr && file.Ok(); a = a->next)
+    for (const kvArticle* a = set.First(); a != nullptr && file.Ok(); a = a->next)
         WriteArticle(file, *a);
     return file.Commit();
 }
@@ -170,16 +167,13 @@ int LoadResultsFile(const char* path, kvSearchSummary& summary, kvResultSet& set
     for (const FieldRef& field : StoredFields(summary))
         if (ReadField(reader, field.text, field.capacity) == Read::Error) return -1;
 
-    int count = 0;
-    while (count < KV_MAX_ARTICLES) {
-        Outcome outcome = LoadArticle(reader, set, count, area.get());
+    while (set.Size() < KV_MAX_ARTICLES) {
+        Outcome outcome = LoadArticle(reader, set, area.get());
         if (outcome == Outcome::Failed) {
-            FreeArticles(set, count - 1);
+            set.Clear();
             return -1;
         }
-        if (outcome == Outcome::None) break;
-        ++count;
-        if (outcome == Outcome::Last) break;
+        if (outcome != Outcome::More) break;
     }
-    return count;
+    return set.Size();
 }

@@ -15,17 +15,19 @@
 #pragma once
 
 #include "records.h"
+#include "result_set.h"
 
-// Writes the summary and the chain of articles from set.first(). True once
+// Writes the summary and the chain of articles from set.First(). True once
 // every byte is written and the file is in place, false otherwise; an existing
 // file is then left as it was.
 bool SaveResultsFile(const char* path, const kvSearchSummary& summary, const kvResultSet& set);
 
-// Reads a results file into the summary's seven stored fields and slots 0..n-1
-// of the set, chained in file order. Returns n (at most 1024), 0 when the file
-// holds no complete article, or -1 when it cannot be read or does not begin
-// with ".kvx" (the summary then keeps what it held) or memory runs short (what
-// was built is released). Does not set set.count, sourceFile or loadedFromFile.
+// Reads a results file into the summary's seven stored fields and appends its
+// articles to the set, which must be empty, in file order. Returns n (at most
+// 1024), the set's size, 0 when the file holds no complete article, or -1 when
+// it cannot be read or does not begin with ".kvx" (the summary then keeps what
+// it held) or memory runs short (the set is cleared). Does not set sourceFile
+// or loadedFromFile.
 //
 // Lines of any length are read; a field keeps as much as it holds. Summary or
 // header lines missing at the end of the file hold "<none>"; an article whose

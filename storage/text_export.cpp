@@ -59,10 +59,10 @@ const char* ReplyText(const kvArticle& a) {
 
 // True when an entry before index has the same author as entry index.
 bool SeenBefore(const kvResultSet& set, int index) {
-    const kvArticle& entry = *set.slots[index];
+    const kvArticle& entry = set.At(index);
     bool hasReplyTo = !IsMissing(entry.replyTo);
     for (int j = 0; j < index; ++j) {
-        const kvArticle& earlier = *set.slots[j];
+        const kvArticle& earlier = set.At(j);
         if (std::strcmp(earlier.from, entry.from) == 0) return true;
         if (hasReplyTo && std::strcmp(earlier.replyTo, entry.replyTo) == 0) return true;
     }
@@ -75,7 +75,7 @@ bool SaveArticlesReport(const char* path, const kvSearchSummary& summary, const 
     kvAtomicFile file(path);
     if (!file.IsOpen()) return false;
     WriteSummary(file, summary);
-    for (const kvArticle* a = set.first(); a != nullptr && file.Ok(); a = a->next) {
+    for (const kvArticle* a = set.First(); a != nullptr && file.Ok(); a = a->next) {
         WriteArticle(file, *a);
         file.Write("\n");
         file.Write(kSeparator);
@@ -93,12 +93,11 @@ bool SaveArticleText(const char* path, const kvArticle* article) {
 }
 
 bool WriteReplyList(const char* path, const kvResultSet& set) {
-    if (!set.slots[0]) return false;
+    if (set.Size() == 0) return false;
     kvAtomicFile file(path);
     if (!file.IsOpen()) return false;
-    int count = set.count < KV_MAX_ARTICLES ? set.count : KV_MAX_ARTICLES;
-    WriteHeaderLine(file, "", ReplyText(*set.slots[0]));
-    for (int i = 1; i < count && set.slots[i] && file.Ok(); ++i)
-        if (!SeenBefore(set, i)) WriteHeaderLine(file, "", ReplyText(*set.slots[i]));
+    WriteHeaderLine(file, "", ReplyText(set.At(0)));
+    for (int i = 1; i < set.Size() && file.Ok(); ++i)
+        if (!SeenBefore(set, i)) WriteHeaderLine(file, "", ReplyText(set.At(i)));
     return file.Commit();
 }

@@ -12,8 +12,9 @@
 #pragma once
 
 #include "records.h"
+#include "result_set.h"
 
-// The summary block, then every article along the chain from set.first(), each
+// The summary block, then every article along the chain from set.First(), each
 // closed by a line of 72 equals signs and an empty line.
 bool SaveArticlesReport(const char* path, const kvSearchSummary& summary, const kvResultSet& set);
 
@@ -21,8 +22,9 @@ bool SaveArticlesReport(const char* path, const kvSearchSummary& summary, const 
 // returns false and creates no file.
 bool SaveArticleText(const char* path, const kvArticle* article);
 
-// One line per distinct author among slots 0..count-1: the Reply-To text when
-// the article has one, else the From text. An entry is left out when an
-// earlier one has the same From, or (when it has a Reply-To) the same Reply-To.
-// Slot 0 is always written; with slot 0 empty, returns false and creates no file.
+// One line per distinct author in the set's order: the Reply-To text when the
+// article has one, else the From text. An entry is left out when an earlier
+// one has the same From, or (when it has a Reply-To) the same Reply-To. The
+// first entry is always written; with an empty set, returns false and creates
+// no file.
 bool WriteReplyList(const char* path, const kvResultSet& set);

@@ -84,8 +84,7 @@ void kvController::CommandLoadResults() {
     CopyField(model_.summary->sourceFile, FileNameOf(lastPath_).c_str());
     model_.results = std::make_unique<kvResultSet>();
     int n = LoadResultsFile(lastPath_.c_str(), *model_.summary, *model_.results);
-    if (n > 0 && model_.results->first()) {
-        model_.results->count = n;
+    if (n > 0 && model_.results->First()) {
         char status[KV_STATUS_SIZE];
         std::snprintf(status, sizeof status, "%d articles loaded from \"%s\"", n,
                       model_.summary->sourceFile);

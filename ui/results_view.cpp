@@ -29,10 +29,10 @@ void kvResultsView::Show() {
     if (model_.summary) frame_->SetTitle(ToDisplay(model_.Title()));
     const WindowRect& rect = settings_.mainRect;
     frame_->SetSize(wxSize(rect.width, rect.height));
-    if (!model_.results->first()) return;
+    if (!model_.results->First()) return;
 
     wxArrayString entries;
-    for (const kvArticle* article = model_.results->first(); article; article = article->next) {
+    for (const kvArticle* article = model_.results->First(); article; article = article->next) {
         entries.Add(ToDisplay(ReadableHeader(article->subject)));
         if (static_cast<int>(entries.size()) == KV_MAX_ARTICLES) break;
     }

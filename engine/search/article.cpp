@@ -18,14 +18,6 @@ const char* FindHeaderLine(const char* text, const char* name) {
     return nullptr;
 }
 
-// The subject's grouping key: one leading reply prefix ("Re: " in any case) skipped.
-const char* SubjectKey(const kvArticle& a) {
-    const char* s = a.subject;
-    if ((s[0] == 'R' || s[0] == 'r') && (s[1] == 'E' || s[1] == 'e') && s[2] == ':' && s[3] == ' ')
-        return s + 4;
-    return s;
-}
-
 // The value of the header line that starts at `line`, after its label, up to
 // the line end (a CR before the LF left out), joined with the continuation
 // lines that follow (lines starting with a blank or a tab, their line ends
@@ -71,26 +63,4 @@ std::size_t StripCarriageReturns(char* destination, const char* source, std::siz
     for (std::size_t i = 0; i < length; ++i)
         if (source[i] != '\r' && source[i] != '\0') destination[written++] = source[i];
     return written;
-}
-
-void FreeArticles(kvResultSet& set, int lastIndex) {
-    for (int i = 0; i <= lastIndex && i < KV_MAX_ARTICLES; ++i)
-        set.slots[i].reset();
-}
-
-void RelinkArticles(kvResultSet& set, int count) {
-    for (int i = 0; i < count; ++i)
-        set.slots[i]->next = i + 1 < count ? set.slots[i + 1].get() : nullptr;
-}
-
-void SortArticlesBySubject(kvResultSet& set, int count) {
-    for (int i = 0; i < count - 2; ++i) {
-        const char* key = SubjectKey(*set.slots[i]);
-        for (int j = i + 1; j < count; ++j) {
-            if (std::strcmp(SubjectKey(*set.slots[j]), key) != 0) continue;
-            if (j != i + 1) std::swap(set.slots[i + 1], set.slots[j]);
-            break;
-        }
-    }
-    RelinkArticles(set, count);
 }

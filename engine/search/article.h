@@ -1,5 +1,5 @@
-// Article-level routines: filling a record from an article's header block,
-// cleaning its body, releasing records, and grouping a result set by subject.
+// Article-level routines: filling a record from an article's header block and
+// cleaning its body.
 #pragma once
 
 #include "records.h"
@@ -16,13 +16,3 @@ void ParseArticleHeaders(const char* headerText, kvArticle& article);
 // (a NUL would cut the stored text short); returns the bytes written. Does not
 // terminate the destination.
 std::size_t StripCarriageReturns(char* destination, const char* source, std::size_t length);
-
-// Releases slots 0..lastIndex (bodies with their records) and sets them to null.
-void FreeArticles(kvResultSet& set, int lastIndex);
-
-// Makes slots 0..count-1 a chain in slot order, the last record's next null.
-void RelinkArticles(kvResultSet& set, int count);
-
-// Brings records with equal subjects (one leading "Re: " ignored, any case of
-// "re") next to each other, keeping the chain in step with the slots.
-void SortArticlesBySubject(kvResultSet& set, int count);

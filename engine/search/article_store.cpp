@@ -32,7 +32,7 @@ bool SplitArticleResponse(const char* response, std::size_t length, kvArticleRes
 }
 
 bool StoreArticle(const kvArticleResponse& parts, char* headerText, std::size_t headerTextSize,
-                  kvResultSet& set, int index) {
+                  kvResultSet& set) {
     CopyWithoutNul(headerText, headerTextSize, parts.headers, parts.headerLength);
     std::unique_ptr<kvArticle> article(new (std::nothrow) kvArticle);
     if (!article) return false;
@@ -45,8 +45,5 @@ bool StoreArticle(const kvArticleResponse& parts, char* headerText, std::size_t 
         article->body[written] = '\0';
     }
     DecodeArticleBody(headerText, *article);
-    if (index > 0) set.slots[index - 1]->next = article.get();
-    article->next = nullptr;
-    set.slots[index] = std::move(article);
-    return true;
+    return set.Append(std::move(article));
 }

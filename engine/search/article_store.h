@@ -4,6 +4,7 @@
 #pragma once
 
 #include "records.h"
+#include "result_set.h"
 
 #include <cstddef>
 
@@ -25,8 +26,9 @@ struct kvArticleResponse {
 // passed over.
 bool SplitArticleResponse(const char* response, std::size_t length, kvArticleResponse& parts);
 
-// Builds the record of an article and puts it into slot `index`, chained
-// after slot index-1. headerText is scratch room of headerTextSize bytes for
-// the header block. False when memory ran short: nothing was stored.
+// Builds the record of an article and appends it to the set. headerText is
+// scratch room of headerTextSize bytes for the header block. False when memory
+// ran short (or the set is full, which the fetch never lets happen): nothing
+// was stored.
 bool StoreArticle(const kvArticleResponse& parts, char* headerText, std::size_t headerTextSize,
-                  kvResultSet& set, int index);
+                  kvResultSet& set);

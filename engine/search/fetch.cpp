@@ -21,7 +21,7 @@ class kvFetch {
   private:
     // Releases what was received and fails the run.
     kvStep Discard() {
-        FreeArticles(set, received - 1);
+        set.Clear();
         received = 0;
         return kvStep::Failed;
     }
@@ -103,7 +103,7 @@ kvStep kvFetch::Run(kvFetched& fetched) {
         kvArticleResponse parts;
         if (!SplitArticleResponse(articleBuffer.data.get(), articleBuffer.length, parts)) continue;
         s.ctx.Show(kvStatusKind::Progress, "Korvex: Article received");
-        if (!StoreArticle(parts, headerText.get(), kHeaderTextSize, set, received)) {
+        if (!StoreArticle(parts, headerText.get(), kHeaderTextSize, set)) {
             s.QuitAndClose();
             s.Fail("ERROR: Low memory");
             return Discard();

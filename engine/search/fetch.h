@@ -4,11 +4,12 @@
 #pragma once
 
 #include "header_scan.h"
+#include "result_set.h"
 #include "run_session.h"
 
 // How the fetch ended when it did not fail.
 struct kvFetched {
-    int received = 0;            // slots 0..received-1 hold the articles, in the order received
+    int received = 0;            // the articles in the set, in the order received
     bool connectionLost = false; // the connection failed; the articles before it are kept
 };
 

@@ -154,7 +154,7 @@ kvStep kvSearchRun::SelectGroup() {
 void kvSearchRun::Report(const kvFetched& fetched) {
     if (fetched.received <= 0) return;
     ctx.Show(kvStatusKind::Progress, "Korvex: Sorting articles...");
-    SortArticlesBySubject(set, fetched.received);
+    set.SortBySubject();
     if (fetched.connectionLost)
         ctx.Show(kvStatusKind::Error, "ERROR: connection failure; %d complete articles received",
                  fetched.received);
@@ -180,7 +180,6 @@ kvSearchOutcome RunSearchRequest(const kvSearchRequest& request, kvSearchContext
         outcome.end = n == 0 ? kvSearchEnd::NothingFound : kvSearchEnd::Failed;
         return outcome;
     }
-    outcome.results->count = n;
     outcome.summary.reset(new (std::nothrow) kvSearchSummary());
     if (!outcome.summary) {
         // Without a summary the results cannot be held: the run counts as failed.

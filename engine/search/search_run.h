@@ -9,6 +9,7 @@
 #pragma once
 
 #include "records.h"
+#include "result_set.h"
 #include "search_context.h"
 
 #include <memory>
@@ -37,9 +38,8 @@ struct kvSearchOutcome {
 // counts as failed, its articles dropped.
 kvSearchOutcome RunSearchRequest(const kvSearchRequest& request, kvSearchContext& context);
 
-// The run itself, into a result set that must be empty on entry (RunSearch
-// does not set its count). Returns:
+// The run itself, into a result set that must be empty on entry. Returns:
 //   -1  the search failed; statusText holds the reason; the set is empty;
 //    0  nothing was found; the set is empty;
-//    n  slots 0..n-1 hold the articles, chained in slot order.
+//    n  the set holds exactly the articles received, n of them.
 int RunSearch(const kvSearchRequest& request, kvResultSet& results, kvSearchContext& context);

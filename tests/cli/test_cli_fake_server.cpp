@@ -47,7 +47,7 @@ class CliFakeServer : public ::testing::Test {
         int n = LoadResultsFile(kvx.c_str(), summary, *set);
         Strings out;
         for (int i = 0; i < n; ++i)
-            out.push_back(set->slots[i]->subject);
+            out.push_back(set->At(i).subject);
         return out;
     }
     std::string dir;

@@ -76,9 +76,8 @@ TEST_F(CliSearch, SearchSaveShowAndExportAgree) {
     EXPECT_EQ(std::string(summary.foundCount), std::to_string(found));
     const std::vector<long> order = korvex_test::GroupedBySubject(articles, expected.fetchOrder);
     for (int i = 0; i < found; ++i) {
-        EXPECT_TRUE(ContainsIgnoringCase(set->slots[i]->subject, "kernel"))
-            << set->slots[i]->subject;
-        EXPECT_EQ(std::string(set->slots[i]->messageId),
+        EXPECT_TRUE(ContainsIgnoringCase(set->At(i).subject, "kernel")) << set->At(i).subject;
+        EXPECT_EQ(std::string(set->At(i).messageId),
                   articles[static_cast<std::size_t>(order[i] - 1)].MessageId());
     }
 
@@ -95,9 +94,9 @@ TEST_F(CliSearch, SearchSaveShowAndExportAgree) {
     EXPECT_NE(shown.out.find("\nMatching articles found: " + std::to_string(found) +
                              "\nLoaded from: out.kvx\n\n"),
               std::string::npos);
-    EXPECT_NE(shown.out.find("\n1\t" + std::string(set->slots[0]->from) + "\t" +
-                             set->slots[0]->subject + "\n"),
-              std::string::npos);
+    EXPECT_NE(
+        shown.out.find("\n1\t" + std::string(set->At(0).from) + "\t" + set->At(0).subject + "\n"),
+        std::string::npos);
     EXPECT_NE(shown.out.find("\n" + std::to_string(found) + "\t"), std::string::npos);
     EXPECT_EQ(shown.out.find("\n" + std::to_string(found + 1) + "\t"), std::string::npos);
 }

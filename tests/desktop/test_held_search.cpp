@@ -16,23 +16,21 @@ kvHeldSearch Holding(const std::string& subjects) {
     for (std::size_t i = 0; i < subjects.size(); ++i) {
         auto article = std::make_unique<kvArticle>();
         article->subject[0] = subjects[i];
-        if (i > 0) held.results->slots[i - 1]->next = article.get();
-        held.results->slots[i] = std::move(article);
+        held.results->Append(std::move(article));
     }
-    held.results->count = static_cast<int>(subjects.size());
     return held;
 }
 
 std::string Slots(const kvHeldSearch& held) {
     std::string out;
-    for (int i = 0; i < KV_MAX_ARTICLES && held.results->slots[i]; ++i)
-        out += held.results->slots[i]->subject;
+    for (int i = 0; i < held.results->Size(); ++i)
+        out += held.results->At(i).subject;
     return out;
 }
 
 std::string Chain(const kvHeldSearch& held) {
     std::string out;
-    for (const kvArticle* a = held.results->first(); a; a = a->next)
+    for (const kvArticle* a = held.results->First(); a; a = a->next)
         out += a->subject;
     return out;
 }

@@ -10,9 +10,11 @@
 #include "fuzz_check.h"
 
 #include "article.h"
+#include "result_set.h"
 
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -85,31 +87,29 @@ std::string Key(const char* subject) {
 
 void CheckOrdering(const std::string& subjects) {
     kvResultSet set;
+    std::map<int, std::string> keyOf;
     int count = 0;
     std::size_t pos = 0;
     while (pos < subjects.size() && count < 200) {
         std::size_t lf = subjects.find('\n', pos);
         std::string line =
             subjects.substr(pos, lf == std::string::npos ? std::string::npos : lf - pos);
-        set.slots[count].reset(new kvArticle);
-        CopyFieldN(set.slots[count]->subject, KV_FIELD_SIZE, line.data(), line.size());
-        set.slots[count]->lines = count; // the record's identity
+        std::unique_ptr<kvArticle> article(new kvArticle);
+        CopyFieldN(article->subject, KV_FIELD_SIZE, line.data(), line.size());
+        article->lines = count; // the record's identity
+        keyOf[count] = Key(article->subject);
+        FUZZ_CHECK(set.Append(std::move(article)));
         ++count;
         if (lf == std::string::npos) break;
         pos = lf + 1;
     }
-    std::map<int, std::string> keyOf;
-    for (int i = 0; i < count; ++i)
-        keyOf[i] = Key(set.slots[i]->subject);
-    RelinkArticles(set, count);
-    SortArticlesBySubject(set, count);
+    set.SortBySubject();
 
     std::vector<bool> seen(static_cast<std::size_t>(count), false);
     std::map<std::string, int> lastAt;
     for (int i = 0; i < count; ++i) {
-        kvArticle* a = set.slots[i].get();
-        FUZZ_CHECK(a != nullptr);
-        FUZZ_CHECK(a->next == (i + 1 < count ? set.slots[i + 1].get() : nullptr));
+        const kvArticle* a = &set.At(i);
+        FUZZ_CHECK(a->next == (i + 1 < count ? &set.At(i + 1) : nullptr));
         FUZZ_CHECK(a->lines >= 0 && a->lines < count && !seen[a->lines]);
         seen[a->lines] = true;
         FUZZ_CHECK(keyOf[a->lines] == Key(a->subject)); // the subject moved with its record
@@ -117,8 +117,7 @@ void CheckOrdering(const std::string& subjects) {
         if (last != lastAt.end()) FUZZ_CHECK(last->second == i - 1); // its group goes on
         lastAt[Key(a->subject)] = i;
     }
-    for (int i = count; i < KV_MAX_ARTICLES; ++i)
-        FUZZ_CHECK(set.slots[i] == nullptr);
+    FUZZ_CHECK(set.Size() == count);
 }
 
 } // namespace

@@ -228,7 +228,7 @@ void CheckResults(const kvResultSet& set, int result, int limit) {
     int filled = result < 0 ? 0 : result;
     CheckResultSlots(set, filled);
     for (int i = 0; i < filled; ++i) {
-        const char* body = set.slots[i]->body.get();
+        const char* body = set.At(i).body.get();
         if (body != nullptr) FUZZ_CHECK(std::memchr(body, '\r', std::strlen(body)) == nullptr);
     }
 }

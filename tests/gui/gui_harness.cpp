@@ -158,7 +158,7 @@ void GuiTest::WaitForEnd() {
     })) << "the search did not end";
 }
 
-void GuiTest::HoldResults(int n) {
+void GuiTest::HoldResults(int n, const std::function<void(int, kvArticle&)>& adjust) {
     kvSearchWorker::Outcome outcome;
     outcome.count = n;
     outcome.results = std::make_unique<kvResultSet>();
@@ -179,10 +179,9 @@ void GuiTest::HoldResults(int n) {
         }
         article->body.reset(new char[body.size() + 1]);
         std::copy(body.c_str(), body.c_str() + body.size() + 1, article->body.get());
-        if (i > 0) outcome.results->slots[i - 1]->next = article.get();
-        outcome.results->slots[i] = std::move(article);
+        if (adjust) adjust(i, *article);
+        outcome.results->Append(std::move(article));
     }
-    outcome.results->count = n;
     auto summary = std::make_unique<kvSearchSummary>();
     CopyField(summary->pattern, "needle");
     CopyField(summary->header, "Subject");
@@ -219,7 +218,7 @@ std::string GuiTest::WindowText(int slot) {
 std::vector<std::string> GuiTest::ChainSubjects() {
     std::vector<std::string> subjects;
     if (!M().results) return subjects;
-    for (const kvArticle* a = M().results->first(); a; a = a->next) {
+    for (const kvArticle* a = M().results->First(); a; a = a->next) {
         subjects.push_back(a->subject);
     }
     return subjects;

@@ -85,8 +85,8 @@ class GuiTest : public ::testing::Test {
 
     // Hands the program a finished search of n articles, "Subject 0" ..., each
     // with the body "Body of i.\n", as the search worker does (results ready,
-    // unsaved).
-    void HoldResults(int n);
+    // unsaved). adjust, when given, changes article i before it enters the set.
+    void HoldResults(int n, const std::function<void(int, kvArticle&)>& adjust = nullptr);
     // The subjects the list shows, in order.
     std::vector<std::string> ListEntries();
     // Title and text of the article window in a slot.

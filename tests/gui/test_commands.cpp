@@ -174,7 +174,7 @@ TEST_F(CommandsTest, SaveCloseAndLoadBack) {
     EXPECT_EQ(M().ui.state, STATE_DISPLAYED);
     EXPECT_EQ(M().ui.saved, 1);
     EXPECT_EQ(ListEntries(), (std::vector<std::string>{"Subject 0", "Subject 2"}));
-    EXPECT_EQ(M().results->count, 2);
+    EXPECT_EQ(M().results->Size(), 2);
     EXPECT_EQ(C().MainFrame()->GetTitle(), "File r.kvx: needle");
     EXPECT_EQ(StatusLine(), "2 articles loaded from \"r.kvx\"");
     EXPECT_EQ(WindowText(0).substr(0, 33), "\nFrom: Author 0 <a0@example.org>\n");

@@ -25,8 +25,8 @@ class EndToEndTest : public GuiTest {
     }
     std::vector<std::string> HeldMessageIds() {
         std::vector<std::string> ids;
-        for (int i = 0; i < M().results->count; ++i)
-            ids.push_back(M().results->slots[i]->messageId);
+        for (int i = 0; i < M().results->Size(); ++i)
+            ids.push_back(M().results->At(i).messageId);
         return ids;
     }
 };
@@ -43,13 +43,13 @@ TEST_F(EndToEndTest, SearchReadDeleteSaveCloseLoadAndExport) {
     SearchFor(address, kSmallGroup, "kernel panic");
     WaitForEnd();
     ASSERT_EQ(M().ui.state, STATE_READY) << StatusLine();
-    const int found = M().results->count;
+    const int found = M().results->Size();
     ASSERT_GE(found, 4);
 
     ChooseMenu(CMD_DISPLAY_RESULTS);
     std::vector<std::string> slotSubjects;
     for (int i = 0; i < found; ++i)
-        slotSubjects.push_back(M().results->slots[i]->subject);
+        slotSubjects.push_back(M().results->At(i).subject);
     EXPECT_EQ(ListEntries(), slotSubjects);
     EXPECT_EQ(ChainSubjects(), slotSubjects);
     // The selected first entry is in view once the list is laid out.
@@ -59,7 +59,7 @@ TEST_F(EndToEndTest, SearchReadDeleteSaveCloseLoadAndExport) {
     EXPECT_EQ(ResultsList()->GetTopItem(), 0);
     // Every window shows the article as the server has it: the body unchanged.
     auto ShowsServerArticle = [&](int slot, int entry) {
-        const kvArticle& held = *M().results->slots[entry];
+        const kvArticle& held = M().results->At(entry);
         const GeneratedArticle& original = server.at(held.messageId);
         std::string text = WindowText(slot);
         EXPECT_EQ(WindowTitle(slot), *original.Header("Subject"));
@@ -101,8 +101,8 @@ TEST_F(EndToEndTest, SearchReadDeleteSaveCloseLoadAndExport) {
     EXPECT_STREQ(M().summary->newsgroup, kSmallGroup);
     EXPECT_EQ(M().summary->foundCount, std::to_string(found)); // as the search found them
     ShowsServerArticle(0, 0);
-    for (int i = 0; i < M().results->count; ++i) {
-        const kvArticle& held = *M().results->slots[i];
+    for (int i = 0; i < M().results->Size(); ++i) {
+        const kvArticle& held = M().results->At(i);
         const GeneratedArticle& original = server.at(held.messageId);
         ASSERT_TRUE(held.body) << held.messageId;
         EXPECT_EQ(std::string(held.body.get()), original.body) << held.messageId;
@@ -116,19 +116,19 @@ TEST_F(EndToEndTest, SearchReadDeleteSaveCloseLoadAndExport) {
     EXPECT_TRUE(Script().notices.empty());
     std::string report = ReadFile("report.txt");
     std::size_t at = 0;
-    for (int i = 0; i < M().results->count; ++i) { // every article, in list order
-        at = report.find(std::string("Message-ID: ") + M().results->slots[i]->messageId, at);
+    for (int i = 0; i < M().results->Size(); ++i) { // every article, in list order
+        at = report.find(std::string("Message-ID: ") + M().results->At(i).messageId, at);
         ASSERT_NE(at, std::string::npos) << i;
     }
-    const GeneratedArticle& fourth = server.at(M().results->slots[3]->messageId);
+    const GeneratedArticle& fourth = server.at(M().results->At(3).messageId);
     std::string single = ReadFile("article.txt");
     EXPECT_EQ(single.substr(0, 6 + fourth.Header("From")->size()),
               "From: " + *fourth.Header("From"));
     EXPECT_EQ(single.substr(single.size() - fourth.body.size()), fourth.body);
     // One line per author: the Reply-To address when there is one, else From.
     std::set<std::string> authors;
-    for (int i = 0; i < M().results->count; ++i) {
-        const kvArticle& a = *M().results->slots[i];
+    for (int i = 0; i < M().results->Size(); ++i) {
+        const kvArticle& a = M().results->At(i);
         authors.insert(IsMissing(a.replyTo) ? a.from : a.replyTo);
     }
     std::string replies = ReadFile("replies.txt");

@@ -164,7 +164,7 @@ TEST_F(LoginGuiTest, SecureLoginSearchThroughTheDialog) {
     EXPECT_NE(std::find(seen.begin(), seen.end(), "Korvex: Logging in..."), seen.end());
     EXPECT_EQ(std::string(M().summary->server), "nntps://localhost:" + std::to_string(port));
     EXPECT_EQ(StatusLine(),
-              "SUCCESS: " + std::to_string(M().results->count) + " articles received");
+              "SUCCESS: " + std::to_string(M().results->Size()) + " articles received");
 }
 
 } // namespace

@@ -147,8 +147,7 @@ TEST_F(MainFrameTest, CloseBoxAsksThenEndsWithoutSettingsWrite) {
 TEST_F(MainFrameTest, QuitWithUnsavedResultsAsksAndCanBeAbandoned) {
     Start();
     M().results = std::make_unique<kvResultSet>();
-    M().results->slots[0] = std::make_unique<kvArticle>();
-    M().results->count = 1;
+    M().results->Append(std::make_unique<kvArticle>());
     M().summary = std::make_unique<kvSearchSummary>();
     M().ui.saved = 0;
     SetStateReady(M().ui, C().MainFrame());

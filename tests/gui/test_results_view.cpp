@@ -219,14 +219,14 @@ TEST_F(ResultsViewTest, DeletingWalksTheListAndKeepsTheChain) {
     EXPECT_EQ(List()->GetSelection(), 0);
     EXPECT_EQ(WindowText(0), Expected(1));
     EXPECT_EQ(StatusLine(), "Korvex: 4 articles in current search");
-    EXPECT_EQ(M().results->count, 4);
+    EXPECT_EQ(M().results->Size(), 4);
 
     Select(List(), 3); // the last entry
     ChooseMenu(CMD_DELETE_ARTICLE);
     EXPECT_EQ(ListEntries(), (std::vector<std::string>{"Subject 1", "Subject 2", "Subject 3"}));
     EXPECT_EQ(ChainSubjects(), ListEntries());
     EXPECT_EQ(List()->GetSelection(), 2);
-    EXPECT_EQ(M().results->slots[2]->next, nullptr);
+    EXPECT_EQ(M().results->At(2).next, nullptr);
     EXPECT_EQ(WindowTitle(0), "Subject 3");
 
     Select(List(), 1); // the middle entry
@@ -236,7 +236,7 @@ TEST_F(ResultsViewTest, DeletingWalksTheListAndKeepsTheChain) {
     EXPECT_EQ(List()->GetSelection(), 0);
     EXPECT_EQ(M().lastSelection, 0);
     EXPECT_EQ(WindowText(0), Expected(1));
-    EXPECT_EQ(M().results->slots[2], nullptr);
+    EXPECT_EQ(M().results->Size(), 2);
 
     // As many windows as articles: the current window goes first.
     OpenWindows(2);
@@ -252,7 +252,7 @@ TEST_F(ResultsViewTest, DeletingWalksTheListAndKeepsTheChain) {
     ChooseMenu(CMD_DELETE_ARTICLE);
     EXPECT_EQ(Script().notices.back(),
               "Can't delete the last article.\nPlease close search instead.");
-    EXPECT_EQ(M().results->count, 1);
+    EXPECT_EQ(M().results->Size(), 1);
     EXPECT_EQ(M().ui.saved, 1);
     EXPECT_EQ(StatusLine(), "Korvex: 1 articles in current search");
 }
@@ -288,9 +288,10 @@ TEST_F(ResultsViewTest, ListFollowsTheMainFrameAndCloseTearsDown) {
 
 TEST_F(ResultsViewTest, UndecodableTextIsShownAsLatin1) {
     Start();
-    HoldResults(1);
-    CopyField(M().results->slots[0]->subject, "Caf\xe9 cr\xe8me");
-    CopyField(M().results->slots[0]->from, "J\xc3\xb6rg <j@x.org>"); // valid UTF-8 line
+    HoldResults(1, [](int, kvArticle& a) {
+        CopyField(a.subject, "Caf\xe9 cr\xe8me");
+        CopyField(a.from, "J\xc3\xb6rg <j@x.org>"); // valid UTF-8 line
+    });
     ChooseMenu(CMD_DISPLAY_RESULTS);
     EXPECT_EQ(ListEntries(), (std::vector<std::string>{"Caf\xc3\xa9 cr\xc3\xa8me"}));
     EXPECT_EQ(WindowTitle(0), "Caf\xc3\xa9 cr\xc3\xa8me");
@@ -304,14 +305,15 @@ TEST_F(ResultsViewTest, UndecodableTextIsShownAsLatin1) {
 // control character reaches a window.
 TEST_F(ResultsViewTest, EncodedArticlesAreShownDecoded) {
     Start();
-    HoldResults(2);
-    kvArticle& a = *M().results->slots[0];
-    CopyField(a.subject, "=?UTF-8?Q?Caf=C3=A9_cr=C3=A8me?= =?KOI8-R?B?8NLJ18XU?= \x1b[2J");
-    CopyField(a.from, "=?ISO-8859-1?Q?Andr=E9?= <a@x.org>");
-    CopyField(a.organization, "=?windows-1252?Q?=93Caf=E9=94?=");
-    a.body.reset(new char[32]);
-    std::strcpy(a.body.get(), "Gr\xc3\xbc\xc3\x9f"
-                              "e\x07\nline\n");
+    HoldResults(2, [](int i, kvArticle& a) {
+        if (i != 0) return;
+        CopyField(a.subject, "=?UTF-8?Q?Caf=C3=A9_cr=C3=A8me?= =?KOI8-R?B?8NLJ18XU?= \x1b[2J");
+        CopyField(a.from, "=?ISO-8859-1?Q?Andr=E9?= <a@x.org>");
+        CopyField(a.organization, "=?windows-1252?Q?=93Caf=E9=94?=");
+        a.body.reset(new char[32]);
+        std::strcpy(a.body.get(), "Gr\xc3\xbc\xc3\x9f"
+                                  "e\x07\nline\n");
+    });
     CopyField(M().summary->pattern, "caf\xc3\xa9 \x1b");
     ChooseMenu(CMD_DISPLAY_RESULTS);
 

@@ -42,7 +42,7 @@ TEST_F(SearchGuiTest, FoundArticlesEndReadyWithTheSummary) {
     EXPECT_TRUE(MenuEnabled(CMD_DISPLAY_RESULTS));
     EXPECT_EQ(StatusLine(), "SUCCESS: 3 articles received");
     ASSERT_NE(M().results, nullptr);
-    EXPECT_EQ(M().results->count, 3);
+    EXPECT_EQ(M().results->Size(), 3);
     ASSERT_NE(M().summary, nullptr);
     const kvSearchSummary& s = *M().summary;
     EXPECT_STREQ(s.pattern, "needle");
@@ -95,7 +95,7 @@ TEST_F(SearchGuiTest, NothingFoundOrFailureEndsIdleWithTheRunsLastMessage) {
         EXPECT_EQ(StatusLine(), c.status);
         EXPECT_STREQ(C().StatusText(), c.status);
         ASSERT_NE(M().results, nullptr);
-        EXPECT_EQ(M().results->count, c.count);
+        EXPECT_EQ(M().results->Size(), std::max(c.count, 0)); // a failed run leaves it empty
         EXPECT_EQ(M().summary, nullptr);
         EXPECT_TRUE(MenuEnabled(CMD_SEARCH));
     }
@@ -115,7 +115,7 @@ TEST_F(SearchGuiTest, BrokenConnectionAfterSomeArticlesKeepsThem) {
     EXPECT_EQ(StatusLine(), "ERROR: connection failure; 1 complete articles received");
     ASSERT_NE(M().summary, nullptr);
     EXPECT_STREQ(M().summary->foundCount, "1");
-    EXPECT_EQ(M().results->count, 1);
+    EXPECT_EQ(M().results->Size(), 1);
 }
 
 // A server that greets, selects the group, lists the headers and then never
@@ -186,12 +186,12 @@ TEST_F(SearchGuiTest, LocalNewsServerSearchThroughTheDialog) {
     WaitForEnd();
     ASSERT_EQ(M().ui.state, STATE_READY) << StatusLine();
     const kvResultSet& results = *M().results;
-    ASSERT_GT(results.count, 0);
-    EXPECT_EQ(StatusLine(), "SUCCESS: " + std::to_string(results.count) + " articles received");
+    ASSERT_GT(results.Size(), 0);
+    EXPECT_EQ(StatusLine(), "SUCCESS: " + std::to_string(results.Size()) + " articles received");
     EXPECT_STREQ(M().summary->groupCount, "300");
-    EXPECT_EQ(std::string(M().summary->foundCount), std::to_string(results.count));
-    for (int i = 0; i < results.count; ++i) {
-        std::string subject = results.slots[i]->subject;
+    EXPECT_EQ(std::string(M().summary->foundCount), std::to_string(results.Size()));
+    for (int i = 0; i < results.Size(); ++i) {
+        std::string subject = results.At(i).subject;
         for (char& c : subject)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         EXPECT_TRUE(subject.find("kernel") != std::string::npos ||

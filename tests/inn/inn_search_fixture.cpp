@@ -33,8 +33,8 @@ std::string Describe(const SearchQuery& query) {
 
 std::vector<const kvArticle*> SearchOutcome::Articles() const {
     std::vector<const kvArticle*> records;
-    for (int i = 0; i < result && i < KV_MAX_ARTICLES; ++i)
-        records.push_back(set->slots[i].get());
+    for (const kvArticle& article : *set)
+        records.push_back(&article);
     return records;
 }
 

@@ -11,6 +11,7 @@
 #include "credentials.h"
 #include "expected_search.h"
 #include "records.h"
+#include "result_set.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +29,7 @@ struct SearchOutcome {
     std::vector<std::string> shown; // every message shown, in order
     std::unique_ptr<kvResultSet> set = std::make_unique<kvResultSet>();
 
-    std::vector<const kvArticle*> Articles() const; // slots 0..result-1
+    std::vector<const kvArticle*> Articles() const; // the set's records in order
     bool Showed(const std::string& message) const;
 };
 

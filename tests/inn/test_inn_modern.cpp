@@ -108,7 +108,6 @@ TEST_F(InnSearch, ModernGroupIsSearchedByDecodedWords) {
 TEST_F(InnSearch, ModernOutputsAreDecodedAndTheResultsFileKeepsRawHeaders) {
     SearchOutcome outcome = SearchModern({"Subject", "e", MATCH_ANY_WORD, 1});
     ASSERT_GT(outcome.result, 100);
-    outcome.set->count = outcome.result;
     TempDir dir("modern");
     kvSearchSummary summary;
     CopyField(summary.pattern, "e");
@@ -157,7 +156,7 @@ TEST_F(InnSearch, ModernOutputsAreDecodedAndTheResultsFileKeepsRawHeaders) {
     ASSERT_EQ(LoadResultsFile((dir / "modern.kvx").c_str(), loadedSummary, *loaded),
               outcome.result);
     for (int i = 0; i < outcome.result; ++i) {
-        const kvArticle& got = *loaded->slots[i];
+        const kvArticle& got = loaded->At(i);
         const GeneratedArticle* a = ById(kModernGroup, got.messageId);
         ASSERT_NE(a, nullptr);
         EXPECT_EQ(std::string(got.subject), *a->Header("Subject"));
@@ -166,7 +165,6 @@ TEST_F(InnSearch, ModernOutputsAreDecodedAndTheResultsFileKeepsRawHeaders) {
         ASSERT_NE(got.body, nullptr);
         EXPECT_EQ(std::string(got.body.get()), a->ReadableBody()) << a->number;
     }
-    loaded->count = outcome.result;
     ASSERT_TRUE(SaveResultsFile((dir / "again.kvx").c_str(), loadedSummary, *loaded));
     EXPECT_EQ(ReadBytes(dir / "again.kvx"), saved);
 }
@@ -182,7 +180,7 @@ TEST_F(InnSearch, FoldedEncodedSubjectIsKeptWhole) {
     SearchOutcome outcome =
         Search({kModernGroup, "Message-ID", id.substr(0, id.find('@') + 1), MATCH_ANY_WORD, 0});
     ASSERT_EQ(outcome.result, 1) << outcome.statusText;
-    const kvArticle& record = *outcome.set->slots[0];
+    const kvArticle& record = outcome.set->At(0);
     EXPECT_EQ(std::string(record.subject), *folded->Header("Subject"));
     EXPECT_NE(std::string(record.subject).find("(a long subject, folded over three lines)"),
               std::string::npos);

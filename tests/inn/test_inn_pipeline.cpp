@@ -21,7 +21,6 @@ std::string SavedResults(const SearchOutcome& outcome, const SearchQuery& query,
     // A fixed start date: the two files may differ in nothing else.
     FillSearchSummary(summary, request, "Wed Dec  9 10:00:00 2026", outcome.groupArticleCount,
                       outcome.result);
-    outcome.set->count = outcome.result;
     EXPECT_EQ(SaveResultsFile(path.c_str(), summary, *outcome.set), 1);
     return ReadBytes(path);
 }

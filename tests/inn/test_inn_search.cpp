@@ -113,7 +113,7 @@ TEST_F(InnSearch, NonexistentGroupFails) {
     EXPECT_EQ(outcome.result, -1);
     EXPECT_EQ(outcome.statusText, "ERROR: No such group on server");
     EXPECT_TRUE(outcome.Showed("Korvex: Selecting newsgroup..."));
-    EXPECT_EQ(outcome.set->slots[0], nullptr);
+    EXPECT_EQ(outcome.set->First(), nullptr);
 }
 
 } // namespace korvex_test

@@ -60,11 +60,9 @@ Strings Harness::Shown(const std::string& prefix, bool from) const {
 
 Numbers Harness::Stored() const {
     Numbers numbers;
-    for (int i = 0; i < KV_MAX_ARTICLES; ++i) {
-        const kvArticle* a = results.slots[i].get();
-        if (a == nullptr) continue;
-        EXPECT_EQ(numbers.size(), static_cast<std::size_t>(i)) << "slot " << i;
-        EXPECT_EQ(a->next, i + 1 < KV_MAX_ARTICLES ? results.slots[i + 1].get() : nullptr);
+    for (int i = 0; i < results.Size(); ++i) {
+        const kvArticle* a = &results.At(i);
+        EXPECT_EQ(a->next, i + 1 < results.Size() ? &results.At(i + 1) : nullptr) << "slot " << i;
         numbers.push_back(std::atol(a->messageId + 1));
     }
     return numbers;

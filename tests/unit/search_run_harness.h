@@ -41,8 +41,8 @@ struct Harness {
     std::string Status() const { return context.statusText; }
     // The messages shown that start with `prefix`, or all from the first such one on.
     Strings Shown(const std::string& prefix, bool from = false) const;
-    // The article numbers in the slots (from their Message-IDs), after checking
-    // that the chain visits the filled slots in order and none follows an empty one.
+    // The article numbers in the set's order (from their Message-IDs), after
+    // checking that the chain visits the records in that order.
     Numbers Stored() const;
 };
 

@@ -1,4 +1,5 @@
 #include "article.h"
+#include "result_set.h"
 
 #include <gtest/gtest.h>
 
@@ -59,24 +60,24 @@ TEST(ArticleBody, StripsCarriageReturnsAndNuls) {
 std::vector<std::string> Subjects(const kvResultSet& set, int count) {
     std::vector<std::string> out;
     for (int i = 0; i < count; ++i)
-        out.push_back(set.slots[i]->subject);
+        out.push_back(set.At(i).subject);
     return out;
 }
 
 std::vector<std::string> ChainSubjects(const kvResultSet& set) {
     std::vector<std::string> out;
-    for (const kvArticle* a = set.first(); a != nullptr; a = a->next)
+    for (const kvArticle* a = set.First(); a != nullptr; a = a->next)
         out.push_back(a->subject);
     return out;
 }
 
 kvResultSet MakeSet(const std::vector<std::string>& subjects) {
     kvResultSet set;
-    for (std::size_t i = 0; i < subjects.size(); ++i) {
-        set.slots[i] = std::make_unique<kvArticle>();
-        CopyField(set.slots[i]->subject, subjects[i].c_str());
+    for (const std::string& subject : subjects) {
+        auto article = std::make_unique<kvArticle>();
+        CopyField(article->subject, subject.c_str());
+        set.Append(std::move(article));
     }
-    RelinkArticles(set, static_cast<int>(subjects.size()));
     return set;
 }
 
@@ -99,20 +100,18 @@ TEST(SubjectOrder, GroupsEqualKeysAndKeepsTheChainInStep) {
     for (const Case& c : cases) {
         kvResultSet set = MakeSet(c.in);
         int count = static_cast<int>(c.in.size());
-        SortArticlesBySubject(set, count);
+        set.SortBySubject();
         EXPECT_EQ(Subjects(set, count), c.out);
         EXPECT_EQ(ChainSubjects(set), c.out);
     }
 }
 
-TEST(ArticleRelease, FreesSlotsUpToTheLastIndex) {
+TEST(ArticleRelease, ClearReleasesEveryRecord) {
     kvResultSet set = MakeSet({"a", "b", "c"});
-    set.slots[1]->body.reset(new char[4]{'x', 'y', 'z', '\0'});
-    FreeArticles(set, 1);
-    EXPECT_EQ(set.slots[0], nullptr);
-    EXPECT_EQ(set.slots[1], nullptr);
-    ASSERT_NE(set.slots[2], nullptr);
-    EXPECT_STREQ(set.slots[2]->subject, "c");
+    set.Clear();
+    EXPECT_EQ(set.Size(), 0);
+    EXPECT_EQ(set.First(), nullptr);
+    EXPECT_TRUE(ChainSubjects(set).empty());
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 namespace {
@@ -155,17 +156,17 @@ TEST(MimeBody, OverlongDecodedBodyIsCutAndSurvivesAResultsFile) {
     // The stored body reads back whole from a results file.
     korvex_test::TempDir dir;
     kvResultSet set;
-    set.slots[0].reset(new kvArticle);
-    set.slots[0]->body.reset(new char[out.size() + 1]);
-    std::memcpy(set.slots[0]->body.get(), out.c_str(), out.size() + 1);
-    set.count = 1;
+    auto article = std::make_unique<kvArticle>();
+    article->body.reset(new char[out.size() + 1]);
+    std::memcpy(article->body.get(), out.c_str(), out.size() + 1);
+    set.Append(std::move(article));
     kvSearchSummary summary;
     std::string path = dir / "big.kvx";
     ASSERT_TRUE(SaveResultsFile(path.c_str(), summary, set));
     kvResultSet loaded;
     kvSearchSummary again;
     ASSERT_EQ(LoadResultsFile(path.c_str(), again, loaded), 1);
-    EXPECT_EQ(std::string(loaded.slots[0]->body.get()), out);
+    EXPECT_EQ(std::string(loaded.At(0).body.get()), out);
 }
 
 // A body the transport cut ends in the middle of a line; the line end put

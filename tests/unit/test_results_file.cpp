@@ -1,6 +1,5 @@
 // Results file: exact bytes written, round trips, hand-made and damaged files,
 // and saves that fail part-way.
-#include "article.h"
 #include "atomic_file.h"
 #include "results_file.h"
 #include "temp_files.h"
@@ -12,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <sys/resource.h>
@@ -47,19 +47,22 @@ std::string FieldLines(const std::string& tag) {
     return out;
 }
 
-// Slots 0.. get articles tagged "A", "B", ... with these bodies (nullptr: none).
-void Fill(kvResultSet& set, const std::vector<const char*>& bodies) {
-    set.count = static_cast<int>(bodies.size());
-    for (int i = 0; i < set.count; ++i) {
-        set.slots[i] = std::make_unique<kvArticle>();
+// Appends articles tagged "A", "B", ... with these bodies (nullptr: none),
+// each changed by adjust (when given) before it enters the set.
+void Fill(kvResultSet& set, const std::vector<const char*>& bodies,
+          const std::function<void(int, kvArticle&)>& adjust = nullptr) {
+    for (int i = 0; i < static_cast<int>(bodies.size()); ++i) {
+        auto article = std::make_unique<kvArticle>();
         for (int f = 0; f < KV_ARTICLE_FIELD_COUNT; ++f)
-            CopyField(ArticleField(*set.slots[i], f), KV_FIELD_SIZE,
+            CopyField(ArticleField(*article, f), KV_FIELD_SIZE,
                       (kFieldNames[f] + " "s + char('A' + i)).c_str());
-        if (bodies[i] == nullptr) continue;
-        set.slots[i]->body.reset(new char[std::strlen(bodies[i]) + 1]);
-        std::strcpy(set.slots[i]->body.get(), bodies[i]);
+        if (bodies[i] != nullptr) {
+            article->body.reset(new char[std::strlen(bodies[i]) + 1]);
+            std::strcpy(article->body.get(), bodies[i]);
+        }
+        if (adjust) adjust(i, *article);
+        set.Append(std::move(article));
     }
-    RelinkArticles(set, set.count);
 }
 
 // The seven summary fields a results file stores, in file order, with their sizes.
@@ -97,21 +100,19 @@ std::string BodyText(const kvArticle& a) {
 }
 
 // got holds n articles equal to want's, field by field and body by body, and
-// chained in slot order; nothing after them; the count is the caller's to set.
+// chained in slot order; nothing after them.
 void ExpectSame(const kvResultSet& got, int n, const kvResultSet& want) {
-    ASSERT_EQ(n, want.count); // want holds fewer than 1024
+    ASSERT_EQ(n, want.Size()); // want holds fewer than 1024
+    ASSERT_EQ(got.Size(), n);
     for (int i = 0; i < n; ++i) {
         SCOPED_TRACE("article " + std::to_string(i));
-        ASSERT_TRUE(got.slots[i]);
         for (int f = 0; f < KV_ARTICLE_FIELD_COUNT; ++f)
-            EXPECT_STREQ(ArticleField(*got.slots[i], f), ArticleField(*want.slots[i], f)) << f;
-        std::string body = BodyText(*got.slots[i]), wanted = BodyText(*want.slots[i]);
+            EXPECT_STREQ(ArticleField(got.At(i), f), ArticleField(want.At(i), f)) << f;
+        std::string body = BodyText(got.At(i)), wanted = BodyText(want.At(i));
         // Not printed: a long body would flood the output.
         EXPECT_TRUE(body == wanted) << body.size() << " bytes, expected " << wanted.size();
-        EXPECT_EQ(got.slots[i]->next, i + 1 < n ? got.slots[i + 1].get() : nullptr);
+        EXPECT_EQ(got.At(i).next, i + 1 < n ? &got.At(i + 1) : nullptr);
     }
-    EXPECT_EQ(got.slots[n], nullptr);
-    EXPECT_EQ(got.count, 0);
 }
 
 class ResultsFile : public ::testing::Test {
@@ -148,14 +149,18 @@ TEST_F(ResultsFile, RoundTripKeepsEveryFieldAndBody) {
     for (std::size_t i = 0; i < fields.size(); ++i)
         std::memset(fields[i].first, 'a' + static_cast<int>(i), fields[i].second - 1);
     const std::string cut = CutBody();
-    kvResultSet set, back;
-    Fill(set, {"first\n\nthird\n", "no final line end", nullptr, "", "\n\n",
-               "\n\n\tindented \xe9t\xe9 \n", cut.c_str()});
-    for (int f = 0; f < KV_ARTICLE_FIELD_COUNT; ++f) {
-        std::memset(ArticleField(*set.slots[0], f), 'a' + f, KV_FIELD_SIZE - 1);
-        if (f >= 6) CopyField(ArticleField(*set.slots[1], f), KV_FIELD_SIZE, KV_NONE);
-    }
-    CopyField(set.slots[2]->from, " padded \t value ");
+    kvResultSet set, back, want;
+    std::vector<const char*> bodies = {
+        "first\n\nthird\n", "no final line end", nullptr, "", "\n\n", "\n\n\tindented \xe9t\xe9 \n",
+        cut.c_str()};
+    auto adjust = [](int i, kvArticle& a) {
+        for (int f = 0; f < KV_ARTICLE_FIELD_COUNT; ++f) {
+            if (i == 0) std::memset(ArticleField(a, f), 'a' + f, KV_FIELD_SIZE - 1);
+            if (i == 1 && f >= 6) CopyField(ArticleField(a, f), KV_FIELD_SIZE, KV_NONE);
+        }
+        if (i == 2) CopyField(a.from, " padded \t value ");
+    };
+    Fill(set, bodies, adjust);
     ASSERT_TRUE(SaveResultsFile(Path("round.kvx").c_str(), summary, set));
 
     CopyField(loaded.sourceFile, "kept.kvx");
@@ -166,8 +171,9 @@ TEST_F(ResultsFile, RoundTripKeepsEveryFieldAndBody) {
         EXPECT_STREQ(loadedFields[i].first, fields[i].first) << i;
     EXPECT_STREQ(loaded.sourceFile, "kept.kvx");
     EXPECT_TRUE(loaded.loadedFromFile);
-    set.slots[3]->body.reset(); // an empty body comes back as none
-    ExpectSame(back, n, set);
+    bodies[3] = nullptr; // an empty body comes back as none
+    Fill(want, bodies, adjust);
+    ExpectSame(back, n, want);
 }
 
 TEST_F(ResultsFile, ReadsHandMadeAndCutShortFiles) {
@@ -234,7 +240,7 @@ TEST_F(ResultsFile, RefusesWhatIsNotAResultsFileAndClosesIt) {
         kvResultSet set;
         EXPECT_EQ(Load(file, summary, set), -1);
         EXPECT_STREQ(summary.pattern, "untouched");
-        EXPECT_EQ(set.slots[0], nullptr);
+        EXPECT_EQ(set.First(), nullptr);
     }
     kvSearchSummary summary;
     kvResultSet set;
@@ -251,10 +257,10 @@ TEST_F(ResultsFile, LoadsAtMost1024Articles) {
     kvSearchSummary summary;
     kvResultSet set;
     ASSERT_EQ(Load(file, summary, set), 1024);
-    EXPECT_STREQ(set.slots[1023]->subject, "subject 1023");
-    EXPECT_STREQ(set.slots[1023]->body.get(), "body 1023\n");
-    EXPECT_EQ(set.slots[1023]->next, nullptr);
-    EXPECT_EQ(set.slots[1022]->next, set.slots[1023].get());
+    EXPECT_STREQ(set.At(1023).subject, "subject 1023");
+    EXPECT_STREQ(set.At(1023).body.get(), "body 1023\n");
+    EXPECT_EQ(set.At(1023).next, nullptr);
+    EXPECT_EQ(set.At(1022).next, &set.At(1023));
 }
 
 TEST_F(ResultsFile, FailedOrUncommittedSaveLeavesTheOldFileAlone) {

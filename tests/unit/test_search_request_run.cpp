@@ -40,9 +40,8 @@ void ExpectEmpty(const kvSearchOutcome& o, kvSearchEnd end, const std::string& s
     EXPECT_EQ(o.status, status);
     EXPECT_EQ(o.statusKind, kind);
     ASSERT_NE(o.results, nullptr);
-    EXPECT_EQ(o.results->count, 0);
-    for (const auto& slot : o.results->slots)
-        EXPECT_EQ(slot, nullptr);
+    EXPECT_EQ(o.results->Size(), 0);
+    EXPECT_EQ(o.results->First(), nullptr);
     EXPECT_EQ(o.summary, nullptr);
 }
 
@@ -57,11 +56,11 @@ TEST(SearchRequestRun, FoundArticlesComeWithTheirSummary) {
     EXPECT_EQ(o.status, "SUCCESS: 2 articles received");
     EXPECT_EQ(o.statusKind, kvStatusKind::Result);
     ASSERT_NE(o.results, nullptr);
-    EXPECT_EQ(o.results->count, 2);
-    ASSERT_NE(o.results->first(), nullptr);
-    EXPECT_STREQ(o.results->first()->messageId, "<13@fake.example>");
-    ASSERT_NE(o.results->first()->next, nullptr);
-    EXPECT_EQ(o.results->first()->next->next, nullptr);
+    EXPECT_EQ(o.results->Size(), 2);
+    ASSERT_NE(o.results->First(), nullptr);
+    EXPECT_STREQ(o.results->First()->messageId, "<13@fake.example>");
+    ASSERT_NE(o.results->First()->next, nullptr);
+    EXPECT_EQ(o.results->First()->next->next, nullptr);
 
     ASSERT_NE(o.summary, nullptr);
     EXPECT_STREQ(o.summary->pattern, "match");
@@ -109,7 +108,7 @@ TEST(SearchRequestRun, RunsEndingAfterSomeArticles) {
         EXPECT_STREQ(o.summary->foundCount, "5");
         EXPECT_STREQ(o.summary->groupCount, "8");
         ASSERT_NE(o.results, nullptr);
-        EXPECT_EQ(o.results->count, 5);
+        EXPECT_EQ(o.results->Size(), 5);
     }
 }
 

@@ -49,16 +49,16 @@ TEST(SearchRunFake, SuccessfulSearchShowsEveryStepAndStoresTheMatches) {
     EXPECT_EQ(h.statuses[8].total, 2);
 
     ASSERT_EQ(h.Stored(), (Numbers{12, 10}));
-    const kvArticle& a = *h.results.slots[0];
+    const kvArticle& a = h.results.At(0);
     EXPECT_EQ(std::string(a.subject) + "|" + a.from + "|" + a.newsgroups + "|" + a.organization,
               std::string("Third MATCH in capitals|Poster 12 <p12@example.org>|alt.test|") +
                   KV_NONE);
     EXPECT_EQ(a.lines, 4);
     ASSERT_NE(a.body, nullptr);
     EXPECT_STREQ(a.body.get(), "line one\n.dotted\n\nlast\n");
-    EXPECT_STREQ(h.results.slots[1]->subject, "a match");
-    EXPECT_EQ(h.results.slots[1]->body, nullptr);
-    EXPECT_EQ(h.results.slots[1]->lines, -1);
+    EXPECT_STREQ(h.results.At(1).subject, "a match");
+    EXPECT_EQ(h.results.At(1).body, nullptr);
+    EXPECT_EQ(h.results.At(1).lines, -1);
 }
 
 TEST(SearchRunFake, ScriptedRuns) {
@@ -203,9 +203,9 @@ TEST(SearchRunFake, NulBytesInHeaderListsAndArticles) {
     h.server.SetGroup(g);
     ASSERT_EQ(h.Run(), 1);
     ASSERT_EQ(h.Stored(), Numbers{11});
-    EXPECT_STREQ(h.results.slots[0]->subject, "a match");
-    EXPECT_STREQ(h.results.slots[0]->from, "Poster");
-    EXPECT_STREQ(h.results.slots[0]->body.get(), "body\n");
+    EXPECT_STREQ(h.results.At(0).subject, "a match");
+    EXPECT_STREQ(h.results.At(0).from, "Poster");
+    EXPECT_STREQ(h.results.At(0).body.get(), "body\n");
 }
 
 // Lines that do not start with an article number are counted but never
@@ -290,8 +290,8 @@ TEST(SearchRunFake, LongArticleIsCutWithTheWarningAtTheEndOfItsBody) {
     g.articles[5] = FakeArticleText(5, "a long match", body);
     h.server.SetGroup(g);
     ASSERT_EQ(h.Run(), 1);
-    ASSERT_NE(h.results.slots[0]->body, nullptr);
-    const std::string stored = h.results.slots[0]->body.get();
+    ASSERT_NE(h.results.At(0).body, nullptr);
+    const std::string stored = h.results.At(0).body.get();
     const std::string warning =
         "\n\n***** Warning: Long article (>32K bytes), truncated! *****\n\n";
     ASSERT_GT(stored.size(), warning.size());

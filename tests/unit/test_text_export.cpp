@@ -63,12 +63,9 @@ class TextExport : public ::testing::Test {
         CopyField(s.searchDate, "Tue Dec  8 22:09:47 2026");
         CopyField(s.groupCount, "1500");
         CopyField(s.foundCount, "3");
-        set.slots[0] = MakeArticle(kFull, "Body ends with a line end\n");
-        set.slots[1] = MakeArticle(kSparse, "no final line end");
-        set.slots[2] = MakeArticle(kFull, nullptr);
-        RelinkArticles(set, 3);
-        set.slots[3] = MakeArticle(kFull, "not in the chain");
-        set.count = 4;
+        set.Append(MakeArticle(kFull, "Body ends with a line end\n"));
+        set.Append(MakeArticle(kSparse, "no final line end"));
+        set.Append(MakeArticle(kFull, nullptr));
     }
     korvex_test::TempDir temp{"text"};
     std::string dir, path;
@@ -87,7 +84,7 @@ TEST_F(TextExport, ReportHoldsTheSummaryAndTheChainedArticles) {
                                   separator + kSparseHeaders + "\n\nno final line end\n" +
                                   separator + kFullHeaders + "\n\n\n" + separator);
 
-    ASSERT_TRUE(SaveArticleText(path.c_str(), set.first()));
+    ASSERT_TRUE(SaveArticleText(path.c_str(), set.First()));
     EXPECT_EQ(ReadText(path), kFullHeaders + "\n\nBody ends with a line end\n");
 }
 
@@ -112,14 +109,12 @@ TEST_F(TextExport, ReplyListHasOneLinePerAuthor) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         kvResultSet replies;
-        for (std::size_t i = 0; i < c.authors.size(); ++i) {
+        for (int i = 0; i < c.count; ++i) {
             std::vector<const char*> fields = kFull;
             fields[0] = c.authors[i].first;
             fields[9] = c.authors[i].second;
-            replies.slots[i] = MakeArticle(fields, nullptr);
+            replies.Append(MakeArticle(fields, nullptr));
         }
-        replies.count = c.count;
-        RelinkArticles(replies, c.count);
         ASSERT_TRUE(WriteReplyList(path.c_str(), replies));
         EXPECT_EQ(ReadText(path), c.expected);
     }
@@ -129,7 +124,7 @@ TEST_F(TextExport, FailuresReturnMinusOneAndLeaveNoFile) {
     fs::create_directory(path); // a directory in the target's place cannot be replaced
     for (const std::string& target : {dir + "/no such directory/out.txt", path}) {
         EXPECT_FALSE(SaveArticlesReport(target.c_str(), s, set));
-        EXPECT_FALSE(SaveArticleText(target.c_str(), set.first()));
+        EXPECT_FALSE(SaveArticleText(target.c_str(), set.First()));
         EXPECT_FALSE(WriteReplyList(target.c_str(), set));
     }
     EXPECT_TRUE(fs::is_directory(path));
