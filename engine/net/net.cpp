@@ -89,16 +89,6 @@ void SetNetTimeout(kvConnection& conn, int seconds) {
     conn.timeoutSeconds = seconds;
 }
 
-kvHandshakeResult StartSecureChannel(kvConnection& conn, const std::string& host,
-                                     const kvTlsSettings& settings, std::string& reason) {
-    conn.inputLength = 0;
-    std::unique_ptr<kvSecureChannel> channel = MakeSecureChannel(settings, reason);
-    if (!channel) return kvHandshakeResult::Failed;
-    kvHandshakeResult r = channel->Handshake(conn, host, reason);
-    if (r == kvHandshakeResult::Secure) conn.secure = std::move(channel);
-    return r;
-}
-
 static long ReceiveBytes(kvConnection& conn, char* buffer, std::size_t size) {
     if (conn.peer != nullptr) return conn.peer->Receive(buffer, size);
     if (conn.secure) return conn.secure->Receive(conn, buffer, size);

@@ -81,11 +81,6 @@ long long NetTimeoutMs(const kvConnection& conn);
 // response in several segments otherwise waits for our delayed ACK between them.
 void NetAcknowledge(const kvConnection& conn);
 
-// Starts TLS on a connected socket (at once for nntps, after 382 for STARTTLS).
-// Anything received before is dropped. On failure the socket stays open and
-// `reason` says why; the result tells a time-out and a stop apart.
-kvHandshakeResult StartSecureChannel(kvConnection& conn, const std::string& host,
-                                     const kvTlsSettings& settings, std::string& reason);
 long NetReceive(kvConnection& conn, char* buffer, std::size_t size);
 long NetSend(kvConnection& conn, const char* data, std::size_t length);
 // One send that never waits: the bytes the socket took (0 when its buffer is

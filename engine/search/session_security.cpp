@@ -1,6 +1,7 @@
 #include "session_security.h"
 
 #include "commands.h"
+#include "secure_start.h"
 #include "transport.h"
 
 #include <cstdarg>
