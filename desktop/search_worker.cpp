@@ -1,11 +1,11 @@
 #include "search_worker.h"
 
+#include "hand_over.h"
 #include "netrc_file.h"
 #include "search_run.h"
 #include "status_queue.h"
 
-#include <chrono>
-#include <condition_variable>
+#include <mutex>
 #include <system_error>
 
 kvSearchWorker::kvSearchWorker(Post post, StatusHandler onStatus, DoneHandler onDone)
@@ -56,33 +56,25 @@ kvCredentialAnswer kvSearchWorker::AskLogin(const std::string& host, kvCredentia
     }
     if (!onLogin) return kvCredentialAnswer::None;
     struct Reply {
-        std::mutex mutex;
-        std::condition_variable ready;
-        bool done = false;
         bool given = false;
         kvCredentials login;
     };
-    auto reply = std::make_shared<Reply>();
+    auto reply = std::make_shared<kvHandOver<Reply>>();
     Deliver(
         [this, host, reply, known = known]() {
-            kvCredentials login;
-            bool given = onLogin(host, login);
-            if (given) {
+            Reply answer;
+            answer.given = onLogin(host, answer.login);
+            if (answer.given) {
                 std::lock_guard<std::mutex> lock(known->mutex);
-                known->byHost[host] = login;
+                known->byHost[host] = answer.login;
             }
-            std::lock_guard<std::mutex> lock(reply->mutex);
-            reply->given = given;
-            reply->login = login;
-            reply->done = true;
-            reply->ready.notify_all();
+            reply->Give(std::move(answer));
         },
         live);
-    std::unique_lock<std::mutex> lock(reply->mutex);
-    while (!reply->done && !context.stop.StopRequested())
-        reply->ready.wait_for(lock, std::chrono::milliseconds(50));
-    if (!reply->given) return kvCredentialAnswer::None;
-    out = reply->login;
+    Reply answer;
+    if (reply->Await(&context.stop, -1, 50, answer) != kvHandOverWait::Given || !answer.given)
+        return kvCredentialAnswer::None;
+    out = answer.login;
     return kvCredentialAnswer::Given;
 }
 

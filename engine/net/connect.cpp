@@ -11,16 +11,14 @@
 #endif
 
 #include "connect.h"
+#include "hand_over.h"
 
 #include "net.h"
 #include "net_socket.h"
 #include "stop_signal.h"
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -57,47 +55,35 @@ bool ResolveServer(const std::string& host, int port, kvAddressList& out) {
 kvResolveResult ResolveServerInterruptibly(const std::string& host, int port, kvAddressList& out,
                                            const kvStopSignal* stop, long long timeoutMs,
                                            const kvResolver& resolver) {
-    // Shared with the lookup's thread, which may outlive this call.
-    struct Lookup {
-        std::mutex mutex;
-        std::condition_variable finished;
-        bool done = false;
+    // What the lookup's thread finds; the thread may outlive this call.
+    struct Found {
         bool found = false;
         kvAddressList list;
     };
-    auto lookup = std::make_shared<Lookup>();
+    auto lookup = std::make_shared<kvHandOver<Found>>();
     kvResolver resolve = resolver ? resolver : kvResolver(ResolveServer);
     try {
         std::thread([lookup, resolve, host, port] {
-            kvAddressList list;
-            bool found = resolve(host, port, list);
-            std::lock_guard<std::mutex> lock(lookup->mutex);
-            lookup->list = std::move(list);
-            lookup->found = found;
-            lookup->done = true;
-            lookup->finished.notify_all();
+            Found answer;
+            answer.found = resolve(host, port, answer.list);
+            lookup->Give(std::move(answer));
         }).detach();
     } catch (const std::system_error&) {
         // No thread to be had: the lookup is made here, uninterruptible.
         return resolve(host, port, out) ? kvResolveResult::Found : kvResolveResult::NotFound;
     }
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    // The stop is looked at every few milliseconds: the same wait works
-    // wherever a stop request is not a descriptor to wait on.
-    const auto step = std::chrono::milliseconds(20);
-    std::unique_lock<std::mutex> lock(lookup->mutex);
-    for (;;) {
-        if (lookup->done) {
-            if (!lookup->found) return kvResolveResult::NotFound;
-            out = std::move(lookup->list);
-            return kvResolveResult::Found;
-        }
-        if (stop != nullptr && stop->StopRequested()) return kvResolveResult::Stopped;
-        auto now = Clock::now();
-        if (now >= deadline) return kvResolveResult::TimedOut;
-        lookup->finished.wait_for(lock, deadline - now < step ? deadline - now : step);
+    Found answer;
+    switch (lookup->Await(stop, timeoutMs, 20, answer)) {
+    case kvHandOverWait::Given:
+        break;
+    case kvHandOverWait::Stopped:
+        return kvResolveResult::Stopped;
+    case kvHandOverWait::TimedOut:
+        return kvResolveResult::TimedOut;
     }
+    if (!answer.found) return kvResolveResult::NotFound;
+    out = std::move(answer.list);
+    return kvResolveResult::Found;
 }
 
 kvConnectResult ConnectToAny(const kvAddressList& list, kvConnection& conn) {
