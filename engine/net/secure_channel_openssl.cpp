@@ -4,8 +4,8 @@
 // the stop signal apply to the handshake, to reads and to writes alike.
 #include "net.h"
 #include "net_socket.h"
-#include "stop_signal.h"
 #include "secure_trust.h"
+#include "stop_signal.h"
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
