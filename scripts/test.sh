@@ -18,8 +18,8 @@
 # command-line, desktop-logic, news-server and window tests (ctest without the
 # package and fuzz labels); no clang-tidy, package, fuzzing, sanitizer or
 # Windows stages. Measured on a 2-core machine shared with other builds: 43 s
-# with the build up to date and the news server running (tests 33 s), 61 s when
-# it also installed and started INN (24 s). From nothing the build is nearly
+# with the build up to date and the news server running (tests 33 s); 24 s
+# more when INN still has to be installed and loaded. From nothing the build is nearly
 # all of it: 7.5 min of CPU, so about 4-5 min on two free cores (31 min while
 # five other builds shared them).
 #
