@@ -7,7 +7,7 @@
 #include <sys/resource.h>
 #include <vector>
 
-namespace bench {
+namespace kvBench {
 
 inline double Seconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
@@ -45,4 +45,4 @@ bool CliSearch(const std::string& server, const std::string& group, const std::s
 bool NetworkSearch(int serverPort, const std::string& group, const std::string& pattern,
                    const std::vector<int>& delays, int window, bool withSingle);
 
-} // namespace bench
+} // namespace kvBench

@@ -15,7 +15,7 @@
 
 extern char** environ;
 
-bench::CliFigures bench::RunCliSearch(const std::vector<std::string>& searchArgs) {
+kvBench::CliFigures kvBench::RunCliSearch(const std::vector<std::string>& searchArgs) {
     CliFigures f;
 #ifndef KORVEX_CLI_PATH
     (void)searchArgs;
@@ -80,9 +80,9 @@ bench::CliFigures bench::RunCliSearch(const std::vector<std::string>& searchArgs
 #endif
 }
 
-bool bench::CliSearch(const std::string& server, const std::string& group,
-                      const std::string& pattern, const std::string& directory,
-                      const std::string& caFile) {
+bool kvBench::CliSearch(const std::string& server, const std::string& group,
+                        const std::string& pattern, const std::string& directory,
+                        const std::string& caFile) {
     std::string save = directory + "/korvex-bench-search.kvx";
     std::vector<std::string> args = {"--server", server,          "--group", group,    "--pattern",
                                      pattern,    "--max-headers", "all",     "--save", save};

@@ -18,7 +18,7 @@
 #include <unistd.h>
 #include <vector>
 
-volatile long long bench::sink = 0;
+volatile long long kvBench::sink = 0;
 
 int main(int argc, char** argv) {
     std::string server = "127.0.0.1", group = "korvex.test.big", pattern = "keystone";
@@ -70,15 +70,15 @@ int main(int argc, char** argv) {
         }
     }
     if (network)
-        return bench::NetworkSearch(port, group, pattern, delays, window, withSingle) ? 0 : 1;
+        return kvBench::NetworkSearch(port, group, pattern, delays, window, withSingle) ? 0 : 1;
     // The whole search runs first, while this process is still small: a child
     // started by posix_spawn counts its parent's memory in its own peak.
-    if (search && !bench::CliSearch(server, group, pattern, dir)) return 1;
+    if (search && !kvBench::CliSearch(server, group, pattern, dir)) return 1;
     if (search && access(caFile.c_str(), R_OK) == 0 &&
-        !bench::CliSearch(tlsServer, group, pattern, dir, caFile))
+        !kvBench::CliSearch(tlsServer, group, pattern, dir, caFile))
         return 1;
-    bench::MatchHeaders();
-    bench::ReceiveMultilineThroughput();
-    bench::ResultsFileSaveLoad(dir);
+    kvBench::MatchHeaders();
+    kvBench::ReceiveMultilineThroughput();
+    kvBench::ResultsFileSaveLoad(dir);
     return 0;
 }

@@ -60,7 +60,7 @@ std::string Encoded(const std::string& subject, int i) {
 
 } // namespace
 
-void bench::MatchHeaders() {
+void kvBench::MatchHeaders() {
     const std::vector<std::string> values = Subjects(51200);
     struct Mode {
         const char* name;

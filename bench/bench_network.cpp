@@ -20,7 +20,7 @@ struct Row {
 };
 
 Row Cli(int port, const std::string& group, const std::string& pattern, int window) {
-    bench::CliFigures f = bench::RunCliSearch(
+    kvBench::CliFigures f = kvBench::RunCliSearch(
         {"--server", "127.0.0.1:" + std::to_string(port), "--group", group, "--pattern", pattern,
          "--max-headers", "all", "--pipeline", std::to_string(window)});
     char phases[96];
@@ -34,7 +34,7 @@ Row Bare(int port, const std::string& group, const std::string& pattern) {
     int pipeFds[2];
     Row row;
     if (pipe(pipeFds) != 0) return row;
-    double start = bench::Seconds();
+    double start = kvBench::Seconds();
     pid_t pid = fork();
     if (pid == 0) {
         close(pipeFds[0]);
@@ -56,9 +56,9 @@ Row Bare(int port, const std::string& group, const std::string& pattern) {
     int status = 0;
     rusage usage{};
     wait4(pid, &status, 0, &usage);
-    row.wall = bench::Seconds() - start;
+    row.wall = kvBench::Seconds() - start;
     row.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    row.cpu = bench::CpuSeconds(usage);
+    row.cpu = kvBench::CpuSeconds(usage);
     row.peakMB = static_cast<double>(usage.ru_maxrss) / 1024.0;
     row.note = n > 0 ? std::string(text, static_cast<std::size_t>(n)) : "no report";
     return row;
@@ -73,8 +73,8 @@ void Print(int delayMs, const char* client, const Row& r) {
 
 } // namespace
 
-bool bench::NetworkSearch(int serverPort, const std::string& group, const std::string& pattern,
-                          const std::vector<int>& delays, int windowSize, bool withSingle) {
+bool kvBench::NetworkSearch(int serverPort, const std::string& group, const std::string& pattern,
+                            const std::vector<int>& delays, int windowSize, bool withSingle) {
     const std::string window = "window " + std::to_string(windowSize);
     std::printf("network   : %s in %s, newest 51200 Subject headers, up to 1024 articles\n",
                 pattern.c_str(), group.c_str());

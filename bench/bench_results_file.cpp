@@ -8,7 +8,7 @@
 #include <string>
 #include <sys/stat.h>
 
-void bench::ResultsFileSaveLoad(const std::string& directory) {
+void kvBench::ResultsFileSaveLoad(const std::string& directory) {
     auto set = std::make_unique<kvResultSet>();
     std::string line = std::string(71, 'x') + "\n";
     for (int i = 0; i < KV_MAX_ARTICLES; ++i) {

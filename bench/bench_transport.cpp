@@ -40,7 +40,7 @@ std::string HeaderListResponse() {
 
 } // namespace
 
-void bench::ReceiveMultilineThroughput() {
+void kvBench::ReceiveMultilineThroughput() {
     const std::string response = HeaderListResponse();
     kvBuffer dest;
     dest.Allocate(KV_HEADER_LIST_SIZE);

@@ -2,11 +2,11 @@
 # Installs the Debian packages needed to build and test Korvex (run as root).
 set -euo pipefail
 # The desktop program needs wxWidgets; its tests run on Xvfb with openbox.
-# The fuzz targets build with clang and libFuzzer.
+# The fuzz targets build with clang and libFuzzer; scripts/tidy.sh runs clang-tidy.
 packages=(build-essential dpkg-dev cmake pkg-config libgtest-dev googletest libbenchmark-dev clang-format libssl-dev openssl
   libwxgtk3.2-dev xvfb xauth x11-utils openbox fonts-dejavu-core
   librsvg2-bin lintian desktop-file-utils appstream man-db xdotool
-  clang libfuzzer-14-dev)
+  clang libfuzzer-14-dev clang-tidy)
 packages+=("$@") # extra packages a caller needs
 missing=()
 for p in "${packages[@]}"; do

@@ -10,22 +10,22 @@
 
 // Opens an existing file for reading (binary, not inherited by child
 // processes). A descriptor, or -1 with errno set (ENOENT: no such file).
-int kvOpenForReading(const std::string& path);
+int OpenForReading(const std::string& path);
 // Up to size bytes from fd (interrupted reads are retried): the count, 0 at the
 // end of the file, -1 on an error.
-long kvReadSome(int fd, char* buffer, std::size_t size);
-void kvCloseFile(int fd);
+long ReadSome(int fd, char* buffer, std::size_t size);
+void CloseFile(int fd);
 // std::fopen with a UTF-8 name.
 std::FILE* kvOpenStream(const std::string& path, const char* mode);
 
 enum class kvFileKind { Missing, Regular, Directory, Other };
 kvFileKind kvKindOf(const std::string& path);
 // What an open descriptor refers to (Missing when it cannot be queried).
-kvFileKind kvKindOfOpen(int fd);
+kvFileKind KindOfOpen(int fd);
 // Whether users other than the owner may read an open file. POSIX: a group or
 // other permission bit; Windows has no such bits (a file in the profile is the
 // user's), so never.
-bool kvOthersMayRead(int fd);
+bool OthersMayRead(int fd);
 
 // Creates an empty file unless one is there already (it is never truncated).
 bool kvCreateEmptyFile(const std::string& path);

@@ -7,11 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-int kvOpenForReading(const std::string& path) {
+int OpenForReading(const std::string& path) {
     return open(path.c_str(), O_RDONLY | O_CLOEXEC);
 }
 
-long kvReadSome(int fd, char* buffer, std::size_t size) {
+long ReadSome(int fd, char* buffer, std::size_t size) {
     for (;;) {
         ssize_t n = read(fd, buffer, size);
         if (n < 0 && errno == EINTR) continue;
@@ -19,7 +19,7 @@ long kvReadSome(int fd, char* buffer, std::size_t size) {
     }
 }
 
-void kvCloseFile(int fd) {
+void CloseFile(int fd) {
     if (fd >= 0) close(fd);
 }
 
@@ -38,12 +38,12 @@ kvFileKind kvKindOf(const std::string& path) {
     return stat(path.c_str(), &info) == 0 ? KindOf(info) : kvFileKind::Missing;
 }
 
-kvFileKind kvKindOfOpen(int fd) {
+kvFileKind KindOfOpen(int fd) {
     struct stat info {};
     return fstat(fd, &info) == 0 ? KindOf(info) : kvFileKind::Missing;
 }
 
-bool kvOthersMayRead(int fd) {
+bool OthersMayRead(int fd) {
     struct stat info {};
     return fstat(fd, &info) != 0 || (info.st_mode & 077) != 0;
 }

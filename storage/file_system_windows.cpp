@@ -10,7 +10,7 @@
 #include <vector>
 #include <windows.h>
 
-int kvOpenForReading(const std::string& path) {
+int OpenForReading(const std::string& path) {
     // Every sharing mode, delete included: a file being read must not stop
     // another program (or a save of ours) from replacing it.
     HANDLE handle = CreateFileW(kvWide(path).c_str(), GENERIC_READ,
@@ -28,12 +28,12 @@ int kvOpenForReading(const std::string& path) {
     return fd;
 }
 
-long kvReadSome(int fd, char* buffer, std::size_t size) {
+long ReadSome(int fd, char* buffer, std::size_t size) {
     unsigned int chunk = size > 0x40000000 ? 0x40000000u : static_cast<unsigned int>(size);
     return _read(fd, buffer, chunk);
 }
 
-void kvCloseFile(int fd) {
+void CloseFile(int fd) {
     if (fd >= 0) _close(fd);
 }
 
@@ -49,7 +49,7 @@ kvFileKind kvKindOf(const std::string& path) {
     return kvFileKind::Regular;
 }
 
-kvFileKind kvKindOfOpen(int fd) {
+kvFileKind KindOfOpen(int fd) {
     struct _stat64 info {};
     if (_fstat64(fd, &info) != 0) return kvFileKind::Missing;
     if ((info.st_mode & _S_IFMT) == _S_IFREG) return kvFileKind::Regular;
@@ -57,7 +57,7 @@ kvFileKind kvKindOfOpen(int fd) {
     return kvFileKind::Other;
 }
 
-bool kvOthersMayRead(int) {
+bool OthersMayRead(int) {
     return false;
 }
 

@@ -14,16 +14,16 @@ kvLineReader::kvLineReader(const char* path) {
     line.reset(new (std::nothrow) char[KEEP + 1]);
     if (!chunk || !line) return;
     line[0] = '\0';
-    fd = kvOpenForReading(path);
+    fd = OpenForReading(path);
 }
 
 kvLineReader::~kvLineReader() {
-    kvCloseFile(fd);
+    CloseFile(fd);
 }
 
 bool kvLineReader::Refill() {
     for (;;) {
-        long n = kvReadSome(fd, chunk.get(), kChunkSize);
+        long n = ReadSome(fd, chunk.get(), kChunkSize);
         if (n < 0) error = true;
         if (n <= 0) return false;
         chunkStart = 0;

@@ -69,7 +69,7 @@ std::string Quoted(const std::string& word) {
 bool ReadWholeFile(int fd, std::string& text) {
     char piece[4096];
     for (;;) {
-        long n = kvReadSome(fd, piece, sizeof piece);
+        long n = ReadSome(fd, piece, sizeof piece);
         if (n < 0) return false;
         if (n == 0) break;
         text.append(piece, static_cast<std::size_t>(n));
@@ -112,19 +112,19 @@ bool FindNetrcEntry(const std::string& text, const std::string& host, kvCredenti
 }
 
 kvNetrcStatus ReadNetrcFile(const std::string& path, const std::string& host, kvCredentials& out) {
-    int fd = kvOpenForReading(path);
+    int fd = OpenForReading(path);
     if (fd < 0) return errno == ENOENT ? kvNetrcStatus::Missing : kvNetrcStatus::Unreadable;
-    if (kvKindOfOpen(fd) != kvFileKind::Regular) {
-        kvCloseFile(fd);
+    if (KindOfOpen(fd) != kvFileKind::Regular) {
+        CloseFile(fd);
         return kvNetrcStatus::Unreadable;
     }
-    if (kvOthersMayRead(fd)) {
-        kvCloseFile(fd);
+    if (OthersMayRead(fd)) {
+        CloseFile(fd);
         return kvNetrcStatus::Unsafe;
     }
     std::string text;
     bool ok = ReadWholeFile(fd, text);
-    kvCloseFile(fd);
+    CloseFile(fd);
     bool found = ok && FindNetrcEntry(text, host, out);
     WipeBytes(&text[0], text.size());
     if (!ok) return kvNetrcStatus::Unreadable;
@@ -157,10 +157,10 @@ kvCredentialSource NetrcCredentials(const std::string& path) {
 bool RememberInNetrc(const std::string& path, const std::string& host, const kvCredentials& login,
                      std::string& problem) {
     std::string text;
-    int fd = kvOpenForReading(path);
+    int fd = OpenForReading(path);
     if (fd >= 0) {
         bool ok = ReadWholeFile(fd, text);
-        kvCloseFile(fd);
+        CloseFile(fd);
         if (!ok) {
             problem = "cannot read " + path;
             return false;

@@ -59,7 +59,7 @@ bool Pipeline(NntpLineClient& conn, const std::vector<Item>& items,
     std::string reply;
     for (const Item& item : items) {
         if (!conn.ReadLine(reply)) {
-            std::fprintf(stderr, "korvex-feed: %s\n", conn.error().c_str());
+            std::fprintf(stderr, "korvex-feed: %s\n", conn.Error().c_str());
             ok = false;
             break;
         }
@@ -71,7 +71,7 @@ bool Pipeline(NntpLineClient& conn, const std::vector<Item>& items,
     if (!ok) conn.Shutdown(); // ends a writer blocked on a full connection
     writer.join();
     if (sendFailed && ok) {
-        std::fprintf(stderr, "korvex-feed: %s\n", conn.sendError().c_str());
+        std::fprintf(stderr, "korvex-feed: %s\n", conn.SendError().c_str());
         ok = false;
     }
     return ok;
@@ -98,7 +98,7 @@ int Load(const std::string& server, const std::string& source) {
     const auto& groups = GeneratedGroups();
     NntpLineClient conn;
     if (!conn.Connect(server, 119, source)) {
-        std::fprintf(stderr, "korvex-feed: %s\n", conn.error().c_str());
+        std::fprintf(stderr, "korvex-feed: %s\n", conn.Error().c_str());
         return 2;
     }
     conn.SetReadTimeout(120);

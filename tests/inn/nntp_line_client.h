@@ -21,7 +21,7 @@ class NntpLineClient {
 
     // Connects to host:port (IPv4 or IPv6 literal, or a name), optionally from
     // a given local address. Waits at most timeoutSeconds for the connection.
-    // False with error() set on failure.
+    // False with Error() set on failure.
     bool Connect(const std::string& host, int port, const std::string& sourceAddress = "",
                  int timeoutSeconds = 5);
     // Every later read waits at most this long for data (0: no limit).
@@ -38,8 +38,8 @@ class NntpLineClient {
     void Shutdown();
     void Close();
 
-    const std::string& error() const { return lastError; }
-    const std::string& sendError() const { return lastSendError; } // kept apart for the writer
+    const std::string& Error() const { return lastError; }
+    const std::string& SendError() const { return lastSendError; } // kept apart for the writer
 
   private:
     bool Fill();

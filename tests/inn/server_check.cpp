@@ -22,7 +22,7 @@ bool FetchHeader(NntpLineClient& conn, const std::string& name, long first, long
     if (!conn.Command("XHDR " + name + " " + std::to_string(first) + "-" + std::to_string(last),
                       status) ||
         StatusCode(status) != 221 || !conn.ReadMultiline(lines)) {
-        problem = "XHDR " + name + ": " + (status.empty() ? conn.error() : status);
+        problem = "XHDR " + name + ": " + (status.empty() ? conn.Error() : status);
         return false;
     }
     out.clear();
@@ -64,7 +64,7 @@ ServerState CheckGroup(NntpLineClient& conn, const GeneratedGroupInfo& group, Ch
     const std::string prefix = group.name + ": ";
     std::string status;
     if (!conn.Command("GROUP " + group.name, status)) {
-        out << prefix << conn.error() << "\n";
+        out << prefix << conn.Error() << "\n";
         return ServerState::Unreachable;
     }
     if (StatusCode(status) == 411) {
@@ -136,16 +136,16 @@ ServerState CheckServer(const std::string& server, std::ostream& out, CheckDepth
     NntpLineClient conn;
     std::string status;
     if (!conn.Connect(server, 119)) {
-        out << "cannot connect: " << conn.error() << "\n";
+        out << "cannot connect: " << conn.Error() << "\n";
         return ServerState::Unreachable;
     }
     if (!conn.ReadLine(status) || (StatusCode(status) != 200 && StatusCode(status) != 201)) {
-        out << "greeting: " << (status.empty() ? conn.error() : status) << "\n";
+        out << "greeting: " << (status.empty() ? conn.Error() : status) << "\n";
         return ServerState::Unreachable;
     }
     if (!conn.Command("MODE READER", status) ||
         (StatusCode(status) != 200 && StatusCode(status) != 201)) {
-        out << "MODE READER: " << (status.empty() ? conn.error() : status) << "\n";
+        out << "MODE READER: " << (status.empty() ? conn.Error() : status) << "\n";
         return ServerState::Unreachable;
     }
     ServerState worst = ServerState::Loaded;
