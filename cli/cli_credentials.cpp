@@ -12,7 +12,7 @@ namespace {
 bool PromptPassword(const std::string& user, const std::string& host, std::string& password) {
     std::fprintf(stderr, "Password for %s at %s: ", user.c_str(), host.c_str());
     std::fflush(stderr);
-    bool ok = kvReadHiddenLine(password);
+    bool ok = ReadHiddenLine(password);
     std::fputc('\n', stderr);
     return ok;
 }
@@ -55,7 +55,7 @@ kvCredentialSource MakeCliCredentialSource(const kvCliOptions& options) {
             out.password = entry.password;
             return kvCredentialAnswer::Given;
         }
-        if (kvIsTerminal(stdin) && PromptPassword(user, host, out.password))
+        if (IsTerminal(stdin) && PromptPassword(user, host, out.password))
             return kvCredentialAnswer::Given;
         problem = "No password for " + user + ": set KORVEX_PASSWORD or run at a terminal";
         return kvCredentialAnswer::Refused;

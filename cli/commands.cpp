@@ -39,7 +39,7 @@ bool WriteOutputs(const kvCliOptions& o, const kvSearchSummary& summary, const k
 
 int RunSearchCommand(const kvCliOptions& o) {
     auto context = std::make_unique<kvSearchContext>();
-    kvProgressPrinter printer(stderr, kvIsTerminal(stderr), o.quiet);
+    kvProgressPrinter printer(stderr, IsTerminal(stderr), o.quiet);
     context->report = [&printer](const kvStatus& status) { printer(status); };
     context->credentials = MakeCliCredentialSource(o);
     // Undocumented: lower bounds on one response, so that tests need not wait

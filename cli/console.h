@@ -7,9 +7,9 @@
 
 // Prepares the console once at start-up: on Windows, output in UTF-8 (the
 // program writes UTF-8 text) instead of the console's OEM code page.
-void kvPrepareConsole();
+void PrepareConsole();
 // Whether stream is a terminal or console (and not a file or a pipe).
-bool kvIsTerminal(std::FILE* stream);
+bool IsTerminal(std::FILE* stream);
 // Reads one line from the terminal on standard input without echoing it; the
 // line end is not kept. False at the end of the input or on an error.
-bool kvReadHiddenLine(std::string& line);
+bool ReadHiddenLine(std::string& line);

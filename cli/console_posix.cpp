@@ -4,13 +4,13 @@
 #include <termios.h>
 #include <unistd.h>
 
-void kvPrepareConsole() {}
+void PrepareConsole() {}
 
-bool kvIsTerminal(std::FILE* stream) {
+bool IsTerminal(std::FILE* stream) {
     return isatty(fileno(stream)) == 1;
 }
 
-bool kvReadHiddenLine(std::string& line) {
+bool ReadHiddenLine(std::string& line) {
     termios saved{};
     bool echoOff = tcgetattr(STDIN_FILENO, &saved) == 0;
     if (echoOff) {

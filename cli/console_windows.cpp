@@ -5,18 +5,18 @@
 #include <io.h>
 #include <windows.h>
 
-void kvPrepareConsole() {
+void PrepareConsole() {
     SetConsoleOutputCP(CP_UTF8);
 }
 
-bool kvIsTerminal(std::FILE* stream) {
+bool IsTerminal(std::FILE* stream) {
     // _isatty is also true for the NUL device; a console is what has a mode.
     HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
     DWORD mode = 0;
     return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
 }
 
-bool kvReadHiddenLine(std::string& line) {
+bool ReadHiddenLine(std::string& line) {
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD saved = 0;
     if (input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &saved)) return false;

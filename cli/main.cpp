@@ -8,7 +8,7 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
-    kvPrepareConsole();
+    PrepareConsole();
     kvCliOptions options;
     std::string error = ParseCliOptions(argc, argv, options);
     if (!error.empty()) {
@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
         return 64;
     }
     // An interrupted save must not leave its temporary file behind.
-    kvRemoveTemporariesOnSignals();
+    RemoveTemporariesOnSignals();
     switch (options.command) {
     case kvCliCommand::Search:
         return RunSearchCommand(options);

@@ -26,14 +26,14 @@ void kvProgressPrinter::ClearBar() {
 }
 
 void kvProgressPrinter::DrawBar(const kvStatus& status) {
-    constexpr int width = 40;
+    constexpr int kWidth = 40;
     int total = status.total > 0 ? status.total : 1;
     int done = status.done < 0 ? 0 : (status.done > total ? total : status.done);
-    int filled = done * width / total;
-    char bar[width + 1];
-    for (int i = 0; i < width; ++i)
+    int filled = done * kWidth / total;
+    char bar[kWidth + 1];
+    for (int i = 0; i < kWidth; ++i)
         bar[i] = i < filled ? '#' : '.';
-    bar[width] = '\0';
+    bar[kWidth] = '\0';
     const char* what = status.phase == kvPhase::HeaderScan ? "headers " : "articles";
     int length = status.phase == kvPhase::HeaderScan
                      ? std::fprintf(out, "%s [%s] %3d%%", what, bar, done * 100 / total)

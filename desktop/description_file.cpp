@@ -135,7 +135,7 @@ int ReadLongSetting(FILE* file, const char* start, const char* end, const char* 
 
 void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDialogSetup& setup) {
     setup = kvDialogSetup{};
-    FILE* file = path.empty() ? nullptr : kvOpenStream(path, "r");
+    FILE* file = path.empty() ? nullptr : OpenStream(path, "r");
 
     ReadList(file, "[Patterns]", "[/Patterns]", false, setup.patterns, request.pattern);
     ReadList(file, "[Servers]", "[/Servers]", true, setup.servers, request.server);

@@ -8,12 +8,12 @@
 namespace {
 
 bool Exists(const std::string& path) {
-    return kvKindOf(path) != kvFileKind::Missing;
+    return KindOf(path) != kvFileKind::Missing;
 }
 
 // Joins a directory and a name; an empty directory gives no path at all.
 std::string Join(const std::string& directory, const char* name) {
-    return directory.empty() ? std::string() : directory + kvPathSeparator() + name;
+    return directory.empty() ? std::string() : directory + PathSeparator() + name;
 }
 
 constexpr int kPlaces = 4;
@@ -30,16 +30,16 @@ void Candidates(const kvFilePlaces& places, const char* name, std::string (&out)
 // (a drive or a share name) is passed over; the whole path decides.
 bool MakeDirectories(const std::string& path) {
     for (std::size_t at = 1; at <= path.size(); ++at) {
-        if (at < path.size() && !kvIsPathSeparator(path[at])) continue;
+        if (at < path.size() && !IsPathSeparator(path[at])) continue;
         std::string part = path.substr(0, at);
-        if (kvKindOf(part) != kvFileKind::Directory) kvMakeDirectory(part);
+        if (KindOf(part) != kvFileKind::Directory) MakeDirectory(part);
     }
-    return kvKindOf(path) == kvFileKind::Directory;
+    return KindOf(path) == kvFileKind::Directory;
 }
 
 std::string DirectoryOfExecutable() {
-    std::string exe = kvExecutablePath();
-    std::size_t slash = kvLastSeparator(exe);
+    std::string exe = ExecutablePath();
+    std::size_t slash = LastSeparator(exe);
     if (slash == std::string::npos) return std::string();
     return slash == 0 ? exe.substr(0, 1) : exe.substr(0, slash);
 }
@@ -48,15 +48,15 @@ std::string DirectoryOfExecutable() {
 
 kvFilePlaces kvFilePlaces::OfThisProcess() {
     kvFilePlaces places;
-    places.workingDir = kvWorkingDirectory();
+    places.workingDir = WorkingDirectory();
     places.programDir = DirectoryOfExecutable();
-    places.configDir = kvUserConfigDirectory();
+    places.configDir = UserConfigDirectory();
     places.dataDir = DataDirectoryBeside(places.programDir);
     return places;
 }
 
 bool kvFilePlaces::Installed() const {
-    return !dataDir.empty() && kvKindOf(dataDir) == kvFileKind::Directory;
+    return !dataDir.empty() && KindOf(dataDir) == kvFileKind::Directory;
 }
 
 std::string DataDirectoryBeside(const std::string& programDir) {
@@ -64,7 +64,7 @@ std::string DataDirectoryBeside(const std::string& programDir) {
     // KORVEX_DATA_FROM_BIN: the install's data directory seen from its bin directory.
     std::filesystem::path data = std::filesystem::u8path(programDir) / KORVEX_DATA_FROM_BIN;
     std::string text = data.lexically_normal().u8string();
-    if (text.size() > 1 && kvIsPathSeparator(text.back())) text.pop_back();
+    if (text.size() > 1 && IsPathSeparator(text.back())) text.pop_back();
     return text;
 }
 
@@ -81,12 +81,12 @@ std::string LocateOrCreateFile(const kvFilePlaces& places, const char* name) {
     if (!found.empty()) return found;
     std::string candidates[kPlaces];
     Candidates(places, name, candidates);
-    if (!places.Installed() && kvCreateEmptyFile(candidates[1])) return candidates[1];
+    if (!places.Installed() && CreateEmptyFile(candidates[1])) return candidates[1];
     // The program directory is often not writable, and an installed program
     // must not write under its prefix even when it could: the user's
     // configuration directory takes the file instead.
     if (!candidates[2].empty() && MakeDirectories(places.configDir) &&
-        kvCreateEmptyFile(candidates[2]))
+        CreateEmptyFile(candidates[2]))
         return candidates[2];
     return std::string();
 }

@@ -53,7 +53,7 @@ void ReadSettingsFile(const std::string& path, kvSettings& settings) {
         line = -1;
 
     if (!path.empty()) {
-        if (std::FILE* file = kvOpenStream(path, "r")) {
+        if (std::FILE* file = OpenStream(path, "r")) {
             // An entry takes at most 126 bytes, so a longer line arrives in
             // several entries that are written back one after another. Bytes
             // are kept as they are, NUL included, so the line end after a NUL
@@ -124,7 +124,7 @@ bool WriteSettingsFile(const std::string& path, kvSettings& settings) {
     // written to (holding a settings file the user may write) is the file
     // rewritten in place; a full disk or any other failure leaves it alone.
     if (!MayRewriteInPlace(file.OpenError())) return false;
-    FILE* direct = kvOpenStream(path, "w");
+    FILE* direct = OpenStream(path, "w");
     if (!direct) return false;
     bool ok = true;
     for (int i = 0; i < count; ++i)

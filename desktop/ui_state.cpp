@@ -28,25 +28,25 @@ struct StateRow {
     int id;
     unsigned enabledIn;
 };
-constexpr unsigned IDLE = 1u << STATE_IDLE;
-constexpr unsigned SEARCHING = 1u << STATE_SEARCHING;
-constexpr unsigned READY = 1u << STATE_READY;
-constexpr unsigned DISPLAYED = 1u << STATE_DISPLAYED;
+constexpr unsigned kIdle = 1u << STATE_IDLE;
+constexpr unsigned kSearching = 1u << STATE_SEARCHING;
+constexpr unsigned kReady = 1u << STATE_READY;
+constexpr unsigned kDisplayed = 1u << STATE_DISPLAYED;
 
 constexpr StateRow kStateTable[] = {
-    {CMD_SEARCH, IDLE},
-    {CMD_DISPLAY_RESULTS, READY},
-    {CMD_SEARCH_INFO, IDLE | READY | DISPLAYED},
-    {CMD_SAVE_RESULTS, READY | DISPLAYED},
-    {CMD_LOAD_RESULTS, IDLE},
-    {CMD_CLOSE_SEARCH, READY | DISPLAYED},
-    {CMD_QUIT, IDLE | SEARCHING | READY | DISPLAYED},
-    {CMD_SAVE_ARTICLE, DISPLAYED},
-    {CMD_DELETE_ARTICLE, DISPLAYED},
-    {CMD_CLOSE_ARTICLE_WINDOW, DISPLAYED},
-    {CMD_NEW_ARTICLE_WINDOW, DISPLAYED},
-    {CMD_SAVE_ALL_ARTICLES, DISPLAYED},
-    {CMD_REPLY_LIST, DISPLAYED},
+    {CMD_SEARCH, kIdle},
+    {CMD_DISPLAY_RESULTS, kReady},
+    {CMD_SEARCH_INFO, kIdle | kReady | kDisplayed},
+    {CMD_SAVE_RESULTS, kReady | kDisplayed},
+    {CMD_LOAD_RESULTS, kIdle},
+    {CMD_CLOSE_SEARCH, kReady | kDisplayed},
+    {CMD_QUIT, kIdle | kSearching | kReady | kDisplayed},
+    {CMD_SAVE_ARTICLE, kDisplayed},
+    {CMD_DELETE_ARTICLE, kDisplayed},
+    {CMD_CLOSE_ARTICLE_WINDOW, kDisplayed},
+    {CMD_NEW_ARTICLE_WINDOW, kDisplayed},
+    {CMD_SAVE_ALL_ARTICLES, kDisplayed},
+    {CMD_REPLY_LIST, kDisplayed},
 };
 
 void EnterState(kvSTATE& ui, int state, kvMenuSwitch* menus) {

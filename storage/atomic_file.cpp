@@ -28,7 +28,7 @@ std::size_t CharacterBoundary(const std::string& text, std::size_t length) {
 // target's name shortened so the whole name stays within the longest name
 // the directory takes.
 std::string TemporaryPattern(const std::string& target) {
-    std::size_t slash = kvLastSeparator(target);
+    std::size_t slash = LastSeparator(target);
     std::string directory = slash == std::string::npos ? "" : target.substr(0, slash + 1);
     std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
     const std::size_t extra = std::strlen(".") + std::strlen(".XXXXXX");
@@ -65,13 +65,13 @@ void Forget(int slot) {
 
 } // namespace
 
-void kvRemoveOpenTemporaries() {
+void RemoveOpenTemporaries() {
     for (int i = 0; i < kSlots; ++i)
         if (slotReady[i].load()) kvAtomicPlatform::RemoveInHandler(slotPaths[i]);
 }
 
-void kvRemoveTemporariesOnSignals() {
-    kvAtomicPlatform::RemoveOnInterrupt(kvRemoveOpenTemporaries);
+void RemoveTemporariesOnSignals() {
+    kvAtomicPlatform::RemoveOnInterrupt(RemoveOpenTemporaries);
 }
 
 kvAtomicFile::kvAtomicFile(const char* path) : target(path) {

@@ -53,7 +53,7 @@ class kvAtomicFile {
     std::string temporary;
     int fd = -1;
     int openError = 0;
-    int slot = -1; // where the temporary's name is kept for kvRemoveOpenTemporaries
+    int slot = -1; // where the temporary's name is kept for RemoveOpenTemporaries
     bool failed = false;
     bool privateFile = false;
     std::unique_ptr<char[]> buffer;
@@ -62,9 +62,9 @@ class kvAtomicFile {
 
 // Removes every temporary file of a kvAtomicFile still open in this process.
 // Async-signal-safe: meant for a signal handler that is about to end the process.
-void kvRemoveOpenTemporaries();
+void RemoveOpenTemporaries();
 
 // Makes SIGINT, SIGTERM and SIGHUP (those not ignored) remove the open
 // temporary files before the process dies of the signal as it would have; on
 // Windows, Ctrl-C, Ctrl-Break and the console's closing do the same.
-void kvRemoveTemporariesOnSignals();
+void RemoveTemporariesOnSignals();

@@ -16,10 +16,10 @@ int OpenForReading(const std::string& path);
 long ReadSome(int fd, char* buffer, std::size_t size);
 void CloseFile(int fd);
 // std::fopen with a UTF-8 name.
-std::FILE* kvOpenStream(const std::string& path, const char* mode);
+std::FILE* OpenStream(const std::string& path, const char* mode);
 
 enum class kvFileKind { Missing, Regular, Directory, Other };
-kvFileKind kvKindOf(const std::string& path);
+kvFileKind KindOf(const std::string& path);
 // What an open descriptor refers to (Missing when it cannot be queried).
 kvFileKind KindOfOpen(int fd);
 // Whether users other than the owner may read an open file. POSIX: a group or
@@ -28,21 +28,21 @@ kvFileKind KindOfOpen(int fd);
 bool OthersMayRead(int fd);
 
 // Creates an empty file unless one is there already (it is never truncated).
-bool kvCreateEmptyFile(const std::string& path);
+bool CreateEmptyFile(const std::string& path);
 // Creates one directory; true when it exists afterwards.
-bool kvMakeDirectory(const std::string& path);
-bool kvRemoveFile(const std::string& path);
+bool MakeDirectory(const std::string& path);
+bool RemoveFile(const std::string& path);
 
 // The separator the system joins paths with ('/' or '\\'), and whether a
 // character separates path components ('\\' counts only on Windows).
-char kvPathSeparator();
-bool kvIsPathSeparator(char c);
+char PathSeparator();
+bool IsPathSeparator(char c);
 // The position of the last separator in path, or npos.
-std::size_t kvLastSeparator(const std::string& path);
+std::size_t LastSeparator(const std::string& path);
 
 // An environment variable as UTF-8; empty when unset.
-std::string kvEnvironment(const char* name);
+std::string Environment(const char* name);
 // The working directory, empty when unknown.
-std::string kvWorkingDirectory();
+std::string WorkingDirectory();
 // The running program's file, empty when unknown.
-std::string kvExecutablePath();
+std::string ExecutablePath();

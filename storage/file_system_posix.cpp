@@ -23,7 +23,7 @@ void CloseFile(int fd) {
     if (fd >= 0) close(fd);
 }
 
-std::FILE* kvOpenStream(const std::string& path, const char* mode) {
+std::FILE* OpenStream(const std::string& path, const char* mode) {
     return std::fopen(path.c_str(), mode);
 }
 
@@ -33,7 +33,7 @@ static kvFileKind KindOf(const struct stat& info) {
     return kvFileKind::Other;
 }
 
-kvFileKind kvKindOf(const std::string& path) {
+kvFileKind KindOf(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 ? KindOf(info) : kvFileKind::Missing;
 }
@@ -48,45 +48,45 @@ bool OthersMayRead(int fd) {
     return fstat(fd, &info) != 0 || (info.st_mode & 077) != 0;
 }
 
-bool kvCreateEmptyFile(const std::string& path) {
+bool CreateEmptyFile(const std::string& path) {
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     close(fd);
     return true;
 }
 
-bool kvMakeDirectory(const std::string& path) {
+bool MakeDirectory(const std::string& path) {
     if (mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) return false;
-    return kvKindOf(path) == kvFileKind::Directory;
+    return KindOf(path) == kvFileKind::Directory;
 }
 
-bool kvRemoveFile(const std::string& path) {
+bool RemoveFile(const std::string& path) {
     return unlink(path.c_str()) == 0;
 }
 
-char kvPathSeparator() {
+char PathSeparator() {
     return '/';
 }
 
-bool kvIsPathSeparator(char c) {
+bool IsPathSeparator(char c) {
     return c == '/';
 }
 
-std::size_t kvLastSeparator(const std::string& path) {
+std::size_t LastSeparator(const std::string& path) {
     return path.rfind('/');
 }
 
-std::string kvEnvironment(const char* name) {
+std::string Environment(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? std::string(value) : std::string();
 }
 
-std::string kvWorkingDirectory() {
+std::string WorkingDirectory() {
     char cwd[1024];
     return getcwd(cwd, sizeof cwd) != nullptr ? std::string(cwd) : std::string();
 }
 
-std::string kvExecutablePath() {
+std::string ExecutablePath() {
     char path[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
     return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string();

@@ -37,11 +37,11 @@ void CloseFile(int fd) {
     if (fd >= 0) _close(fd);
 }
 
-std::FILE* kvOpenStream(const std::string& path, const char* mode) {
+std::FILE* OpenStream(const std::string& path, const char* mode) {
     return _wfopen(kvWide(path).c_str(), kvWide(mode).c_str());
 }
 
-kvFileKind kvKindOf(const std::string& path) {
+kvFileKind KindOf(const std::string& path) {
     DWORD attributes = GetFileAttributesW(kvWide(path).c_str());
     if (path.empty() || attributes == INVALID_FILE_ATTRIBUTES) return kvFileKind::Missing;
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return kvFileKind::Directory;
@@ -61,7 +61,7 @@ bool OthersMayRead(int) {
     return false;
 }
 
-bool kvCreateEmptyFile(const std::string& path) {
+bool CreateEmptyFile(const std::string& path) {
     HANDLE handle = CreateFileW(kvWide(path).c_str(), GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -70,29 +70,29 @@ bool kvCreateEmptyFile(const std::string& path) {
     return true;
 }
 
-bool kvMakeDirectory(const std::string& path) {
+bool MakeDirectory(const std::string& path) {
     if (!CreateDirectoryW(kvWide(path).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
         return false;
-    return kvKindOf(path) == kvFileKind::Directory;
+    return KindOf(path) == kvFileKind::Directory;
 }
 
-bool kvRemoveFile(const std::string& path) {
+bool RemoveFile(const std::string& path) {
     return DeleteFileW(kvWide(path).c_str()) != 0;
 }
 
-char kvPathSeparator() {
+char PathSeparator() {
     return '\\';
 }
 
-bool kvIsPathSeparator(char c) {
+bool IsPathSeparator(char c) {
     return c == '\\' || c == '/';
 }
 
-std::size_t kvLastSeparator(const std::string& path) {
+std::size_t LastSeparator(const std::string& path) {
     return path.find_last_of("\\/");
 }
 
-std::string kvEnvironment(const char* name) {
+std::string Environment(const char* name) {
     std::wstring wideName = kvWide(name);
     DWORD needed = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
     if (needed == 0) return std::string();
@@ -102,7 +102,7 @@ std::string kvEnvironment(const char* name) {
     return kvUtf8(value.data(), length);
 }
 
-std::string kvWorkingDirectory() {
+std::string WorkingDirectory() {
     DWORD needed = GetCurrentDirectoryW(0, nullptr);
     if (needed == 0) return std::string();
     std::vector<wchar_t> directory(needed);
@@ -111,7 +111,7 @@ std::string kvWorkingDirectory() {
     return kvUtf8(directory.data(), length);
 }
 
-std::string kvExecutablePath() {
+std::string ExecutablePath() {
     // The buffer grows until the whole name fits (long paths exceed MAX_PATH).
     for (DWORD size = MAX_PATH; size <= 32768; size *= 2) {
         std::vector<wchar_t> name(size);

@@ -11,7 +11,7 @@ constexpr std::size_t kChunkSize = 65536;
 
 kvLineReader::kvLineReader(const char* path) {
     chunk.reset(new (std::nothrow) char[kChunkSize]);
-    line.reset(new (std::nothrow) char[KEEP + 1]);
+    line.reset(new (std::nothrow) char[kKeep + 1]);
     if (!chunk || !line) return;
     line[0] = '\0';
     fd = OpenForReading(path);
@@ -34,7 +34,7 @@ bool kvLineReader::Refill() {
 
 void kvLineReader::Take(const char* bytes, std::size_t count) {
     if (count == 0) return;
-    std::size_t room = KEEP - kept;
+    std::size_t room = kKeep - kept;
     std::memcpy(line.get() + kept, bytes, count < room ? count : room);
     kept += count < room ? count : room;
     total += count;

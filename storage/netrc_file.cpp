@@ -132,7 +132,7 @@ kvNetrcStatus ReadNetrcFile(const std::string& path, const std::string& host, kv
 }
 
 std::string DefaultNetrcPath() {
-    return kvUserNetrcFile();
+    return UserNetrcFile();
 }
 
 kvCredentialSource NetrcCredentials(const std::string& path) {

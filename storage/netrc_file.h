@@ -25,7 +25,7 @@ enum class kvNetrcStatus {
 };
 kvNetrcStatus ReadNetrcFile(const std::string& path, const std::string& host, kvCredentials& out);
 
-// The user's netrc file (kvUserNetrcFile); empty when there is no home directory.
+// The user's netrc file (UserNetrcFile); empty when there is no home directory.
 std::string DefaultNetrcPath();
 
 // A credential source that reads the netrc file at `path` when asked: Given

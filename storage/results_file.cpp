@@ -76,7 +76,7 @@ Read NextLine(kvLineReader& reader) {
 Read ReadField(kvLineReader& reader, char* field, std::size_t capacity) {
     Read r = NextLine(reader);
     if (r == Read::Line)
-        CopyFieldN(field, capacity, reader.text(), reader.length());
+        CopyFieldN(field, capacity, reader.Text(), reader.Length());
     else
         CopyField(field, capacity, KV_NONE);
     return r;
@@ -94,16 +94,16 @@ BodyResult CollectBody(kvLineReader& reader, char* area) {
     for (;;) {
         Read r = NextLine(reader);
         if (r != Read::Line) return {r, collected};
-        if (reader.length() > 0 && reader.text()[0] == '\0') {
+        if (reader.Length() > 0 && reader.Text()[0] == '\0') {
             if (collected > 0) --collected; // the line end written after the body
             return {Read::Line, collected};
         }
         if (collected > kBodyStop) stop = true;
-        std::size_t size = reader.fullLength() + (reader.endedWithLF() ? 1 : 0);
-        if (reader.length() < reader.fullLength() || collected + size > kBodyArea - 1) stop = true;
+        std::size_t size = reader.FullLength() + (reader.EndedWithLf() ? 1 : 0);
+        if (reader.Length() < reader.FullLength() || collected + size > kBodyArea - 1) stop = true;
         if (stop) continue;
-        std::memcpy(area + collected, reader.text(), reader.length());
-        if (reader.endedWithLF()) area[collected + reader.length()] = '\n';
+        std::memcpy(area + collected, reader.Text(), reader.Length());
+        if (reader.EndedWithLf()) area[collected + reader.Length()] = '\n';
         collected += size;
     }
 }
@@ -161,8 +161,8 @@ int LoadResultsFile(const char* path, kvSearchSummary& summary, kvResultSet& set
     kvLineReader reader(path);
     std::unique_ptr<char[]> area(new (std::nothrow) char[kBodyArea]);
     if (!reader.IsOpen() || !area) return -1;
-    if (NextLine(reader) != Read::Line || reader.length() < 4 ||
-        std::memcmp(reader.text(), ".kvx", 4) != 0)
+    if (NextLine(reader) != Read::Line || reader.Length() < 4 ||
+        std::memcmp(reader.Text(), ".kvx", 4) != 0)
         return -1;
     for (const FieldRef& field : StoredFields(summary))
         if (ReadField(reader, field.text, field.capacity) == Read::Error) return -1;

@@ -2,16 +2,16 @@
 
 #include "file_system.h"
 
-std::string kvUserConfigDirectory() {
-    std::string xdg = kvEnvironment("XDG_CONFIG_HOME");
+std::string UserConfigDirectory() {
+    std::string xdg = Environment("XDG_CONFIG_HOME");
     if (!xdg.empty()) return xdg + "/korvex";
-    std::string home = kvEnvironment("HOME");
+    std::string home = Environment("HOME");
     if (!home.empty()) return home + "/.config/korvex";
     return std::string();
 }
 
-std::string kvUserNetrcFile() {
-    std::string home = kvEnvironment("HOME");
+std::string UserNetrcFile() {
+    std::string home = Environment("HOME");
     if (home.empty()) return std::string();
     if (home.back() != '/') home += '/';
     return home + ".netrc";

@@ -5,7 +5,7 @@
 namespace {
 
 std::string Joined(std::string directory, const char* name) {
-    if (!kvIsPathSeparator(directory.back())) directory += '\\';
+    if (!IsPathSeparator(directory.back())) directory += '\\';
     return directory + name;
 }
 
@@ -14,17 +14,16 @@ std::string Joined(std::string directory, const char* name) {
 // The roaming application data directory: the Windows directory is not
 // writable for users, and a program's own directory under Program Files is not
 // either.
-std::string kvUserConfigDirectory() {
-    std::string appData = kvEnvironment("APPDATA");
+std::string UserConfigDirectory() {
+    std::string appData = Environment("APPDATA");
     return appData.empty() ? std::string() : Joined(appData, "Korvex");
 }
 
-std::string kvUserNetrcFile() {
-    std::string profile = kvEnvironment("USERPROFILE");
+std::string UserNetrcFile() {
+    std::string profile = Environment("USERPROFILE");
     if (profile.empty()) return std::string();
     std::string underscore = Joined(profile, "_netrc");
     std::string dot = Joined(profile, ".netrc");
-    if (kvKindOf(underscore) == kvFileKind::Missing && kvKindOf(dot) != kvFileKind::Missing)
-        return dot;
+    if (KindOf(underscore) == kvFileKind::Missing && KindOf(dot) != kvFileKind::Missing) return dot;
     return underscore;
 }

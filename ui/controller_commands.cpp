@@ -10,8 +10,8 @@ namespace {
 
 // What a command needs before it runs: the status refresh, and a state or
 // window check with its refusal notice.
-enum Refresh { kAlways, kUnlessSearching, kNever };
-enum Needs { kAnything, kHolding, kNotHolding, kUsableWindow };
+enum Refresh { REFRESH_ALWAYS, REFRESH_UNLESS_SEARCHING, REFRESH_NEVER };
+enum Needs { NEEDS_ANYTHING, NEEDS_HOLDING, NEEDS_NOT_HOLDING, NEEDS_USABLE_WINDOW };
 
 } // namespace
 
@@ -24,38 +24,45 @@ struct kvController::CommandRow {
 };
 
 const kvController::CommandRow kvController::kCommands[] = {
-    {CMD_SEARCH, kAlways, kAnything, nullptr, &kvController::CommandSearch},
-    {CMD_DISPLAY_RESULTS, kAlways, kAnything, nullptr, &kvController::CommandDisplayResults},
-    {CMD_SAVE_RESULTS, kAlways, kHolding, "Nothing to save.", &kvController::CommandSaveResults},
-    {CMD_LOAD_RESULTS, kAlways, kNotHolding,
+    {CMD_SEARCH, REFRESH_ALWAYS, NEEDS_ANYTHING, nullptr, &kvController::CommandSearch},
+    {CMD_DISPLAY_RESULTS, REFRESH_ALWAYS, NEEDS_ANYTHING, nullptr,
+     &kvController::CommandDisplayResults},
+    {CMD_SAVE_RESULTS, REFRESH_ALWAYS, NEEDS_HOLDING, "Nothing to save.",
+     &kvController::CommandSaveResults},
+    {CMD_LOAD_RESULTS, REFRESH_ALWAYS, NEEDS_NOT_HOLDING,
      "Please close current search\nbefore loading a new one from file.",
      &kvController::CommandLoadChecked},
-    {CMD_SEARCH_INFO, kUnlessSearching, kAnything, nullptr, &kvController::CommandSearchInfo},
-    {CMD_CLOSE_SEARCH, kAlways, kHolding, "Nothing to close.", &kvController::CommandCloseSearch},
-    {CMD_QUIT, kNever, kAnything, nullptr, &kvController::CommandQuit},
-    {CMD_COPY, kUnlessSearching, kAnything, nullptr, &kvController::CommandCopy},
-    {CMD_SAVE_ARTICLE, kAlways, kUsableWindow, "Can't save current article.",
+    {CMD_SEARCH_INFO, REFRESH_UNLESS_SEARCHING, NEEDS_ANYTHING, nullptr,
+     &kvController::CommandSearchInfo},
+    {CMD_CLOSE_SEARCH, REFRESH_ALWAYS, NEEDS_HOLDING, "Nothing to close.",
+     &kvController::CommandCloseSearch},
+    {CMD_QUIT, REFRESH_NEVER, NEEDS_ANYTHING, nullptr, &kvController::CommandQuit},
+    {CMD_COPY, REFRESH_UNLESS_SEARCHING, NEEDS_ANYTHING, nullptr, &kvController::CommandCopy},
+    {CMD_SAVE_ARTICLE, REFRESH_ALWAYS, NEEDS_USABLE_WINDOW, "Can't save current article.",
      &kvController::CommandSaveArticle},
-    {CMD_DELETE_ARTICLE, kAlways, kAnything, nullptr, &kvController::CommandDeleteArticle},
-    {CMD_CLOSE_ARTICLE_WINDOW, kAlways, kUsableWindow, "Can't close article window.",
+    {CMD_DELETE_ARTICLE, REFRESH_ALWAYS, NEEDS_ANYTHING, nullptr,
+     &kvController::CommandDeleteArticle},
+    {CMD_CLOSE_ARTICLE_WINDOW, REFRESH_ALWAYS, NEEDS_USABLE_WINDOW, "Can't close article window.",
      &kvController::CommandCloseArticleWindow},
-    {CMD_NEW_ARTICLE_WINDOW, kAlways, kAnything, nullptr, &kvController::CommandNewArticleWindow},
-    {CMD_SAVE_ALL_ARTICLES, kAlways, kHolding, "Nothing to save.",
+    {CMD_NEW_ARTICLE_WINDOW, REFRESH_ALWAYS, NEEDS_ANYTHING, nullptr,
+     &kvController::CommandNewArticleWindow},
+    {CMD_SAVE_ALL_ARTICLES, REFRESH_ALWAYS, NEEDS_HOLDING, "Nothing to save.",
      &kvController::CommandSaveAllArticles},
-    {CMD_REPLY_LIST, kAlways, kHolding, "No article set to process.",
+    {CMD_REPLY_LIST, REFRESH_ALWAYS, NEEDS_HOLDING, "No article set to process.",
      &kvController::CommandReplyList},
-    {CMD_HELP, kUnlessSearching, kAnything, nullptr, &kvController::CommandHelp},
-    {CMD_CLOSE_HELP, kUnlessSearching, kAnything, nullptr, &kvController::CommandCloseHelp},
-    {CMD_ABOUT, kUnlessSearching, kAnything, nullptr, &kvController::CommandAbout},
+    {CMD_HELP, REFRESH_UNLESS_SEARCHING, NEEDS_ANYTHING, nullptr, &kvController::CommandHelp},
+    {CMD_CLOSE_HELP, REFRESH_UNLESS_SEARCHING, NEEDS_ANYTHING, nullptr,
+     &kvController::CommandCloseHelp},
+    {CMD_ABOUT, REFRESH_UNLESS_SEARCHING, NEEDS_ANYTHING, nullptr, &kvController::CommandAbout},
 };
 
 bool kvController::NeedMet(int needs) const {
     switch (needs) {
-    case kHolding:
+    case NEEDS_HOLDING:
         return Holding(model_.ui.state);
-    case kNotHolding:
+    case NEEDS_NOT_HOLDING:
         return !Holding(model_.ui.state);
-    case kUsableWindow:
+    case NEEDS_USABLE_WINDOW:
         return view_.CurrentWindowUsable();
     default:
         return true;
@@ -65,8 +72,8 @@ bool kvController::NeedMet(int needs) const {
 void kvController::RunCommand(int id) {
     for (const CommandRow& row : kCommands) {
         if (row.id != id) continue;
-        if (row.refresh == kAlways ||
-            (row.refresh == kUnlessSearching && model_.ui.state != STATE_SEARCHING)) {
+        if (row.refresh == REFRESH_ALWAYS ||
+            (row.refresh == REFRESH_UNLESS_SEARCHING && model_.ui.state != STATE_SEARCHING)) {
             if (mainFrame_) mainFrame_->SetStatusLine(statusText_);
         }
         if (!NeedMet(row.needs)) {

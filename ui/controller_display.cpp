@@ -17,5 +17,5 @@ void kvController::CloseSearch() {
     EnterIdle();
     model_.ui.saved = 1;
     ShowStatus("Korvex: idle");
-    if (mainFrame_) mainFrame_->SetTitle(AppTitle);
+    if (mainFrame_) mainFrame_->SetTitle(kAppTitle);
 }

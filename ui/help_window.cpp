@@ -15,7 +15,7 @@ constexpr int kHelpX = 110, kHelpY = 20, kHelpWidth = 666, kHelpHeight = 520;
 
 // False when the file cannot be opened or a read fails (a directory, an I/O error).
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    std::FILE* file = kvOpenStream(path, "rb");
+    std::FILE* file = OpenStream(path, "rb");
     if (!file) return false;
     char buffer[8192];
     std::size_t got;

@@ -26,33 +26,33 @@ kvLoginBox::kvLoginBox(wxWindow* parent, const std::string& host)
              0, wxALL, 10);
     auto* grid = new wxFlexGridSizer(2, 6, 8);
     grid->AddGrowableCol(1);
-    user = new wxTextCtrl(this, wxID_ANY, "", wxDefaultPosition, wxSize(220, -1), 0,
-                          wxDefaultValidator, "user");
-    password = new wxTextCtrl(this, wxID_ANY, "", wxDefaultPosition, wxSize(220, -1), wxTE_PASSWORD,
-                              wxDefaultValidator, "password");
+    user_ = new wxTextCtrl(this, wxID_ANY, "", wxDefaultPosition, wxSize(220, -1), 0,
+                           wxDefaultValidator, "user");
+    password_ = new wxTextCtrl(this, wxID_ANY, "", wxDefaultPosition, wxSize(220, -1),
+                               wxTE_PASSWORD, wxDefaultValidator, "password");
     grid->Add(new wxStaticText(this, wxID_ANY, "User name:"), 0, wxALIGN_CENTER_VERTICAL);
-    grid->Add(user, 1, wxEXPAND);
+    grid->Add(user_, 1, wxEXPAND);
     grid->Add(new wxStaticText(this, wxID_ANY, "Password:"), 0, wxALIGN_CENTER_VERTICAL);
-    grid->Add(password, 1, wxEXPAND);
+    grid->Add(password_, 1, wxEXPAND);
     top->Add(grid, 0, wxEXPAND | wxLEFT | wxRIGHT, 10);
-    remember = new wxCheckBox(this, wxID_ANY, "Remember in ~/.netrc", wxDefaultPosition,
-                              wxDefaultSize, 0, wxDefaultValidator, "remember");
-    top->Add(remember, 0, wxALL, 10);
+    remember_ = new wxCheckBox(this, wxID_ANY, "Remember in ~/.netrc", wxDefaultPosition,
+                               wxDefaultSize, 0, wxDefaultValidator, "remember");
+    top->Add(remember_, 0, wxALL, 10);
     top->Add(CreateButtonSizer(wxOK | wxCANCEL), 0, wxEXPAND | wxALL, 10);
     SetSizerAndFit(top);
-    user->SetFocus();
+    user_->SetFocus();
 }
 
 void kvLoginBox::Read(kvLoginAnswer& answer) const {
-    answer.login.user = Utf8(user->GetValue());
-    answer.login.password = Utf8(password->GetValue());
-    answer.remember = remember->GetValue();
+    answer.login.user = Utf8(user_->GetValue());
+    answer.login.password = Utf8(password_->GetValue());
+    answer.remember = remember_->GetValue();
 }
 
 void kvLoginBox::Fill(const std::string& userName, const std::string& secret, bool keep) {
-    user->ChangeValue(ToDisplay(userName));
-    password->ChangeValue(ToDisplay(secret));
-    remember->SetValue(keep);
+    user_->ChangeValue(ToDisplay(userName));
+    password_->ChangeValue(ToDisplay(secret));
+    remember_->SetValue(keep);
 }
 
 bool AskLoginBox(wxWindow* parent, const std::string& host, kvLoginAnswer& answer) {

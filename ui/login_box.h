@@ -20,9 +20,9 @@ class kvLoginBox : public wxDialog {
     void Fill(const std::string& user, const std::string& password, bool remember);
 
   private:
-    wxTextCtrl* user;
-    wxTextCtrl* password;
-    wxCheckBox* remember;
+    wxTextCtrl* user_;
+    wxTextCtrl* password_;
+    wxCheckBox* remember_;
 };
 
 // Shows the box for host; true with the answer on OK, false on Cancel or close.

@@ -26,7 +26,7 @@ wxMenuBar* BuildMenus() {
 } // namespace
 
 kvMainFrame::kvMainFrame(int x, int y, Listener& listener)
-    : kvFrame(nullptr, AppTitle, x, y, 400, 175, kMainStyle), listener_(&listener) {
+    : kvFrame(nullptr, kAppTitle, x, y, 400, 175, kMainStyle), listener_(&listener) {
     CreateStatusBar(1, wxSTB_DEFAULT_STYLE, wxID_ANY, "status_line");
     SetMenuBar(BuildMenus());
     panel_ = new wxPanel(this, wxID_ANY, wxPoint(0, 0), wxSize(400, 175), wxTAB_TRAVERSAL, "panel");

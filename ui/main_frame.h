@@ -11,7 +11,7 @@
 
 class wxPanel;
 
-constexpr const char* AppTitle = "Korvex";
+constexpr const char* kAppTitle = "Korvex";
 
 class kvMainFrame : public kvFrame, public kvMenuSwitch {
   public:

@@ -8,9 +8,9 @@ wxTextCtrl* CreateTextWindow(wxWindow* frame, int width, int height, const wxFon
                              const char* name) {
     // Without a wrap flag the text wraps at word ends, and inside words too
     // long for the width, so nothing scrolls sideways.
-    constexpr long style = wxTE_MULTILINE | wxTE_READONLY | wxVSCROLL;
+    constexpr long kStyle = wxTE_MULTILINE | wxTE_READONLY | wxVSCROLL;
     auto* text = new wxTextCtrl(frame, wxID_ANY, wxEmptyString, wxPoint(0, 0),
-                                wxSize(width, height), style, wxDefaultValidator, name);
+                                wxSize(width, height), kStyle, wxDefaultValidator, name);
     text->SetFont(font);
     return text;
 }

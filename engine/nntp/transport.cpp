@@ -105,7 +105,7 @@ class ResponseCollector {
         dest.data[dest.length] = '\0';
     }
 
-    bool done() const { return terminated || (refused && !skippingData); }
+    bool Done() const { return terminated || (refused && !skippingData); }
 
   private:
     void StatusSegment(const char* s, std::size_t n, bool complete) {
@@ -177,7 +177,7 @@ class ResponseCollector {
 namespace {
 
 // Hands the connection's input to the collector, receiving more as needed,
-// until the collector is done. 1, or the failing NetReceive result.
+// until the collector is Done. 1, or the failing NetReceive result.
 long CollectBounded(kvConnection& conn, ResponseCollector& collector);
 
 long Collect(kvConnection& conn, ResponseCollector& collector) {
@@ -191,7 +191,7 @@ long CollectBounded(kvConnection& conn, ResponseCollector& collector) {
     for (;;) {
         // Hand every complete line of the input to the collector.
         std::size_t start = 0;
-        while (!collector.done()) {
+        while (!collector.Done()) {
             const char* lf = static_cast<const char*>(
                 std::memchr(conn.input + start, '\n', conn.inputLength - start));
             if (lf == nullptr) break;
@@ -200,13 +200,13 @@ long CollectBounded(kvConnection& conn, ResponseCollector& collector) {
             start = end;
         }
         // An overlong partial line goes on in pieces, so the buffer never overflows.
-        if (!collector.done() && conn.inputLength - start >= KV_RECEIVE_PIECE) {
+        if (!collector.Done() && conn.inputLength - start >= KV_RECEIVE_PIECE) {
             collector.Segment(conn.input + start, conn.inputLength - start, false);
             start = conn.inputLength;
         }
         conn.inputLength -= start;
         std::memmove(conn.input, conn.input + start, conn.inputLength);
-        if (collector.done()) return 1;
+        if (collector.Done()) return 1;
 
         long n = NetReceive(conn, conn.input + conn.inputLength, KV_RECEIVE_PIECE);
         if (n <= 0) return n;

@@ -30,7 +30,7 @@ class Base64Sink {
             out += static_cast<char>((bits >> count) & 0xFF);
         }
     }
-    int pending() const { return count; }
+    int Pending() const { return count; }
 
   private:
     std::string& out;

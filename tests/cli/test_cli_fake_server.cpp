@@ -35,7 +35,7 @@ class CliFakeServer : public ::testing::Test {
     }
     CliResult Search(FakeNntpServer& server, Strings more) {
         server.Start();
-        Strings args = {"search",    "--server", server.address(), "--group", "alt.test",
+        Strings args = {"search",    "--server", server.Address(), "--group", "alt.test",
                         "--pattern", "match",    "--timeout",      "3"};
         args.insert(args.end(), more.begin(), more.end());
         return RunCli(args);

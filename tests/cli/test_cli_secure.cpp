@@ -74,10 +74,10 @@ TEST_F(CliSecure, SecureSearchesSaveWhatThePlainSearchSaves) {
         bool byEnvironment;
     };
     const Case cases[] = {
-        {TlsServer(kNntpsOpen, true), {}, false},
-        {TlsServer(kNntpsLogin, true), {"--netrc-file", netrc}, false},
-        {TlsServer(kStartTlsOnly, false), {"--netrc-file", netrc}, false},
-        {TlsServer(kStartTlsLogin, false), {"--user", "testuser"}, true},
+        {TlsServer(NNTPS_OPEN, true), {}, false},
+        {TlsServer(NNTPS_LOGIN, true), {"--netrc-file", netrc}, false},
+        {TlsServer(START_TLS_ONLY, false), {"--netrc-file", netrc}, false},
+        {TlsServer(START_TLS_LOGIN, false), {"--user", "testuser"}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.server);
@@ -100,7 +100,7 @@ TEST_F(CliSecure, FailuresExitWith2AndSayWhy) {
     const std::string safe = Netrc("machine localhost login testuser password wrongpass\n");
     const std::string other = dir + "/other-netrc";
     std::filesystem::copy_file(safe, other);
-    const std::string login = TlsServer(kStartTlsLogin, false);
+    const std::string login = TlsServer(START_TLS_LOGIN, false);
     struct Case {
         std::string server;
         std::vector<std::string> options;
@@ -114,10 +114,10 @@ TEST_F(CliSecure, FailuresExitWith2AndSayWhy) {
         {login,
          {"--netrc-file", dir + "/absent"},
          "ERROR: Cannot read the netrc file " + dir + "/absent"},
-        {TlsServer(kExpired, true),
+        {TlsServer(EXPIRED, true),
          {},
          "ERROR: Secure connection failed: the server's certificate has expired"},
-        {TlsServer(kSelfSigned, true),
+        {TlsServer(SELF_SIGNED, true),
          {},
          "ERROR: Secure connection failed: the server's certificate is self-signed and not "
          "trusted"},
@@ -139,7 +139,7 @@ TEST_F(CliSecure, NetrcReadableByOthersIsRefused) {
     GTEST_SKIP() << "Windows files have no group and other permission bits to check";
 #else
     const std::string safe = Netrc("machine localhost login testuser password wrongpass\n");
-    const std::string login = TlsServer(kStartTlsLogin, false);
+    const std::string login = TlsServer(START_TLS_LOGIN, false);
     for (auto mode : {0644, 0640, 0604}) {
         std::filesystem::permissions(safe, static_cast<std::filesystem::perms>(mode));
         CliResult r = Search(login, {"--cafile", TestCaFile(), "--netrc-file", safe});

@@ -42,16 +42,16 @@ TEST(WindowsPlaces, ConfigurationDirectoryIsAppDataKorvex) {
     const std::string appData = dir / "Ren\xC3\xA9"
                                       "e\\AppData\\Roaming";
     ScopedAppData set(appData);
-    EXPECT_EQ(kvUserConfigDirectory(), appData + "\\Korvex");
+    EXPECT_EQ(UserConfigDirectory(), appData + "\\Korvex");
     kvFilePlaces places = kvFilePlaces::OfThisProcess();
     EXPECT_EQ(places.configDir, appData + "\\Korvex");
     // The program directory is the executable's (GetModuleFileNameW), the working directory the
     // process's.
-    EXPECT_EQ(places.programDir, fs::u8path(kvExecutablePath()).parent_path().u8string());
-    EXPECT_EQ(kvKindOf(places.programDir + "\\korvex_desktop_tests.exe"), kvFileKind::Regular);
+    EXPECT_EQ(places.programDir, fs::u8path(ExecutablePath()).parent_path().u8string());
+    EXPECT_EQ(KindOf(places.programDir + "\\korvex_desktop_tests.exe"), kvFileKind::Regular);
     EXPECT_EQ(fs::u8path(places.workingDir), fs::current_path());
     ScopedAppData unset("");
-    EXPECT_EQ(kvUserConfigDirectory(), "");
+    EXPECT_EQ(UserConfigDirectory(), "");
 }
 
 TEST(WindowsPlaces, SettingsFileGoesToAppDataWhenTheProgramDirectoryRefuses) {
@@ -62,13 +62,13 @@ TEST(WindowsPlaces, SettingsFileGoesToAppDataWhenTheProgramDirectoryRefuses) {
     kvFilePlaces places;
     places.workingDir = dir / "work";
     places.programDir = dir / "missing\\program"; // no file can be made there
-    places.configDir = kvUserConfigDirectory();
-    ASSERT_TRUE(kvMakeDirectory(places.workingDir));
+    places.configDir = UserConfigDirectory();
+    ASSERT_TRUE(MakeDirectory(places.workingDir));
 
     // Nothing exists anywhere: the file is made in %APPDATA%\Korvex, its parents first.
     const std::string settings = LocateOrCreateFile(places, "korvex.ini");
     ASSERT_EQ(settings, appData + "\\Korvex\\korvex.ini");
-    EXPECT_EQ(kvKindOf(settings), kvFileKind::Regular);
+    EXPECT_EQ(KindOf(settings), kvFileKind::Regular);
 
     kvSettings values;
     ReadSettingsFile(settings, values);
@@ -81,7 +81,7 @@ TEST(WindowsPlaces, SettingsFileGoesToAppDataWhenTheProgramDirectoryRefuses) {
 
     // A program directory that takes files keeps the file beside the program.
     places.programDir = dir / "program";
-    ASSERT_TRUE(kvMakeDirectory(places.programDir));
+    ASSERT_TRUE(MakeDirectory(places.programDir));
     kvFilePlaces fresh = places;
     fresh.configDir.clear();
     EXPECT_EQ(LocateOrCreateFile(fresh, "other.ini"), places.programDir + "\\other.ini");

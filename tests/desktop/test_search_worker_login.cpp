@@ -82,7 +82,7 @@ struct WorkerRun {
     explicit WorkerRun(const std::string& netrc) {
         Script(server);
         Script(second);
-        CopyField(request.server, server.address().c_str());
+        CopyField(request.server, server.Address().c_str());
         CopyField(request.newsgroup, "alt.test");
         CopyField(request.pattern, "match");
         request.allowPlainPassword = 1;
@@ -103,7 +103,7 @@ struct WorkerRun {
 
     void Search(bool onSecond = false) {
         int before = finished;
-        CopyField(request.server, (onSecond ? second : server).address().c_str());
+        CopyField(request.server, (onSecond ? second : server).Address().c_str());
         ASSERT_TRUE(worker.Start(request));
         ASSERT_TRUE(queue.PumpUntil([&] { return finished > before; }));
     }

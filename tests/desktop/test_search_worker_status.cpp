@@ -70,7 +70,7 @@ TEST(SearchWorkerStatus, BusyGuiThreadGetsTheResultsAndTheLastMessages) {
                 done = true;
             });
         kvSearchRequest request;
-        CopyField(request.server, server.address().c_str());
+        CopyField(request.server, server.Address().c_str());
         CopyField(request.newsgroup, "alt.test");
         CopyField(request.pattern, "match");
         request.timeoutSeconds = 5;

@@ -51,20 +51,20 @@ namespace {
 class ForwardedInteraction : public kvInteraction {
   public:
     explicit ForwardedInteraction(std::shared_ptr<ScriptedInteraction> script)
-        : script_(std::move(script)) {}
-    void Notice(const std::string& text) override { script_->Notice(text); }
+        : script(std::move(script)) {}
+    void Notice(const std::string& text) override { script->Notice(text); }
     kvAnswer Ask(const std::string& text, const std::string& caption) override {
-        return script_->Ask(text, caption);
+        return script->Ask(text, caption);
     }
     std::string SelectFile(const kvFileRequest& request) override {
-        return script_->SelectFile(request);
+        return script->SelectFile(request);
     }
     bool AskLogin(const std::string& host, kvLoginAnswer& answer) override {
-        return script_->AskLogin(host, answer);
+        return script->AskLogin(host, answer);
     }
 
   private:
-    std::shared_ptr<ScriptedInteraction> script_;
+    std::shared_ptr<ScriptedInteraction> script;
 };
 } // namespace
 

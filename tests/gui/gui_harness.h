@@ -125,8 +125,8 @@ std::string LocalNewsServer(std::string& why);
 #define KORVEX_LOCAL_SERVER_OR_SKIP(address)                                                       \
     do {                                                                                           \
         std::string why_;                                                                          \
-        address = ::korvex_test::LocalNewsServer(why_);                                            \
-        if (address.empty()) {                                                                     \
+        (address) = ::korvex_test::LocalNewsServer(why_);                                          \
+        if ((address).empty()) {                                                                   \
             if (::korvex_test::InnRequired()) FAIL() << why_;                                      \
             GTEST_SKIP() << why_;                                                                  \
         }                                                                                          \

@@ -58,7 +58,7 @@ TEST_F(EndToEndTest, SearchReadDeleteSaveCloseLoadAndExport) {
         Pump();
     EXPECT_EQ(ResultsList()->GetTopItem(), 0);
     // Every window shows the article as the server has it: the body unchanged.
-    auto ShowsServerArticle = [&](int slot, int entry) {
+    auto showsServerArticle = [&](int slot, int entry) {
         const kvArticle& held = M().results->At(entry);
         const GeneratedArticle& original = server.at(held.messageId);
         std::string text = WindowText(slot);
@@ -66,22 +66,22 @@ TEST_F(EndToEndTest, SearchReadDeleteSaveCloseLoadAndExport) {
         EXPECT_NE(text.find("\nSubject: " + *original.Header("Subject") + "\n"), std::string::npos);
         EXPECT_EQ(text.substr(text.size() - original.body.size()), original.body);
     };
-    ShowsServerArticle(0, 0);
+    showsServerArticle(0, 0);
     Select(ResultsList(), 2);
-    ShowsServerArticle(0, 2);
+    showsServerArticle(0, 2);
     ChooseMenu(CMD_NEW_ARTICLE_WINDOW);
     ASSERT_EQ(Articles().Current(), 1);
-    ShowsServerArticle(1, 2);
+    showsServerArticle(1, 2);
     Select(ResultsList(), 1);
-    ShowsServerArticle(1, 1);
-    ShowsServerArticle(0, 2); // the first window keeps its article
+    showsServerArticle(1, 1);
+    showsServerArticle(0, 2); // the first window keeps its article
 
     std::vector<std::string> ids = HeldMessageIds();
     ChooseMenu(CMD_DELETE_ARTICLE); // entry 1
     ids.erase(ids.begin() + 1);
     EXPECT_EQ(HeldMessageIds(), ids);
     EXPECT_EQ(StatusLine(), "Korvex: " + std::to_string(found - 1) + " articles in current search");
-    ShowsServerArticle(1, 0);
+    showsServerArticle(1, 0);
 
     Script().chosenFiles = {Path("session.kvx")};
     ChooseMenu(CMD_SAVE_RESULTS);
@@ -100,7 +100,7 @@ TEST_F(EndToEndTest, SearchReadDeleteSaveCloseLoadAndExport) {
     EXPECT_EQ(std::string(M().summary->server), address);
     EXPECT_STREQ(M().summary->newsgroup, kSmallGroup);
     EXPECT_EQ(M().summary->foundCount, std::to_string(found)); // as the search found them
-    ShowsServerArticle(0, 0);
+    showsServerArticle(0, 0);
     for (int i = 0; i < M().results->Size(); ++i) {
         const kvArticle& held = M().results->At(i);
         const GeneratedArticle& original = server.at(held.messageId);

@@ -57,7 +57,7 @@ TEST_F(LoginGuiTest, CancelFailsTheSearchWithAuthenticationRequired) {
     FakeNntpServer server;
     AskingServer(server);
     StartAllowingPlainPasswords();
-    SearchFor(server.address(), "alt.needles", "needle");
+    SearchFor(server.Address(), "alt.needles", "needle");
     WaitForEnd();
     EXPECT_EQ(Script().loginHosts, std::vector<std::string>{"127.0.0.1"});
     EXPECT_EQ(M().ui.state, STATE_IDLE);
@@ -71,7 +71,7 @@ TEST_F(LoginGuiTest, TypedLoginIsKeptForTheNextSearchAndNotWritten) {
     AskingServer(second);
     StartAllowingPlainPasswords();
     Script().logins.push_back(Typed(false));
-    SearchFor(first.address(), "alt.needles", "needle");
+    SearchFor(first.Address(), "alt.needles", "needle");
     WaitForEnd();
     ASSERT_EQ(M().ui.state, STATE_READY) << StatusLine();
     EXPECT_EQ(StatusLine(), "SUCCESS: 2 articles received");
@@ -79,7 +79,7 @@ TEST_F(LoginGuiTest, TypedLoginIsKeptForTheNextSearchAndNotWritten) {
     EXPECT_EQ(access(Path("netrc").c_str(), F_OK), -1); // not remembered: nothing written
 
     C().CloseSearch();
-    SearchFor(second.address(), "alt.needles", "needle");
+    SearchFor(second.Address(), "alt.needles", "needle");
     WaitForEnd();
     EXPECT_EQ(StatusLine(), "SUCCESS: 2 articles received");
     EXPECT_EQ(Script().loginHosts.size(), 1u); // asked once in the program run
@@ -94,7 +94,7 @@ TEST_F(LoginGuiTest, RememberWritesAPrivateNetrcLineThatTheNextProgramRunUses) {
     AskingServer(later);
     StartAllowingPlainPasswords();
     Script().logins.push_back(Typed(true));
-    SearchFor(server.address(), "alt.needles", "needle");
+    SearchFor(server.Address(), "alt.needles", "needle");
     WaitForEnd();
     ASSERT_EQ(StatusLine(), "SUCCESS: 2 articles received");
     EXPECT_EQ(ReadFile("netrc"), "machine 127.0.0.1 login typeduser password typedpass\n");
@@ -108,7 +108,7 @@ TEST_F(LoginGuiTest, RememberWritesAPrivateNetrcLineThatTheNextProgramRunUses) {
 
     // A new program run finds the login in the netrc file without asking.
     Start();
-    SearchFor(later.address(), "alt.needles", "needle");
+    SearchFor(later.Address(), "alt.needles", "needle");
     WaitForEnd();
     EXPECT_EQ(StatusLine(), "SUCCESS: 2 articles received");
     EXPECT_EQ(Script().loginHosts.size(), 1u);

@@ -31,7 +31,7 @@ TEST_F(SearchGuiTest, FoundArticlesEndReadyWithTheSummary) {
     server.SetGroup(NeedleGroup());
     server.Start();
     Start();
-    SearchFor(server.address(), "alt.needles", "needle");
+    SearchFor(server.Address(), "alt.needles", "needle");
     EXPECT_EQ(M().ui.state, STATE_SEARCHING);
     EXPECT_FALSE(MenuEnabled(CMD_SEARCH));
     EXPECT_TRUE(MenuEnabled(CMD_QUIT));
@@ -46,7 +46,7 @@ TEST_F(SearchGuiTest, FoundArticlesEndReadyWithTheSummary) {
     ASSERT_NE(M().summary, nullptr);
     const kvSearchSummary& s = *M().summary;
     EXPECT_STREQ(s.pattern, "needle");
-    EXPECT_EQ(std::string(s.server), server.address());
+    EXPECT_EQ(std::string(s.server), server.Address());
     EXPECT_STREQ(s.newsgroup, "alt.needles");
     EXPECT_STREQ(s.header, "Subject");
     EXPECT_STREQ(s.groupCount, "5");
@@ -88,7 +88,7 @@ TEST_F(SearchGuiTest, NothingFoundOrFailureEndsIdleWithTheRunsLastMessage) {
     Start();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.pattern);
-        SearchFor(server.address(), c.group, c.pattern);
+        SearchFor(server.Address(), c.group, c.pattern);
         WaitForEnd();
         EXPECT_EQ(M().ui.state, STATE_IDLE);
         EXPECT_EQ(M().ui.saved, 1);
@@ -109,7 +109,7 @@ TEST_F(SearchGuiTest, BrokenConnectionAfterSomeArticlesKeepsThem) {
     server.When("ARTICLE 12", FakeReply::Pieces({"220 12 <12@fake> article\r\nSubj"}).ThenReset());
     server.Start();
     Start();
-    SearchFor(server.address(), "alt.needles", "needle");
+    SearchFor(server.Address(), "alt.needles", "needle");
     WaitForEnd();
     EXPECT_EQ(M().ui.state, STATE_READY);
     EXPECT_EQ(StatusLine(), "ERROR: connection failure; 1 complete articles received");
@@ -132,7 +132,7 @@ TEST_F(SearchGuiTest, WindowStaysUsableWhileTheSearchWaits) {
     FakeNntpServer server;
     StalledServer(server);
     Start();
-    SearchFor(server.address(), "alt.needles", "needle");
+    SearchFor(server.Address(), "alt.needles", "needle");
     ASSERT_TRUE(PumpUntil([this] { return StatusLine().rfind("SEARCH: Receiving", 0) == 0; }));
     // Commands still run and refuse as they should while the worker waits.
     ChooseMenu(CMD_SEARCH);
@@ -155,7 +155,7 @@ TEST_F(SearchGuiTest, ClosingTheMainFrameStopsTheSearchAndDropsItsReports) {
         FakeNntpServer server;
         StalledServer(server);
         Start();
-        SearchFor(server.address(), "alt.needles", "needle");
+        SearchFor(server.Address(), "alt.needles", "needle");
         ASSERT_TRUE(PumpUntil([this] { return StatusLine().rfind("SEARCH: Receiving", 0) == 0; }));
         // Either returns only once the worker has ended.
         if (way.quit) {

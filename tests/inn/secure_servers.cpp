@@ -58,8 +58,8 @@ void SecureInnSearch::SetUp() {
     InnSearch::SetUp();
     if (IsSkipped() || HasFailure()) return;
     bool up = std::ifstream(TestCaFile()).is_open();
-    for (int port : {kNntpsOpen, kStartTlsLogin, kStartTlsOnly, kNntpsLogin, kSelfSigned,
-                     kWrongHost, kExpired})
+    for (int port : {NNTPS_OPEN, START_TLS_LOGIN, START_TLS_ONLY, NNTPS_LOGIN, SELF_SIGNED,
+                     WRONG_HOST, EXPIRED})
         up = up && Accepts(port + PortOffset());
     if (up) return;
     std::string why = "the TLS and login reader daemons are not running; start them with: "

@@ -13,15 +13,15 @@ namespace korvex_test {
 
 // The ports, as the script numbers them before the offset.
 enum TlsPortNumber {
-    kNntpsOpen = 563,      // implicit TLS, good certificate, no login
-    kStartTlsOpen = 1119,  // plain + STARTTLS, no login
-    kStartTlsLogin = 1120, // plain + STARTTLS, login asked for (allowed before STARTTLS)
-    kStartTlsOnly = 1121,  // plain + STARTTLS, login only after STARTTLS
-    kNntpsLogin = 1563,    // implicit TLS, login asked for
-    kSelfSigned = 1564,    // implicit TLS, self-signed certificate
-    kWrongHost = 1565,     // implicit TLS, certificate for wrong.example.invalid
-    kExpired = 1566,       // implicit TLS, expired certificate
-    kStartTlsSelfSigned = 1567,
+    NNTPS_OPEN = 563,       // implicit TLS, good certificate, no login
+    START_TLS_OPEN = 1119,  // plain + STARTTLS, no login
+    START_TLS_LOGIN = 1120, // plain + STARTTLS, login asked for (allowed before STARTTLS)
+    START_TLS_ONLY = 1121,  // plain + STARTTLS, login only after STARTTLS
+    NNTPS_LOGIN = 1563,     // implicit TLS, login asked for
+    SELF_SIGNED = 1564,     // implicit TLS, self-signed certificate
+    WRONG_HOST = 1565,      // implicit TLS, certificate for wrong.example.invalid
+    EXPIRED = 1566,         // implicit TLS, expired certificate
+    START_TLS_SELF_SIGNED = 1567,
 };
 
 extern const char* const kTestUser;

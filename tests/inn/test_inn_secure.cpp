@@ -27,20 +27,20 @@ TEST_F(SecureInnSearch, SecureSearchesFindWhatThePlainSearchFinds) {
         bool loggedIn;
     };
     const Case cases[] = {
-        {"TLS from the first byte", Via(TlsServer(kNntpsOpen, true), TestCaFile()), true, false},
-        {"TLS to an IP address", Via(TlsServer(kNntpsOpen, true, "127.0.0.1"), TestCaFile()), true,
+        {"TLS from the first byte", Via(TlsServer(NNTPS_OPEN, true), TestCaFile()), true, false},
+        {"TLS to an IP address", Via(TlsServer(NNTPS_OPEN, true, "127.0.0.1"), TestCaFile()), true,
          false},
         {"STARTTLS before the login",
-         Via(TlsServer(kStartTlsLogin, false), TestCaFile(), FixedLogin(kTestUser, kTestPassword)),
+         Via(TlsServer(START_TLS_LOGIN, false), TestCaFile(), FixedLogin(kTestUser, kTestPassword)),
          true, true},
         {"login only after STARTTLS",
-         Via(TlsServer(kStartTlsOnly, false), TestCaFile(), FixedLogin(kTestUser, kTestPassword)),
+         Via(TlsServer(START_TLS_ONLY, false), TestCaFile(), FixedLogin(kTestUser, kTestPassword)),
          true, true},
         {"login over TLS",
-         Via(TlsServer(kNntpsLogin, true), TestCaFile(), FixedLogin("otheruser", "otherpass")),
+         Via(TlsServer(NNTPS_LOGIN, true), TestCaFile(), FixedLogin("otheruser", "otherpass")),
          true, true},
         {"a server that asks for nothing gets nothing",
-         Via(TlsServer(kStartTlsOpen, false), TestCaFile(), FixedLogin(kTestUser, kTestPassword)),
+         Via(TlsServer(START_TLS_OPEN, false), TestCaFile(), FixedLogin(kTestUser, kTestPassword)),
          false, false},
     };
     for (const Case& c : cases) {
@@ -60,24 +60,24 @@ TEST_F(SecureInnSearch, FailuresEndTheRunWithTheirMessage) {
     };
     const std::string failed = "ERROR: Secure connection failed: ";
     const Case cases[] = {
-        {Via(TlsServer(kStartTlsLogin, false), TestCaFile(), FixedLogin(kTestUser, "wrong")),
+        {Via(TlsServer(START_TLS_LOGIN, false), TestCaFile(), FixedLogin(kTestUser, "wrong")),
          "ERROR: Authentication failed"},
-        {Via(TlsServer(kNntpsLogin, true), TestCaFile(), FixedLogin("nobody", kTestPassword)),
+        {Via(TlsServer(NNTPS_LOGIN, true), TestCaFile(), FixedLogin("nobody", kTestPassword)),
          "ERROR: Authentication failed"},
-        {Via(TlsServer(kStartTlsLogin, false), TestCaFile()), "ERROR: Authentication required"},
-        {Via(TlsServer(kNntpsLogin, true), TestCaFile()), "ERROR: Authentication required"},
-        {Via(TlsServer(kSelfSigned, true), TestCaFile()),
+        {Via(TlsServer(START_TLS_LOGIN, false), TestCaFile()), "ERROR: Authentication required"},
+        {Via(TlsServer(NNTPS_LOGIN, true), TestCaFile()), "ERROR: Authentication required"},
+        {Via(TlsServer(SELF_SIGNED, true), TestCaFile()),
          failed + "the server's certificate is self-signed and not trusted"},
-        {Via(TlsServer(kWrongHost, true), TestCaFile()),
+        {Via(TlsServer(WRONG_HOST, true), TestCaFile()),
          failed + "the server's certificate is for another host name"},
-        {Via(TlsServer(kWrongHost, true, "127.0.0.1"), TestCaFile()),
+        {Via(TlsServer(WRONG_HOST, true, "127.0.0.1"), TestCaFile()),
          failed + "the server's certificate is for another address"},
-        {Via(TlsServer(kExpired, true), TestCaFile()),
+        {Via(TlsServer(EXPIRED, true), TestCaFile()),
          failed + "the server's certificate has expired"},
-        {Via(TlsServer(kNntpsOpen, true), TlsDir() + "/no-such-ca.pem"),
+        {Via(TlsServer(NNTPS_OPEN, true), TlsDir() + "/no-such-ca.pem"),
          failed + "the CA file " + TlsDir() + "/no-such-ca.pem cannot be read"},
         // A plain client on a TLS port: the server waits for a handshake.
-        {Via(TlsServer(kNntpsOpen, false), TestCaFile()),
+        {Via(TlsServer(NNTPS_OPEN, false), TestCaFile()),
          "ERROR: Timeout expired, no response from server"},
     };
     for (const Case& c : cases) {
@@ -107,7 +107,7 @@ TEST_F(SecureInnSearch, FailuresEndTheRunWithTheirMessage) {
 // The certificate is checked against the system's trust store when no CA file
 // is named: the test CA is not in it.
 TEST_F(SecureInnSearch, SystemTrustStoreDoesNotKnowTheTestCa) {
-    SearchOutcome outcome = Search(kSmallQuery, Via(TlsServer(kNntpsOpen, true), ""));
+    SearchOutcome outcome = Search(kSmallQuery, Via(TlsServer(NNTPS_OPEN, true), ""));
     EXPECT_EQ(outcome.result, -1);
     EXPECT_EQ(outcome.statusText, "ERROR: Secure connection failed: the server's certificate is "
                                   "not issued by a trusted authority");

@@ -117,7 +117,7 @@ FakeNntpServer::~FakeNntpServer() {
     TestCloseSocket(wakeWrite);
 }
 
-std::string FakeNntpServer::address() const {
+std::string FakeNntpServer::Address() const {
     return "127.0.0.1:" + std::to_string(listenPort);
 }
 

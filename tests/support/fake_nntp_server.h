@@ -78,9 +78,9 @@ class FakeNntpServer {
     FakeNntpServer(const FakeNntpServer&) = delete;
     FakeNntpServer& operator=(const FakeNntpServer&) = delete;
 
-    int port() const { return listenPort; }
+    int Port() const { return listenPort; }
     // "127.0.0.1:PORT", the server text the engine connects to.
-    std::string address() const;
+    std::string Address() const;
 
     // Script; call before Start().
     void SetGreeting(FakeReply reply); // default: "200 fake news server ready"

@@ -30,15 +30,15 @@ FakeReply Line(const std::string& text) {
 }
 
 Harness::Harness() {
-    CopyField(request.server, server.address().c_str());
+    CopyField(request.server, server.Address().c_str());
     CopyField(request.newsgroup, "alt.test");
     CopyField(request.pattern, "match");
     request.timeoutSeconds = 3;
     context.groupArticleCount = -7;
     context.report = [this](const kvStatus& s) {
         std::string m = s.text;
-        std::size_t at = m.find(server.address() + "...");
-        if (at != std::string::npos) m.replace(at, server.address().size(), "*");
+        std::size_t at = m.find(server.Address() + "...");
+        if (at != std::string::npos) m.replace(at, server.Address().size(), "*");
         messages.push_back(m);
         statuses.push_back(kvStatus{nullptr, s.phase, s.done, s.total, s.kind});
     };

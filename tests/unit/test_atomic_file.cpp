@@ -156,7 +156,7 @@ TEST(AtomicFile, SignalRemovesTheTemporary) {
         pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            kvRemoveTemporariesOnSignals();
+            RemoveTemporariesOnSignals();
             kvAtomicFile file((dir / "kept.kvx").c_str());
             bool ok = file.IsOpen() && file.Write("half written");
             char c = ok ? 'y' : 'n';

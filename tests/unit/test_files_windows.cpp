@@ -148,32 +148,32 @@ TEST(WindowsFiles, NamesOutsideTheCodePage) {
                                FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         EXPECT_NE(h, INVALID_HANDLE_VALUE) << kNames[i];
         if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-        EXPECT_EQ(kvKindOf(path), kvFileKind::Regular) << kNames[i];
+        EXPECT_EQ(KindOf(path), kvFileKind::Regular) << kNames[i];
         kvLineReader reader(path.c_str());
         ASSERT_EQ(reader.Next(), 1) << kNames[i];
-        EXPECT_STREQ(reader.text(), "line one");
-        std::FILE* stream = kvOpenStream(path, "rb");
+        EXPECT_STREQ(reader.Text(), "line one");
+        std::FILE* stream = OpenStream(path, "rb");
         ASSERT_NE(stream, nullptr) << kNames[i];
         std::fclose(stream);
         EXPECT_EQ(FileNameOf(path), kNames[i]);
     }
     EXPECT_EQ(Names(dir.path).size(), std::size(kNames));
-    EXPECT_TRUE(kvRemoveFile(dir / kNames[0]));
-    EXPECT_EQ(kvKindOf(dir / kNames[0]), kvFileKind::Missing);
+    EXPECT_TRUE(RemoveFile(dir / kNames[0]));
+    EXPECT_EQ(KindOf(dir / kNames[0]), kvFileKind::Missing);
 }
 
 TEST(WindowsFiles, EnvironmentAndDirectoriesAreUtf8) {
     TempDir dir;
     const std::string home = dir / "Zo\xC3\xAB \xE5\xB1\xB1\xE7\x94\xB0";
-    ASSERT_TRUE(kvMakeDirectory(home));
-    EXPECT_TRUE(kvMakeDirectory(home)); // already there
-    EXPECT_EQ(kvKindOf(home), kvFileKind::Directory);
+    ASSERT_TRUE(MakeDirectory(home));
+    EXPECT_TRUE(MakeDirectory(home)); // already there
+    EXPECT_EQ(KindOf(home), kvFileKind::Directory);
     ScopedVariable variable(L"KORVEX_TEST_PLACE", home);
-    EXPECT_EQ(kvEnvironment("KORVEX_TEST_PLACE"), home);
-    EXPECT_EQ(kvEnvironment("KORVEX_TEST_UNSET_VARIABLE"), "");
-    std::string exe = kvExecutablePath();
+    EXPECT_EQ(Environment("KORVEX_TEST_PLACE"), home);
+    EXPECT_EQ(Environment("KORVEX_TEST_UNSET_VARIABLE"), "");
+    std::string exe = ExecutablePath();
     EXPECT_EQ(FileNameOf(exe), "korvex_unit_tests.exe");
-    EXPECT_EQ(kvKindOf(exe), kvFileKind::Regular);
+    EXPECT_EQ(KindOf(exe), kvFileKind::Regular);
 }
 
 struct NetrcCase {
@@ -193,16 +193,16 @@ TEST(WindowsFiles, NetrcInTheProfile) {
     for (const NetrcCase& c : kNetrcCases) {
         TempDir dir;
         const std::string profile = dir / "J\xC3\xB6rg";
-        ASSERT_TRUE(kvMakeDirectory(profile));
+        ASSERT_TRUE(MakeDirectory(profile));
         if (c.underscore)
             WriteBytes(profile + "\\_netrc", "machine news.example login u1 password p1\n");
         if (c.dot) WriteBytes(profile + "\\.netrc", "machine news.example login u2 password p2\n");
         ScopedVariable variable(L"USERPROFILE", profile);
-        EXPECT_EQ(kvUserNetrcFile(), profile + "\\" + c.chosen) << c.chosen;
+        EXPECT_EQ(UserNetrcFile(), profile + "\\" + c.chosen) << c.chosen;
         EXPECT_EQ(DefaultNetrcPath(), profile + "\\" + c.chosen);
     }
     ScopedVariable none(L"USERPROFILE", "");
-    EXPECT_EQ(kvUserNetrcFile(), "");
+    EXPECT_EQ(UserNetrcFile(), "");
 }
 
 TEST(WindowsFiles, NetrcIsReadAndRememberedWithoutPermissionBits) {
@@ -248,19 +248,19 @@ TEST(WindowsFiles, PathPartsWithBackslashesAndDrives) {
 // process with KORVEX_CHILD_DIR set, it opens a save, writes, and ends the
 // process abruptly, as the console's Ctrl-C does after the handlers ran.
 TEST(WindowsFilesChild, EndsInTheMiddleOfASave) {
-    std::string dir = kvEnvironment("KORVEX_CHILD_DIR");
+    std::string dir = Environment("KORVEX_CHILD_DIR");
     if (dir.empty()) GTEST_SKIP() << "runs only as the child of InterruptedSaveLeavesNoTemporary";
     kvAtomicFile file((dir + "\\out.kvx").c_str());
     ASSERT_TRUE(file.IsOpen());
     ASSERT_TRUE(file.Write(std::string(200000, 'x')));
-    if (kvEnvironment("KORVEX_CHILD_CLEANUP") == "1") kvRemoveOpenTemporaries();
+    if (Environment("KORVEX_CHILD_CLEANUP") == "1") RemoveOpenTemporaries();
     ExitProcess(7);
 }
 
 int RunChild(const std::string& dir, bool cleanup) {
     ScopedVariable where(L"KORVEX_CHILD_DIR", dir);
     ScopedVariable how(L"KORVEX_CHILD_CLEANUP", cleanup ? "1" : "0");
-    std::wstring command = L"\"" + Wide(kvExecutablePath()) +
+    std::wstring command = L"\"" + Wide(ExecutablePath()) +
                            L"\" --gtest_filter=WindowsFilesChild.EndsInTheMiddleOfASave";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

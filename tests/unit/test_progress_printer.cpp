@@ -18,7 +18,7 @@ namespace {
 template <typename Steps> std::string Printed(bool terminal, bool quiet, Steps steps) {
     TempDir dir;
     const std::string path = dir / "out.txt";
-    std::FILE* out = kvOpenStream(path, "wb");
+    std::FILE* out = OpenStream(path, "wb");
     if (out == nullptr) return "<no file>";
     {
         kvProgressPrinter printer(out, terminal, quiet);

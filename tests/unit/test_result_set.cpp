@@ -15,30 +15,30 @@ namespace {
 using Subjects = std::vector<std::string>;
 
 struct Step {
-    enum Kind { Append, AppendNull, RemoveAt, Sort, Clear, FillTo } kind;
-    std::string subject; // Append
-    int index = 0;       // RemoveAt; FillTo: the size to reach
+    enum Kind { APPEND, APPEND_NULL, REMOVE_AT, SORT, CLEAR, FILL_TO } kind;
+    std::string subject; // APPEND
+    int index = 0;       // REMOVE_AT; FILL_TO: the size to reach
     bool accepted = true;
-    Subjects sorted; // Sort: the order afterwards
+    Subjects sorted; // SORT: the order afterwards
 };
 
 Step Add(const std::string& subject, bool accepted = true) {
-    return {Step::Append, subject, 0, accepted, {}};
+    return {Step::APPEND, subject, 0, accepted, {}};
 }
 Step AddNull() {
-    return {Step::AppendNull, "", 0, false, {}};
+    return {Step::APPEND_NULL, "", 0, false, {}};
 }
 Step Remove(int index, bool accepted = true) {
-    return {Step::RemoveAt, "", index, accepted, {}};
+    return {Step::REMOVE_AT, "", index, accepted, {}};
 }
 Step Sort(const Subjects& after) {
-    return {Step::Sort, "", 0, true, after};
+    return {Step::SORT, "", 0, true, after};
 }
 Step Clear() {
-    return {Step::Clear, "", 0, true, {}};
+    return {Step::CLEAR, "", 0, true, {}};
 }
 Step FillTo(int size) {
-    return {Step::FillTo, "", size, true, {}};
+    return {Step::FILL_TO, "", size, true, {}};
 }
 
 std::unique_ptr<kvArticle> Record(const std::string& subject) {
@@ -109,29 +109,29 @@ TEST(ResultSet, SequencesKeepSlotsChainAndSizeInStep) {
             std::vector<const kvArticle*> before = Records(set);
             bool done = true;
             switch (step.kind) {
-            case Step::Append:
+            case Step::APPEND:
                 done = set.Append(Record(step.subject));
                 if (step.accepted) want.push_back(step.subject);
                 break;
-            case Step::AppendNull:
+            case Step::APPEND_NULL:
                 done = set.Append(nullptr);
                 break;
-            case Step::RemoveAt:
+            case Step::REMOVE_AT:
                 done = set.RemoveAt(step.index);
                 if (step.accepted) want.erase(want.begin() + step.index);
                 break;
-            case Step::Sort:
+            case Step::SORT:
                 ASSERT_TRUE(std::is_permutation(want.begin(), want.end(), step.sorted.begin(),
                                                 step.sorted.end()))
                     << "the table's order is not the set's subjects";
                 set.SortBySubject();
                 want = step.sorted;
                 break;
-            case Step::Clear:
+            case Step::CLEAR:
                 set.Clear();
                 want.clear();
                 break;
-            case Step::FillTo:
+            case Step::FILL_TO:
                 while (static_cast<int>(want.size()) < step.index) {
                     std::string subject = "fill " + std::to_string(want.size());
                     ASSERT_TRUE(set.Append(Record(subject)));
@@ -144,7 +144,7 @@ TEST(ResultSet, SequencesKeepSlotsChainAndSizeInStep) {
             if (!step.accepted) {
                 EXPECT_EQ(Records(set), before) << "a refusal changed the set";
             }
-            if (step.kind == Step::RemoveAt && step.accepted) {
+            if (step.kind == Step::REMOVE_AT && step.accepted) {
                 before.erase(before.begin() + step.index);
                 EXPECT_EQ(Records(set), before) << "the other records are kept as they were";
             }
@@ -160,13 +160,13 @@ TEST(ResultSet, MovingHandsTheRecordsOverAndEmptiesTheSource) {
     kvResultSet to(std::move(from));
     ExpectMatches(to, {"a", "b"});
     EXPECT_EQ(to.First(), first);
-    ExpectMatches(from, {});
+    ExpectMatches(from, {}); // NOLINT(bugprone-use-after-move): a moved-from set is empty
 
     kvResultSet other;
     ASSERT_TRUE(other.Append(Record("c")));
     other = std::move(to);
     ExpectMatches(other, {"a", "b"});
-    ExpectMatches(to, {});
+    ExpectMatches(to, {}); // NOLINT(bugprone-use-after-move): a moved-from set is empty
     ASSERT_TRUE(to.Append(Record("d"))); // a moved-from set is usable again
     ExpectMatches(to, {"d"});
 }

@@ -15,7 +15,7 @@ namespace {
 using namespace korvex_test;
 using Kinds = std::vector<std::pair<std::string, kvStatusKind>>;
 
-constexpr kvStatusKind P = kvStatusKind::Progress;
+constexpr kvStatusKind kProgress = kvStatusKind::Progress;
 
 // The messages a harness saw shown, each with its kind.
 Kinds ShownKinds(const Harness& h) {
@@ -66,7 +66,7 @@ TEST(SearchRequestRun, FoundArticlesComeWithTheirSummary) {
     EXPECT_STREQ(o.summary->pattern, "match");
     EXPECT_STREQ(o.summary->header, "Subject");
     EXPECT_STREQ(o.summary->newsgroup, "alt.test");
-    EXPECT_EQ(std::string(o.summary->server), h.server.address());
+    EXPECT_EQ(std::string(o.summary->server), h.server.Address());
     EXPECT_STREQ(o.summary->groupCount, "5");
     EXPECT_STREQ(o.summary->foundCount, "2");
     EXPECT_EQ(std::strlen(o.summary->searchDate), 24u) << o.summary->searchDate;
@@ -118,20 +118,20 @@ TEST(SearchRequestRun, EveryMessageCarriesItsKind) {
         h.server.SetGroup(Group(10, 12, {10, 12}));
         RunRequest(h);
         EXPECT_EQ(ShownKinds(h),
-                  (Kinds{{"Korvex: Creating network connection...", P},
-                         {"Korvex: Locating *...", P},
-                         {"Korvex: Connecting to *...", P},
-                         {"Korvex: Connected...", P},
-                         {"Korvex: Selecting newsgroup...", P},
-                         {"SEARCH: 3 articles in this group; requesting headers...", P},
-                         {"Scanning headers... (100% done)", P},
-                         {"SEARCH: Requesting matching articles...", P},
-                         {"SEARCH: Receiving article 1 of 2 found...", P},
-                         {"Korvex: Article received", P},
-                         {"SEARCH: Receiving article 2 of 2 found...", P},
-                         {"Korvex: Article received", P},
-                         {"Finished receiving articles; Closing connection...", P},
-                         {"Korvex: Sorting articles...", P},
+                  (Kinds{{"Korvex: Creating network connection...", kProgress},
+                         {"Korvex: Locating *...", kProgress},
+                         {"Korvex: Connecting to *...", kProgress},
+                         {"Korvex: Connected...", kProgress},
+                         {"Korvex: Selecting newsgroup...", kProgress},
+                         {"SEARCH: 3 articles in this group; requesting headers...", kProgress},
+                         {"Scanning headers... (100% done)", kProgress},
+                         {"SEARCH: Requesting matching articles...", kProgress},
+                         {"SEARCH: Receiving article 1 of 2 found...", kProgress},
+                         {"Korvex: Article received", kProgress},
+                         {"SEARCH: Receiving article 2 of 2 found...", kProgress},
+                         {"Korvex: Article received", kProgress},
+                         {"Finished receiving articles; Closing connection...", kProgress},
+                         {"Korvex: Sorting articles...", kProgress},
                          {"SUCCESS: 2 articles received", kvStatusKind::Result}}));
         EXPECT_EQ(h.context.statusKind, kvStatusKind::Result);
     }
@@ -143,9 +143,9 @@ TEST(SearchRequestRun, EveryMessageCarriesItsKind) {
         Kinds shown = ShownKinds(h);
         ASSERT_GE(shown.size(), 2u);
         EXPECT_EQ(shown.back(),
-                  (Kinds::value_type{"SEARCH: Receiving article 1 of 1 found...", P}));
+                  (Kinds::value_type{"SEARCH: Receiving article 1 of 1 found...", kProgress}));
         for (const auto& message : shown)
-            EXPECT_EQ(message.second, P) << message.first;
+            EXPECT_EQ(message.second, kProgress) << message.first;
         // The reason is written, not shown, and is an error.
         EXPECT_EQ(h.Status(), "ERROR: Socket read failure");
         EXPECT_EQ(h.context.statusKind, kvStatusKind::Error);
@@ -157,7 +157,8 @@ TEST(SearchRequestRun, EveryMessageCarriesItsKind) {
         RunRequest(h);
         Kinds shown = ShownKinds(h);
         ASSERT_GE(shown.size(), 2u);
-        EXPECT_EQ(shown[shown.size() - 2], (Kinds::value_type{"Korvex: Sorting articles...", P}));
+        EXPECT_EQ(shown[shown.size() - 2],
+                  (Kinds::value_type{"Korvex: Sorting articles...", kProgress}));
         EXPECT_EQ(shown.back(),
                   (Kinds::value_type{"ERROR: connection failure; 5 complete articles received",
                                      kvStatusKind::Error}));

@@ -474,7 +474,7 @@ TEST(SearchRunFake, LongServerNameIsCutInTheProgressMessages) {
     Harness h;
     // 511 characters that still reach the fake server: "127.0.0." and an octal 1
     // with hundreds of leading zeros.
-    const std::string tail = "1:" + std::to_string(h.server.port());
+    const std::string tail = "1:" + std::to_string(h.server.Port());
     const std::string name = "127.0.0." + std::string(KV_FIELD_SIZE - 9 - tail.size(), '0') + tail;
     ASSERT_EQ(name.size(), static_cast<std::size_t>(KV_FIELD_SIZE - 1));
     CopyField(h.request.server, name.c_str());

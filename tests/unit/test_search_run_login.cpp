@@ -50,7 +50,7 @@ struct LoginRun {
     int asked = 0;
 
     explicit LoginRun(Login login, bool tls = false) {
-        std::string address = (tls ? "nntps://" : "") + server.address();
+        std::string address = (tls ? "nntps://" : "") + server.Address();
         CopyField(request.server, address.c_str());
         CopyField(request.newsgroup, "alt.test");
         CopyField(request.pattern, "match");

@@ -16,8 +16,8 @@
 namespace {
 
 using Pieces = std::vector<std::string>;
-const auto H = kvResponseMode::HeaderList;
-const auto A = kvResponseMode::Article;
+const auto kHeaderList = kvResponseMode::HeaderList;
+const auto kArticle = kvResponseMode::Article;
 
 // "a|b|c": the pieces "a", "b" and "c".
 Pieces Split(const std::string& text) {
@@ -72,8 +72,8 @@ Received Collect(const Pieces& pieces, kvResponseMode mode, long end = 0) {
     kvConnection conn;
     conn.peer = &peer;
     kvBuffer dest;
-    EXPECT_TRUE(dest.Allocate(mode == A ? KV_ARTICLE_BUFFER_SIZE : KV_HEADER_LIST_SIZE));
-    long result = ReceiveMultiline(conn, dest, mode == A ? 220 : 221, mode);
+    EXPECT_TRUE(dest.Allocate(mode == kArticle ? KV_ARTICLE_BUFFER_SIZE : KV_HEADER_LIST_SIZE));
+    long result = ReceiveMultiline(conn, dest, mode == kArticle ? 220 : 221, mode);
     EXPECT_LT(dest.length, dest.capacity);
     EXPECT_EQ(dest.length, std::strlen(dest.data.get()));
     return {result, std::string(dest.data.get(), dest.length)};
@@ -94,41 +94,42 @@ TEST(ReceiveMultiline, CollectsResponsesWhateverTheirPieces) {
     const std::string v(2048, 'v'), w(10000, 'w'), dots(10000, '.');
     const std::string w510 = ("1 " + w).substr(0, 510), w511 = ("1 " + w).substr(0, 511);
     const std::vector<Row> rows = {
-        {"header list", H, kHeaderSample, kHeaderSample},
-        {"article, dot-stuffing undone", A,
+        {"header list", kHeaderList, kHeaderSample, kHeaderSample},
+        {"article, dot-stuffing undone", kArticle,
          "220 7 <7@x> article\r\nSubject: s\r\n\r\n..two\r\n.one\r\n\r\nx.y\r\n a.\r\n.\r\n",
          "220 7 <7@x> article\r\nSubject: s\r\n\r\n.two\r\none\r\n\r\nx.y\r\n a.\r\n"},
-        {"empty article", A, "220 ok\r\n.\r\n", "220 ok\r\n"},
-        {"empty header list", H, "221 ok\r\n.\r\n", "221 ok\r\n.\r\n"},
-        {"dot line after a bare LF is data", A, "220 ok\r\nbare\n.\r\nmore\r\n.\r\n",
+        {"empty article", kArticle, "220 ok\r\n.\r\n", "220 ok\r\n"},
+        {"empty header list", kHeaderList, "221 ok\r\n.\r\n", "221 ok\r\n.\r\n"},
+        {"dot line after a bare LF is data", kArticle, "220 ok\r\nbare\n.\r\nmore\r\n.\r\n",
          "220 ok\r\nbare\n\r\nmore\r\n"},
-        {"dot line after a bare LF is data, header list", H, "221 ok\r\n1 bare\n.\r\n2 m\r\n.\r\n",
-         "221 ok\r\n1 bare\n.\r\n2 m\r\n.\r\n"},
+        {"dot line after a bare LF is data, header list", kHeaderList,
+         "221 ok\r\n1 bare\n.\r\n2 m\r\n.\r\n", "221 ok\r\n1 bare\n.\r\n2 m\r\n.\r\n"},
         // Later segments of a line longer than one receive are not line starts.
-        {"dot after a long segment is data", A, "220 ok\r\n|" + v + "|.\r\nb\r\n.\r\n",
+        {"dot after a long segment is data", kArticle, "220 ok\r\n|" + v + "|.\r\nb\r\n.\r\n",
          "220 ok\r\n" + v + ".\r\nb\r\n"},
-        {"dot after a long segment, header list", H,
+        {"dot after a long segment, header list", kHeaderList,
          "221 ok\r\n|1 " + v.substr(2) + "|.\r\n2 b\r\n.\r\n",
          "221 ok\r\n1 " + v.substr(0, 509) + "\n2 b\r\n.\r\n"},
-        {"CR LF after a long segment", A, "220 ok\r\n|" + v + "|\r\n.\r\n",
+        {"CR LF after a long segment", kArticle, "220 ok\r\n|" + v + "|\r\n.\r\n",
          "220 ok\r\n" + v + "\r\n"},
-        {"long segment ends in CR", A, "220 ok\r\n|" + v.substr(1) + "\r|\n.\r\n",
+        {"long segment ends in CR", kArticle, "220 ok\r\n|" + v.substr(1) + "\r|\n.\r\n",
          "220 ok\r\n" + v.substr(1) + "\r\n"},
-        {"header line cut to 511 bytes and its LF", H, "221 ok\r\n11 a\r\n12 " + w + "\r\n.\r\n",
+        {"header line cut to 511 bytes and its LF", kHeaderList,
+         "221 ok\r\n11 a\r\n12 " + w + "\r\n.\r\n",
          "221 ok\r\n11 a\r\n" + ("12 " + w).substr(0, 511) + "\n.\r\n"},
-        {"header line of 510 bytes keeps its CR", H, "221 ok\r\n" + w510 + "\r\n.\r\n",
+        {"header line of 510 bytes keeps its CR", kHeaderList, "221 ok\r\n" + w510 + "\r\n.\r\n",
          "221 ok\r\n" + w510 + "\r\n.\r\n"},
-        {"header line of 511 bytes loses its CR", H, "221 ok\r\n" + w511 + "\r\n.\r\n",
+        {"header line of 511 bytes loses its CR", kHeaderList, "221 ok\r\n" + w511 + "\r\n.\r\n",
          "221 ok\r\n" + w511 + "\n.\r\n"},
-        {"article keeps a long line whole", A, "220 ok\r\na\r\n" + w + "\r\nb\r\n.\r\n",
+        {"article keeps a long line whole", kArticle, "220 ok\r\na\r\n" + w + "\r\nb\r\n.\r\n",
          "220 ok\r\na\r\n" + w + "\r\nb\r\n"},
-        {"long stuffed line of dots loses one dot", A, "220 ok\r\n." + dots + "\r\n.\r\n",
+        {"long stuffed line of dots loses one dot", kArticle, "220 ok\r\n." + dots + "\r\n.\r\n",
          "220 ok\r\n" + dots + "\r\n"},
-        {"article refused", A, "423 no such article\r\n", "423 no such article\r\n"},
-        {"header list refused", H, "500 what?\r\n", "500 what?\r\n"},
-        {"the other mode's code is a refusal", H, "220 ok\r\n|b\r\n.\r\n", "220 ok\r\n"},
-        {"closed or timed out before the end", H, "221 ok\r\n1 a\r\n2 b", "", 0},
-        {"read failure", A, "220 ok\r\nbody\r\n", "", -1, -1},
+        {"article refused", kArticle, "423 no such article\r\n", "423 no such article\r\n"},
+        {"header list refused", kHeaderList, "500 what?\r\n", "500 what?\r\n"},
+        {"the other mode's code is a refusal", kHeaderList, "220 ok\r\n|b\r\n.\r\n", "220 ok\r\n"},
+        {"closed or timed out before the end", kHeaderList, "221 ok\r\n1 a\r\n2 b", "", 0},
+        {"read failure", kArticle, "220 ok\r\nbody\r\n", "", -1, -1},
     };
     for (const Row& c : rows) {
         std::string wire;
@@ -151,7 +152,7 @@ TEST(ReceiveMultiline, CollectsResponsesWhateverTheirPieces) {
     }
 }
 
-// A reply the command did not ask for is read to its end when it carries
+// kArticle reply the command did not ask for is read to its end when it carries
 // data lines, so the next response starts on its own status line.
 TEST(ReceiveMultiline, UnexpectedMultilineReplyIsReadToItsEnd) {
     const std::string next = "220 2 <2@x>\r\nSubject: real\r\n\r\nbody\r\n.\r\n";
@@ -180,9 +181,9 @@ TEST(ReceiveMultiline, UnexpectedMultilineReplyIsReadToItsEnd) {
             conn.peer = &peer;
             kvBuffer dest;
             ASSERT_TRUE(dest.Allocate(KV_ARTICLE_BUFFER_SIZE));
-            EXPECT_EQ(ReceiveMultiline(conn, dest, 220, A), 1);
+            EXPECT_EQ(ReceiveMultiline(conn, dest, 220, kArticle), 1);
             EXPECT_EQ(std::string(dest.data.get()), row.kept);
-            EXPECT_EQ(ReceiveMultiline(conn, dest, 220, A), 1);
+            EXPECT_EQ(ReceiveMultiline(conn, dest, 220, kArticle), 1);
             EXPECT_EQ(std::string(dest.data.get()), nextStored);
         }
     }
@@ -192,7 +193,7 @@ TEST(ReceiveMultiline, UnexpectedMultilineReplyIsReadToItsEnd) {
     conn.peer = &peer;
     kvBuffer dest;
     ASSERT_TRUE(dest.Allocate(KV_ARTICLE_BUFFER_SIZE));
-    EXPECT_EQ(ReceiveMultiline(conn, dest, 220, A), -1);
+    EXPECT_EQ(ReceiveMultiline(conn, dest, 220, kArticle), -1);
 }
 
 TEST(ReceiveReplyLine, DataLinesOfAMultilineReplyAreDropped) {
@@ -272,7 +273,7 @@ TEST(ReceiveMultiline, LongArticleIsCutAfterThePieceThatPassesTheLimit) {
             wire.back() += ".\r\n";
         else
             wire.push_back(".\r\n");
-        Received r = Collect(wire, A);
+        Received r = Collect(wire, kArticle);
         EXPECT_EQ(r.result, 1);
         EXPECT_EQ(r.dest.size(), expected.size());
         EXPECT_TRUE(r.dest == expected);
@@ -298,7 +299,7 @@ TEST(ReceiveMultiline, LongArticleIsCutAtTheSameLineHoweverItArrives) {
     }
     for (const auto& way : ways) {
         SCOPED_TRACE(way.first);
-        Received r = Collect(way.second, A);
+        Received r = Collect(way.second, kArticle);
         EXPECT_EQ(r.result, 1);
         EXPECT_EQ(r.dest.size(), expected.size());
         EXPECT_TRUE(r.dest == expected);
@@ -306,7 +307,7 @@ TEST(ReceiveMultiline, LongArticleIsCutAtTheSameLineHoweverItArrives) {
     // The limit passed by the last line: nothing is dropped, so no warning.
     const std::string whole = status + Lines(480, 64, 1);
     for (std::size_t size : {1, 2048, 40000}) {
-        Received r = Collect(Chop(whole + ".\r\n", size), A);
+        Received r = Collect(Chop(whole + ".\r\n", size), kArticle);
         EXPECT_TRUE(r.dest == whole) << size;
     }
 }
@@ -321,7 +322,7 @@ TEST(ReceiveMultiline, HeaderListLargerThanItsBufferKeepsWholeLines) {
         lines.push_back(line + "\r\n");
         wire += lines.back();
     }
-    Received r = Collect(Chop(wire + ".\r\n", 2048), H);
+    Received r = Collect(Chop(wire + ".\r\n", 2048), kHeaderList);
     EXPECT_EQ(r.result, 1);
     std::string expected = status;
     std::size_t kept = 0;
@@ -352,7 +353,7 @@ TEST(ReceiveStatusLine, AssemblesLinesCutsOverlongOnesAndKeepsWhatFollows) {
     EXPECT_STREQ(reply, "211 3 10 12 alt.test\r\n");
     kvBuffer dest;
     ASSERT_TRUE(dest.Allocate(KV_HEADER_LIST_SIZE));
-    EXPECT_EQ(ReceiveMultiline(conn, dest, 221, H), 1);
+    EXPECT_EQ(ReceiveMultiline(conn, dest, 221, kHeaderList), 1);
     EXPECT_STREQ(dest.data.get(), "221 ok\r\n1 a\r\n.\r\n");
     EXPECT_GT(ReceiveStatusLine(conn, reply, sizeof reply), 0);
     EXPECT_EQ(std::string(reply), overlong.substr(0, 511));
@@ -397,7 +398,7 @@ TEST(ParseServerAddress, HostAndOptionalPort) {
 
 } // namespace
 
-// A reply code is the three digits a line starts with; a longer number must
+// kArticle reply code is the three digits a line starts with; a longer number must
 // not wrap round onto a code (2^32 + 220 read as an int is 220), and a line
 // that starts otherwise carries none.
 TEST(ReplyCode, OnlyThreeDigitsAtTheStartAreACode) {
