@@ -117,7 +117,7 @@ TEST(WindowsFiles, ReplacingAFileThatIsOpenElsewhere) {
         if (reader) {
             // The reader goes on with the file it opened, whatever the name now holds.
             ASSERT_EQ(reader->Next(), 1);
-            EXPECT_STREQ(reader->text(), "second line");
+            EXPECT_STREQ(reader->Text(), "second line");
             reader.reset();
         } else {
             CloseHandle(held);
