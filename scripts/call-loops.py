@@ -81,6 +81,10 @@ def read_symbols(obj):
         if len(fields) < 2:
             continue
         name, kind = fields[0], fields[1]
+        # Type identity (typeinfo and its name, which the sanitizers' checks of
+        # dynamic types refer to) is no call.
+        if name.startswith(("_ZTI", "_ZTS")):
+            continue
         if kind == "U":
             undefined.add(name)
         elif kind in STRONG_TYPES:
