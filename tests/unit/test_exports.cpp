@@ -59,10 +59,11 @@ class Exports : public ::testing::Test {
         CopyField(s.groupCount, "1234");
         CopyField(s.foundCount, "4");
         // Encoded words; lines beginning with "From ".
-        set.Append(MakeArticle({"=?ISO-8859-1?Q?Ren=E9?= <rene@x.org>", "alt.test",
-                                "=?UTF-8?Q?Caf=C3=A9?= prices", "Tue, 8 Dec 2026 22:09:47 +0100",
-                                "<1@x.org>", "<none>", "<none>", "<none>", "<none>", "<none>"},
-                               "From the start\n>From quoted\n>>From twice\nFrom: not a header\n"));
+        set.Append(MakeArticle(
+            {"=?ISO-8859-1?Q?Ren=E9?= <rene@x.org>", "alt.test", "=?UTF-8?Q?Caf=C3=A9?= prices",
+             "Tue, 8 Dec 2026 22:09:47 +0100", "<1@x.org>", "<none>", "<none>", "<none>", "<none>",
+             "<none>"},
+            "From the start\n>From quoted\n>>From twice\n>>\nFrom again\nFrom: not a header\n"));
         // A subject like a formula, an unreadable date, Latin-1 in a header and the body.
         set.Append(MakeArticle({"bob@y.org (Bob)", "alt.test", "=1+2 formula", "someday",
                                 "<2@y.org>", "M\xfcnchen", "<none>", "<none>", "<none>", "<none>"},
@@ -106,7 +107,7 @@ TEST_F(Exports, CsvReadsBackWithGuardedQuotedFields) {
                          "1 message_id \"<1@x.org>\"",
                          "1 organization \"\"",
                          "1 lines \"\"",
-                         "1 length \"60\"",
+                         "1 length \"74\"",
                          "1 cut \"no\"",
                          "2 date \"someday\"",
                          "2 date_utc \"\"",
@@ -134,43 +135,45 @@ TEST_F(Exports, JsonLinesReadBackWithRawAndDecodedFields) {
     std::string path = temp / "out.jsonl";
     ASSERT_TRUE(SaveResultsJsonLines(path.c_str(), s, set, true));
     std::string out = ReadBack("jsonl", path);
-    ExpectLines(out, {
-                         "0 type \"search\"",
-                         "0 pattern \"caf\\u00e9\"",
-                         "0 group \"alt.test\"",
-                         "0 date \"Tue Dec  8 22:09:47 2026\"",
-                         "0 group_count 1234",
-                         "0 found_count 4",
-                         "0 articles 4",
-                         "1 type \"article\"",
-                         "1 position 1",
-                         "1 from \"Ren\\u00e9 <rene@x.org>\"",
-                         "1 headers.From {\"raw\": \"=?ISO-8859-1?Q?Ren=E9?= <rene@x.org>\", "
-                         "\"decoded\": \"Ren\\u00e9 <rene@x.org>\"}",
-                         "1 headers.Keywords null",
-                         "1 organization null",
-                         "1 date_utc \"2026-12-08T21:09:47Z\"",
-                         "1 lines null",
-                         "1 body \"From the start\\n>From quoted\\n>>From twice\\nFrom: not a "
-                         "header\\n\"",
-                         "2 subject \"=1+2 formula\"",
-                         "2 date_utc null",
-                         "2 headers.Organization {\"raw\": \"M\\u00fcnchen\", \"decoded\": "
-                         "\"M\\u00fcnchen\"}",
-                         "2 body \"caf\\u00e9 cr\\u00e8me\\n\"",
-                         "3 subject \"-\\u0001 dash\"",
-                         "3 lines 42",
-                         "3 length 77",
-                         "3 cut true",
-                         "3 body \"bell\\u0007 and \\u001b[1m\\n\\n\\n***** Warning: Long article "
-                         "(>32K bytes), truncated! *****\\n\\n\"",
-                         "4 from null",
-                         "4 address null",
-                         "4 keywords \"@home\"",
-                         "4 length 0",
-                         "4 cut false",
-                         "4 body \"\"",
-                     });
+    ExpectLines(
+        out,
+        {
+            "0 type \"search\"",
+            "0 pattern \"caf\\u00e9\"",
+            "0 group \"alt.test\"",
+            "0 date \"Tue Dec  8 22:09:47 2026\"",
+            "0 group_count 1234",
+            "0 found_count 4",
+            "0 articles 4",
+            "1 type \"article\"",
+            "1 position 1",
+            "1 from \"Ren\\u00e9 <rene@x.org>\"",
+            "1 headers.From {\"raw\": \"=?ISO-8859-1?Q?Ren=E9?= <rene@x.org>\", "
+            "\"decoded\": \"Ren\\u00e9 <rene@x.org>\"}",
+            "1 headers.Keywords null",
+            "1 organization null",
+            "1 date_utc \"2026-12-08T21:09:47Z\"",
+            "1 lines null",
+            "1 body \"From the start\\n>From quoted\\n>>From twice\\n>>\\nFrom again\\nFrom: not a "
+            "header\\n\"",
+            "2 subject \"=1+2 formula\"",
+            "2 date_utc null",
+            "2 headers.Organization {\"raw\": \"M\\u00fcnchen\", \"decoded\": "
+            "\"M\\u00fcnchen\"}",
+            "2 body \"caf\\u00e9 cr\\u00e8me\\n\"",
+            "3 subject \"-\\u0001 dash\"",
+            "3 lines 42",
+            "3 length 77",
+            "3 cut true",
+            "3 body \"bell\\u0007 and \\u001b[1m\\n\\n\\n***** Warning: Long article "
+            "(>32K bytes), truncated! *****\\n\\n\"",
+            "4 from null",
+            "4 address null",
+            "4 keywords \"@home\"",
+            "4 length 0",
+            "4 cut false",
+            "4 body \"\"",
+        });
 
     ASSERT_TRUE(SaveResultsJsonLines(path.c_str(), s, set, false));
     out = ReadBack("jsonl", path);
@@ -182,37 +185,40 @@ TEST_F(Exports, MboxReadsBackAsTheSameMessages) {
     std::string path = temp / "out.mbox";
     ASSERT_TRUE(SaveResultsMbox(path.c_str(), set));
     std::string out = ReadBack("mbox", path);
-    ExpectLines(out, {
-                         "1 from_line \"rene@x.org Tue Dec  8 21:09:47 2026\"",
-                         "1 From \"Ren\\u00e9 <rene@x.org>\"",
-                         "1 Subject \"Caf\\u00e9 prices\"",
-                         "1 Date \"Tue, 8 Dec 2026 22:09:47 +0100\"",
-                         "1 Message-ID \"<1@x.org>\"",
-                         "1 X-Korvex-Cut \"no\"",
-                         "1 content_type \"text/plain\"",
-                         "1 charset \"utf-8\"",
-                         "1 body \"From the start\\n>From quoted\\n>>From twice\\nFrom: not a "
-                         "header\\n\"",
-                         "2 from_line \"bob@y.org Thu Jan  1 00:00:00 1970\"",
-                         "2 Subject \"=1+2 formula\"",
-                         "2 Organization \"M\\u00fcnchen\"",
-                         "2 body \"caf\\u00e9 cr\\u00e8me\\n\"",
-                         "3 from_line \"j@z.org Fri Nov 13 15:00:00 2026\"",
-                         "3 Subject \"-\\u0001 dash\"",
-                         "3 Organization \"Quote \\\"me\\\", please\"",
-                         "3 X-Korvex-Cut \"yes\"",
-                         "3 body \"bell\\u0007 and \\u001b[1m\\n\\n\\n***** Warning: Long article "
-                         "(>32K bytes), truncated! *****\\n\\n\"",
-                         "4 from_line \"MAILER-DAEMON Thu Jan  1 00:00:00 1970\"",
-                         "4 Message-ID \"<4@w.org>\"",
-                         "4 Keywords \"@home\"",
-                         "4 body \"\"",
-                     });
+    ExpectLines(
+        out,
+        {
+            "1 from_line \"rene@x.org Tue Dec  8 21:09:47 2026\"",
+            "1 From \"Ren\\u00e9 <rene@x.org>\"",
+            "1 Subject \"Caf\\u00e9 prices\"",
+            "1 Date \"Tue, 8 Dec 2026 22:09:47 +0100\"",
+            "1 Message-ID \"<1@x.org>\"",
+            "1 X-Korvex-Cut \"no\"",
+            "1 content_type \"text/plain\"",
+            "1 charset \"utf-8\"",
+            "1 body \"From the start\\n>From quoted\\n>>From twice\\n>>\\nFrom again\\nFrom: not a "
+            "header\\n\"",
+            "2 from_line \"bob@y.org Thu Jan  1 00:00:00 1970\"",
+            "2 Subject \"=1+2 formula\"",
+            "2 Organization \"M\\u00fcnchen\"",
+            "2 body \"caf\\u00e9 cr\\u00e8me\\n\"",
+            "3 from_line \"j@z.org Fri Nov 13 15:00:00 2026\"",
+            "3 Subject \"-\\u0001 dash\"",
+            "3 Organization \"Quote \\\"me\\\", please\"",
+            "3 X-Korvex-Cut \"yes\"",
+            "3 body \"bell\\u0007 and \\u001b[1m\\n\\n\\n***** Warning: Long article "
+            "(>32K bytes), truncated! *****\\n\\n\"",
+            "4 from_line \"MAILER-DAEMON Thu Jan  1 00:00:00 1970\"",
+            "4 Message-ID \"<4@w.org>\"",
+            "4 Keywords \"@home\"",
+            "4 body \"\"",
+        });
     EXPECT_EQ(out.find("4 From "), std::string::npos) << out;
     EXPECT_EQ(out.find("5 "), std::string::npos) << out;
     // On disk the From lines of the body are quoted once more.
-    EXPECT_NE(korvex_test::ReadBytes(path).find("\n>From the start\n>>From quoted\n>>>From twice\n"
-                                                "From: not a header\n"),
+    EXPECT_NE(korvex_test::ReadBytes(path).find(
+                  "\n>From the start\n>>From quoted\n>>>From twice\n>>\n>From again\n"
+                  "From: not a header\n"),
               std::string::npos);
 }
 
