@@ -14,7 +14,10 @@ const char* const KV_CLI_USAGE =
     "                    [--cafile FILE.pem] [--user NAME] [--netrc-file FILE]\n"
     "                    [--allow-plain-password]\n"
     "                    [--save FILE.kvx] [--report FILE.txt] [--reply-list FILE.txt] [--quiet]\n"
+    "                    [--csv FILE.csv] [--jsonl FILE.jsonl [--no-body]] [--mbox FILE.mbox]\n"
     "  korvex-cli show FILE.kvx [--report FILE.txt] [--reply-list FILE.txt]\n"
+    "  korvex-cli export FILE.kvx [--csv FILE.csv] [--jsonl FILE.jsonl [--no-body]]\n"
+    "                    [--mbox FILE.mbox]\n"
     "  korvex-cli --help | --version\n"
     "\n"
     "servers: HOST, HOST:PORT, [IPv6]:PORT, nntp://HOST[:PORT] (plain, port 119),\n"
@@ -82,6 +85,8 @@ std::string ParseCliOptions(int argc, const char* const argv[], kvCliOptions& o)
         o.command = kvCliCommand::Search;
     } else if (command == "show") {
         o.command = kvCliCommand::Show;
+    } else if (command == "export") {
+        o.command = kvCliCommand::Export;
     } else {
         return "unknown command \"" + command + "\"";
     }
@@ -102,13 +107,18 @@ std::string ParseCliOptions(int argc, const char* const argv[], kvCliOptions& o)
             o.request.allowPlainPassword = true;
             continue;
         }
+        if (arg == "--no-body") {
+            if (o.command == kvCliCommand::Show) return arg + " belongs to search and export";
+            o.noBody = true;
+            continue;
+        }
         if (arg == "--match-case") {
             if (o.command != kvCliCommand::Search) return "--match-case belongs to search";
             o.request.ignoreCase = false;
             continue;
         }
         if (arg.rfind("--", 0) != 0) {
-            if (o.command == kvCliCommand::Show && o.inputFile.empty()) {
+            if (o.command != kvCliCommand::Search && o.inputFile.empty()) {
                 o.inputFile = arg;
                 continue;
             }
@@ -117,14 +127,21 @@ std::string ParseCliOptions(int argc, const char* const argv[], kvCliOptions& o)
         if (i + 1 >= argc) return arg + " needs a value";
         const char* value = argv[++i];
         std::string error;
+        bool exports = o.command != kvCliCommand::Show;
         if (arg == "--save" && o.command == kvCliCommand::Search) {
             o.saveFile = value;
-        } else if (arg == "--report") {
+        } else if (arg == "--report" && o.command != kvCliCommand::Export) {
             o.reportFile = value;
-        } else if (arg == "--reply-list") {
+        } else if (arg == "--reply-list" && o.command != kvCliCommand::Export) {
             o.replyListFile = value;
+        } else if (arg == "--csv" && exports) {
+            o.csvFile = value;
+        } else if (arg == "--jsonl" && exports) {
+            o.jsonlFile = value;
+        } else if (arg == "--mbox" && exports) {
+            o.mboxFile = value;
         } else if (o.command != kvCliCommand::Search) {
-            return "unknown option " + arg + " for show";
+            return "unknown option " + arg + " for " + command;
         } else if (arg == "--server") {
             error = StoreText(o.request.server, value, "--server");
             haveServer = *value != '\0';
@@ -197,7 +214,11 @@ std::string ParseCliOptions(int argc, const char* const argv[], kvCliOptions& o)
         if (!haveGroup) return "search needs --group";
         if (!havePattern) return "search needs --pattern";
     } else if (o.inputFile.empty()) {
-        return "show needs a results file";
+        return command + " needs a results file";
+    } else if (o.command == kvCliCommand::Export && o.csvFile.empty() && o.jsonlFile.empty() &&
+               o.mboxFile.empty()) {
+        return "export needs --csv, --jsonl or --mbox";
     }
+    if (o.noBody && o.jsonlFile.empty()) return "--no-body goes with --jsonl";
     return "";
 }

@@ -6,15 +6,19 @@
 
 #include <string>
 
-enum class kvCliCommand { None, Search, Show, Help, Version };
+enum class kvCliCommand { None, Search, Show, Export, Help, Version };
 
 struct kvCliOptions {
     kvCliCommand command = kvCliCommand::None;
     kvSearchRequest request;
-    std::string inputFile; // show: the results file to load
+    std::string inputFile; // show, export: the results file to load
     std::string saveFile;
     std::string reportFile;
     std::string replyListFile;
+    std::string csvFile;   // search, export
+    std::string jsonlFile; // search, export
+    std::string mboxFile;  // search, export
+    bool noBody = false;   // --no-body: the JSON Lines export without the bodies
     std::string user;      // --user: log in as this user when the server asks
     std::string netrcFile; // --netrc-file: instead of ~/.netrc
     bool quiet = false;

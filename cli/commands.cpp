@@ -2,6 +2,9 @@
 
 #include "cli_credentials.h"
 #include "console.h"
+#include "csv_export.h"
+#include "jsonl_export.h"
+#include "mbox_export.h"
 #include "mime_header.h"
 #include "path_parts.h"
 #include "progress_printer.h"
@@ -18,6 +21,23 @@
 
 namespace {
 
+// Says that the export to path failed; returns false.
+bool ExportFailed(const std::string& path) {
+    std::fprintf(stderr, "Error exporting search results. (%s)\n", path.c_str());
+    return false;
+}
+
+// Writes the requested CSV, JSON Lines and mbox exports; false after the first failure.
+bool WriteExports(const kvCliOptions& o, const kvSearchSummary& summary, const kvResultSet& set) {
+    if (!o.csvFile.empty() && !SaveResultsCsv(o.csvFile.c_str(), summary, set))
+        return ExportFailed(o.csvFile);
+    if (!o.jsonlFile.empty() && !SaveResultsJsonLines(o.jsonlFile.c_str(), summary, set, !o.noBody))
+        return ExportFailed(o.jsonlFile);
+    if (!o.mboxFile.empty() && !SaveResultsMbox(o.mboxFile.c_str(), set))
+        return ExportFailed(o.mboxFile);
+    return true;
+}
+
 // Writes the requested outputs of a held result set; false after the first failure.
 bool WriteOutputs(const kvCliOptions& o, const kvSearchSummary& summary, const kvResultSet& set) {
     if (!o.saveFile.empty() && !SaveResultsFile(o.saveFile.c_str(), summary, set)) {
@@ -30,6 +50,19 @@ bool WriteOutputs(const kvCliOptions& o, const kvSearchSummary& summary, const k
     }
     if (!o.replyListFile.empty() && !WriteReplyList(o.replyListFile.c_str(), set)) {
         std::fprintf(stderr, "Error writing reply list. (%s)\n", o.replyListFile.c_str());
+        return false;
+    }
+    return WriteExports(o, summary, set);
+}
+
+// Loads the results file named on the command line into the summary and the
+// set, or says why it cannot and returns false.
+bool LoadInputFile(const kvCliOptions& o, kvSearchSummary& summary, kvResultSet& set) {
+    summary.loadedFromFile = true;
+    CopyField(summary.sourceFile, FileNameOf(o.inputFile).c_str());
+    int n = LoadResultsFile(o.inputFile.c_str(), summary, set);
+    if (n <= 0 || set.First() == nullptr) {
+        std::fprintf(stderr, "Error loading search results. (%s)\n", o.inputFile.c_str());
         return false;
     }
     return true;
@@ -67,16 +100,17 @@ int RunSearchCommand(const kvCliOptions& o) {
 int RunShowCommand(const kvCliOptions& o) {
     auto set = std::make_unique<kvResultSet>();
     kvSearchSummary summary;
-    summary.loadedFromFile = true;
-    CopyField(summary.sourceFile, FileNameOf(o.inputFile).c_str());
-    int n = LoadResultsFile(o.inputFile.c_str(), summary, *set);
-    if (n <= 0 || set->First() == nullptr) {
-        std::fprintf(stderr, "Error loading search results. (%s)\n", o.inputFile.c_str());
-        return 2;
-    }
+    if (!LoadInputFile(o, summary, *set)) return 2;
     std::printf("%s\n\n", SearchInfoText(summary).c_str());
-    for (int i = 0; i < n; ++i)
+    for (int i = 0; i < set->Size(); ++i)
         std::printf("%d\t%s\t%s\n", i + 1, ReadableHeader(set->At(i).from).c_str(),
                     ReadableHeader(set->At(i).subject).c_str());
     return WriteOutputs(o, summary, *set) ? 0 : 2;
+}
+
+int RunExportCommand(const kvCliOptions& o) {
+    auto set = std::make_unique<kvResultSet>();
+    kvSearchSummary summary;
+    if (!LoadInputFile(o, summary, *set)) return 2;
+    return WriteExports(o, summary, *set) ? 0 : 2;
 }

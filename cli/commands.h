@@ -1,4 +1,4 @@
-// The two commands of korvex-cli. Each returns the process exit status:
+// The commands of korvex-cli. Each returns the process exit status:
 // 0 articles found or loaded, 1 nothing found, 2 failure.
 #pragma once
 
@@ -6,3 +6,5 @@
 
 int RunSearchCommand(const kvCliOptions& options);
 int RunShowCommand(const kvCliOptions& options);
+// Writes the CSV, JSON Lines and mbox exports of a results file.
+int RunExportCommand(const kvCliOptions& options);

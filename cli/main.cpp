@@ -1,4 +1,4 @@
-// korvex-cli: runs one search, or shows a saved results file, from the command line.
+// korvex-cli: runs one search, or shows or exports a saved results file, from the command line.
 #include "atomic_file.h"
 #include "cli_options.h"
 #include "commands.h"
@@ -22,6 +22,8 @@ int main(int argc, char** argv) {
         return RunSearchCommand(options);
     case kvCliCommand::Show:
         return RunShowCommand(options);
+    case kvCliCommand::Export:
+        return RunExportCommand(options);
     case kvCliCommand::Version:
         std::printf("%s\n", KorvexVersionLine());
         return 0;

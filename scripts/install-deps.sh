@@ -2,11 +2,12 @@
 # Installs the Debian packages needed to build and test Korvex (run as root).
 set -euo pipefail
 # The desktop program needs wxWidgets; its tests run on Xvfb with openbox.
-# The fuzz targets build with clang and libFuzzer; scripts/tidy.sh runs clang-tidy.
+# The fuzz targets build with clang and libFuzzer; scripts/tidy.sh runs clang-tidy;
+# the export tests read the files back with Python.
 packages=(build-essential dpkg-dev cmake pkg-config libgtest-dev googletest libbenchmark-dev clang-format libssl-dev openssl
   libwxgtk3.2-dev xvfb xauth x11-utils openbox fonts-dejavu-core
   librsvg2-bin lintian desktop-file-utils appstream man-db xdotool
-  clang libfuzzer-14-dev clang-tidy)
+  clang libfuzzer-14-dev clang-tidy python3)
 packages+=("$@") # extra packages a caller needs
 missing=()
 for p in "${packages[@]}"; do

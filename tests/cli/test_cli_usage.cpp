@@ -44,6 +44,14 @@ TEST(CliUsage, BadArgumentsGetAMessageAndStatus64) {
          "--pipeline takes a whole number of commands from 1 to 1024"},
         {{"show"}, "show needs a results file"},
         {{"show", "a.kvx", "--pattern", "x"}, "unknown option --pattern for show"},
+        {{"show", "a.kvx", "--csv", "x.csv"}, "unknown option --csv for show"},
+        {{"show", "a.kvx", "--no-body"}, "--no-body belongs to search and export"},
+        {{"export"}, "export needs a results file"},
+        {{"export", "a.kvx"}, "export needs --csv, --jsonl or --mbox"},
+        {{"export", "a.kvx", "--report", "r.txt"}, "unknown option --report for export"},
+        {{"export", "a.kvx", "--csv", "x.csv", "--no-body"}, "--no-body goes with --jsonl"},
+        {{"search", "--server", "h", "--group", "g", "--pattern", "p", "--no-body"},
+         "--no-body goes with --jsonl"},
     };
     for (const Case& c : cases) {
         CliResult r = RunCli(c.args);
