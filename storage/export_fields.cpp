@@ -9,22 +9,6 @@
 
 namespace {
 
-// The end of a comment that starts at `at` (just past its closing parenthesis),
-// nested comments and backslash pairs included.
-const char* SkipComment(const char* at) {
-    int depth = 0;
-    do {
-        if (*at == '\\' && at[1] != '\0')
-            ++at;
-        else if (*at == '(')
-            ++depth;
-        else if (*at == ')')
-            --depth;
-        ++at;
-    } while (depth > 0 && *at != '\0');
-    return at;
-}
-
 // The end of a quoted string that starts at `at` (just past its closing quote).
 const char* SkipQuoted(const char* at) {
     for (++at; *at != '\0' && *at != '"'; ++at)
@@ -71,7 +55,7 @@ std::string AuthorAddress(const char* from) {
         if (*at == '"') {
             at = SkipQuoted(at);
         } else if (*at == '(') {
-            at = SkipComment(at);
+            at = SkipMailComment(at);
         } else if (*at == '<') {
             const char* end = std::strchr(at, '>');
             if (end == nullptr) break;
@@ -83,7 +67,7 @@ std::string AuthorAddress(const char* from) {
     // Else the first word outside comments.
     const char* at = from;
     while (*at != '\0' && (IsBlank(*at) || *at == '('))
-        at = *at == '(' ? SkipComment(at) : at + 1;
+        at = *at == '(' ? SkipMailComment(at) : at + 1;
     const char* end = at;
     while (*end != '\0' && !IsBlank(*end) && *end != '(')
         ++end;

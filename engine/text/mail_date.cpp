@@ -46,16 +46,7 @@ bool Tokenize(const char* at, std::vector<kvDateToken>& tokens) {
         if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
             ++at;
         } else if (c == '(') {
-            int depth = 0;
-            do {
-                if (*at == '\\' && at[1] != '\0')
-                    ++at;
-                else if (*at == '(')
-                    ++depth;
-                else if (*at == ')')
-                    --depth;
-                ++at;
-            } while (depth > 0 && *at != '\0');
+            at = SkipMailComment(at);
         } else if ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') {
             kvDateToken t;
             t.kind = 'a';
@@ -255,4 +246,18 @@ std::string FormatAscTimeUtc(std::int64_t utcSeconds) {
     std::snprintf(out, sizeof out, "%.3s %.3s %2d %02d:%02d:%02d %04d", kDayNames[t.weekday],
                   kMonthNames[t.month - 1], t.day, t.hour, t.minute, t.second, t.year);
     return out;
+}
+
+const char* SkipMailComment(const char* at) {
+    int depth = 0;
+    do {
+        if (*at == '\\' && at[1] != '\0')
+            ++at;
+        else if (*at == '(')
+            ++depth;
+        else if (*at == ')')
+            --depth;
+        ++at;
+    } while (depth > 0 && *at != '\0');
+    return at;
 }

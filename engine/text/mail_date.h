@@ -21,3 +21,8 @@ std::string FormatIsoUtc(std::int64_t utcSeconds);
 
 // The asctime form in UTC, "Tue Dec  8 22:09:47 2026", as an mbox From line has it.
 std::string FormatAscTimeUtc(std::int64_t utcSeconds);
+
+// The end of a comment that starts at `at` (an opening parenthesis): just past
+// its closing parenthesis, nested comments and backslash pairs included, or
+// the end of the text when it is never closed.
+const char* SkipMailComment(const char* at);
