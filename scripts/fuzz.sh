@@ -69,8 +69,8 @@ for t in "${targets[@]}"; do
     -artifact_prefix="$findings/" "$corpus" "$seeds/$t" "${regressions[@]}" >"$logs/$t.log" 2>&1
   rc=$?
   set -e
-  executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$logs/$t.log" | tail -1)
-  coverage=$(grep -o 'cov: [0-9]* ft: [0-9]*' "$logs/$t.log" | tail -1)
+  executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$logs/$t.log" | tail -1 || true)
+  coverage=$(grep -o 'cov: [0-9]* ft: [0-9]*' "$logs/$t.log" | tail -1 || true)
   found=$(find "$findings" -type f | wc -l)
   echo "$t: ${executions:-?} executions, ${coverage:-no coverage}, $found finding(s)"
   if [ $rc -ne 0 ] || [ "$found" -ne 0 ]; then
