@@ -233,8 +233,8 @@ int WriteMailFiles(const std::string& dir, const std::string& group) {
             return 2;
         }
     }
-    std::printf("korvex-feed: %zu articles of %s written to %s\n", articles.size(),
-                group.c_str(), dir.c_str());
+    std::printf("korvex-feed: %zu articles of %s written to %s\n", articles.size(), group.c_str(),
+                dir.c_str());
     return 0;
 }
 
