@@ -1,10 +1,12 @@
-// The same searches on two servers that hold the same articles: INN (which
-// lists any header with HDR/XHDR) and public-inbox (which lists only its
-// overview headers and answers an empty list for any other). Article numbers
-// agree between the two here, but only the set of Message-IDs found is
-// compared, with each other and with what the generator says the articles hold.
+// The same searches on servers that hold the same articles: INN (which lists
+// any header with HDR/XHDR), public-inbox (which lists only its overview
+// headers and answers an empty list for any other) and leafnode (which reads
+// other headers from its article files, and keeps not every article). Article
+// numbers agree between INN and public-inbox here, but only the set of
+// Message-IDs found is compared, with each other and with what the generator
+// says the articles hold.
 #include "inn_search_fixture.h"
-#include "public_inbox_server.h"
+#include "other_servers.h"
 
 #include <cstdlib>
 #include <set>
@@ -151,6 +153,61 @@ TEST_F(SameArticles, HeadersOutsideTheOverviewFindTheSameArticlesOnBothServers) 
             {"Organization", "university", kAny, 1, true, "all", "5"},
         },
         false);
+}
+
+// leafnode, filled from INN by fetchnews, holds most of the group's articles
+// under numbers of its own: it must find what INN finds among the articles it
+// holds. Only searches of the whole group, as the numbers differ.
+TEST_F(SameArticles, LeafnodeFindsTheSameAmongTheArticlesItHolds) {
+    std::set<std::string> held;
+    std::string why;
+    if (!ListedMessageIds(LeafnodeServer(), kPublicInboxGroup, held, why)) {
+        std::string message = "leafnode at " + LeafnodeServer() + " does not serve " +
+                              kPublicInboxGroup + ": " + why +
+                              "\nStart it with: scripts/leafnode-start.sh BUILD_DIR";
+        const char* require = std::getenv("KORVEX_REQUIRE_LEAFNODE");
+        if (require != nullptr && std::string(require) == "1") FAIL() << message;
+        GTEST_SKIP() << message;
+    }
+    const std::vector<GeneratedArticle>& articles = Group(kPublicInboxGroup);
+    for (const std::string& id : held)
+        ASSERT_NE(ById(kPublicInboxGroup, id), nullptr) << "leafnode holds an unknown " << id;
+    // Enough of the group for the rows to mean something.
+    ASSERT_GT(held.size(), articles.size() * 9 / 10);
+
+    const std::vector<Row> rows = {
+        {"Subject", "kernel", kAny, 1, true},
+        {"Subject", "Network Driver", kPhrase, 0, true},
+        {"Subject", "Re: Re:", kPhrase, 0, true},
+        {"From", "alice", kAny, 1, true},
+        {"Keywords", "linux", kAny, 1, true},
+        {"Keywords", "Usenet faq", kAll, 0, true},
+        {"Keywords", "-linux", kAny, 1, true},
+        {"Organization", "korvex lab", kAll, 1, true},
+        {"Organization", "university", kAny, 1, true},
+    };
+    ServerChoice leafnode;
+    leafnode.server = LeafnodeServer();
+    for (const Row& row : rows) {
+        SearchQuery query{kPublicInboxGroup, row.header, row.pattern, row.mode, row.ignoreCase};
+        SCOPED_TRACE(std::string(row.header) + " \"" + row.pattern + "\"");
+        ExpectedSearch expected = Expect(articles, query);
+        std::set<std::string> wanted;
+        for (long n : expected.fetchOrder) {
+            const std::string& id = articles[static_cast<std::size_t>(n - 1)].MessageId();
+            if (held.count(id) != 0) wanted.insert(id);
+        }
+        ASSERT_EQ(!wanted.empty(), row.findsSome) << "the held articles do not fit the row";
+        SearchOutcome inn = Search(query);
+        SearchOutcome leaf = Search(query, leafnode);
+        std::set<std::string> innHeld;
+        for (const std::string& id : FetchedIds(inn))
+            if (held.count(id) != 0) innHeld.insert(id);
+        EXPECT_EQ(leaf.result, static_cast<int>(wanted.size())) << leaf.statusText;
+        EXPECT_EQ(FetchedIds(leaf), wanted);
+        EXPECT_EQ(FetchedIds(leaf), innHeld);
+        ExpectGeneratedFields(leaf);
+    }
 }
 
 } // namespace
