@@ -69,7 +69,7 @@ void ExpectGeneratedFields(const SearchOutcome& outcome) {
         SCOPED_TRACE(record->messageId);
         auto want = [&](const char* name) {
             const std::string* value = article->Header(name);
-            return value != nullptr ? value->substr(0, 511) : std::string(KV_NONE);
+            return value != nullptr ? value->substr(0, KV_FIELD_SIZE - 1) : std::string(KV_NONE);
         };
         EXPECT_EQ(record->from, want("From"));
         EXPECT_EQ(record->subject, want("Subject"));
