@@ -45,4 +45,13 @@ bool CliSearch(const std::string& server, const std::string& group, const std::s
 bool NetworkSearch(int serverPort, const std::string& group, const std::string& pattern,
                    const std::vector<int>& delays, int window, bool withSingle);
 
+// HEAD for every article of the group on 127.0.0.1:serverPort (directly at
+// delay 0, else through the delaying proxy), with the window and one command
+// at a time (the newest singleLimit articles only), counting the heads that
+// carry `header`; then korvex-cli searching that header for `pattern`.
+// Returns false when reading the heads failed.
+bool HeadScan(int serverPort, const std::string& group, const std::string& header,
+              const std::string& pattern, const std::vector<int>& delays, int window,
+              long singleLimit);
+
 } // namespace kvBench

@@ -8,6 +8,12 @@
 // --network runs only the search
 // over a slow link (through a delaying proxy on loopback to the news server
 // on 127.0.0.1:PORT, 119 by default).
+// korvex-bench --head-scan [--port PORT] [--delays MS,...] [--window N] [--group NAME]
+//              [--header NAME] [--pattern WORD] [--single-limit N]
+// --head-scan reads every article head of the group with HEAD (by default
+// Keywords in korvex.test.mixed on public-inbox's 127.0.0.1:10119, as
+// scripts/public-inbox-start.sh serves it) at loopback and through the
+// delaying proxy, then searches that header with korvex-cli.
 #include "bench.h"
 #include "records.h"
 
@@ -25,7 +31,10 @@ int main(int argc, char** argv) {
     std::string dir = "/tmp";
     std::string tlsServer = "nntps://localhost:563", caFile = "/tmp/korvex-inn-tls/ca.pem";
     bool search = true;
-    bool network = false;
+    bool network = false, headScan = false;
+    bool groupGiven = false, patternGiven = false, portGiven = false, delaysGiven = false;
+    std::string header = "Keywords";
+    long singleLimit = 100;
     int port = 119, window = KV_DEFAULT_PIPELINE;
     bool withSingle = true;
     std::vector<int> delays = {0, 25, 50};
@@ -35,9 +44,15 @@ int main(int argc, char** argv) {
         if (a == "--server" && hasValue)
             server = argv[++i];
         else if (a == "--group" && hasValue)
-            group = argv[++i];
+            group = argv[++i], groupGiven = true;
         else if (a == "--pattern" && hasValue)
-            pattern = argv[++i];
+            pattern = argv[++i], patternGiven = true;
+        else if (a == "--header" && hasValue)
+            header = argv[++i];
+        else if (a == "--single-limit" && hasValue)
+            singleLimit = std::atol(argv[++i]);
+        else if (a == "--head-scan")
+            headScan = true;
         else if (a == "--dir" && hasValue)
             dir = argv[++i];
         else if (a == "--tls-server" && hasValue)
@@ -53,8 +68,9 @@ int main(int argc, char** argv) {
         else if (a == "--no-single")
             withSingle = false;
         else if (a == "--port" && hasValue)
-            port = std::atoi(argv[++i]);
+            port = std::atoi(argv[++i]), portGiven = true;
         else if (a == "--delays" && hasValue) {
+            delaysGiven = true;
             delays.clear();
             for (const char* at = argv[++i]; *at != '\0';) {
                 delays.push_back(std::atoi(at));
@@ -65,9 +81,19 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "usage: korvex-bench [--server H] [--group G] [--pattern P] "
                                  "[--dir D] [--skip-search] [--tls-server S] [--cafile F]\n"
                                  "       korvex-bench --network [--port P] [--delays MS,MS,...] "
-                                 "[--window N] [--no-single] [--group G] [--pattern P]\n");
+                                 "[--window N] [--no-single] [--group G] [--pattern P]\n"
+                                 "       korvex-bench --head-scan [--port P] [--delays MS,...] "
+                                 "[--window N] [--group G] [--header H] [--pattern P] "
+                                 "[--single-limit N]\n");
             return 64;
         }
+    }
+    if (headScan) {
+        if (!portGiven) port = 10119;
+        if (!groupGiven) group = "korvex.test.mixed";
+        if (!patternGiven) pattern = "linux";
+        if (!delaysGiven) delays = {0, 50};
+        return kvBench::HeadScan(port, group, header, pattern, delays, window, singleLimit) ? 0 : 1;
     }
     if (network)
         return kvBench::NetworkSearch(port, group, pattern, delays, window, withSingle) ? 0 : 1;

@@ -3,11 +3,14 @@
 set -euo pipefail
 # The desktop program needs wxWidgets; its tests run on Xvfb with openbox.
 # The fuzz targets build with clang and libFuzzer; scripts/tidy.sh runs clang-tidy;
-# the export tests read the files back with Python.
+# the export tests read the files back with Python; public-inbox is the second
+# news server the tests search beside INN (it installs beside inn2); socat
+# listens for the third, leafnode (unpacked by scripts/leafnode-start.sh, as
+# installing it would remove inn2).
 packages=(build-essential dpkg-dev cmake pkg-config libgtest-dev googletest libbenchmark-dev clang-format libssl-dev openssl
   libwxgtk3.2-dev xvfb xauth x11-utils openbox fonts-dejavu-core
   librsvg2-bin lintian desktop-file-utils appstream man-db xdotool
-  clang libfuzzer-14-dev clang-tidy python3)
+  clang libfuzzer-14-dev clang-tidy python3 public-inbox socat)
 packages+=("$@") # extra packages a caller needs
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs everything, builds, and runs every test: unit and fake-server tests,
-# the news-server integration tests (plain, TLS, STARTTLS and logins) and the desktop program's GUI tests (on
+# the news-server integration tests (plain, TLS, STARTTLS and logins), the same
+# searches on INN, public-inbox and leafnode, and the desktop program's GUI tests (on
 # Xvfb), then the same again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, every fuzz target for a short while (libFuzzer,
 # scripts/fuzz.sh), and the search worker's tests under ThreadSanitizer.
@@ -85,6 +86,18 @@ scripts/inn-start.sh build
 # "scripts/inn-tls.sh stop" ends them (by their PIDs).
 scripts/inn-tls.sh start
 export KORVEX_REQUIRE_INN=1
+# public-inbox's NNTP server on 127.0.0.1:10119 serving the articles of
+# korvex.test.mixed, for the searches that compare two servers (label
+# servers); "scripts/public-inbox-stop.sh" ends it (by its PID).
+scripts/public-inbox-start.sh build
+export KORVEX_PI_SERVER=127.0.0.1:${KORVEX_PI_PORT:-10119}
+export KORVEX_REQUIRE_PUBLIC_INBOX=1
+# leafnode, unpacked (never installed: it would remove inn2) and filled from
+# INN by fetchnews, behind socat on 127.0.0.1:10120; "scripts/leafnode-stop.sh"
+# ends the listener.
+scripts/leafnode-start.sh build
+export KORVEX_LEAF_SERVER=127.0.0.1:${KORVEX_LEAF_PORT:-10120}
+export KORVEX_REQUIRE_LEAFNODE=1
 
 if [ "$quick" = 1 ]; then
     # Everything but the package's documents (package) and the fuzz targets'

@@ -9,10 +9,14 @@
 //   korvex-feed --check [--server HOST]           0 loaded, 1 incomplete, 3 other
 //                                                 articles, 2 unreachable
 //   korvex-feed --list                            "group count" lines
+//   korvex-feed --write-eml DIR GROUP             the group's articles as mail
+//                                                 files DIR/000001.eml... (for a
+//                                                 mail-fed server such as public-inbox)
 #include "article_generator.h"
 #include "nntp_line_client.h"
 #include "server_check.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -194,8 +198,49 @@ int Load(const std::string& server, const std::string& source) {
     return rejected > 0 ? 1 : 0;
 }
 
+// The article as a mail file: header lines (folded ones as folded), a blank
+// line and the body, every line ended by LF and nothing dot-stuffed.
+std::string MailText(const GeneratedArticle& article) {
+    std::string text;
+    for (const auto& header : article.headers) {
+        const std::string* value = &header.second;
+        for (const auto& folded : article.folded)
+            if (folded.first == header.first) value = &folded.second;
+        text += header.first + ": " + *value + "\n";
+    }
+    return text + "\n" + article.body;
+}
+
+// Writes every article of the group as DIR/NNNNNN.eml, numbered as the
+// server numbers them, so that a shell glob lists them in order.
+int WriteMailFiles(const std::string& dir, const std::string& group) {
+    std::vector<GeneratedArticle> articles = GenerateGroup(group);
+    if (articles.empty()) {
+        std::fprintf(stderr, "korvex-feed: no generated group %s\n", group.c_str());
+        return 2;
+    }
+    for (const GeneratedArticle& article : articles) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/%06ld.eml", article.number);
+        std::string path = dir + name;
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        std::string text = MailText(article);
+        bool ok = file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
+        if (file != nullptr && std::fclose(file) != 0) ok = false;
+        if (!ok) {
+            std::fprintf(stderr, "korvex-feed: cannot write %s: %s\n", path.c_str(),
+                         std::strerror(errno));
+            return 2;
+        }
+    }
+    std::printf("korvex-feed: %zu articles of %s written to %s\n", articles.size(), group.c_str(),
+                dir.c_str());
+    return 0;
+}
+
 int Usage() {
-    std::fprintf(stderr, "usage: korvex-feed [--list | --check] [--server HOST] [--source ADDR]\n");
+    std::fprintf(stderr, "usage: korvex-feed [--list | --check] [--server HOST] [--source ADDR]\n"
+                         "       korvex-feed --write-eml DIR GROUP\n");
     return 2;
 }
 
@@ -207,6 +252,10 @@ int main(int argc, char** argv) {
     std::string source = "127.0.0.2";
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
+        if (arg == "--write-eml") {
+            if (argc != 4) return Usage();
+            return WriteMailFiles(argv[2], argv[3]);
+        }
         if (arg == "--list" || arg == "--check") {
             mode = arg.substr(2);
         } else if ((arg == "--server" || arg == "--source") && i + 1 < argc) {

@@ -102,7 +102,10 @@ SearchOutcome InnSearch::Search(const SearchQuery& query, const ServerChoice& ch
 
     SearchOutcome outcome;
     kvSearchContext context;
-    context.report = [&outcome](const kvStatus& status) { outcome.shown.push_back(status.text); };
+    context.report = [&outcome](const kvStatus& status) {
+        outcome.shown.push_back(status.text);
+        if (status.kind == kvStatusKind::Warning) outcome.warnings.push_back(status.text);
+    };
     context.credentials = choice.credentials;
     outcome.result = RunSearch(request, *outcome.set, context);
     outcome.statusText = context.statusText;

@@ -26,7 +26,8 @@ struct SearchOutcome {
     int result = 0;
     std::string statusText;
     long groupArticleCount = 0;
-    std::vector<std::string> shown; // every message shown, in order
+    std::vector<std::string> shown;    // every message shown, in order
+    std::vector<std::string> warnings; // those of them shown as warnings
     std::unique_ptr<kvResultSet> set = std::make_unique<kvResultSet>();
 
     std::vector<const kvArticle*> Articles() const; // the set's records in order
