@@ -63,6 +63,33 @@ std::string HeaderValue(const char* raw) {
     return EncodedWords(decoded);
 }
 
+// An address field (From, Sender, Reply-To) with 8-bit text: the name goes
+// into encoded words, the address stays outside them where a mail program
+// looks for it. Without an ASCII address the whole field is encoded.
+std::string AddressValue(const char* raw) {
+    if (IsPlainAscii(raw)) return raw;
+    std::string address = AuthorAddress(raw);
+    std::string decoded;
+    DecodeEncodedWords(raw, decoded);
+    bool plain = !address.empty();
+    for (char c : address)
+        plain = plain && c > 0x20 && c < 0x7f && c != '<' && c != '>';
+    std::size_t at = plain ? decoded.find(address) : std::string::npos;
+    if (at == std::string::npos) return EncodedWords(decoded);
+    std::size_t from = at, to = at + address.size();
+    if (from > 0 && decoded[from - 1] == '<' && to < decoded.size() && decoded[to] == '>') {
+        --from;
+        ++to;
+    }
+    std::string name = decoded.substr(0, from) + decoded.substr(to);
+    const char* trim = " \t\"()";
+    std::size_t first = name.find_first_not_of(trim);
+    std::size_t last = name.find_last_not_of(trim);
+    name = first == std::string::npos ? "" : name.substr(first, last - first + 1);
+    if (name.empty()) return "<" + address + ">";
+    return EncodedWords(name) + " <" + address + ">";
+}
+
 std::string FromLine(const kvArticle& a) {
     std::string address = AuthorAddress(a.from);
     bool plain = !address.empty();
@@ -97,7 +124,11 @@ std::string Message(const kvArticle& a) {
     std::string message = FromLine(a);
     for (const kvHeaderLine& header : kvHeaderLines) {
         const char* value = ArticleField(a, header.field);
-        if (!IsMissing(value)) message += header.label + HeaderValue(value) + "\n";
+        if (IsMissing(value)) continue;
+        bool address = std::strcmp(header.label, "From: ") == 0 ||
+                       std::strcmp(header.label, "Sender: ") == 0 ||
+                       std::strcmp(header.label, "Reply-To: ") == 0;
+        message += header.label + (address ? AddressValue(value) : HeaderValue(value)) + "\n";
     }
     message += "MIME-Version: 1.0\n"
                "Content-Type: text/plain; charset=utf-8\n"

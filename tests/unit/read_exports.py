@@ -9,6 +9,7 @@ Usage: read_exports.py csv|jsonl|mbox FILE
 """
 import csv
 import email.header
+import email.utils
 import json
 import mailbox
 import re
@@ -76,6 +77,9 @@ def read_mbox(path):
                 if not isinstance(header, str) or any(ord(c) > 127 for c in header):
                     fail("8-bit header %s" % name)
                 show(number, name, decoded(header))
+                if name in ("From", "Sender", "Reply-To"):
+                    # The address a mail program takes from the raw field.
+                    show(number, name + ".address", email.utils.parseaddr(header)[1])
         show(number, "content_type", message.get_content_type())
         show(number, "charset", message.get_content_charset())
         body = message.get_payload(decode=True).decode("utf-8", errors="strict")

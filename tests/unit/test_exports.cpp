@@ -64,10 +64,14 @@ class Exports : public ::testing::Test {
              "Tue, 8 Dec 2026 22:09:47 +0100", "<1@x.org>", "<none>", "<none>", "<none>", "<none>",
              "<none>"},
             "From the start\n>From quoted\n>>From twice\n>>\nFrom again\nFrom: not a header\n"));
-        // A subject like a formula, an unreadable date, Latin-1 in a header and the body.
-        set.Append(MakeArticle({"bob@y.org (Bob)", "alt.test", "=1+2 formula", "someday",
-                                "<2@y.org>", "M\xfcnchen", "<none>", "<none>", "<none>", "<none>"},
-                               "caf\xe9 cr\xe8me\n"));
+        // A subject like a formula, an unreadable date, Latin-1 in headers (names in
+        // address fields too) and the body.
+        set.Append(
+            MakeArticle({"bob@y.org (Bob)", "alt.test", "=1+2 formula", "someday", "<2@y.org>",
+                         "M\xfcnchen", "<none>", "<none>", "\"S\xf6ren K.\" <soren@y.org>",
+                         "bob@y.org (B\xf6"
+                         "b)"},
+                        "caf\xe9 cr\xe8me\n"));
         // Control characters, quotes and commas; a cut article.
         std::string cut = std::string("bell\x07 and \x1b[1m\n") + kCutTail;
         set.Append(MakeArticle({"\"Doe, J.\" <j@z.org>", "alt.test", "-\x01 dash",
@@ -201,6 +205,11 @@ TEST_F(Exports, MboxReadsBackAsTheSameMessages) {
             "2 from_line \"bob@y.org Thu Jan  1 00:00:00 1970\"",
             "2 Subject \"=1+2 formula\"",
             "2 Organization \"M\\u00fcnchen\"",
+            "2 From.address \"bob@y.org\"",
+            "2 Sender \"S\\u00f6ren K. <soren@y.org>\"",
+            "2 Sender.address \"soren@y.org\"",
+            "2 Reply-To \"B\\u00f6b <bob@y.org>\"",
+            "2 Reply-To.address \"bob@y.org\"",
             "2 body \"caf\\u00e9 cr\\u00e8me\\n\"",
             "3 from_line \"j@z.org Fri Nov 13 15:00:00 2026\"",
             "3 Subject \"-\\u0001 dash\"",
