@@ -35,6 +35,8 @@ kvStep kvRunSession::Fail(kvStatusKind kind, const char* message) {
 
 kvStep kvRunSession::FailReceive(long result) {
     WriteReceiveFailure(ctx, conn, result);
+    lost = Lost(result);
+    lostResult = result;
     return kvStep::Failed;
 }
 
