@@ -1,20 +1,14 @@
 // Connecting again after a lost connection: the part of the run session that
 // turns a dropped connection into a pause, a new connection and the same
 // group selected, so that the scan and the fetch go on where they were.
-#include "commands.h"
 #include "run_session.h"
+#include "transport.h"
 
 namespace {
 
 constexpr long long kFirstWaitMs = 1000;
 
 } // namespace
-
-bool kvRunSession::Lost(long result) const {
-    // A stop ends every wait as a failure, and a bound ends it on purpose:
-    // neither is a connection lost.
-    return result <= 0 && conn.boundHit == kvBoundHit::None && !ctx.stop.StopRequested();
-}
 
 void kvRunSession::StartOver() {
     Close();

@@ -40,6 +40,12 @@ kvStep kvRunSession::FailReceive(long result) {
     return kvStep::Failed;
 }
 
+bool kvRunSession::Lost(long result) const {
+    // A stop ends every wait as a failure, and a bound ends it on purpose:
+    // neither is a connection lost.
+    return result <= 0 && conn.boundHit == kvBoundHit::None && !ctx.stop.StopRequested();
+}
+
 void kvRunSession::Close() {
     CloseSocket(conn);
 }
