@@ -81,7 +81,9 @@ kvStep kvFetch::Run(kvFetched& fetched) {
             asked.clear();
             continue;
         }
-        if (resume == kvResume::Failed) {
+        if (resume == kvResume::Failed && s.conn.boundHit == kvBoundHit::TimeLimit) {
+            n = 0; // the time ran out while connecting again: as inside a response
+        } else if (resume == kvResume::Failed) {
             fetched.received = received;
             fetched.connectionLost = true;
             return kvStep::Continue;

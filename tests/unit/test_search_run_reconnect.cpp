@@ -347,6 +347,33 @@ TEST(SearchRunReconnect, StopsAndTheTimeLimitAreNotLostConnections) {
     }
 }
 
+TEST(SearchRunReconnect, TimeLimitPassingWhileConnectingAgainStopsTheFetch) {
+    std::atomic<long long> now{5000};
+    std::atomic<int> groups{0};
+    RunSetup setup;
+    setup.script = [](FakeNntpServer& s) { s.When("ARTICLE 650", FakeReply::Close(), 1); };
+    setup.prepare = [&](Harness& h) {
+        CopyField(h.request.timeLimit, "1");
+        h.context.clock = [&now] { return now.load(); };
+        // The second GROUP arrives 80 s into the search: past the limit and
+        // the grace a response under way is given.
+        h.server.OnCommand("GROUP alt.test", [&] {
+            if (++groups == 2) now += 80000;
+        });
+    };
+    const Outcome o = Search(setup);
+    EXPECT_EQ(o.result, 2);
+    EXPECT_EQ(o.status, Success(2));
+    EXPECT_EQ(o.stored, (Numbers{150, 700}));
+    EXPECT_EQ(o.connections, 2);
+    EXPECT_EQ(
+        std::count(o.messages.begin(), o.messages.end(), "WARNING: Search time expired, stopped."),
+        1);
+    EXPECT_EQ(std::count(o.messages.begin(), o.messages.end(),
+                         "ERROR: connection failure; 2 complete articles received"),
+              0);
+}
+
 TEST(SearchRunReconnect, TheLoginIsSentAgainWithoutAskingAgain) {
     const FakeReply askLogin = Line("480 Authentication required");
     RunSetup setup;
