@@ -164,7 +164,9 @@ TEST_F(LoginGuiTest, SecureLoginSearchThroughTheDialog) {
     // certain: the secure connection comes before the login.
     auto secure = std::find(seen.begin(), seen.end(), "Korvex: Starting secure connection...");
     auto loggingIn = std::find(seen.begin(), seen.end(), "Korvex: Logging in...");
-    if (secure != seen.end() && loggingIn != seen.end()) EXPECT_LT(secure, loggingIn);
+    if (secure != seen.end() && loggingIn != seen.end()) {
+        EXPECT_LT(secure, loggingIn);
+    }
     EXPECT_EQ(std::string(M().summary->server), "nntps://localhost:" + std::to_string(port));
     EXPECT_EQ(StatusLine(),
               "SUCCESS: " + std::to_string(M().results->Size()) + " articles received");
