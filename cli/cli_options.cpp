@@ -11,7 +11,7 @@ const char* const KV_CLI_USAGE =
     "                    [--header NAME] [--mode any|all|phrase] [--match-case]\n"
     "                    [--max-articles N|all] [--max-headers N|all]\n"
     "                    [--time-limit MINUTES|any] [--timeout SECONDS] [--pipeline N]\n"
-    "                    [--cafile FILE.pem] [--user NAME] [--netrc-file FILE]\n"
+    "                    [--retries N] [--cafile FILE.pem] [--user NAME] [--netrc-file FILE]\n"
     "                    [--allow-plain-password]\n"
     "                    [--save FILE.kvx] [--report FILE.txt] [--reply-list FILE.txt] [--quiet]\n"
     "                    [--csv FILE.csv] [--jsonl FILE.jsonl [--no-body]] [--mbox FILE.mbox]\n"
@@ -21,7 +21,8 @@ const char* const KV_CLI_USAGE =
     "  korvex-cli --help | --version\n"
     "\n"
     "servers: HOST, HOST:PORT, [IPv6]:PORT, nntp://HOST[:PORT] (plain, port 119),\n"
-    "         nntps://HOST[:PORT] (TLS, port 563)\n"
+    "         nntps://HOST[:PORT] or snews://HOST[:PORT] (TLS, port 563),\n"
+    "         HOST:563 (TLS)\n"
     "logins: asked for only when the server wants one; from --user with the password in\n"
     "        KORVEX_PASSWORD or typed at the terminal, else from ~/.netrc or --netrc-file\n"
     "headers: Subject Keywords Summary Date From Reply-To Message-ID Organization\n"
@@ -204,6 +205,15 @@ std::string ParseCliOptions(int argc, const char* const argv[], kvCliOptions& o)
                         std::to_string(KV_MAX_PIPELINE);
             else
                 o.request.pipeline = static_cast<int>(window);
+        } else if (arg == "--retries") {
+            long retries = 0;
+            // 0 is allowed here: it turns reconnecting off.
+            if ((std::strcmp(value, "0") != 0 && !ParseCount(value, 2, retries)) ||
+                retries > KV_MAX_RETRIES)
+                error = "--retries takes a whole number of reconnects from 0 to " +
+                        std::to_string(KV_MAX_RETRIES);
+            else
+                o.request.retries = static_cast<int>(retries);
         } else {
             return "unknown option " + arg;
         }

@@ -209,6 +209,13 @@ void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDi
             request.pipeline =
                 window > KV_MAX_PIPELINE ? KV_MAX_PIPELINE : static_cast<int>(window);
     }
+    // Reconnects after a lost connection: 0 to 10, the default when absent or
+    // not a number.
+    request.retries = KV_DEFAULT_RETRIES;
+    if (Setting(file, "RETRIES", value) && value[0] >= '0' && value[0] <= '9') {
+        long retries = DecodeNumber(value);
+        request.retries = retries > KV_MAX_RETRIES ? KV_MAX_RETRIES : static_cast<int>(retries);
+    }
 
     if (file != nullptr) std::fclose(file);
 }

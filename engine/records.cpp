@@ -91,6 +91,11 @@ int EffectivePipeline(const kvSearchRequest& request) {
     return request.pipeline > KV_MAX_PIPELINE ? KV_MAX_PIPELINE : request.pipeline;
 }
 
+int EffectiveRetries(const kvSearchRequest& request) {
+    if (request.retries < 0) return 0;
+    return request.retries > KV_MAX_RETRIES ? KV_MAX_RETRIES : request.retries;
+}
+
 void FormatLocalTime(char (&out)[KV_DATE_SIZE]) {
     static const char* const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",

@@ -26,6 +26,9 @@ constexpr int KV_STATUS_SIZE = 512;      // StatusText
 // which saves a network round trip per command on a distant server.
 constexpr int KV_DEFAULT_PIPELINE = 512;
 constexpr int KV_MAX_PIPELINE = 1024;
+// Reconnects after a lost connection, per search.
+constexpr int KV_DEFAULT_RETRIES = 3;
+constexpr int KV_MAX_RETRIES = 10;
 // Longest network wait a request may ask for, in seconds (about 11.5 days):
 // larger values are cut to it when read, so waits in milliseconds stay far
 // inside 32 bits.
@@ -52,6 +55,8 @@ struct kvSearchRequest {
     // True: a password may go to this server over an unencrypted connection.
     bool allowPlainPassword = false;
     int pipeline = KV_DEFAULT_PIPELINE; // commands kept outstanding, 1 to 1024
+    // Times a search connects again after losing its connection, 0 to 10.
+    int retries = KV_DEFAULT_RETRIES;
 };
 
 struct kvSearchSummary {
@@ -112,6 +117,7 @@ int EffectiveTimeLimitSeconds(const kvSearchRequest& request); // 0: no limit
 int EffectiveMaxHeaders(const kvSearchRequest& request);       // 1..51200
 int EffectiveMaxArticles(const kvSearchRequest& request);      // 1..1024
 int EffectivePipeline(const kvSearchRequest& request);         // 1..1024
+int EffectiveRetries(const kvSearchRequest& request);          // 0..10
 
 // The local time as 24 characters, "Tue Dec  8 22:09:47 2026".
 void FormatLocalTime(char (&out)[KV_DATE_SIZE]);

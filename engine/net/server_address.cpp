@@ -53,14 +53,18 @@ bool ParseServerText(const char* server, kvServerAddress& out) {
         const char* scheme;
         int port;
         bool tls;
-    } kSchemes[] = {{"nntp://", KV_NNTP_PORT, false}, {"nntps://", KV_NNTPS_PORT, true}};
+    } kSchemes[] = {{"nntp://", KV_NNTP_PORT, false},
+                    {"nntps://", KV_NNTPS_PORT, true},
+                    {"snews://", KV_NNTPS_PORT, true}};
     std::string text(server);
     out.port = KV_NNTP_PORT;
     out.implicitTls = false;
     int defaultPort = KV_NNTP_PORT;
+    bool schemeWritten = false;
     for (const auto& s : kSchemes) {
         std::size_t n = std::strlen(s.scheme);
         if (StartsWithScheme(text, s.scheme, n)) {
+            schemeWritten = true;
             text.erase(0, n);
             if (!text.empty() && text.back() == '/') text.pop_back();
             defaultPort = s.port;
@@ -75,5 +79,8 @@ bool ParseServerText(const char* server, kvServerAddress& out) {
     // ParseServerAddress answers 119 when no port was written.
     bool portWritten = text.size() > out.host.size() + (text[0] == '[' ? 2 : 0);
     out.port = portWritten ? port : defaultPort;
+    // The port of news over TLS, with no scheme to say otherwise: TLS from
+    // the first byte, as nntps:// would give.
+    if (!schemeWritten && out.port == KV_NNTPS_PORT) out.implicitTls = true;
     return true;
 }

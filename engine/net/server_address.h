@@ -13,7 +13,9 @@ bool ParseServerAddress(const char* server, std::string& host, int& port);
 
 // A server as the user types it: any form ParseServerAddress takes, optionally
 // behind "nntp://" (plain, port 119) or "nntps://" (TLS from the first byte,
-// port 563); the scheme is case-insensitive and one trailing "/" is allowed.
+// port 563; "snews://" is taken as the same); the scheme is case-insensitive
+// and one trailing "/" is allowed. Without a scheme, port 563 means TLS from
+// the first byte.
 struct kvServerAddress {
     std::string host;
     int port = KV_NNTP_PORT;

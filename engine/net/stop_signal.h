@@ -13,6 +13,8 @@ class kvStopSignal {
 
     void RequestStop(); // any thread; idempotent
     bool StopRequested() const;
+    // Waits `ms` milliseconds unless a stop comes first; true when it did.
+    bool WaitFor(long long ms) const;
 #ifdef _WIN32
     // An event object, signalled once a stop is requested.
     void* WaitHandle() const {

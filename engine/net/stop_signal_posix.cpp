@@ -1,6 +1,7 @@
 #include "stop_signal.h"
 
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -35,4 +36,19 @@ bool kvStopSignal::StopRequested() const {
     if (readFd < 0) return false;
     pollfd p{readFd, POLLIN, 0};
     return poll(&p, 1, 0) > 0;
+}
+
+bool kvStopSignal::WaitFor(long long ms) const {
+    if (readFd < 0) return false;
+    auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        long long left = ms - std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  std::chrono::steady_clock::now() - start)
+                                  .count();
+        if (left <= 0) return StopRequested();
+        pollfd p{readFd, POLLIN, 0};
+        int r = poll(&p, 1, left > 60000 ? 60000 : static_cast<int>(left));
+        if (r > 0) return true;
+        if (r < 0 && errno != EINTR) return StopRequested();
+    }
 }

@@ -19,3 +19,10 @@ void kvStopSignal::RequestStop() {
 bool kvStopSignal::StopRequested() const {
     return event != nullptr && WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
 }
+
+bool kvStopSignal::WaitFor(long long ms) const {
+    if (event == nullptr) return false;
+    DWORD wait = 0;
+    if (ms > 0) wait = ms > 0x7fffffffLL ? DWORD{0x7fffffff} : static_cast<DWORD>(ms);
+    return WaitForSingleObject(event, wait) == WAIT_OBJECT_0;
+}

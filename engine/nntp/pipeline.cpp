@@ -102,6 +102,15 @@ long kvPipeline::Settle(kvBuffer& scratch) {
     return 1;
 }
 
+void kvPipeline::Reset() {
+    commands.clear();
+    dropped = 0;
+    outstandingBytes = 0;
+    unsent.clear();
+    queued = sent = offered = 0;
+    resetSeen = false;
+}
+
 long kvPipeline::Collect(kvBuffer& dest) {
     const Command c = commands.front();
     if (sent < c.end) TrySend();

@@ -52,6 +52,8 @@ class kvPipeline {
     // of the others are read into `scratch` and dropped. Returns 1, or the
     // failing receive result (0 or -1).
     long Settle(kvBuffer& scratch);
+    // Forgets every command, sent or not: the connection under it is new.
+    void Reset();
 
   private:
     struct Command {

@@ -131,13 +131,23 @@ class ResponseCollector {
             ++s;
             --n;
         }
+        bool cut = false;
+        if (copied + n > KV_ARTICLE_LINE_CUT) {
+            // A line far longer than a receive buffer: where its pieces pass
+            // the bound is fixed by its bytes, not by how they arrive.
+            n = copied < KV_ARTICLE_LINE_CUT ? KV_ARTICLE_LINE_CUT - copied : 0;
+            cut = true;
+        }
         if (n > dest.Room() - reserve) {
-            skipping = true; // cannot happen with the 30719-byte cut; never overflow
-            dropped = true;
-            return;
+            n = 0; // cannot happen with the cuts above; never overflow
+            cut = true;
         }
         dest.Append(s, n);
         copied += n;
+        if (cut) {
+            skipping = true;
+            dropped = true;
+        }
     }
 
     void HeaderSegment(const char* s, std::size_t n) {

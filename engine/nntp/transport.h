@@ -26,6 +26,10 @@ constexpr std::size_t KV_HEADER_LIST_SIZE = 256513;
 constexpr std::size_t KV_ARTICLE_BUFFER_SIZE = 65534;
 // An article's copied bytes beyond which further lines are dropped.
 constexpr std::size_t KV_ARTICLE_CUT = 30719;
+// No line takes an article's copied bytes beyond this: the rest of a line
+// longer than one receive buffer is dropped there. A line that fits in the
+// buffer never reaches it, so only such long lines are cut within.
+constexpr std::size_t KV_ARTICLE_LINE_CUT = KV_ARTICLE_CUT + KV_RECEIVE_BUFFER_SIZE;
 // The longest line a header list keeps, without its line end.
 constexpr std::size_t KV_HEADER_LINE_MAX = 511;
 
@@ -43,7 +47,10 @@ enum class kvResponseMode { HeaderList, Article };
 // than 511 bytes keeps its first 511; lines that would not fit in dest are dropped.
 // Article mode: dot-stuffing is undone; once a line has taken the copied bytes
 // past 30719, the remaining lines are dropped and, when any was, the
-// long-article warning ends dest; the terminating line is removed.
+// long-article warning ends dest; a line that would take them past
+// KV_ARTICLE_LINE_CUT keeps only its bytes up to there (a single line of a
+// megabyte is cut as near 32 KB as any long article); the terminating line
+// is removed.
 long ReceiveMultiline(kvConnection& conn, kvBuffer& dest, int expectedCode, kvResponseMode mode);
 
 // The reply code at the start of a response line, read as a decimal number.

@@ -75,6 +75,19 @@ kvStep kvFetch::Run(kvFetched& fetched) {
         if (s.pipeline.Awaited() == 0) break; // every number taken
         ShowReceiving(articleLimit);
         long n = s.pipeline.Receive(articleBuffer);
+        kvResume resume = s.Reconnect(n, articleBuffer);
+        if (resume == kvResume::Resumed) {
+            next = asked.front(); // the article without a whole answer, and those after it
+            asked.clear();
+            continue;
+        }
+        if (resume == kvResume::Failed && s.conn.boundHit == kvBoundHit::TimeLimit) {
+            n = 0; // the time ran out while connecting again: as inside a response
+        } else if (resume == kvResume::Failed) {
+            fetched.received = received;
+            fetched.connectionLost = true;
+            return kvStep::Continue;
+        }
         if (n <= 0 && s.conn.boundHit == kvBoundHit::TimeLimit) {
             // The time ran out inside a response: what arrived whole is kept.
             s.ctx.Show(kvStatusKind::Warning, "WARNING: Search time expired, stopped.");

@@ -81,6 +81,14 @@ kvStep kvHeaderScan::Run(long first, long last) {
             return s.Fail("ERROR requesting article headers");
         }
         long n = s.pipeline.Receive(headerList);
+        kvResume resume = s.Reconnect(n, headerList);
+        if (resume == kvResume::Resumed) {
+            nextHigh = high; // this chunk again, and those after it
+            allSent = false;
+            high += 500;
+            continue;
+        }
+        if (resume == kvResume::Failed) return kvStep::Failed;
         if (n <= 0) {
             s.Close();
             return s.FailReceive(n);

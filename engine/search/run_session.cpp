@@ -35,7 +35,15 @@ kvStep kvRunSession::Fail(kvStatusKind kind, const char* message) {
 
 kvStep kvRunSession::FailReceive(long result) {
     WriteReceiveFailure(ctx, conn, result);
+    lost = Lost(result);
+    lostResult = result;
     return kvStep::Failed;
+}
+
+bool kvRunSession::Lost(long result) const {
+    // A stop ends every wait as a failure, and a bound ends it on purpose:
+    // neither is a connection lost.
+    return result <= 0 && conn.boundHit == kvBoundHit::None && !ctx.stop.StopRequested();
 }
 
 void kvRunSession::Close() {

@@ -13,6 +13,7 @@
 #include "transport.h"
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 
 // How a step of the run ended.
@@ -27,6 +28,16 @@ enum class kvSecured {
     NotAsked,  // the code is about neither: the caller handles it
     SendAgain, // a login or encryption was set up: send the command again
     Failed,    // the run failed (message written, connection closed)
+};
+
+// What became of a connection that may have been lost (see Reconnect).
+enum class kvResume {
+    NotLost, // the answer came, or a stop or a bound ended the receive: go on as usual
+    Resumed, // connected again with the group selected and nothing outstanding: send
+             // again, in the same order, every command that had no complete answer
+    GaveUp,  // lost, and not connected again: end as on a failed receive (the time
+             // limit, when it passed during the wait, is noted in conn.boundHit)
+    Failed,  // connecting again failed otherwise: the reason written, the connection closed
 };
 
 // Whole seconds since Start(), on the context's clock.
@@ -59,6 +70,20 @@ class kvRunSession {
     kvStep Fail(kvStatusKind kind, const char* message);
     // Writes the message for a failed receive (its result 0 or -1); returns Failed.
     kvStep FailReceive(long result);
+    // True when the last failed receive written lost the connection (not a
+    // stop, not a bound); LostResult() is its result.
+    bool ConnectionLost() const { return lost; }
+    long LostResult() const { return lostResult; }
+
+    // After a receive with `result` (and, when it succeeded, the response):
+    // when the connection was lost (the end of the stream, a reset, a
+    // time-out, a 400 or 205 reply) and the request's reconnects are not used
+    // up, waits 1, 2, 4... seconds (ended by a stop), connects again through
+    // `reopen` and says Resumed. The count holds for the whole search.
+    kvResume Reconnect(long result);
+    kvResume Reconnect(long result, const kvBuffer& response);
+    // The run's own connect and group steps, run again by Reconnect.
+    std::function<kvStep()> reopen;
 
     void Close();
     void QuitAndClose();
@@ -84,7 +109,14 @@ class kvRunSession {
     kvPipeline pipeline;
 
   private:
+    bool Lost(long result) const;
+    // Closes the connection and forgets everything about it: the next one starts afresh.
+    void StartOver();
+
     kvStopwatch stopwatch;
+    int reconnects = 0; // made by this search
+    bool lost = false;
+    long lostResult = 0;
     bool timeLimitOn = false;
     long limitSeconds = 0;
 };

@@ -39,3 +39,9 @@ long long kvSearchContext::NowMilliseconds() const {
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
+
+bool kvSearchContext::Pause(long long ms) {
+    if (stop.StopRequested()) return false;
+    bool waited = pause ? pause(ms) : !stop.WaitFor(ms);
+    return waited && !stop.StopRequested();
+}

@@ -61,11 +61,17 @@ struct kvSearchContext {
     std::size_t maxResponseBytes = KV_MAX_RESPONSE_BYTES;
     int maxResponseSeconds = KV_MAX_RESPONSE_SECONDS;
 
+    // Waits the given milliseconds, ending early on a stop; false when a stop
+    // came. Empty: a real wait on `stop`. Tests put one here that moves their clock.
+    std::function<bool(long long ms)> pause;
+
     // Looks the server's name up. Empty: the system's resolver. Tests put a
     // slow one here.
     std::function<bool(const std::string& host, int port, kvAddressList& out)> resolve;
 
     long long NowMilliseconds() const;
+    // Waits through `pause`; false when a stop came before the end.
+    bool Pause(long long ms);
 
     // Writes a message of the given kind into statusText (cut to fit) without
     // showing it.

@@ -27,12 +27,23 @@ int ServerNameRoom(const char* fixedPart) {
 class kvSearchRun {
   public:
     kvSearchRun(const kvSearchRequest& request, kvResultSet& results, kvSearchContext& context)
-        : s(request, context), req(request), ctx(context), set(results) {}
+        : s(request, context), req(request), ctx(context), set(results) {
+        s.reopen = [this] {
+            reopening = true;
+            kvStep step = Connect();
+            return step == kvStep::Continue ? SelectGroup() : step;
+        };
+    }
 
     int Run();
 
   private:
+    // Connects and selects the group, connecting again when the connection
+    // is lost on the way.
+    kvStep Open();
     kvStep Connect();
+    // Connects to the addresses found and reads the greeting.
+    kvStep ConnectTo();
     kvStep SelectGroup();
     // Groups the received articles by subject and reports how the fetch ended.
     void Report(const kvFetched& fetched);
@@ -42,6 +53,9 @@ class kvSearchRun {
     kvSearchContext& ctx;
     kvResultSet& set;
     long first = 0, last = 0;
+    kvAddressList addresses;
+    bool reopening = false; // connecting again: the server's addresses are known
+    bool selected = false;  // the group was selected once: its numbers are kept
 };
 
 int kvSearchRun::Run() {
@@ -49,8 +63,7 @@ int kvSearchRun::Run() {
     s.StartTimeLimit();
     kvMatches matches;
     kvFetched fetched;
-    kvStep step = Connect();
-    if (step == kvStep::Continue) step = SelectGroup();
+    kvStep step = Open();
     if (step == kvStep::Continue) step = ScanHeaders(s, first, last, matches);
     if (step == kvStep::Continue) step = FetchArticles(s, matches, set, fetched);
     switch (step) {
@@ -65,14 +78,32 @@ int kvSearchRun::Run() {
     return -1;
 }
 
+kvStep kvSearchRun::Open() {
+    kvStep step = Connect();
+    if (step == kvStep::Continue) step = SelectGroup();
+    if (step != kvStep::Failed || !s.ConnectionLost()) return step;
+    long result = s.LostResult();
+    switch (s.Reconnect(result)) {
+    case kvResume::Resumed:
+        return kvStep::Continue;
+    case kvResume::NotLost:
+    case kvResume::GaveUp:
+        s.Close();
+        return s.FailReceive(result);
+    case kvResume::Failed:
+        break;
+    }
+    return kvStep::Failed;
+}
+
 kvStep kvSearchRun::Connect() {
     kvConnection& conn = s.conn;
+    if (reopening) return ConnectTo(); // the same addresses as before
     s.netLibrary.emplace();
     if (!s.netLibrary->Ready()) return s.Fail("ERROR: Unable to initialize WinSock");
     ctx.Show(kvStatusKind::Progress, "Korvex: Locating %.*s...",
              ServerNameRoom("Korvex: Locating ..."), req.server);
     SetNetTimeout(conn, req.timeoutSeconds >= 1 ? req.timeoutSeconds : 30);
-    kvAddressList addresses;
     // The lookup waits at most the time-out and ends at once on a stop.
     kvResolveResult found =
         ParseServerText(req.server, s.server)
@@ -85,6 +116,11 @@ kvStep kvSearchRun::Connect() {
     if (found != kvResolveResult::Found) {
         return s.Fail("ERROR: Host not found");
     }
+    return ConnectTo();
+}
+
+kvStep kvSearchRun::ConnectTo() {
+    kvConnection& conn = s.conn;
     ctx.Show(kvStatusKind::Progress, "Korvex: Connecting to %.*s...",
              ServerNameRoom("Korvex: Connecting to ..."), req.server);
     switch (ConnectToAny(addresses, conn)) {
@@ -133,8 +169,14 @@ kvStep kvSearchRun::SelectGroup() {
         if (secured == kvSecured::NotAsked) break;
     }
     s.security.SessionRestored();
-    long count = 0;
-    if (code == 211 && ParseGroupReply(reply, count, first, last)) {
+    long count = 0, low = 0, high = 0;
+    if (code == 211 && ParseGroupReply(reply, count, low, high)) {
+        // Selected again after a lost connection: the search goes on with the
+        // numbers it started with.
+        if (selected) return kvStep::Continue;
+        selected = true;
+        first = low;
+        last = high;
         ctx.groupArticleCount = count;
     } else {
         s.QuitAndClose();

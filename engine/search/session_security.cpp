@@ -62,6 +62,10 @@ bool kvSessionSecurity::StartImplicit() {
     return true;
 }
 
+void kvSessionSecurity::NewConnection() {
+    encrypted = loggedIn = capabilitiesKnown = startTlsOffered = sessionReset = false;
+}
+
 kvSecurityStep kvSessionSecurity::Answer(int code) {
     if (code == 480) return Login();
     if (code != 483) return kvSecurityStep::NotMine;
@@ -125,14 +129,16 @@ kvSecurityStep kvSessionSecurity::Login() {
     if (loggedIn)
         return Fail(kvSecurityStep::Fail,
                     "ERROR: Authentication failed: the server asked again after a login");
-    kvCredentials login;
-    std::string problem;
-    kvCredentialAnswer answer =
-        ctx.credentials ? ctx.credentials(server.host, login, problem) : kvCredentialAnswer::None;
-    if (answer == kvCredentialAnswer::Refused)
-        return Fail(kvSecurityStep::Fail, "ERROR: %s", problem.c_str());
-    if (answer != kvCredentialAnswer::Given || login.user.empty())
-        return Fail(kvSecurityStep::Fail, "ERROR: Authentication required");
+    if (!remembered) {
+        std::string problem;
+        kvCredentialAnswer answer = ctx.credentials ? ctx.credentials(server.host, given, problem)
+                                                    : kvCredentialAnswer::None;
+        if (answer == kvCredentialAnswer::Refused)
+            return Fail(kvSecurityStep::Fail, "ERROR: %s", problem.c_str());
+        if (answer != kvCredentialAnswer::Given || given.user.empty())
+            return Fail(kvSecurityStep::Fail, "ERROR: Authentication required");
+        remembered = true;
+    }
     if (!encrypted) {
         kvSecurityStep failure;
         if (!capabilitiesKnown && !ReadCapabilities(failure)) return failure;
@@ -144,7 +150,7 @@ kvSecurityStep kvSessionSecurity::Login() {
                         "ERROR: Password not sent over an unencrypted connection");
         }
     }
-    return SendCredentials(login);
+    return SendCredentials(given);
 }
 
 kvSecurityStep kvSessionSecurity::SendCredentials(const kvCredentials& login) {

@@ -42,6 +42,10 @@ class kvSessionSecurity {
     // True once a login or an upgrade has reset the server's session state.
     bool SessionReset() const { return sessionReset; }
     void SessionRestored() { sessionReset = false; }
+    // The connection was made again: nothing is encrypted or logged in on it.
+    // A login given before is kept and sent again when the server asks,
+    // without asking for it anew.
+    void NewConnection();
 
   private:
     kvSecurityStep Upgrade();
@@ -62,4 +66,6 @@ class kvSessionSecurity {
     bool capabilitiesKnown = false;
     bool startTlsOffered = false;
     bool sessionReset = false;
+    bool remembered = false; // `given` holds the login given for this search
+    kvCredentials given;
 };

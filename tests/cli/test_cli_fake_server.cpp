@@ -112,6 +112,39 @@ TEST_F(CliFakeServer, UnexpectedMultilineAnswer) {
     }
 }
 
+// A connection lost once in the fetch: --retries 1 connects again and gets
+// every article; --retries 0 ends the search with the articles before the loss.
+TEST_F(CliFakeServer, LostConnectionAndRetries) {
+    struct Case {
+        const char* retries;
+        int exitCode;
+        std::string last;
+        Strings subjects;
+        int connections;
+    };
+    const Case cases[] = {
+        {"1", 0, "SUCCESS: 3 articles received", {"a match 10", "a match 11", "a match 12"}, 2},
+        {"0", 0, "ERROR: connection failure; 1 complete articles received", {"a match 12"}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("retries ") + c.retries);
+        FakeNntpServer server;
+        server.SetGroup(Matching(10, 12, {10, 11, 12}));
+        server.When("ARTICLE 11", FakeReply::Close(), 1);
+        const std::string kvx = dir + "/lost-" + c.retries + ".kvx";
+        CliResult r = Search(server, {"--retries", c.retries, "--pipeline", "1", "--save", kvx});
+        ASSERT_EQ(r.exitCode, c.exitCode) << r.err;
+        EXPECT_EQ(r.LastErrLine(), c.last);
+        bool told =
+            r.err.find("SEARCH: Connection lost, reconnecting (1 of 1)...") != std::string::npos;
+        EXPECT_EQ(told, c.connections > 1) << r.err;
+        EXPECT_EQ(server.Connections(), c.connections);
+        Strings subjects = Subjects(kvx);
+        std::sort(subjects.begin(), subjects.end());
+        EXPECT_EQ(subjects, c.subjects);
+    }
+}
+
 // A header list that trickles in a byte at a time (never as slowly as the
 // time-out) or never ends is ended by the bounds on one response, lowered here.
 TEST_F(CliFakeServer, TricklingOrEndlessAnswerEndsTheSearch) {

@@ -31,11 +31,12 @@ std::string Describe(const kvSearchRequest& r, const kvDialogSetup& s) {
         << ";maxArticles=" << r.maxArticles << ";maxHeaders=" << r.maxHeaders
         << ";header=" << r.header << ";timeLimit=" << r.timeLimit << ";timeout=" << r.timeoutSeconds
         << ";caFile=" << r.caFile << ";allowPlain=" << r.allowPlainPassword
-        << ";pipeline=" << r.pipeline << ";patterns=" << Join(s.patterns)
-        << ";servers=" << Join(s.servers) << ";newsgroups=" << Join(s.newsgroups)
-        << ";matchButton=" << s.matchSelection << ";caseButton=" << s.caseSelection
-        << ";findOn=" << s.findLimitOn << ";findStart=" << s.findSliderStart
-        << ";scanOn=" << s.scanLimitOn << ";scanStart=" << s.scanSliderStart << ";headers=";
+        << ";pipeline=" << r.pipeline << ";retries=" << r.retries
+        << ";patterns=" << Join(s.patterns) << ";servers=" << Join(s.servers)
+        << ";newsgroups=" << Join(s.newsgroups) << ";matchButton=" << s.matchSelection
+        << ";caseButton=" << s.caseSelection << ";findOn=" << s.findLimitOn
+        << ";findStart=" << s.findSliderStart << ";scanOn=" << s.scanLimitOn
+        << ";scanStart=" << s.scanSliderStart << ";headers=";
     for (const auto& name : s.headerNames)
         out << name << (&name == &s.headerNames[KV_HEADER_CHOICES - 1] ? ";" : ",");
     return out.str();
@@ -51,6 +52,7 @@ std::string Read(const char* text) {
     CopyField(request.maxHeaders, "9"); // what the file decides is set, whatever it held
     request.timeoutSeconds = 5;
     request.pipeline = 3;
+    request.retries = 7;
     kvDialogSetup setup;
     ReadDescriptionFile(path, request, setup);
     return Describe(request, setup);
@@ -100,6 +102,17 @@ const DescriptionCase kCases[] = {
     {"[Settings]\nPIPELINE=-4\n", "pipeline=512"},
     {"[Settings]\nPIPELINE=many\n", "pipeline=512"},
     {"PIPELINE=7\n[Settings]\n[/Settings]\n", "pipeline=512"},
+    // Reconnects: 0 turns them off, more than 10 are cut to 10, anything else
+    // leaves the three a search makes without the key.
+    {nullptr, "retries=3"},
+    {"[Settings]\nRETRIES=0\n", "retries=0"},
+    {"[Settings]\nRETRIES=5 # reconnects\n", "retries=5"},
+    {"[Settings]\nRETRIES=11\n", "retries=10"},
+    {"[Settings]\nRETRIES=99999999999999999999\n", "retries=10"},
+    {"[Settings]\nRETRIES=-2\n", "retries=3"},
+    {"[Settings]\nRETRIES=never\n", "retries=3"},
+    {"[Settings]\nRETRIES=\n", "retries=3"},
+    {"RETRIES=1\n[Settings]\n[/Settings]\n", "retries=3"},
     // Waits beyond 999999 seconds are cut to it (times 1000 must fit an int).
     {"[Settings]\nTIMEOUTS=999999\n", "timeout=999999"},
     {"[Settings]\nTIMEOUTS=1000000\n", "timeout=999999"},

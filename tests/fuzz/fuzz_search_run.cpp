@@ -263,6 +263,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     request.matchMode = (data[1] & 4) != 0 ? MATCH_ALL_WORDS : MATCH_ANY_WORD;
     request.ignoreCase = (data[1] & 8) != 0 ? 0 : 1;
     request.timeoutSeconds = 1;
+    request.retries = 0; // the scripted server serves one connection
     int limit = EffectiveMaxArticles(request);
 
     int before = OpenDescriptors();

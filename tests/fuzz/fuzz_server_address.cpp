@@ -53,7 +53,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(again.implicitTls == address.implicitTls);
             kvServerAddress bare;
             FUZZ_CHECK(ParseServerText(Canonical(address.host, address.port).c_str(), bare));
-            FUZZ_CHECK(bare.port == address.port && !bare.implicitTls);
+            // Without a scheme only the port of news over TLS means TLS.
+            FUZZ_CHECK(bare.port == address.port &&
+                       bare.implicitTls == (address.port == KV_NNTPS_PORT));
         }
     }
     return 0;

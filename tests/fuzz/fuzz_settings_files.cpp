@@ -5,7 +5,7 @@
 // line of its own, no window at a negative position or without a size.
 // Description file (only ever read): every request field terminated inside
 // its buffer and within its range (match mode, case, time-out, pipeline,
-// limits), list entries of at most 511 bytes and 24 per list, the fields
+// reconnects, limits), list entries of at most 511 bytes and 24 per list, the fields
 // taken from a list holding a prefix of its first entry that is valid UTF-8
 // whenever the entry is, and a second reading giving the same.
 #include "fuzz_check.h"
@@ -105,7 +105,7 @@ bool SameRequest(const kvSearchRequest& a, const kvSearchRequest& b) {
            same(a.maxHeaders, b.maxHeaders) && same(a.caFile, b.caFile) &&
            a.matchMode == b.matchMode && a.ignoreCase == b.ignoreCase &&
            a.timeoutSeconds == b.timeoutSeconds && a.allowPlainPassword == b.allowPlainPassword &&
-           a.pipeline == b.pipeline;
+           a.pipeline == b.pipeline && a.retries == b.retries;
 }
 
 void Description(const std::string& in) {
@@ -127,6 +127,7 @@ void Description(const std::string& in) {
     FUZZ_CHECK(request.allowPlainPassword == 0 || request.allowPlainPassword == 1);
     FUZZ_CHECK(request.timeoutSeconds >= 1 && request.timeoutSeconds <= KV_MAX_TIMEOUT_SECONDS);
     FUZZ_CHECK(request.pipeline >= 1 && request.pipeline <= KV_MAX_PIPELINE);
+    FUZZ_CHECK(request.retries >= 0 && request.retries <= KV_MAX_RETRIES);
     FUZZ_CHECK(setup.matchSelection >= 0 && setup.matchSelection <= 2);
     FUZZ_CHECK(setup.caseSelection == 0 || setup.caseSelection == 1);
     int headers = EffectiveMaxHeaders(request);

@@ -105,9 +105,10 @@ TEST_F(SearchGuiTest, BrokenConnectionAfterSomeArticlesKeepsThem) {
     FakeGroup group = NeedleGroup();
     FakeNntpServer server;
     server.SetGroup(group);
-    // Newest first: 14 arrives, then the connection breaks on 12.
+    // Newest first: 14 arrives, then the connection breaks on 12, for good.
     server.When("ARTICLE 12", FakeReply::Pieces({"220 12 <12@fake> article\r\nSubj"}).ThenReset());
     server.Start();
+    WriteFile("korvex.dat", "[Settings]\nRETRIES=0\n[/Settings]\n");
     Start();
     SearchFor(server.Address(), "alt.needles", "needle");
     WaitForEnd();

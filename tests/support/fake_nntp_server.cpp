@@ -125,6 +125,10 @@ void FakeNntpServer::SetGreeting(FakeReply reply) {
     greeting = std::move(reply);
 }
 
+void FakeNntpServer::GreetFirst(std::vector<FakeReply> replies) {
+    firstGreetings = std::move(replies);
+}
+
 void FakeNntpServer::When(const std::string& command, FakeReply reply, int times) {
     rules.push_back(Rule{command, std::move(reply), times});
 }
@@ -150,6 +154,12 @@ std::vector<std::string> FakeNntpServer::Commands() {
     std::unique_lock<std::mutex> lock(mutex);
     changed.wait_for(lock, std::chrono::seconds(5), [this] { return !serving; });
     return received;
+}
+
+int FakeNntpServer::Connections() {
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait_for(lock, std::chrono::seconds(5), [this] { return !serving; });
+    return connections;
 }
 
 std::vector<int> FakeNntpServer::Behind() {
@@ -218,13 +228,17 @@ void FakeNntpServer::Serve() {
         if (r <= 0 || !(p[0].revents & POLLIN)) continue;
         int fd = TestAccept(listenFd);
         if (fd < 0) continue;
+        int number = 0;
         {
             std::lock_guard<std::mutex> lock(mutex);
             serving = true;
+            number = connections++;
         }
         int one = 1;
         TestSetOption(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        ServeConnection(fd);
+        ServeConnection(fd, number < static_cast<int>(firstGreetings.size())
+                                ? firstGreetings[static_cast<std::size_t>(number)]
+                                : greeting);
         TestCloseSocket(fd);
         {
             std::lock_guard<std::mutex> lock(mutex);
@@ -234,10 +248,10 @@ void FakeNntpServer::Serve() {
     }
 }
 
-void FakeNntpServer::ServeConnection(int fd) {
+void FakeNntpServer::ServeConnection(int fd, const FakeReply& greet) {
     std::string pending;
     std::string line;
-    After next = Perform(fd, greeting);
+    After next = Perform(fd, greet);
     while (next == After::Answer && ReadLine(fd, pending, line)) {
         for (const Hold& hold : holds) {
             if (!Matches(hold.command, line)) continue;

@@ -84,6 +84,9 @@ class FakeNntpServer {
 
     // Script; call before Start().
     void SetGreeting(FakeReply reply); // default: "200 fake news server ready"
+    // The first connections are greeted with these, in order (a connection
+    // that drops at once, say); the later ones with the greeting set above.
+    void GreetFirst(std::vector<FakeReply> replies);
     // `times` < 0: the rule never wears out.
     void When(const std::string& command, FakeReply reply, int times = -1);
     // Runs `action` on the server thread whenever a matching command arrives,
@@ -107,6 +110,8 @@ class FakeNntpServer {
     // already arrived behind it when it was answered (0 for lines recorded
     // after the server stopped answering).
     std::vector<int> Behind();
+    // The connections accepted so far; waits as Commands() does.
+    int Connections();
 
   private:
     struct Rule {
@@ -130,7 +135,7 @@ class FakeNntpServer {
     enum class After { Answer, Listen, Gone, End };
 
     void Serve();
-    void ServeConnection(int fd);
+    void ServeConnection(int fd, const FakeReply& greet);
     After Perform(int fd, const FakeReply& reply);
     // False when the client has left or the server stops.
     bool ReadLine(int fd, std::string& pending, std::string& line);
@@ -152,6 +157,7 @@ class FakeNntpServer {
     std::atomic<bool> stopping{false};
 
     FakeReply greeting;
+    std::vector<FakeReply> firstGreetings;
     std::vector<Rule> rules;
     std::vector<Hook> hooks;
     std::vector<Hold> holds;
@@ -164,4 +170,5 @@ class FakeNntpServer {
     std::vector<std::string> received;
     std::vector<int> behind;
     bool serving = false;
+    int connections = 0;
 };

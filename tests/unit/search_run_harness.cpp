@@ -35,6 +35,11 @@ Harness::Harness() {
     CopyField(request.pattern, "match");
     request.timeoutSeconds = 3;
     context.groupArticleCount = -7;
+    request.retries = 0;
+    context.pause = [this](long long ms) {
+        waits.push_back(ms);
+        return !context.stop.StopRequested();
+    };
     context.report = [this](const kvStatus& s) {
         std::string m = s.text;
         std::size_t at = m.find(server.Address() + "...");
@@ -91,6 +96,11 @@ std::pair<Strings, Strings> RunScripted(const FakeGroup& group, const Script& sc
     Harness h;
     h.request.pipeline = window;
     h.context.clock = [&now] { return now.load(); };
+    h.request.retries = ask.retries;
+    h.context.pause = [&now](long long ms) {
+        now += ms;
+        return true;
+    };
     if (!ask.clockAt.empty()) h.server.OnCommand(ask.clockAt, [&] { now += ask.stepMs; });
     if (!ask.server.empty()) CopyField(h.request.server, ask.server.c_str());
     CopyField(h.request.timeLimit, ask.timeLimit);

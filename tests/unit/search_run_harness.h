@@ -35,7 +35,10 @@ struct Harness {
     std::vector<kvStatus> statuses; // without their texts, which are in `messages`
     Strings messages;               // the server's address written as "*"
     Strings commands;
+    // The waits before reconnecting, in milliseconds: none is taken for real.
+    std::vector<long long> waits;
 
+    // Reconnects nothing unless the test asks for it (request.retries).
     Harness();
     int Run();
     std::string Status() const { return context.statusText; }
@@ -64,6 +67,7 @@ struct Ask {
     std::string server = ""; // empty: the fake server
     int maxResponseSeconds = KV_MAX_RESPONSE_SECONDS;
     std::size_t maxResponseBytes = KV_MAX_RESPONSE_BYTES;
+    int retries = 0; // reconnects; each wait moves the run's clock on
 };
 
 // One run with the server scripted; `count` is the group's article count

@@ -311,6 +311,44 @@ TEST(SearchRunFake, LongArticleIsCutWithTheWarningAtTheEndOfItsBody) {
     EXPECT_EQ(kept.size(), 64 * lines);
 }
 
+TEST(SearchRunFake, ArticleOfOneMegabyteLineIsCutNearTheOthers) {
+    std::string line(1 << 20, 'z');
+    for (std::size_t i = 0; i < line.size(); i += 97)
+        line[i] = static_cast<char>('A' + i % 26);
+    const std::string warning =
+        "\n\n***** Warning: Long article (>32K bytes), truncated! *****\n\n";
+    for (int window : {1, KV_DEFAULT_PIPELINE}) {
+        SCOPED_TRACE(window);
+        Harness h;
+        h.request.pipeline = window;
+        FakeGroup g = Group(5, 7, {5, 7});
+        g.articles[6] = FakeArticleText(6, "a match, one line", line + "\n");
+        g.headers[6] = "a match, one line";
+        h.server.SetGroup(g);
+        ASSERT_EQ(h.Run(), 3);
+        EXPECT_EQ(h.Status(), Success(3));
+        const Numbers numbers = h.Stored();
+        ASSERT_EQ(numbers.size(), 3U);
+        int at = -1;
+        for (int i = 0; i < 3; ++i) {
+            if (numbers[i] == 6)
+                at = i;
+            else // the articles around the long one are whole
+                EXPECT_EQ(h.results.At(i).body.get(),
+                          "Body of " + std::to_string(numbers[i]) + ".\n");
+        }
+        ASSERT_GE(at, 0);
+        ASSERT_NE(h.results.At(at).body, nullptr);
+        const std::string stored = h.results.At(at).body.get();
+        // Cut near 32 KB like any long article, not at the 64 KB buffer's end.
+        ASSERT_GT(stored.size(), warning.size() + 28000);
+        EXPECT_LT(stored.size(), 36000U);
+        EXPECT_EQ(stored.substr(stored.size() - warning.size()), warning);
+        const std::string kept = stored.substr(0, stored.size() - warning.size());
+        EXPECT_TRUE(kept == line.substr(0, kept.size()));
+    }
+}
+
 TEST(SearchRunFake, TimeLimit) {
     FakeGroup g = Group(1, 1000, {100, 900, 950, 980});
     g.articles.erase(950); // answered with 423

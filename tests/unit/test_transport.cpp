@@ -312,6 +312,63 @@ TEST(ReceiveMultiline, LongArticleIsCutAtTheSameLineHoweverItArrives) {
     }
 }
 
+TEST(ReceiveMultiline, OverlongLineIsCutNearTheOthersHoweverItArrives) {
+    const std::string status = "220 7 <7@x> article\r\n";
+    const std::string warning =
+        "\r\n\r\n***** Warning: Long article (>32K bytes), truncated! *****\r\n\r\n";
+    const std::string head = "Subject: one line\r\n\r\n";
+    struct Case {
+        const char* name;
+        std::string before; // the lines ahead of the long one
+        std::size_t length; // the long line's length, without its CR LF
+        bool whole;         // the long line is kept whole, only the last line goes
+    };
+    const Case cases[] = {
+        {"a body of one line of a megabyte", head, 1 << 20, false},
+        {"a megabyte line after 30,000 bytes", head + Lines(468, 64, 1), 1 << 20, false},
+        {"a 100 KB line that starts just under the cut", head + Lines(479, 64, 1), 100000, false},
+        // Longer than a receive, but ending before the article reaches 32 KB.
+        {"a 20,000-byte line after 12,800 bytes", head + Lines(200, 64, 1), 20000, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string line(c.length, 'q');
+        for (std::size_t i = 0; i < line.size(); i += 61)
+            line[i] = static_cast<char>('a' + i % 26);
+        const std::string article = status + c.before + line + "\r\nlast line\r\n.\r\n";
+        std::string first;
+        for (std::size_t size : {1, 5, 1000, 2047, 2048, 4100, 4101, 65536, 2000000}) {
+            SCOPED_TRACE(size);
+            Received r = Collect(Chop(article, size), kArticle);
+            ASSERT_EQ(r.result, 1);
+            // Cut inside the long line, far below the 64 KB buffer: near 32 KB,
+            // as a long article of short lines is.
+            ASSERT_GT(r.dest.size(), 31000U);
+            EXPECT_LT(r.dest.size(), 36000U);
+            ASSERT_EQ(r.dest.substr(r.dest.size() - warning.size()), warning);
+            std::string kept = r.dest.substr(0, r.dest.size() - warning.size());
+            ASSERT_GT(kept.size(), status.size() + c.before.size());
+            EXPECT_EQ(kept.substr(0, status.size() + c.before.size()), status + c.before);
+            std::string part = kept.substr(status.size() + c.before.size());
+            if (c.whole)
+                EXPECT_TRUE(part == line + "\r\n");
+            else
+                EXPECT_TRUE(part.size() < line.size() && part == line.substr(0, part.size()));
+            // The same bytes however the response was split into pieces.
+            if (first.empty()) first = r.dest;
+            EXPECT_TRUE(r.dest == first);
+        }
+    }
+    // A line that fits in one receive is kept whole, as it always was, even
+    // when it passes the cut: only the lines after it go.
+    const std::string before = status + Lines(479, 64, 1);
+    const std::string line = std::string(3500, 'w') + "\r\n";
+    for (std::size_t size : {1, 2048, 40000}) {
+        Received r = Collect(Chop(before + line + "after\r\n.\r\n", size), kArticle);
+        EXPECT_TRUE(r.dest == before + line + warning) << size;
+    }
+}
+
 TEST(ReceiveMultiline, HeaderListLargerThanItsBufferKeepsWholeLines) {
     const std::string status = "221 Subject fields follow\r\n";
     Pieces lines;
