@@ -129,6 +129,10 @@ kvStep kvSearchRun::ConnectTo() {
     case kvConnectResult::NoSocket:
         return s.Fail("ERROR: Unable to create socket");
     case kvConnectResult::Refused:
+        // A server being restarted refuses for a while: when connecting
+        // again, that uses up a try like any other lost connection.
+        if (reopening) return s.FailReceive(0);
+        return s.Fail("ERROR: Can't connect to server");
     case kvConnectResult::Stopped:
         return s.Fail("ERROR: Can't connect to server");
     }

@@ -112,7 +112,7 @@ FakeNntpServer::~FakeNntpServer() {
         // The pair is ours and empty; a failed write leaves the poll time-outs to end the thread.
     }
     if (thread.joinable()) thread.join();
-    TestCloseSocket(listenFd);
+    if (listenFd >= 0) TestCloseSocket(listenFd);
     TestCloseSocket(wakeRead);
     TestCloseSocket(wakeWrite);
 }
@@ -223,6 +223,11 @@ bool FakeNntpServer::SendAll(int fd, const std::string& data) {
 
 void FakeNntpServer::Serve() {
     while (!stopping) {
+        if (listenFd < 0) { // refusing: only a wake-up ends the wait
+            kvPollFd wake = TestPollFd(wakeRead, POLLIN);
+            TestPoll(&wake, 1, 200);
+            continue;
+        }
         kvPollFd p[2] = {TestPollFd(listenFd, POLLIN), TestPollFd(wakeRead, POLLIN)};
         int r = TestPoll(p, 2, 200);
         if (r <= 0 || !(p[0].revents & POLLIN)) continue;
@@ -240,6 +245,10 @@ void FakeNntpServer::Serve() {
                                 ? firstGreetings[static_cast<std::size_t>(number)]
                                 : greeting);
         TestCloseSocket(fd);
+        if (refuseAfter >= 0 && number + 1 >= refuseAfter) {
+            TestCloseSocket(listenFd);
+            listenFd = -1;
+        }
         {
             std::lock_guard<std::mutex> lock(mutex);
             serving = false;

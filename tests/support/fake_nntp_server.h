@@ -87,6 +87,9 @@ class FakeNntpServer {
     // The first connections are greeted with these, in order (a connection
     // that drops at once, say); the later ones with the greeting set above.
     void GreetFirst(std::vector<FakeReply> replies);
+    // Once `count` connections have been served, stops listening: later
+    // connects are refused (a server gone away).
+    void RefuseAfter(int count) { refuseAfter = count; }
     // `times` < 0: the rule never wears out.
     void When(const std::string& command, FakeReply reply, int times = -1);
     // Runs `action` on the server thread whenever a matching command arrives,
@@ -158,6 +161,7 @@ class FakeNntpServer {
 
     FakeReply greeting;
     std::vector<FakeReply> firstGreetings;
+    int refuseAfter = -1;
     std::vector<Rule> rules;
     std::vector<Hook> hooks;
     std::vector<Hold> holds;

@@ -274,6 +274,33 @@ TEST(SearchRunReconnect, ReconnectsAreCountedForTheWholeSearch) {
     }
 }
 
+// A server that goes away refuses the connects that follow: each refusal
+// uses up a try, and when they are used up the articles received whole are
+// kept, as on any lost connection.
+TEST(SearchRunReconnect, RefusedConnectsUseUpTheTriesAndKeepTheArticles) {
+    RunSetup setup;
+    setup.script = [](FakeNntpServer& s) {
+        s.When("ARTICLE 650", FakeReply::Close());
+        s.RefuseAfter(1);
+    };
+    setup.prepare = [](Harness& h) {
+        FakeNntpServer& server = h.server;
+        std::vector<long long>& waits = h.waits;
+        h.context.pause = [&server, &waits](long long ms) {
+            waits.push_back(ms);
+            server.Commands(); // the lost connection is over, the port closed
+            return true;
+        };
+    };
+    const Outcome o = Search(setup);
+    EXPECT_EQ(o.connections, 1);
+    EXPECT_EQ(o.waits, (Waits{1000, 2000, 4000}));
+    EXPECT_EQ(o.reconnecting.size(), 3u);
+    EXPECT_EQ(o.result, 2);
+    EXPECT_EQ(o.status, "ERROR: connection failure; 2 complete articles received");
+    EXPECT_EQ(o.stored, (Numbers{150, 700}));
+}
+
 TEST(SearchRunReconnect, StopsAndTheTimeLimitAreNotLostConnections) {
     {
         SCOPED_TRACE("a stop while a response is awaited");
