@@ -33,6 +33,8 @@ class kvSearchRun {
 
   private:
     kvStep Connect();
+    // Reads the server's capability list into the session's record.
+    kvStep AskCapabilities();
     kvStep SelectGroup();
     // Groups the received articles by subject and reports how the fetch ended.
     void Report(const kvFetched& fetched);
@@ -111,29 +113,46 @@ kvStep kvSearchRun::Connect() {
     int code = ReplyCode(reply);
     if (code == 200 || code == 201) {
         ctx.Show(kvStatusKind::Progress, "Korvex: Connected...");
-        return kvStep::Continue;
+        return AskCapabilities();
     }
     s.Close();
     return s.Fail(code == 502 ? "ERROR: Not permitted to talk to this server"
                               : "ERROR: NNTP-server not responding");
 }
 
+kvStep kvSearchRun::AskCapabilities() {
+    kvSecurityStep failure = kvSecurityStep::Fail;
+    if (s.security.ReadCapabilities(failure)) return kvStep::Continue;
+    if (failure == kvSecurityStep::Abort)
+        s.Close();
+    else
+        s.QuitAndClose();
+    return kvStep::Failed;
+}
+
 kvStep kvSearchRun::SelectGroup() {
     char reply[512];
-    SendCommand(s.conn, "MODE READER\r\n");
-    ReceiveReplyLine(s.conn, reply, sizeof reply); // whatever it says
+    // A server that lists READER reads without being asked; one that refuses
+    // CAPABILITIES may need MODE READER, as may one that lists MODE-READER
+    // (whose list then changes).
+    if (!s.caps.reader) {
+        SendCommand(s.conn, "MODE READER\r\n");
+        ReceiveReplyLine(s.conn, reply, sizeof reply); // whatever it says
+        if (s.caps.modeReader && AskCapabilities() == kvStep::Failed) return kvStep::Failed;
+    }
 
     ctx.Show(kvStatusKind::Progress, "Korvex: Selecting newsgroup...");
     int code = 0;
     kvBuffer scratch; // nothing is sent ahead yet
     for (;;) {
-        if (!s.AskGroup(reply, sizeof reply, code)) return kvStep::Failed;
+        if (!s.AskGroup(reply, sizeof reply, code, s.caps.listHeaders)) return kvStep::Failed;
         kvSecured secured = s.Secure(code, scratch);
         if (secured == kvSecured::Failed) return kvStep::Failed;
         if (secured == kvSecured::NotAsked) break;
     }
     s.security.SessionRestored();
     long count = 0;
+    if (code == 211 && !s.ReadListedHeader()) return kvStep::Failed;
     if (code == 211 && ParseGroupReply(reply, count, first, last)) {
         ctx.groupArticleCount = count;
     } else {

@@ -6,10 +6,13 @@
 // once per connection; a password goes over an unencrypted connection only
 // when the request allows it; when the server offers STARTTLS, the connection
 // is upgraded before any credentials are sent, and a refused or failed upgrade
-// fails the run; after the upgrade the capabilities are asked for again.
+// fails the run; after the upgrade and after a login the capabilities are
+// asked for again (the list read last is in the capability record it shares
+// with the run).
 // Failure messages are written (not shown) into the context's status text.
 #pragma once
 
+#include "capabilities.h"
 #include "credentials.h"
 #include "net.h"
 #include "records.h"
@@ -33,10 +36,14 @@ void WriteReceiveFailure(kvSearchContext& ctx, const kvConnection& conn, long re
 class kvSessionSecurity {
   public:
     kvSessionSecurity(kvConnection& conn, kvSearchContext& ctx, const kvSearchRequest& request,
-                      const kvServerAddress& server);
+                      const kvServerAddress& server, kvCapabilities& caps);
 
     // TLS at once after connecting (nntps). False: the message is written.
     bool StartImplicit();
+    // Sends CAPABILITIES and reads the list into the capability record. False
+    // when the run fails: the message is written, `failure` says whether QUIT
+    // may still be sent.
+    bool ReadCapabilities(kvSecurityStep& failure);
     // A command was answered with `code`.
     kvSecurityStep Answer(int code);
     // True once a login or an upgrade has reset the server's session state.
@@ -47,7 +54,6 @@ class kvSessionSecurity {
     kvSecurityStep Upgrade();
     kvSecurityStep Login();
     kvSecurityStep SendCredentials(const kvCredentials& login);
-    bool ReadCapabilities(kvSecurityStep& failure);
     kvSecurityStep ReadFailure(long result);
     kvSecurityStep Fail(kvSecurityStep step, const char* format, ...)
         __attribute__((format(printf, 3, 4)));
@@ -56,10 +62,10 @@ class kvSessionSecurity {
     kvSearchContext& ctx;
     const kvSearchRequest& req;
     const kvServerAddress& server;
+    kvCapabilities& caps;
     kvTlsSettings tls;
     bool encrypted = false;
     bool loggedIn = false;
-    bool capabilitiesKnown = false;
-    bool startTlsOffered = false;
+    bool capabilitiesAsked = false; // since the connection's state last changed
     bool sessionReset = false;
 };
