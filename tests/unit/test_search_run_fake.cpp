@@ -125,8 +125,10 @@ TEST(SearchRunFake, ScriptedRuns) {
                    {"LIST OVERVIEW.FMT", "XOVER 2147483148-2147483647", "HEAD 2147483148"});
     ExpectRun(
         "highest article number", three,
-        {{"GROUP alt.test", Line("211 5 1 2147483647 alt.test")}, {"XHDR*", Line("500 what?")}}, -1,
-        5, highest, "ERROR requesting article headers",
+        {{"GROUP alt.test", Line("211 5 1 2147483647 alt.test")},
+         {"XHDR*", Line("500 what?")},
+         {"HEAD*", Line("500 what?")}},
+        -1, 5, highest, "ERROR requesting article headers",
         {"SEARCH: 5 articles in this group; requesting headers...",
          "WARNING: The server does not serve the Subject header in lists; reading each article's "
          "header (slower)..."},

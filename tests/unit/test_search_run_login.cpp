@@ -79,6 +79,8 @@ struct LoginRun {
 };
 
 const std::string kCaps = "101 Capability list:\r\nVERSION 2\r\nREADER\r\nAUTHINFO USER\r\n.\r\n";
+const std::string kCapsHdr =
+    "101 Capability list:\r\nVERSION 2\r\nREADER\r\nHDR\r\nAUTHINFO USER\r\n.\r\n";
 const std::string kCapsTls =
     "101 Capability list:\r\nVERSION 2\r\nREADER\r\nSTARTTLS\r\nAUTHINFO SASL\r\n.\r\n";
 const std::string kUserLine = std::string("AUTHINFO USER ") + kUser;
@@ -152,6 +154,19 @@ TEST(SearchRunLogin, AnswersTo480And483) {
          2,
          fetched,
          join({listed, {kUserLine, "CAPABILITIES", "GROUP alt.test"}, fetch}),
+         1},
+        {"the list read after the login is the one that counts: HDR from it",
+         {{"GROUP alt.test", askLogin, 1},
+          {"CAPABILITIES", FakeReply::Text(kCaps), 1},
+          {"CAPABILITIES", FakeReply::Text(kCapsHdr), -1},
+          {kUserLine, ok, -1}},
+         Login::Given,
+         1,
+         2,
+         fetched,
+         join({listed,
+               {kUserLine, "CAPABILITIES", "GROUP alt.test", "HDR Subject 10-12", "ARTICLE 12",
+                "ARTICLE 11", "QUIT"}}),
          1},
         {"480 again after 281 fails instead of looping",
          {{"GROUP alt.test", askLogin, -1},
