@@ -143,7 +143,13 @@ kvStep kvSearchRun::SelectGroup() {
 
     ctx.Show(kvStatusKind::Progress, "Korvex: Selecting newsgroup...");
     int code = 0;
-    kvBuffer scratch; // nothing is sent ahead yet
+    // Takes the answer to LIST HEADERS, sent ahead with GROUP, when a login
+    // or encryption comes first.
+    kvBuffer scratch;
+    if (s.caps.listHeaders && !scratch.Allocate(4096)) {
+        s.QuitAndClose();
+        return s.Fail("ERROR: Low memory");
+    }
     for (;;) {
         if (!s.AskGroup(reply, sizeof reply, code, s.caps.listHeaders)) return kvStep::Failed;
         kvSecured secured = s.Secure(code, scratch);

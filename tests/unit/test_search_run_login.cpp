@@ -81,6 +81,8 @@ struct LoginRun {
 const std::string kCaps = "101 Capability list:\r\nVERSION 2\r\nREADER\r\nAUTHINFO USER\r\n.\r\n";
 const std::string kCapsHdr =
     "101 Capability list:\r\nVERSION 2\r\nREADER\r\nHDR\r\nAUTHINFO USER\r\n.\r\n";
+const std::string kCapsHeaders = "101 Capability list:\r\nVERSION 2\r\nREADER\r\nLIST ACTIVE "
+                                 "HEADERS\r\nAUTHINFO USER\r\n.\r\n";
 const std::string kCapsTls =
     "101 Capability list:\r\nVERSION 2\r\nREADER\r\nSTARTTLS\r\nAUTHINFO SASL\r\n.\r\n";
 const std::string kUserLine = std::string("AUTHINFO USER ") + kUser;
@@ -167,6 +169,19 @@ TEST(SearchRunLogin, AnswersTo480And483) {
          join({listed,
                {kUserLine, "CAPABILITIES", "GROUP alt.test", "HDR Subject 10-12", "ARTICLE 12",
                 "ARTICLE 11", "QUIT"}}),
+         1},
+        {"480 on GROUP with LIST HEADERS sent beside it: its answer is read and dropped",
+         {{"GROUP alt.test", askLogin, 1},
+          {"CAPABILITIES", FakeReply::Text(kCapsHeaders), -1},
+          {"LIST HEADERS", FakeReply::Text("215 headers\r\n:\r\n.\r\n"), -1},
+          {kUserLine, ok, -1}},
+         Login::Given,
+         1,
+         2,
+         fetched,
+         join({listed,
+               {"LIST HEADERS", kUserLine, "CAPABILITIES", "GROUP alt.test", "LIST HEADERS"},
+               fetch}),
          1},
         {"480 again after 281 fails instead of looping",
          {{"GROUP alt.test", askLogin, -1},
