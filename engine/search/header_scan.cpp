@@ -93,7 +93,12 @@ kvStep kvHeaderScan::Run(long first, long last) {
         return s.Fail("ERROR: Low memory");
     }
     lowest = (last - first + 1 > headerLimit) ? last - headerLimit + 1 : first;
-    source = listSource = s.caps.hdr ? kvSource::Hdr : kvSource::Xhdr;
+    // HDR gives an empty value both for an empty header and for none at all;
+    // XHDR lists only the articles that have the header. A pattern that an
+    // empty value matches (words to exclude alone) needs to tell them apart.
+    char empty[1] = "";
+    bool emptyMatches = MatchHeaderValue(pattern.pattern, empty, req.matchMode);
+    source = listSource = s.caps.hdr && !emptyMatches ? kvSource::Hdr : kvSource::Xhdr;
     trustEmpty = s.listedHeader == kvListedHeader::Listed;
     if (s.listedHeader == kvListedHeader::NotListed) HeadFromNowOn();
     // The chunks are known from here on: their commands go out ahead of the

@@ -112,6 +112,31 @@ TEST(SearchRunServers, CapabilitiesDecideModeReaderAndTheHeaderCommand) {
         Success(1), found, {11});
 }
 
+TEST(SearchRunServers, PatternThatMatchesAnEmptyValueUsesXhdr) {
+    // INN's HDR answers "3 " for an article without the header, as for an
+    // empty one; its XHDR leaves the article out. Excluding words alone
+    // matches an empty value: only XHDR keeps articles without the header out.
+    for (const char* pattern : {"-linux", "match"}) {
+        SCOPED_TRACE(pattern);
+        Harness h;
+        CopyField(h.request.pattern, pattern);
+        FakeGroup g;
+        g.headers = {{10, ""}, {11, "a match"}};
+        g.articles[10] = FakeArticleText(10, "", "text\n");
+        g.articles[11] = FakeArticleText(11, "a match", "text\n");
+        h.server.SetGroup(g);
+        h.server.When("CAPABILITIES", Caps(kInnCaps));
+        h.server.When("LIST HEADERS", Line("215 h\r\n:\r\n."));
+        h.server.When("HDR Subject 10-11", FakeReply::Text("225 ok\r\n10 \r\n11 a match\r\n.\r\n"));
+        h.server.When("XHDR Subject 10-11", FakeReply::Text("221 ok\r\n11 a match\r\n.\r\n"));
+        EXPECT_EQ(h.Run(), 1);
+        bool exclude = pattern[0] == '-';
+        EXPECT_EQ(h.commands, (Strings{"CAPABILITIES", "GROUP alt.test", "LIST HEADERS",
+                                       exclude ? "XHDR Subject 10-11" : "HDR Subject 10-11",
+                                       "ARTICLE 11", "QUIT"}));
+    }
+}
+
 TEST(SearchRunServers, ListHeadersTravelsWithGroupAtNoRoundTrip) {
     Harness h;
     h.server.SetGroup(Group(10, 12, {11}));
