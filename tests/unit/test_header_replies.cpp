@@ -59,7 +59,7 @@ TEST(Capabilities, RefusalsAndOddListsGiveNothingTheyDoNotSay) {
     EXPECT_TRUE(Caps("101 list\r\nHDR").hdr);
 }
 
-TEST(HeaderLines, NumberedLinesOfHdrAndXhdr) {
+TEST(HeaderReplies, NumberedLinesOfHdrAndXhdr) {
     char inn[] = "3002 Re: a match";
     char* value = nullptr;
     EXPECT_EQ(ParseNumberedLine(inn, value), 3002);
@@ -76,7 +76,7 @@ TEST(HeaderLines, NumberedLinesOfHdrAndXhdr) {
     EXPECT_EQ(ParseNumberedLine(noNumber, value), 0);
 }
 
-TEST(HeaderLines, OverviewFormatPlacesTheHeader) {
+TEST(HeaderReplies, OverviewFormatPlacesTheHeader) {
     const std::string inbox = "215 Order of fields in overview database.\r\nSubject:\r\nFrom:\r\n"
                               "Date:\r\nMessage-ID:\r\nReferences:\r\nBytes:\r\nLines:\r\n"
                               "Xref:full\r\n.\r\n";
@@ -101,7 +101,7 @@ TEST(HeaderLines, OverviewFormatPlacesTheHeader) {
     EXPECT_EQ(FindOverviewField(nullptr, 0, "Xref").column, 0);
 }
 
-TEST(HeaderLines, OverviewLinesGiveTheFieldOrNothing) {
+TEST(HeaderReplies, OverviewLinesGiveTheFieldOrNothing) {
     char* value = nullptr;
     char line[] = "301\ta match\tPoster <p@x>\tdate\t<301@x>\t\t1200\t20\tXref: news.example "
                   "alt.test:301";
@@ -126,7 +126,7 @@ TEST(HeaderLines, OverviewLinesGiveTheFieldOrNothing) {
     EXPECT_EQ(value, nullptr);
 }
 
-TEST(HeaderLines, HeadGivesTheFirstLineOfThatNameUnfolded) {
+TEST(HeaderReplies, HeadGivesTheFirstLineOfThatNameUnfolded) {
     const char* head = "221 12 <12@x> head\r\nPath: a!b\r\nKeywords-Extra: not this\r\n"
                        "keywords:first\r\n\tand folded\r\n  twice\r\nKeywords: second\r\n"
                        "Subject: s\r\n";
@@ -148,7 +148,7 @@ TEST(HeaderLines, HeadGivesTheFirstLineOfThatNameUnfolded) {
     EXPECT_STREQ(small, "not t");
 }
 
-TEST(HeaderLines, ListHeadersSaysWhetherTheHeaderIsServed) {
+TEST(HeaderReplies, ListHeadersSaysWhetherTheHeaderIsServed) {
     auto read = [](const std::string& response, const char* header) {
         return ReadListHeaders(response.data(), response.size(), header);
     };
