@@ -18,13 +18,10 @@ const char* FindHeaderLine(const char* text, const char* name) {
     return nullptr;
 }
 
-// The value of the header line that starts at `line`, after its label, up to
-// the line end (a CR before the LF left out), joined with the continuation
-// lines that follow (lines starting with a blank or a tab, their line ends
-// removed), as much as fits into the field.
-void CopyHeaderValue(const char* line, const char* label, char* field, std::size_t capacity) {
+} // namespace
+
+void CopyUnfoldedValue(const char* at, char* field, std::size_t capacity) {
     std::size_t kept = 0;
-    const char* at = line + std::strlen(label);
     for (;;) {
         const char* end = std::strchr(at, '\n');
         std::size_t length = end != nullptr ? static_cast<std::size_t>(end - at) : std::strlen(at);
@@ -38,8 +35,6 @@ void CopyHeaderValue(const char* line, const char* label, char* field, std::size
     field[kept] = '\0';
 }
 
-} // namespace
-
 void ParseArticleHeaders(const char* headerText, kvArticle& article) {
     for (const kvHeaderLine& header : kvHeaderLines) {
         char* field = ArticleField(article, header.field);
@@ -47,13 +42,13 @@ void ParseArticleHeaders(const char* headerText, kvArticle& article) {
         if (line == nullptr) {
             CopyField(field, KV_FIELD_SIZE, KV_NONE);
         } else {
-            CopyHeaderValue(line, header.label, field, KV_FIELD_SIZE);
+            CopyUnfoldedValue(line + std::strlen(header.label), field, KV_FIELD_SIZE);
         }
     }
     article.lines = -1;
     if (const char* line = FindHeaderLine(headerText, kLinesLabel)) {
         char number[32];
-        CopyHeaderValue(line, kLinesLabel, number, sizeof number);
+        CopyUnfoldedValue(line + std::strlen(kLinesLabel), number, sizeof number);
         article.lines = static_cast<int>(DecodeNumber(number));
     }
 }

@@ -12,6 +12,12 @@
 // its continuation lines are joined to it, their line ends removed.
 void ParseArticleHeaders(const char* headerText, kvArticle& article);
 
+// Copies the header value that starts at `at` (just past its label) into
+// field, NUL-terminated: up to the line end (a CR before the LF left out),
+// joined with the continuation lines that follow (lines starting with a blank
+// or a tab, their line ends removed), as much as fits into `capacity` bytes.
+void CopyUnfoldedValue(const char* at, char* field, std::size_t capacity);
+
 // Copies `length` bytes of source to destination, leaving out CR and NUL bytes
 // (a NUL would cut the stored text short); returns the bytes written. Does not
 // terminate the destination.

@@ -86,6 +86,7 @@ kvStep kvFetch::Run(kvFetched& fetched) {
         } else if (resume == kvResume::Failed) {
             fetched.received = received;
             fetched.connectionLost = true;
+            fetched.reasonWritten = true;
             return kvStep::Continue;
         }
         if (n <= 0 && s.conn.boundHit == kvBoundHit::TimeLimit) {

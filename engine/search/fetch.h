@@ -11,6 +11,10 @@
 struct kvFetched {
     int received = 0;            // the articles in the set, in the order received
     bool connectionLost = false; // the connection failed; the articles before it are kept
+    // Connecting again after the loss failed for a reason of its own (the
+    // encryption of the lost connection not offered again, say): that reason
+    // is written and is what the search ends with.
+    bool reasonWritten = false;
 };
 
 // Fetches the matches into `set`, which must be empty. Continue: `fetched`

@@ -1,6 +1,8 @@
 #include "header_scan.h"
 
 #include "article_store.h"
+#include "commands.h"
+#include "header_replies.h"
 #include "matcher.h"
 
 #include <cstring>
@@ -22,6 +24,14 @@ class kvParsedPattern {
     kvPattern pattern;
 };
 
+// Where the header values come from: a list command for a range of numbers,
+// or HEAD, one article at a time.
+enum class kvSource { Hdr, Xhdr, Over, Head };
+
+bool IsRefusal(int code) {
+    return code == 500 || code == 501 || code == 502 || code == 503 || code == 430;
+}
+
 class kvHeaderScan {
   public:
     kvHeaderScan(kvRunSession& session, kvMatches& matches)
@@ -31,8 +41,29 @@ class kvHeaderScan {
     kvStep Run(long first, long last);
 
   private:
-    // Matches the lines of the header list just received.
-    void ScanChunk();
+    long ChunkLow(long high) const { return high - 499 <= lowest ? lowest : high - 499; }
+    // Sends the commands still to go, up to the pipeline's window.
+    void SendAhead();
+    bool SendList(long high);
+    // Sending starts again at the chunk that ends at `high`, HEAD at `number`
+    // (0: the chunk's first); commands sent ahead are read and dropped.
+    bool Restart(long high, long number = 0);
+    // Receives one response. Failed: the run failed (reason written);
+    // Resumed: the connection was lost and made again, nothing is
+    // outstanding, and the caller sends again from the command unanswered.
+    enum class kvReceived { Ok, Resumed, Failed };
+    kvReceived Receive();
+    // The chunk low..high from a list command. Done: the chunk is scanned;
+    // Again: ask for it again (another source, a login); Failed.
+    enum class kvChunk { Done, Again, Failed };
+    kvChunk ListChunk(long low, long high);
+    kvChunk HeadChunk(long low, long high);
+    // After a refusal: the next source to try. False when the run failed.
+    bool NextSource(long high);
+    bool ReadOverviewFormat();
+    void HeadFromNowOn();
+    int ScanList();
+    void Consider(long number, char* value);
 
     kvRunSession& s;
     const kvSearchRequest& req;
@@ -41,6 +72,20 @@ class kvHeaderScan {
     kvBuffer headerList;
     int headerLimit;
     int scanned = 0;
+    long lowest = 0;
+
+    kvSource source = kvSource::Xhdr;
+    kvSource listSource = kvSource::Xhdr; // the list command a HEAD check returns to
+    bool checking = false;                // HEAD checks whether an empty list was true
+    bool trustEmpty = false;              // an empty list means no article there has the header
+    bool warned = false;
+    bool formatRead = false;
+    kvOverviewField overview;
+
+    long sendHigh = 0;   // the chunk whose commands go next
+    long sendNumber = 0; // HEAD: the next number in that chunk (0: its first)
+    long sendFloor = 0;  // no command goes below this number
+    bool allSent = false;
 };
 
 kvStep kvHeaderScan::Run(long first, long last) {
@@ -50,62 +95,24 @@ kvStep kvHeaderScan::Run(long first, long last) {
         s.QuitAndClose();
         return s.Fail("ERROR: Low memory");
     }
-
-    long lowest = (last - first + 1 > headerLimit) ? last - headerLimit + 1 : first;
+    lowest = (last - first + 1 > headerLimit) ? last - headerLimit + 1 : first;
+    // HDR gives an empty value both for an empty header and for none at all;
+    // XHDR lists only the articles that have the header. A pattern that an
+    // empty value matches (words to exclude alone) needs to tell them apart.
+    char empty[1] = "";
+    bool emptyMatches = MatchHeaderValue(pattern.pattern, empty, req.matchMode);
+    source = listSource = s.caps.hdr && !emptyMatches ? kvSource::Hdr : kvSource::Xhdr;
+    trustEmpty = s.listedHeader == kvListedHeader::Listed;
+    if (s.listedHeader == kvListedHeader::NotListed) HeadFromNowOn();
     // The chunks are known from here on: their commands go out ahead of the
     // responses, up to the pipeline's window.
-    long nextHigh = last;
-    bool allSent = false;
-    auto sendAhead = [&] {
-        while (!allSent) {
-            long low = nextHigh - 499 <= lowest ? lowest : nextHigh - 499;
-            if (s.pipeline.Send(221, kvResponseMode::HeaderList, "XHDR %s %ld-%ld\r\n", req.header,
-                                low, nextHigh) != kvSendResult::Sent)
-                return; // no room yet, or a command that cannot be formed
-            if (low == lowest)
-                allSent = true;
-            else
-                nextHigh -= 500;
-        }
-    };
-    for (long high = last; high >= lowest; high -= 500) {
-        long low = high - 499;
-        bool finalChunk = false;
-        if (low <= lowest) {
-            low = lowest;
-            finalChunk = true;
-        }
-        sendAhead();
-        if (s.pipeline.Awaited() == 0) { // this chunk's command could not be formed
-            s.QuitAndClose();
-            return s.Fail("ERROR requesting article headers");
-        }
-        long n = s.pipeline.Receive(headerList);
-        kvResume resume = s.Reconnect(n, headerList);
-        if (resume == kvResume::Resumed) {
-            nextHigh = high; // this chunk again, and those after it
-            allSent = false;
-            high += 500;
-            continue;
-        }
-        if (resume == kvResume::Failed) return kvStep::Failed;
-        if (n <= 0) {
-            s.Close();
-            return s.FailReceive(n);
-        }
-        kvSecured secured = s.Secure(ReplyCode(headerList.data.get()), headerList);
-        if (secured == kvSecured::SendAgain && s.Reselect()) {
-            nextHigh = high; // the same chunk again, and those after it
-            allSent = false;
-            high += 500;
-            continue;
-        }
-        if (secured != kvSecured::NotAsked) return kvStep::Failed;
-        if (ReplyCode(headerList.data.get()) != 221) {
-            s.QuitAndClose();
-            return s.Fail("ERROR requesting article headers");
-        }
-        ScanChunk();
+    sendHigh = last;
+    sendFloor = lowest;
+    for (long high = last; high >= lowest;) {
+        long low = ChunkLow(high);
+        kvChunk chunk = source == kvSource::Head ? HeadChunk(low, high) : ListChunk(low, high);
+        if (chunk == kvChunk::Failed) return kvStep::Failed;
+        if (chunk == kvChunk::Again) continue;
         long long span = static_cast<long long>(last) - lowest + 1;
         int percent = static_cast<int>(100 - (static_cast<long long>(low) - lowest) * 100 / span);
         s.ctx.ShowProgress(kvPhase::HeaderScan, percent, 100, "Scanning headers... (%d%% done)",
@@ -115,10 +122,11 @@ kvStep kvHeaderScan::Run(long first, long last) {
             s.QuitAndClose();
             return s.Fail(kvStatusKind::Warning, "WARNING: Search time expired, nothing found");
         }
-        if (scanned >= headerLimit || finalChunk) break;
+        if (scanned >= headerLimit || low == lowest) break;
+        high = low - 1;
     }
     // A server that listed more lines than asked for ends the scan early; the
-    // answers to chunks sent ahead are read and dropped before the fetch.
+    // answers to commands sent ahead are read and dropped before the fetch.
     s.pipeline.DropOutstanding();
 
     if (found.count == 0) {
@@ -129,13 +137,227 @@ kvStep kvHeaderScan::Run(long first, long last) {
     return kvStep::Continue;
 }
 
-void kvHeaderScan::ScanChunk() {
+bool kvHeaderScan::SendList(long high) {
+    long low = ChunkLow(high);
+    const char* header = req.header;
+    switch (source) {
+    case kvSource::Hdr:
+        return s.pipeline.Send(225, kvResponseMode::HeaderList, "HDR %s %ld-%ld\r\n", header, low,
+                               high) == kvSendResult::Sent;
+    case kvSource::Xhdr:
+        return s.pipeline.Send(221, kvResponseMode::HeaderList, "XHDR %s %ld-%ld\r\n", header, low,
+                               high) == kvSendResult::Sent;
+    case kvSource::Over:
+        return s.pipeline.Send(224, kvResponseMode::HeaderList,
+                               s.caps.over ? "OVER %ld-%ld\r\n" : "XOVER %ld-%ld\r\n", low,
+                               high) == kvSendResult::Sent;
+    case kvSource::Head:
+        break;
+    }
+    return false;
+}
+
+void kvHeaderScan::SendAhead() {
+    while (!allSent) {
+        long low = ChunkLow(sendHigh);
+        if (source == kvSource::Head) {
+            long number = sendNumber < low ? low : sendNumber;
+            if (s.pipeline.Send(221, kvResponseMode::Article, "HEAD %ld\r\n", number) !=
+                kvSendResult::Sent)
+                return;
+            sendNumber = number + 1;
+            if (number < sendHigh) continue;
+        } else if (!SendList(sendHigh)) {
+            return; // no room yet, or a command that cannot be formed
+        }
+        if (low <= sendFloor) {
+            allSent = true;
+        } else {
+            sendHigh = low - 1;
+            sendNumber = 0;
+        }
+    }
+}
+
+bool kvHeaderScan::Restart(long high, long number) {
+    long n = s.pipeline.Settle(headerList);
+    if (n <= 0) {
+        s.Close();
+        s.FailReceive(n);
+        return false;
+    }
+    sendHigh = high;
+    sendNumber = number;
+    allSent = false;
+    return true;
+}
+
+kvHeaderScan::kvReceived kvHeaderScan::Receive() {
+    SendAhead();
+    if (s.pipeline.Awaited() == 0) { // this command could not be formed
+        s.QuitAndClose();
+        s.Fail("ERROR requesting article headers");
+        return kvReceived::Failed;
+    }
+    long n = s.pipeline.Receive(headerList);
+    switch (s.Reconnect(n, headerList)) {
+    case kvResume::Resumed:
+        return kvReceived::Resumed;
+    case kvResume::Failed:
+        return kvReceived::Failed;
+    case kvResume::NotLost:
+    case kvResume::GaveUp:
+        break;
+    }
+    if (n <= 0) {
+        s.Close();
+        s.FailReceive(n);
+        return kvReceived::Failed;
+    }
+    return kvReceived::Ok;
+}
+
+kvHeaderScan::kvChunk kvHeaderScan::ListChunk(long low, long high) {
+    kvReceived received = Receive();
+    if (received == kvReceived::Failed) return kvChunk::Failed;
+    if (received == kvReceived::Resumed) {
+        sendHigh = high; // this chunk again, and those after it
+        sendNumber = 0;
+        allSent = false;
+        return kvChunk::Again;
+    }
+    int code = ReplyCode(headerList.data.get());
+    kvSecured secured = s.Secure(code, headerList);
+    if (secured == kvSecured::SendAgain && s.Reselect()) {
+        sendHigh = high; // the same chunk again, and those after it
+        allSent = false;
+        return kvChunk::Again;
+    }
+    if (secured != kvSecured::NotAsked) return kvChunk::Failed;
+    if (IsRefusal(code)) return NextSource(high) ? kvChunk::Again : kvChunk::Failed;
+    int expected = source == kvSource::Hdr ? 225 : source == kvSource::Xhdr ? 221 : 224;
+    if (code != expected) {
+        s.QuitAndClose();
+        s.Fail("ERROR requesting article headers");
+        return kvChunk::Failed;
+    }
+    if (ScanList() > 0 || trustEmpty || source == kvSource::Over) return kvChunk::Done;
+    // No line at all for numbers the group holds: either no article there
+    // has the header, or the server does not list it. HEAD tells, once.
+    if (!Restart(high)) return kvChunk::Failed;
+    listSource = source;
+    source = kvSource::Head;
+    checking = true;
+    sendFloor = low;
+    return kvChunk::Again;
+}
+
+kvHeaderScan::kvChunk kvHeaderScan::HeadChunk(long low, long high) {
+    bool seen = false; // an article here has the header
+    char value[KV_HEADER_LINE_MAX + 1];
+    for (long number = low; number <= high;) {
+        kvReceived received = Receive();
+        if (received == kvReceived::Failed) return kvChunk::Failed;
+        int code = received == kvReceived::Ok ? ReplyCode(headerList.data.get()) : 0;
+        kvSecured secured =
+            received == kvReceived::Ok ? s.Secure(code, headerList) : kvSecured::NotAsked;
+        if (received == kvReceived::Resumed || (secured == kvSecured::SendAgain && s.Reselect())) {
+            sendHigh = high; // this article again, and those after it
+            sendNumber = number;
+            allSent = false;
+            continue;
+        }
+        if (secured != kvSecured::NotAsked) return kvChunk::Failed;
+        ++number;
+        if (code == 423 || code == 430) continue; // no such article: passed over
+        if (code != 221) {
+            s.QuitAndClose();
+            s.Fail("ERROR requesting article headers");
+            return kvChunk::Failed;
+        }
+        // A NUL would cut the header block short: it is left out.
+        CopyWithoutNul(headerList.data.get(), headerList.capacity, headerList.data.get(),
+                       headerList.length);
+        if (scanned >= headerLimit) continue; // read, not examined
+        ++scanned;
+        if (FindHeadValue(headerList.data.get(), req.header, value, sizeof value)) {
+            seen = true;
+            Consider(number - 1, value);
+        }
+    }
+    if (checking) {
+        checking = false;
+        sendFloor = lowest;
+        allSent = low <= lowest;
+        sendHigh = low - 1;
+        sendNumber = 0;
+        if (seen) {
+            HeadFromNowOn();
+        } else {
+            // The empty list was true: lists are trusted from here on.
+            source = listSource;
+            trustEmpty = true;
+        }
+    }
+    return kvChunk::Done;
+}
+
+bool kvHeaderScan::NextSource(long high) {
+    if (!Restart(high)) return false;
+    if (source == kvSource::Hdr) {
+        source = kvSource::Xhdr;
+        return true;
+    }
+    if (source == kvSource::Xhdr) {
+        if (!formatRead && !ReadOverviewFormat()) return false;
+        if (overview.column > 0) {
+            source = kvSource::Over;
+            return true;
+        }
+    }
+    HeadFromNowOn(); // no header command serves it
+    return true;
+}
+
+bool kvHeaderScan::ReadOverviewFormat() {
+    formatRead = true;
+    long n = 0;
+    kvResume resume = kvResume::NotLost;
+    do {
+        SendCommand(s.conn, "LIST OVERVIEW.FMT\r\n");
+        n = ReceiveMultiline(s.conn, headerList, 215, kvResponseMode::HeaderList);
+        resume = s.Reconnect(n, headerList);
+    } while (resume == kvResume::Resumed);
+    if (resume == kvResume::Failed) return false;
+    if (n <= 0) {
+        s.Close();
+        s.FailReceive(n);
+        return false;
+    }
+    bool listed = ReplyCode(headerList.data.get()) == 215;
+    overview =
+        FindOverviewField(listed ? headerList.data.get() : nullptr, headerList.length, req.header);
+    return true;
+}
+
+void kvHeaderScan::HeadFromNowOn() {
+    source = kvSource::Head;
+    if (warned) return;
+    warned = true;
+    s.ctx.Show(kvStatusKind::Warning,
+               "WARNING: The server does not serve the %.100s header in lists; reading each "
+               "article's header (slower)...",
+               req.header);
+}
+
+int kvHeaderScan::ScanList() {
     // Walked by length: a line may hold a NUL byte.
     const char* at = headerList.data.get();
     const char* end = at + headerList.length;
     at = static_cast<const char*>(std::memchr(at, '\n', headerList.length));
-    if (at == nullptr) return;
+    if (at == nullptr) return 0;
     ++at;
+    int lines = 0;
     char line[KV_HEADER_LINE_MAX + 1];
     while (at < end) {
         const char* lf =
@@ -145,19 +367,22 @@ void kvHeaderScan::ScanChunk() {
         if (at[0] == '.' && (length == 1 || (length == 2 && at[1] == '\r'))) break;
         CopyWithoutNul(line, sizeof line, at, length);
         at = lf != nullptr ? lf + 1 : end;
+        ++lines;
         if (scanned >= headerLimit) continue; // read, not examined
-        char* value = std::strchr(line, ' ');
-        // A line without a blank carries no value, and one that does not start
-        // with an article number names nothing to fetch: both are counted,
-        // never matched.
-        long number = line[0] >= '0' && line[0] <= '9' ? DecodeNumber(line) : 0;
-        if (value != nullptr && number > 0) {
-            ++value;
-            if (MatchHeaderValue(pattern.pattern, value, req.matchMode))
-                found.numbers[found.count++] = number;
-        }
         ++scanned;
+        // A line without a value, and one that does not start with an article
+        // number (it names nothing to fetch): both are counted, never matched.
+        char* value = nullptr;
+        long number = source == kvSource::Over ? ParseOverviewLine(line, overview, value)
+                                               : ParseNumberedLine(line, value);
+        Consider(number, value);
     }
+    return lines;
+}
+
+void kvHeaderScan::Consider(long number, char* value) {
+    if (value != nullptr && number > 0 && MatchHeaderValue(pattern.pattern, value, req.matchMode))
+        found.numbers[found.count++] = number;
 }
 
 } // namespace

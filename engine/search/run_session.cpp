@@ -5,11 +5,12 @@
 namespace {
 
 constexpr long kTimeLimitGraceSeconds = 10;
+constexpr std::size_t kListHeadersSize = 16384;
 
 } // namespace
 
 kvRunSession::kvRunSession(const kvSearchRequest& request, kvSearchContext& context)
-    : req(request), ctx(context), security(conn, context, request, server),
+    : req(request), ctx(context), security(conn, context, request, server, caps),
       pipeline(conn, EffectivePipeline(request)), stopwatch(context) {
     conn.stop = &context.stop;
     conn.clock = [&context] { return context.NowMilliseconds(); };
@@ -80,13 +81,15 @@ kvSecured kvRunSession::Secure(int code, kvBuffer& scratch) {
     return kvSecured::Failed;
 }
 
-bool kvRunSession::AskGroup(char* reply, std::size_t size, int& code) {
+bool kvRunSession::AskGroup(char* reply, std::size_t size, int& code, bool listHeaders) {
     if (!SendCommand(conn, "GROUP %s\r\n", req.newsgroup)) {
         // A name that does not fit one command line, or holds a line break.
         QuitAndClose();
         Fail("ERROR: GROUP command error");
         return false;
     }
+    // Sent ahead: its answer comes with GROUP's, at no extra round trip.
+    if (listHeaders) pipeline.Send(215, kvResponseMode::HeaderList, "LIST HEADERS\r\n");
     long n = ReceiveReplyLine(conn, reply, size);
     if (n <= 0) {
         Close();
@@ -94,6 +97,24 @@ bool kvRunSession::AskGroup(char* reply, std::size_t size, int& code) {
         return false;
     }
     code = ReplyCode(reply);
+    return true;
+}
+
+bool kvRunSession::ReadListedHeader() {
+    if (pipeline.Awaited() == 0) return true;
+    kvBuffer list;
+    if (!list.Allocate(kListHeadersSize)) {
+        QuitAndClose();
+        Fail("ERROR: Low memory");
+        return false;
+    }
+    long n = pipeline.Receive(list);
+    if (n <= 0) {
+        Close();
+        FailReceive(n);
+        return false;
+    }
+    listedHeader = ReadListHeaders(list.data.get(), list.length, req.header);
     return true;
 }
 

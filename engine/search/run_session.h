@@ -1,9 +1,11 @@
 // One search's connection and what every step of the run shares on it: the
-// request, the context, the encryption and login state, the command pipeline,
-// the time limit, and the ways a step ends the run (closing the connection
-// and writing the reason).
+// request, the context, the server's capabilities, the encryption and login
+// state, the command pipeline, the time limit, and the ways a step ends the run (closing the
+// connection and writing the reason).
 #pragma once
 
+#include "capabilities.h"
+#include "header_replies.h"
 #include "net.h"
 #include "net_library.h"
 #include "pipeline.h"
@@ -94,8 +96,13 @@ class kvRunSession {
     // `scratch` and dropped): the caller sends them again.
     kvSecured Secure(int code, kvBuffer& scratch);
     // Sends GROUP and reads the reply line into reply. False when the run
-    // failed (message written, connection closed).
-    bool AskGroup(char* reply, std::size_t size, int& code);
+    // failed (message written, connection closed). With `listHeaders`, LIST
+    // HEADERS goes out right behind GROUP; its response is left for
+    // ReadListedHeader (or Secure) to collect.
+    bool AskGroup(char* reply, std::size_t size, int& code, bool listHeaders = false);
+    // Collects the LIST HEADERS response sent with GROUP into listedHeader.
+    // False when the run failed (message written, connection closed).
+    bool ReadListedHeader();
     // Selects the group again after the server's session state was reset.
     // False when the run failed (message written, connection closed).
     bool Reselect();
@@ -105,8 +112,11 @@ class kvRunSession {
     std::optional<kvNetLibrary> netLibrary; // started by the connect step; ends after conn
     kvConnection conn;
     kvServerAddress server;
+    kvCapabilities caps; // the server's list as read last (after the greeting, TLS, a login)
     kvSessionSecurity security;
     kvPipeline pipeline;
+    // Whether LIST HEADERS named the request's header (Unknown: not asked).
+    kvListedHeader listedHeader = kvListedHeader::Unknown;
 
   private:
     bool Lost(long result) const;

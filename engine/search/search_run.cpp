@@ -14,6 +14,7 @@
 
 #include <cstring>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -44,6 +45,8 @@ class kvSearchRun {
     kvStep Connect();
     // Connects to the addresses found and reads the greeting.
     kvStep ConnectTo();
+    // Reads the server's capability list into the session's record.
+    kvStep AskCapabilities();
     kvStep SelectGroup();
     // Groups the received articles by subject and reports how the fetch ended.
     void Report(const kvFetched& fetched);
@@ -151,29 +154,66 @@ kvStep kvSearchRun::ConnectTo() {
     int code = ReplyCode(reply);
     if (code == 200 || code == 201) {
         ctx.Show(kvStatusKind::Progress, "Korvex: Connected...");
-        return kvStep::Continue;
+        return AskCapabilities();
     }
     s.Close();
     return s.Fail(code == 502 ? "ERROR: Not permitted to talk to this server"
                               : "ERROR: NNTP-server not responding");
 }
 
+kvStep kvSearchRun::AskCapabilities() {
+    kvSecurityStep failure = kvSecurityStep::Fail;
+    if (s.security.ReadCapabilities(failure)) {
+        switch (s.security.EncryptAsBefore()) {
+        case kvSecurityStep::NotMine:
+        case kvSecurityStep::Retry:
+            return kvStep::Continue;
+        case kvSecurityStep::Fail:
+            s.QuitAndClose();
+            return kvStep::Failed;
+        case kvSecurityStep::Abort:
+            s.Close();
+            return kvStep::Failed;
+        }
+    }
+    if (failure == kvSecurityStep::Abort) {
+        // The connection failed under the list: lost, as under any answer.
+        s.Close();
+        return s.FailReceive(s.security.FailedRead());
+    }
+    s.QuitAndClose();
+    return kvStep::Failed;
+}
+
 kvStep kvSearchRun::SelectGroup() {
     char reply[512];
-    SendCommand(s.conn, "MODE READER\r\n");
-    ReceiveReplyLine(s.conn, reply, sizeof reply); // whatever it says
+    // A server that lists READER reads without being asked; one that refuses
+    // CAPABILITIES may need MODE READER, as may one that lists MODE-READER
+    // (whose list then changes).
+    if (!s.caps.reader) {
+        SendCommand(s.conn, "MODE READER\r\n");
+        ReceiveReplyLine(s.conn, reply, sizeof reply); // whatever it says
+        if (s.caps.modeReader && AskCapabilities() == kvStep::Failed) return kvStep::Failed;
+    }
 
     ctx.Show(kvStatusKind::Progress, "Korvex: Selecting newsgroup...");
     int code = 0;
-    kvBuffer scratch; // nothing is sent ahead yet
+    // Takes the answer to LIST HEADERS, sent ahead with GROUP, when a login
+    // or encryption comes first.
+    kvBuffer scratch;
+    if (s.caps.listHeaders && !scratch.Allocate(4096)) {
+        s.QuitAndClose();
+        return s.Fail("ERROR: Low memory");
+    }
     for (;;) {
-        if (!s.AskGroup(reply, sizeof reply, code)) return kvStep::Failed;
+        if (!s.AskGroup(reply, sizeof reply, code, s.caps.listHeaders)) return kvStep::Failed;
         kvSecured secured = s.Secure(code, scratch);
         if (secured == kvSecured::Failed) return kvStep::Failed;
         if (secured == kvSecured::NotAsked) break;
     }
     s.security.SessionRestored();
     long count = 0, low = 0, high = 0;
+    if (code == 211 && !s.ReadListedHeader()) return kvStep::Failed;
     if (code == 211 && ParseGroupReply(reply, count, low, high)) {
         // Selected again after a lost connection: the search goes on with the
         // numbers it started with.
@@ -199,9 +239,13 @@ kvStep kvSearchRun::SelectGroup() {
 
 void kvSearchRun::Report(const kvFetched& fetched) {
     if (fetched.received <= 0) return;
+    const std::string reason = ctx.statusText; // what ended the fetch, when it was written
+    const kvStatusKind reasonKind = ctx.statusKind;
     ctx.Show(kvStatusKind::Progress, "Korvex: Sorting articles...");
     set.SortBySubject();
-    if (fetched.connectionLost)
+    if (fetched.reasonWritten)
+        ctx.Show(reasonKind, "%s", reason.c_str());
+    else if (fetched.connectionLost)
         ctx.Show(kvStatusKind::Error, "ERROR: connection failure; %d complete articles received",
                  fetched.received);
     else

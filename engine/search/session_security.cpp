@@ -7,11 +7,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
 
 namespace {
-
-constexpr std::size_t kCapabilityListSize = 16384;
 
 // A reply line without its line end, for a message.
 std::string TrimmedReply(const char* reply) {
@@ -31,8 +28,9 @@ void WriteReceiveFailure(kvSearchContext& ctx, const kvConnection& conn, long re
 }
 
 kvSessionSecurity::kvSessionSecurity(kvConnection& connection, kvSearchContext& context,
-                                     const kvSearchRequest& request, const kvServerAddress& address)
-    : conn(connection), ctx(context), req(request), server(address) {
+                                     const kvSearchRequest& request, const kvServerAddress& address,
+                                     kvCapabilities& capabilities)
+    : conn(connection), ctx(context), req(request), server(address), caps(capabilities) {
     tls.caFile = request.caFile;
 }
 
@@ -47,6 +45,7 @@ kvSecurityStep kvSessionSecurity::Fail(kvSecurityStep step, const char* format, 
 }
 
 kvSecurityStep kvSessionSecurity::ReadFailure(long result) {
+    failedRead = result;
     WriteReceiveFailure(ctx, conn, result);
     return kvSecurityStep::Abort;
 }
@@ -63,7 +62,20 @@ bool kvSessionSecurity::StartImplicit() {
 }
 
 void kvSessionSecurity::NewConnection() {
-    encrypted = loggedIn = capabilitiesKnown = startTlsOffered = sessionReset = false;
+    encryptedBefore = encryptedBefore || encrypted;
+    encrypted = loggedIn = capabilitiesAsked = sessionReset = false;
+    caps = kvCapabilities();
+}
+
+kvSecurityStep kvSessionSecurity::EncryptAsBefore() {
+    if (!encryptedBefore || encrypted) return kvSecurityStep::NotMine;
+    // The connection lost was upgraded; this one must be too, before a group
+    // name or a password goes over it. A server that stopped offering
+    // STARTTLS is not trusted with either (a man in the middle strips it).
+    if (!caps.starttls)
+        return Fail(kvSecurityStep::Fail, "ERROR: Secure connection failed: the server no "
+                                          "longer offers STARTTLS");
+    return Upgrade();
 }
 
 kvSecurityStep kvSessionSecurity::Answer(int code) {
@@ -73,34 +85,24 @@ kvSecurityStep kvSessionSecurity::Answer(int code) {
         return Fail(kvSecurityStep::Fail, "ERROR: Secure connection failed: the server asks for "
                                           "encryption on an encrypted connection");
     kvSecurityStep failure;
-    if (!capabilitiesKnown && !ReadCapabilities(failure)) return failure;
-    if (!startTlsOffered)
+    if (!capabilitiesAsked && !ReadCapabilities(failure)) return failure;
+    if (!caps.starttls)
         return Fail(kvSecurityStep::Fail, "ERROR: Secure connection failed: the server requires "
                                           "encryption and does not offer STARTTLS");
     return Upgrade();
 }
 
 bool kvSessionSecurity::ReadCapabilities(kvSecurityStep& failure) {
-    startTlsOffered = false;
-    kvBuffer list;
-    if (!list.Allocate(kCapabilityListSize)) {
+    long n = AskCapabilities(conn, caps);
+    if (n == -2) {
         failure = Fail(kvSecurityStep::Fail, "ERROR: Low memory");
         return false;
     }
-    SendCommand(conn, "CAPABILITIES\r\n");
-    long n = ReceiveMultiline(conn, list, 101, kvResponseMode::HeaderList);
     if (n <= 0) {
         failure = ReadFailure(n);
         return false;
     }
-    capabilitiesKnown = true;
-    if (ReplyCode(list.data.get()) != 101) return true; // an older server: no capabilities
-    const char* line = std::strchr(list.data.get(), '\n');
-    while (line != nullptr && *++line != '\0' && *line != '.') {
-        std::size_t word = std::strcspn(line, " \t\r\n");
-        if (word == 8 && strncasecmp(line, "STARTTLS", 8) == 0) startTlsOffered = true;
-        line = std::strchr(line, '\n');
-    }
+    capabilitiesAsked = true; // a refusal (an older server) is not asked again
     return true;
 }
 
@@ -141,8 +143,8 @@ kvSecurityStep kvSessionSecurity::Login() {
     }
     if (!encrypted) {
         kvSecurityStep failure;
-        if (!capabilitiesKnown && !ReadCapabilities(failure)) return failure;
-        if (startTlsOffered) {
+        if (!capabilitiesAsked && !ReadCapabilities(failure)) return failure;
+        if (caps.starttls) {
             kvSecurityStep step = Upgrade();
             if (step != kvSecurityStep::Retry) return step;
         } else if (!req.allowPlainPassword) {
@@ -174,6 +176,8 @@ kvSecurityStep kvSessionSecurity::SendCredentials(const kvCredentials& login) {
     if (code != 281) return Fail(kvSecurityStep::Fail, "ERROR: Authentication failed");
     loggedIn = true;
     sessionReset = true;
-    capabilitiesKnown = false;
+    // A login may change what the server offers: the list is read again.
+    kvSecurityStep failure;
+    if (!ReadCapabilities(failure)) return failure;
     return kvSecurityStep::Retry;
 }

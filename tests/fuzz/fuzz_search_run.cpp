@@ -13,13 +13,15 @@
 // Properties: the result is -1, 0 or 1..the limit, the set holds exactly that
 // many records chained in slot order, every field fits its width and no body
 // holds CR or NUL; every command is one line ended by CR LF with no other
-// bytes; XHDR ranges lie within the numbers of a group reply the server sent
-// and go down, each below the one before (a GROUP starts again); every
-// ARTICLE asks for a number that starts a line the server sent, and no more
-// often than lines start with it (counted afresh after a GROUP), so never
-// more ARTICLE commands than matches (an article that cannot be had is made up for by the next
-// match, and commands sent ahead may go past the limit: the limit bounds the result); the run
-// leaves no descriptor open.
+// bytes; the ranges of HDR, XHDR, OVER and XOVER lie within the numbers of a
+// group reply the server sent, at most 500 numbers, and each range is one
+// asked for before (again, after a refusal, a login or a HEAD check, perhaps
+// with another command) or below all of them (a GROUP starts again); HEAD asks for
+// numbers within a group reply; every ARTICLE asks for a number that starts a
+// line the server sent or that HEAD asked for, and no more often than that
+// (counted afresh after a GROUP), so never more ARTICLE commands than matches (an article that
+// cannot be had is made up for by the next match, and commands sent ahead may go past the limit:
+// the limit bounds the result); the run leaves no descriptor open.
 #include "fuzz_check.h"
 
 #include "records.h"
@@ -197,27 +199,36 @@ struct Seen {
 
 void CheckFlow(const Conversation& talk) {
     Seen seen;
-    long below = -1; // the next XHDR range must end below this (-1: any)
-    std::map<long, int> asked;
+    std::set<std::pair<long, long>> ranges; // the list ranges asked for
+    long lowest = -1;                       // the lowest number among them
+    std::map<long, int> asked, heads;
     for (const auto& exchange : talk.exchanges) {
         const std::string& command = exchange.first;
         if (command == "STARTTLS\r\n") return; // the rest is not plain text
+        std::string verb = command.substr(0, command.find(' '));
         if (StartsWith(command, "GROUP ")) {
-            below = -1;
+            ranges.clear();
+            lowest = -1;
             asked.clear();
-        } else if (StartsWith(command, "XHDR ")) {
+            heads.clear();
+        } else if (verb == "XHDR" || verb == "HDR" || verb == "OVER" || verb == "XOVER") {
             long low = 0, high = 0;
             std::size_t space = command.rfind(' ');
             FUZZ_CHECK(std::sscanf(command.c_str() + space, " %ld-%ld", &low, &high) == 2);
-            FUZZ_CHECK(low <= high && seen.InSomeGroup(low, high));
-            if (below >= 0) FUZZ_CHECK(high < below);
-            below = low;
+            FUZZ_CHECK(low <= high && high - low < 500 && seen.InSomeGroup(low, high));
+            FUZZ_CHECK(lowest < 0 || high < lowest || ranges.count({low, high}) == 1);
+            ranges.insert({low, high});
+            if (lowest < 0 || low < lowest) lowest = low;
+        } else if (verb == "HEAD") {
+            long number = std::strtol(command.c_str() + 5, nullptr, 10);
+            FUZZ_CHECK(seen.InSomeGroup(number, number));
+            ++heads[number];
         } else if (StartsWith(command, "ARTICLE ")) {
             long number = std::strtol(command.c_str() + 8, nullptr, 10);
             // A listed line that starts with no number is never fetched
             // (regressions/search_run/xhdr-line-without-number).
-            FUZZ_CHECK(seen.numbers.count(number) == 1 && number > 0);
-            FUZZ_CHECK(++asked[number] <= seen.numbers[number]);
+            FUZZ_CHECK(number > 0 && (seen.numbers.count(number) == 1 || heads.count(number) == 1));
+            FUZZ_CHECK(++asked[number] <= seen.numbers[number] + heads[number]);
         }
         seen.Add(exchange.second);
     }

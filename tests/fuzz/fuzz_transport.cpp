@@ -6,9 +6,15 @@
 // a header list holds whole lines of at most 511 bytes and ends with ".\r\n".
 // Small inputs are also checked against the straightforward reading of the
 // protocol below, written without looking at how the transport collects lines.
+// Every response collected also goes through the header scan's parsers: as a
+// capability list, LIST HEADERS and LIST OVERVIEW.FMT, each header-list line
+// as an HDR and an OVER line, each article as a HEAD reply; OVER fields and
+// HEAD values must equal what a plain split of the text gives.
 #include "fuzz_check.h"
 
+#include "capabilities.h"
 #include "commands.h"
+#include "header_replies.h"
 #include "net.h"
 #include "transport.h"
 
@@ -93,6 +99,105 @@ void CheckResponse(const kvBuffer& dest, bool article, long result) {
     }
 }
 
+// The tab-separated field `column` (from 1 after the number) of a line, or
+// "" when it has none; a full field without its "Name:" and the blanks after it.
+std::string OverviewField(const std::string& line, int column, bool full) {
+    std::size_t at = 0;
+    for (int c = 0; c < column; ++c) {
+        at = line.find('\t', at);
+        if (at == std::string::npos) return "";
+        ++at;
+    }
+    std::string field = line.substr(at, line.find('\t', at) - at);
+    if (!full) return field;
+    std::size_t colon = field.find(':');
+    if (colon == std::string::npos) return "";
+    std::size_t start = field.find_first_not_of(" \t", colon + 1);
+    return start == std::string::npos ? "" : field.substr(start);
+}
+
+// The first header line named `name` (any case) before a blank line, after
+// the status line, its value unfolded, cut to `room` bytes; "-" when none.
+std::string HeadValue(const std::string& text, const std::string& name, std::size_t room) {
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at <= text.size();) {
+        std::size_t lf = text.find('\n', at);
+        lines.push_back(text.substr(at, lf == std::string::npos ? lf : lf - at + 1));
+        if (lf == std::string::npos) break;
+        at = lf + 1;
+    }
+    auto lower = [](std::string t) {
+        for (char& c : t)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        return t;
+    };
+    auto content = [](const std::string& line) {
+        if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0)
+            return line.substr(0, line.size() - 2);
+        if (!line.empty() && line.back() == '\n') return line.substr(0, line.size() - 1);
+        return line;
+    };
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        if (line.empty() || line[0] == '\r' || line[0] == '\n') break;
+        if (lower(line.substr(0, name.size() + 1)) != lower(name + ":")) continue;
+        std::string first = line.substr(name.size() + 1);
+        std::string value =
+            content(first.substr(std::min(first.find_first_not_of(" \t"), first.size())));
+        for (std::size_t j = i + 1;
+             j < lines.size() && !lines[j].empty() && (lines[j][0] == ' ' || lines[j][0] == '\t') &&
+             lines[j - 1].back() == '\n';
+             ++j)
+            value += content(lines[j]);
+        return value.substr(0, room);
+    }
+    return "-";
+}
+
+void CheckParsers(const kvBuffer& dest, bool article) {
+    std::string text(dest.data.get(), dest.length);
+    text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+    int code = ReplyCode(dest.data.get());
+    FUZZ_CHECK(ParseCapabilities(dest.data.get(), dest.length).known == (code == 101));
+    FUZZ_CHECK((ReadListHeaders(dest.data.get(), dest.length, "Keywords") ==
+                kvListedHeader::Unknown) == (code != 215));
+    if (article) {
+        for (const char* name : {"Subject", "Keywords", "X"}) {
+            char value[64];
+            std::memset(value, 'z', sizeof value);
+            bool found = FindHeadValue(text.c_str(), name, value, sizeof value);
+            FUZZ_CHECK((found ? std::string(value) : "-") == HeadValue(text, name, 63));
+        }
+        return;
+    }
+    int lines = -1; // the status line is not counted
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t lf = text.find('\n', at);
+        std::string line = text.substr(at, lf == std::string::npos ? lf : lf - at);
+        at = lf == std::string::npos ? text.size() : lf + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (++lines == 0 || line == ".") continue;
+        std::vector<char> copy(line.begin(), line.end());
+        copy.push_back('\0');
+        char* value = nullptr;
+        long number = ParseNumberedLine(copy.data(), value);
+        FUZZ_CHECK(number >= 0);
+        FUZZ_CHECK(value == nullptr ? line.find(' ') == std::string::npos
+                                    : value == copy.data() + line.find(' ') + 1);
+        for (int column = 1; column <= 9; ++column)
+            for (bool full : {false, true}) {
+                std::vector<char> over(line.begin(), line.end());
+                over.push_back('\0');
+                FUZZ_CHECK(ParseOverviewLine(over.data(), kvOverviewField{column, full}, value) ==
+                           number);
+                std::string expected = OverviewField(line, column, full);
+                FUZZ_CHECK(value == nullptr ? expected.empty() : std::string(value) == expected);
+            }
+    }
+    kvOverviewField field = FindOverviewField(dest.data.get(), dest.length, "Xref");
+    FUZZ_CHECK(field.column >= 0 && field.column <= lines);
+}
+
 Outcome Run(const std::uint8_t* bytes, std::size_t size, unsigned modes, int plan, unsigned seed,
             kvBuffer& headers, kvBuffer& article) {
     PiecePeer peer(bytes, size, plan, seed);
@@ -115,6 +220,7 @@ Outcome Run(const std::uint8_t* bytes, std::size_t size, unsigned modes, int pla
         CheckResponse(dest, isArticle, r);
         out.results.push_back(r);
         if (r != 1) break;
+        if (plan == 1) CheckParsers(dest, isArticle);
         out.texts.emplace_back(dest.data.get(), dest.length);
     }
     return out;

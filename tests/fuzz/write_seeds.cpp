@@ -59,31 +59,65 @@ Seeds SearchRun() {
     std::string a2 =
         "220 3000 <3000@x>\r\n" + ArticleText(3000, "Re: a match", "three\r\n") + ".\r\n";
     std::string caps = "101 caps\r\nVERSION 2\r\nREADER\r\nSTARTTLS\r\nAUTHINFO USER\r\n.\r\n";
+    std::string inbox = "101 caps\r\nVERSION 2\r\nREADER\r\nLIST ACTIVE OVERVIEW.FMT\r\nHDR\r\n"
+                        "OVER\r\n.\r\n";
+    std::string inn = "101 caps\r\nVERSION 2\r\nREADER\r\nHDR\r\nOVER\r\nLIST ACTIVE HEADERS\r\n"
+                      ".\r\n";
+    std::string format = "215 fmt\r\nSubject:\r\nFrom:\r\nDate:\r\nMessage-ID:\r\nReferences:\r\n"
+                         ":bytes\r\n:lines\r\nXref:full\r\n.\r\n";
+    std::string over =
+        "224 overview\r\n3000\ta match\tP\td\t<3000@x>\t\t1\t1\tXref: h alt.test:3000"
+        "\r\n3002\tx\tP\td\t<3002@x>\t\t1\t1\tXref: match\r\n.\r\n";
+    auto head = [](int number, const std::string& extra) {
+        std::string text = ArticleText(number, "a match", "");
+        return "221 " + std::to_string(number) + " <" + std::to_string(number) + "@x>\r\n" + extra +
+               text.substr(0, text.size() - 2) + ".\r\n";
+    };
     return {
-        std::string("\x00\x00", 2) + "200 ready" + sep + "200 reader" + sep + group + sep + xhdr +
-            sep + a1 + sep + a2 + sep + "205 bye",
-        std::string("\x01\x00", 2) + "200 ready" + sep + "200 reader" + sep + group + sep + xhdr +
-            sep + a1 + sep + a2 + sep + "205 bye",
-        std::string("\x00\x01", 2) + "200 ready" + sep + caps + sep + "200 reader" + sep + group +
-            sep + xhdr + sep + a1 + sep + a2,
-        std::string("\x00\x00", 2) + "200 ready" + sep + "200 reader" + sep + "480 login please" +
-            sep + "381 more" + sep + "281 ok" + sep + group + sep + xhdr,
-        std::string("\x01\x02", 2) + "201 ready" + sep + "200 reader" + sep +
+        std::string("\x00\x00", 2) + "200 ready" + sep + "500 what" + sep + "200 reader" + sep +
+            group + sep + xhdr + sep + a1 + sep + a2 + sep + "205 bye",
+        std::string("\x01\x00", 2) + "200 ready" + sep + "500 what" + sep + "200 reader" + sep +
+            group + sep + xhdr + sep + a1 + sep + a2 + sep + "205 bye",
+        std::string("\x00\x01", 2) + "200 ready" + sep + caps + sep + group + sep + xhdr + sep +
+            a1 + sep + a2,
+        std::string("\x00\x00", 2) + "200 ready" + sep + "500 what" + sep + "200 reader" + sep +
+            "480 login please" + sep + "381 more" + sep + "281 ok" + sep + group + sep + xhdr,
+        std::string("\x01\x02", 2) + "201 ready" + sep + "500 what" + sep + "200 reader" + sep +
             "211 1000 1 1000 alt.test\r\n" + sep + xhdr + sep + "221 x\r\n.\r\n" + sep + a1,
-        std::string("\x00\x00", 2) + "200 ready" + sep + "200 reader" + sep + group + sep +
+        std::string("\x00\x00", 2) + "200 ready" + sep + "500 what" + sep + "200 reader" + sep +
+            group + sep +
             std::string("221 Subject follows\r\n3002 a m\0atch\r\n3001 match\r\n.\r\n", 51) + sep +
             "222 3002 body\r\nbody\r\n.\r\n" + sep + a2,
         // A login when the group asks for one; with a password kept off plain
         // text, STARTTLS offered and agreed to (no TLS follows).
-        std::string("\x06\x00", 2) + "200 ready" + sep + "200 reader" + sep + "480 login please" +
-            sep + "381 more" + sep + "281 ok" + sep + group + sep + xhdr + sep + a1 + sep + a2,
-        std::string("\x02\x00", 2) + "200 ready" + sep + "200 reader" + sep + "480 login please" +
-            sep + caps + sep + "382 go ahead" + sep + "\x16\x03\x01 not tls",
+        std::string("\x06\x00", 2) + "200 ready" + sep + "500 what" + sep + "200 reader" + sep +
+            "480 login please" + sep + "381 more" + sep + "281 ok" + sep + group + sep + xhdr +
+            sep + a1 + sep + a2,
+        std::string("\x02\x00", 2) + "200 ready" + sep + "500 what" + sep + "200 reader" + sep +
+            "480 login please" + sep + caps + sep + "382 go ahead" + sep + "\x16\x03\x01 not tls",
         // A login asked for amid chunks sent ahead.
-        std::string("\x06\x01", 2) + "200 ready" + sep + "200 reader" + sep +
+        std::string("\x06\x01", 2) + "200 ready" + sep + "500 what" + sep + "200 reader" + sep +
             "211 2000 1 2000 alt.test\r\n" + sep + "221 x\r\n1999 match\r\n.\r\n" + sep +
             "480 login please" + sep + "480 login please" + sep + "381 more" + sep + "281 ok" +
             sep + "211 2000 1 2000 alt.test\r\n" + sep + "221 x\r\n1500 match\r\n.\r\n",
+        // HDR refused, XHDR empty for a header the articles hold: HEAD tells.
+        std::string("\x19\x00", 2) + "200 ready" + sep + inbox + sep + group + sep +
+            "503 HDR not permitted" + sep + "221 Header follows\r\n.\r\n" + sep + head(3000, "") +
+            sep + head(3001, "Keywords: a\r\n match\r\n") + sep + "423 no such article" + sep + a1 +
+            sep + a2,
+        // Every list refused: OVER from the overview format, an Xref:full column.
+        std::string("\x01\x00", 2) + "200 ready" + sep + inbox + sep + group + sep + "503 no" +
+            sep + "500 no" + sep + format + sep + over + sep + a1 + sep + a2,
+        // INN: LIST HEADERS beside GROUP, HDR.
+        std::string("\x01\x00", 2) + "200 ready" + sep + inn + sep + group + sep +
+            "215 headers\r\n:\r\n.\r\n" + sep +
+            "225 Subject follows\r\n3002 a match\r\n3001 nothing\r\n3000 match\r\n.\r\n" + sep +
+            a1 + sep + a2,
+        // leafnode: an empty list that is true (HEAD finds the header nowhere).
+        std::string("\x19\x00", 2) + "200 ready" + sep + "500 Unknown command" + sep + "200 ok" +
+            sep + "211 3 1 3 alt.test\r\n" + sep + "221 Keywords: header\r\n.\r\n" + sep +
+            "423 no such article" + sep + head(2, "") + sep + "423 no such article" + sep +
+            "205 bye",
     };
 }
 

@@ -368,8 +368,9 @@ FakeReply FakeNntpServer::AnswerFromGroup(const std::string& command, bool& answ
 
     char header[64];
     long low = 0, high = 0;
-    if (std::sscanf(command.c_str(), "XHDR %63s %ld-%ld", header, &low, &high) == 3) {
-        std::string text = std::string("221 ") + header + " fields follow\r\n";
+    bool hdr = std::sscanf(command.c_str(), "HDR %63s %ld-%ld", header, &low, &high) == 3;
+    if (hdr || std::sscanf(command.c_str(), "XHDR %63s %ld-%ld", header, &low, &high) == 3) {
+        std::string text = std::string(hdr ? "225 " : "221 ") + header + " fields follow\r\n";
         for (auto it = group.headers.lower_bound(low);
              it != group.headers.end() && it->first <= high; ++it)
             text += std::to_string(it->first) + " " + it->second + "\r\n";
@@ -384,6 +385,15 @@ FakeReply FakeNntpServer::AnswerFromGroup(const std::string& command, bool& answ
             return FakeReply::Text("423 no such article number in this group\r\n");
         return FakeReply::Text("220 " + std::to_string(number) + " <" + std::to_string(number) +
                                "@fake.example> article\r\n" + WireArticle(it->second));
+    }
+    if (std::sscanf(command.c_str(), "HEAD %ld%c", &number, &extra) == 1) {
+        auto it = group.articles.find(number);
+        if (it == group.articles.end())
+            return FakeReply::Text("423 no such article number in this group\r\n");
+        std::size_t blank = it->second.find("\n\n");
+        std::string head = it->second.substr(0, blank == std::string::npos ? blank : blank + 1);
+        return FakeReply::Text("221 " + std::to_string(number) + " <" + std::to_string(number) +
+                               "@fake.example> head\r\n" + WireArticle(head));
     }
     answered = false;
     return FakeReply{};

@@ -13,7 +13,8 @@
 //   1. a When() rule whose command matches the line, while its use count
 //      lasts; a command matches when it equals the line or, when it ends in
 //      '*', when the line starts with the text before the '*';
-//   2. the group set with SetGroup(): MODE READER, GROUP, XHDR, ARTICLE;
+//   2. the group set with SetGroup(): MODE READER, GROUP, XHDR, HDR, HEAD,
+//      ARTICLE;
 //   3. QUIT: "205 bye" and the connection is closed;
 //   4. anything else: "500 command not recognized".
 #pragma once
@@ -53,17 +54,18 @@ struct FakeReply {
     FakeReply& ThenListen();
 };
 
-// A newsgroup the server answers GROUP, XHDR and ARTICLE from.
+// A newsgroup the server answers GROUP, XHDR, HDR, HEAD and ARTICLE from.
 struct FakeGroup {
     std::string name = "alt.test";
     // The numbers of the 211 reply; -1 takes them from `headers` and `articles`.
     long count = -1;
     long first = -1;
     long last = -1;
-    // XHDR values by article number (whatever header is asked for).
+    // XHDR and HDR values by article number (whatever header is asked for).
     std::map<long, std::string> headers;
     // Article text by number: header block, blank line, body. LF or CR LF line
-    // ends; the server sends CR LF, dot-stuffed, followed by ".".
+    // ends; the server sends CR LF, dot-stuffed, followed by ".". HEAD sends
+    // the header block alone.
     std::map<long, std::string> articles;
 };
 

@@ -6,7 +6,8 @@
 namespace korvex_test {
 
 Strings Sent(const Strings& xhdr, const Numbers& articles, bool quit) {
-    Strings s = {"MODE READER", "GROUP alt.test"};
+    // The fake server refuses CAPABILITIES unless scripted: MODE READER follows.
+    Strings s = {"CAPABILITIES", "MODE READER", "GROUP alt.test"};
     for (const std::string& x : xhdr)
         s.push_back((x.find(' ') == std::string::npos ? "XHDR Subject " : "XHDR ") + x);
     for (long n : articles)
@@ -155,7 +156,9 @@ void ExpectRun(const std::string& name, const FakeGroup& group, const Script& sc
             ++next;
             continue;
         }
-        bool ahead = c.rfind("XHDR ", 0) == 0 || c.rfind("ARTICLE ", 0) == 0;
+        bool ahead = false;
+        for (const char* verb : {"XHDR ", "HDR ", "OVER ", "XOVER ", "HEAD ", "ARTICLE "})
+            ahead = ahead || c.rfind(verb, 0) == 0;
         if (!ahead || !extra.insert(c).second)
             return ::testing::AssertionFailure() << "unexpected command \"" << c << "\"";
     }

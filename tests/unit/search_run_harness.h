@@ -18,7 +18,8 @@ namespace korvex_test {
 using Strings = std::vector<std::string>;
 using Numbers = std::vector<long>;
 
-// The commands of a run that gets past GROUP: XHDR for each of `xhdr` ("low-high"
+// The commands of a run that gets past GROUP (after CAPABILITIES, refused,
+// and MODE READER): XHDR for each of `xhdr` ("low-high"
 // for the Subject, else "header low-high"), ARTICLE for each of `articles`, and
 // QUIT when `quit`.
 Strings Sent(const Strings& xhdr, const Numbers& articles = {}, bool quit = true);
@@ -84,7 +85,7 @@ void ExpectRun(const std::string& name, const FakeGroup& group, const Script& sc
                const Numbers& stored, const Ask& ask = {});
 
 // `ahead` holds the commands of `oneAtATime` in the same order, QUIT at the
-// end in both or in neither, and besides only XHDR and ARTICLE commands
+// end in both or in neither, and besides only header and ARTICLE commands
 // (sent ahead, their answers never needed), none of them twice.
 ::testing::AssertionResult SentAhead(const Strings& oneAtATime, const Strings& ahead);
 

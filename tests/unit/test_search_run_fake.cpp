@@ -118,11 +118,21 @@ TEST(SearchRunFake, ScriptedRuns) {
     group("211 5 1 99999999999999999999 alt.test", groupError);
     ExpectRun("empty group", three, {{"GROUP alt.test", Line("211 0 0 0 alt.test")}}, -1, 0,
               Sent({}), "SEARCH: No articles in this group on server", selecting, {});
+    // Every source refused in turn, each asked for the top numbers; HEAD
+    // goes up from the chunk's lowest number.
+    Strings highest = Sent({"2147483148-2147483647"});
+    highest.insert(highest.end() - 1,
+                   {"LIST OVERVIEW.FMT", "XOVER 2147483148-2147483647", "HEAD 2147483148"});
     ExpectRun(
         "highest article number", three,
-        {{"GROUP alt.test", Line("211 5 1 2147483647 alt.test")}, {"XHDR*", Line("500 what?")}}, -1,
-        5, Sent({"2147483148-2147483647"}), "ERROR requesting article headers",
-        {"SEARCH: 5 articles in this group; requesting headers..."}, {});
+        {{"GROUP alt.test", Line("211 5 1 2147483647 alt.test")},
+         {"XHDR*", Line("500 what?")},
+         {"HEAD*", Line("500 what?")}},
+        -1, 5, highest, "ERROR requesting article headers",
+        {"SEARCH: 5 articles in this group; requesting headers...",
+         "WARNING: The server does not serve the Subject header in lists; reading each article's "
+         "header (slower)..."},
+        {});
     ExpectRun("GROUP unanswered", three, {{"GROUP alt.test", FakeReply::Close()}}, -1, -7,
               Sent({}, {}, false), timeout, selecting, {});
     ExpectRun("GROUP reset", three, {{"GROUP alt.test", FakeReply::Reset()}}, -1, -7,

@@ -79,6 +79,10 @@ struct LoginRun {
 };
 
 const std::string kCaps = "101 Capability list:\r\nVERSION 2\r\nREADER\r\nAUTHINFO USER\r\n.\r\n";
+const std::string kCapsHdr =
+    "101 Capability list:\r\nVERSION 2\r\nREADER\r\nHDR\r\nAUTHINFO USER\r\n.\r\n";
+const std::string kCapsHeaders = "101 Capability list:\r\nVERSION 2\r\nREADER\r\nLIST ACTIVE "
+                                 "HEADERS\r\nAUTHINFO USER\r\n.\r\n";
 const std::string kCapsTls =
     "101 Capability list:\r\nVERSION 2\r\nREADER\r\nSTARTTLS\r\nAUTHINFO SASL\r\n.\r\n";
 const std::string kUserLine = std::string("AUTHINFO USER ") + kUser;
@@ -96,7 +100,10 @@ TEST(SearchRunLogin, AnswersTo480And483) {
         int asked; // how often the credentials were asked for
     };
     const std::string fetched = "SUCCESS: 2 articles received";
-    const Strings head = {"MODE READER", "GROUP alt.test"};
+    // CAPABILITIES comes first: refused (the fake server's default), MODE
+    // READER follows; a list with READER (kCaps, kCapsTls) goes straight to GROUP.
+    const Strings head = {"CAPABILITIES", "MODE READER", "GROUP alt.test"};
+    const Strings listed = {"CAPABILITIES", "GROUP alt.test"};
     auto with = [&head](Strings tail) {
         Strings s = head;
         s.insert(s.end(), tail.begin(), tail.end());
@@ -124,7 +131,7 @@ TEST(SearchRunLogin, AnswersTo480And483) {
          2,
          fetched,
          join({head,
-               {"XHDR Subject 10-12", "ARTICLE 12", "CAPABILITIES", kUserLine, kPassLine,
+               {"XHDR Subject 10-12", "ARTICLE 12", kUserLine, kPassLine, "CAPABILITIES",
                 "GROUP alt.test", "ARTICLE 12", "ARTICLE 11", "QUIT"}}),
          1},
         {"480 on XHDR: the same range again after the login",
@@ -136,8 +143,8 @@ TEST(SearchRunLogin, AnswersTo480And483) {
          1,
          2,
          fetched,
-         join({head,
-               {"XHDR Subject 10-12", "CAPABILITIES", kUserLine, kPassLine, "GROUP alt.test"},
+         join({listed,
+               {"XHDR Subject 10-12", kUserLine, kPassLine, "CAPABILITIES", "GROUP alt.test"},
                fetch}),
          1},
         {"480 on GROUP; a user name alone is enough for this server",
@@ -148,7 +155,33 @@ TEST(SearchRunLogin, AnswersTo480And483) {
          1,
          2,
          fetched,
-         join({head, {"CAPABILITIES", kUserLine, "GROUP alt.test"}, fetch}),
+         join({listed, {kUserLine, "CAPABILITIES", "GROUP alt.test"}, fetch}),
+         1},
+        {"the list read after the login is the one that counts: HDR from it",
+         {{"GROUP alt.test", askLogin, 1},
+          {"CAPABILITIES", FakeReply::Text(kCaps), 1},
+          {"CAPABILITIES", FakeReply::Text(kCapsHdr), -1},
+          {kUserLine, ok, -1}},
+         Login::Given,
+         1,
+         2,
+         fetched,
+         join({listed,
+               {kUserLine, "CAPABILITIES", "GROUP alt.test", "HDR Subject 10-12", "ARTICLE 12",
+                "ARTICLE 11", "QUIT"}}),
+         1},
+        {"480 on GROUP with LIST HEADERS sent beside it: its answer is read and dropped",
+         {{"GROUP alt.test", askLogin, 1},
+          {"CAPABILITIES", FakeReply::Text(kCapsHeaders), -1},
+          {"LIST HEADERS", FakeReply::Text("215 headers\r\n:\r\n.\r\n"), -1},
+          {kUserLine, ok, -1}},
+         Login::Given,
+         1,
+         2,
+         fetched,
+         join({listed,
+               {"LIST HEADERS", kUserLine, "CAPABILITIES", "GROUP alt.test", "LIST HEADERS"},
+               fetch}),
          1},
         {"480 again after 281 fails instead of looping",
          {{"GROUP alt.test", askLogin, -1},
@@ -159,7 +192,7 @@ TEST(SearchRunLogin, AnswersTo480And483) {
          1,
          -1,
          "ERROR: Authentication failed: the server asked again after a login",
-         with({"CAPABILITIES", kUserLine, kPassLine, "GROUP alt.test", "QUIT"}),
+         join({listed, {kUserLine, kPassLine, "CAPABILITIES", "GROUP alt.test", "QUIT"}}),
          1},
         {"502 to the password",
          {{"GROUP alt.test", askLogin, -1},
@@ -169,7 +202,7 @@ TEST(SearchRunLogin, AnswersTo480And483) {
          1,
          -1,
          "ERROR: Authentication failed",
-         with({"CAPABILITIES", kUserLine, kPassLine, "QUIT"}),
+         with({kUserLine, kPassLine, "QUIT"}),
          1},
         {"481: wrong password",
          {{"GROUP alt.test", askLogin, -1},
@@ -179,7 +212,7 @@ TEST(SearchRunLogin, AnswersTo480And483) {
          1,
          -1,
          "ERROR: Authentication failed",
-         with({"CAPABILITIES", kUserLine, kPassLine, "QUIT"}),
+         with({kUserLine, kPassLine, "QUIT"}),
          1},
         {"480 with no credentials known: nothing more is sent",
          {{"GROUP alt.test", askLogin, -1}},
@@ -203,7 +236,7 @@ TEST(SearchRunLogin, AnswersTo480And483) {
          0,
          -1,
          "ERROR: Password not sent over an unencrypted connection",
-         with({"CAPABILITIES", "QUIT"}),
+         join({listed, {"QUIT"}}),
          1},
         {"STARTTLS offered, then refused: an error even where plain text is allowed",
          {{"GROUP alt.test", askLogin, -1},
@@ -214,7 +247,7 @@ TEST(SearchRunLogin, AnswersTo480And483) {
          -1,
          "ERROR: Secure connection failed: the server refused to start TLS (580 Error "
          "initializing TLS)",
-         with({"CAPABILITIES", "STARTTLS", "QUIT"}),
+         join({listed, {"STARTTLS", "QUIT"}}),
          1},
         {"483 to the user name on a server without STARTTLS",
          {{"GROUP alt.test", askLogin, -1},
@@ -224,7 +257,7 @@ TEST(SearchRunLogin, AnswersTo480And483) {
          1,
          -1,
          "ERROR: Password not sent over an unencrypted connection",
-         with({"CAPABILITIES", kUserLine, "QUIT"}),
+         join({listed, {kUserLine, "QUIT"}}),
          1},
         {"483 to GROUP on a server without STARTTLS",
          {{"GROUP alt.test", Line("483 Encryption required"), -1}},
@@ -233,9 +266,9 @@ TEST(SearchRunLogin, AnswersTo480And483) {
          -1,
          "ERROR: Secure connection failed: the server requires encryption and does not offer "
          "STARTTLS",
-         with({"CAPABILITIES", "QUIT"}),
+         with({"QUIT"}),
          0},
-        {"a server that never asks gets no login and no CAPABILITIES",
+        {"a server that never asks gets no login",
          {},
          Login::Given,
          1,
@@ -301,10 +334,10 @@ TEST(SearchRunLogin, StalledHandshakeTimesOut) {
         EXPECT_EQ(run.Run(), -1);
         EXPECT_EQ(std::string(run.context.statusText), stalled);
         // Nothing after the 382 is a command: no credentials went out in plain text.
-        Strings expected = {"MODE READER", "GROUP alt.test", "CAPABILITIES", "STARTTLS"};
+        Strings expected = {"CAPABILITIES", "GROUP alt.test", "STARTTLS"};
         Strings got = run.server.Commands();
         ASSERT_GE(got.size(), expected.size());
-        EXPECT_EQ(Strings(got.begin(), got.begin() + 4), expected);
+        EXPECT_EQ(Strings(got.begin(), got.begin() + 3), expected);
         for (const std::string& cmd : got)
             EXPECT_EQ(cmd.find(kUser), std::string::npos) << cmd;
     }

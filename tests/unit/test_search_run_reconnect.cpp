@@ -108,7 +108,7 @@ Strings Through(const std::string& command) {
     return Strings(all.begin(), at == all.end() ? at : at + 1);
 }
 
-const Strings kSelect = {"MODE READER", "GROUP alt.test"};
+const Strings kSelect = {"CAPABILITIES", "MODE READER", "GROUP alt.test"};
 
 TEST(SearchRunReconnect, LossAtEveryPointResumesWithTheSameResult) {
     const Outcome whole = Search({});
@@ -415,7 +415,8 @@ TEST(SearchRunReconnect, TheLoginIsSentAgainWithoutAskingAgain) {
         s.When("AUTHINFO PASS pw", Line("281 Authentication succeeded"));
     };
     const Outcome o = Search(setup);
-    const Strings login = {"CAPABILITIES", "AUTHINFO USER reader", "AUTHINFO PASS pw",
+    // The capabilities are read again after the login.
+    const Strings login = {"AUTHINFO USER reader", "AUTHINFO PASS pw", "CAPABILITIES",
                            "GROUP alt.test"};
     EXPECT_EQ(o.result, 5);
     EXPECT_EQ(o.stored, (Numbers{150, 700, 650, 600, 1100}));
