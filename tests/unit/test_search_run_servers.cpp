@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 
@@ -308,6 +309,34 @@ TEST(SearchRunServers, HeaderNotServedInListsIsReadWithHead) {
               {"SEARCH: 3 articles in this group; requesting headers...",
                "Scanning headers... (100% done)"},
               {}, ask);
+}
+
+// A connection lost while the heads are read: the search connects again,
+// reads the capabilities and selects the group again, and goes on with the
+// head that had no answer, keeping to HEAD without a second warning.
+TEST(SearchRunServers, LostWhileReadingHeadsGoesOnFromTheHeadUnanswered) {
+    Harness h;
+    h.request.retries = 3;
+    h.request.pipeline = 1;
+    CopyField(h.request.header, "Keywords");
+    h.server.SetGroup(
+        KeywordGroup(1, 520, {{5, "Keywords: a match\n"}, {260, "Keywords: match\n"}}, {300}));
+    h.server.When("CAPABILITIES", Caps(kInboxCaps));
+    h.server.When("HDR Keywords*", Line("503 HDR not permitted on Keywords"));
+    h.server.When("XHDR Keywords*", FakeReply::Text("221 Header follows\r\n.\r\n"));
+    h.server.When("HEAD 250", FakeReply::Close(), 1);
+    EXPECT_EQ(h.Run(), 2) << h.Status();
+    EXPECT_EQ(h.Stored(), (Numbers{5, 260}));
+    const Strings again = {"CAPABILITIES", "GROUP alt.test"};
+    EXPECT_EQ(h.commands, Join({{"CAPABILITIES", "GROUP alt.test", "HDR Keywords 21-520",
+                                 "XHDR Keywords 21-520"},
+                                Heads(21, 250),
+                                again,
+                                Heads(250, 520),
+                                Heads(1, 20),
+                                {"ARTICLE 5", "ARTICLE 260", "QUIT"}}));
+    EXPECT_EQ(std::count(h.messages.begin(), h.messages.end(), kSlow), 1);
+    EXPECT_EQ(h.waits, (std::vector<long long>{1000}));
 }
 
 } // namespace
