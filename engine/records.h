@@ -52,6 +52,8 @@ struct kvSearchRequest {
     // True: a password may go to this server over an unencrypted connection.
     bool allowPlainPassword = false;
     int pipeline = KV_DEFAULT_PIPELINE; // commands kept outstanding, 1 to 1024
+    // True: the connection is deflated (COMPRESS DEFLATE) when the server offers it.
+    bool compress = true;
 };
 
 struct kvSearchSummary {

@@ -2,6 +2,7 @@
 
 #include "article.h"
 #include "commands.h"
+#include "compression.h"
 #include "connect.h"
 #include "fetch.h"
 #include "group_reply.h"
@@ -34,6 +35,7 @@ class kvSearchRun {
   private:
     kvStep Connect();
     kvStep SelectGroup();
+    kvStep Compress();
     // Groups the received articles by subject and reports how the fetch ended.
     void Report(const kvFetched& fetched);
 
@@ -51,6 +53,7 @@ int kvSearchRun::Run() {
     kvFetched fetched;
     kvStep step = Connect();
     if (step == kvStep::Continue) step = SelectGroup();
+    if (step == kvStep::Continue) step = Compress();
     if (step == kvStep::Continue) step = ScanHeaders(s, first, last, matches);
     if (step == kvStep::Continue) step = FetchArticles(s, matches, set, fetched);
     switch (step) {
@@ -149,6 +152,19 @@ kvStep kvSearchRun::SelectGroup() {
     ctx.Show(kvStatusKind::Progress, "SEARCH: %ld articles in this group; requesting headers...",
              ctx.groupArticleCount);
     return kvStep::Continue;
+}
+
+// Deflates the rest of the connection when the server offers it and the
+// request allows it; a refusal leaves the connection as it was.
+kvStep kvSearchRun::Compress() {
+    // Whether the server offers it: what the login's CAPABILITIES listed.
+    // (Stands in for the capabilities read at the start of the session.)
+    const bool offered = s.security.CompressOffered();
+    if (!req.compress || !offered) return kvStep::Continue;
+    long result = 0;
+    if (StartCompression(s.conn, result) != kvCompression::Failed) return kvStep::Continue;
+    s.Close();
+    return s.FailReceive(result);
 }
 
 void kvSearchRun::Report(const kvFetched& fetched) {

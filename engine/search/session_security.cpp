@@ -76,8 +76,24 @@ kvSecurityStep kvSessionSecurity::Answer(int code) {
     return Upgrade();
 }
 
+// True when the capability line (from its keyword on) names DEFLATE among its arguments.
+static bool ListsDeflate(const char* line) {
+    const char* end = std::strchr(line, '\n');
+    std::size_t length = end ? static_cast<std::size_t>(end - line) : std::strlen(line);
+    std::size_t at = std::strcspn(line, " \t\r\n");
+    while (at < length) {
+        at += std::strspn(line + at, " \t");
+        std::size_t word = std::strcspn(line + at, " \t\r\n");
+        if (word == 7 && strncasecmp(line + at, "DEFLATE", 7) == 0) return true;
+        if (word == 0) break;
+        at += word;
+    }
+    return false;
+}
+
 bool kvSessionSecurity::ReadCapabilities(kvSecurityStep& failure) {
     startTlsOffered = false;
+    compressOffered = false;
     kvBuffer list;
     if (!list.Allocate(kCapabilityListSize)) {
         failure = Fail(kvSecurityStep::Fail, "ERROR: Low memory");
@@ -95,6 +111,7 @@ bool kvSessionSecurity::ReadCapabilities(kvSecurityStep& failure) {
     while (line != nullptr && *++line != '\0' && *line != '.') {
         std::size_t word = std::strcspn(line, " \t\r\n");
         if (word == 8 && strncasecmp(line, "STARTTLS", 8) == 0) startTlsOffered = true;
+        if (word == 8 && strncasecmp(line, "COMPRESS", 8) == 0) compressOffered = ListsDeflate(line);
         line = std::strchr(line, '\n');
     }
     return true;

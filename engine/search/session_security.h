@@ -42,6 +42,8 @@ class kvSessionSecurity {
     // True once a login or an upgrade has reset the server's session state.
     bool SessionReset() const { return sessionReset; }
     void SessionRestored() { sessionReset = false; }
+    // True when the last CAPABILITIES read listed COMPRESS with DEFLATE.
+    bool CompressOffered() const { return compressOffered; }
 
   private:
     kvSecurityStep Upgrade();
@@ -61,5 +63,6 @@ class kvSessionSecurity {
     bool loggedIn = false;
     bool capabilitiesKnown = false;
     bool startTlsOffered = false;
+    bool compressOffered = false;
     bool sessionReset = false;
 };
