@@ -87,9 +87,10 @@ long kvCompressStream::Inflate(char* out, std::size_t size) {
     s.length -= used;
     long made = static_cast<long>(size - z.avail_out);
     if (r == Z_STREAM_END) {
+        // What came before the end is good; bytes after it fail the next call.
         s.ended = true;
-        if (s.length > 0) return -1;
-        return made;
+        if (made > 0) return made;
+        return s.length > 0 ? -1 : 0;
     }
     if (r == Z_OK || r == Z_BUF_ERROR) return made;
     return -1; // Z_DATA_ERROR (corrupt), Z_NEED_DICT, Z_MEM_ERROR

@@ -111,7 +111,8 @@ bool kvSessionSecurity::ReadCapabilities(kvSecurityStep& failure) {
     while (line != nullptr && *++line != '\0' && *line != '.') {
         std::size_t word = std::strcspn(line, " \t\r\n");
         if (word == 8 && strncasecmp(line, "STARTTLS", 8) == 0) startTlsOffered = true;
-        if (word == 8 && strncasecmp(line, "COMPRESS", 8) == 0) compressOffered = ListsDeflate(line);
+        if (word == 8 && strncasecmp(line, "COMPRESS", 8) == 0)
+            compressOffered = ListsDeflate(line);
         line = std::strchr(line, '\n');
     }
     return true;
