@@ -31,12 +31,12 @@ std::string Describe(const kvSearchRequest& r, const kvDialogSetup& s) {
         << ";maxArticles=" << r.maxArticles << ";maxHeaders=" << r.maxHeaders
         << ";header=" << r.header << ";timeLimit=" << r.timeLimit << ";timeout=" << r.timeoutSeconds
         << ";caFile=" << r.caFile << ";allowPlain=" << r.allowPlainPassword
-        << ";compress=" << r.compress
-        << ";pipeline=" << r.pipeline << ";patterns=" << Join(s.patterns)
-        << ";servers=" << Join(s.servers) << ";newsgroups=" << Join(s.newsgroups)
-        << ";matchButton=" << s.matchSelection << ";caseButton=" << s.caseSelection
-        << ";findOn=" << s.findLimitOn << ";findStart=" << s.findSliderStart
-        << ";scanOn=" << s.scanLimitOn << ";scanStart=" << s.scanSliderStart << ";headers=";
+        << ";compress=" << r.compress << ";pipeline=" << r.pipeline
+        << ";patterns=" << Join(s.patterns) << ";servers=" << Join(s.servers)
+        << ";newsgroups=" << Join(s.newsgroups) << ";matchButton=" << s.matchSelection
+        << ";caseButton=" << s.caseSelection << ";findOn=" << s.findLimitOn
+        << ";findStart=" << s.findSliderStart << ";scanOn=" << s.scanLimitOn
+        << ";scanStart=" << s.scanSliderStart << ";headers=";
     for (const auto& name : s.headerNames)
         out << name << (&name == &s.headerNames[KV_HEADER_CHOICES - 1] ? ";" : ",");
     return out.str();
