@@ -3,6 +3,9 @@
 // Prints one line of figures per benchmark. The search runs in plain text and
 // then over TLS (default nntps://localhost:563 trusting
 // /tmp/korvex-inn-tls/ca.pem, as scripts/inn-tls.sh sets up) when the CA file exists.
+// korvex-bench --compress [--port PORT] [--group NAME] [--pattern WORD]
+// --compress runs only the search with and without COMPRESS DEFLATE, plain and
+// through a proxy paced to 10 Mbit/s, counting the bytes on the wire.
 // korvex-bench --network [--port PORT] [--delays MS,MS,...] [--window N] [--no-single]
 //              [--group NAME] [--pattern WORD]
 // --network runs only the search
@@ -26,6 +29,7 @@ int main(int argc, char** argv) {
     std::string tlsServer = "nntps://localhost:563", caFile = "/tmp/korvex-inn-tls/ca.pem";
     bool search = true;
     bool network = false;
+    bool compress = false;
     int port = 119, window = KV_DEFAULT_PIPELINE;
     bool withSingle = true;
     std::vector<int> delays = {0, 25, 50};
@@ -48,6 +52,8 @@ int main(int argc, char** argv) {
             search = false;
         else if (a == "--network")
             network = true;
+        else if (a == "--compress")
+            compress = true;
         else if (a == "--window" && hasValue)
             window = std::atoi(argv[++i]);
         else if (a == "--no-single")
@@ -65,10 +71,13 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "usage: korvex-bench [--server H] [--group G] [--pattern P] "
                                  "[--dir D] [--skip-search] [--tls-server S] [--cafile F]\n"
                                  "       korvex-bench --network [--port P] [--delays MS,MS,...] "
-                                 "[--window N] [--no-single] [--group G] [--pattern P]\n");
+                                 "[--window N] [--no-single] [--group G] [--pattern P]\n"
+                                 "       korvex-bench --compress [--port P] [--group G] "
+                                 "[--pattern P]\n");
             return 64;
         }
     }
+    if (compress) return kvBench::CompressedSearch(port, group, pattern) ? 0 : 1;
     if (network)
         return kvBench::NetworkSearch(port, group, pattern, delays, window, withSingle) ? 0 : 1;
     // The whole search runs first, while this process is still small: a child
