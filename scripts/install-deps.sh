@@ -4,7 +4,7 @@ set -euo pipefail
 # The desktop program needs wxWidgets; its tests run on Xvfb with openbox.
 # The fuzz targets build with clang and libFuzzer; scripts/tidy.sh runs clang-tidy;
 # the export tests read the files back with Python.
-packages=(build-essential dpkg-dev cmake pkg-config libgtest-dev googletest libbenchmark-dev clang-format libssl-dev openssl
+packages=(build-essential dpkg-dev cmake pkg-config libgtest-dev googletest libbenchmark-dev clang-format libssl-dev openssl zlib1g-dev
   libwxgtk3.2-dev xvfb xauth x11-utils openbox fonts-dejavu-core
   librsvg2-bin lintian desktop-file-utils appstream man-db xdotool
   clang libfuzzer-14-dev clang-tidy python3)

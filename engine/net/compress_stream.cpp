@@ -10,7 +10,8 @@ struct kvCompressStream::State {
     z_stream in{};
     bool outReady = false;
     bool inReady = false;
-    bool ended = false; // the peer's stream ended: any further byte is an error
+    bool ended = false;  // the peer's stream ended: any further byte is an error
+    bool broken = false; // the stream was found invalid: nothing more inflates
     unsigned char input[KV_COMPRESSED_INPUT_SIZE];
     std::size_t start = 0; // the first byte not yet inflated
     std::size_t length = 0;
@@ -74,6 +75,7 @@ void kvCompressStream::InputAdded(std::size_t count) {
 long kvCompressStream::Inflate(char* out, std::size_t size) {
     if (!Ready()) return -1;
     State& s = *state;
+    if (s.broken) return -1;
     if (s.ended) return s.length > 0 ? -1 : 0;
     if (s.length == 0 || size == 0) return 0;
     z_stream& z = s.in;
@@ -93,5 +95,9 @@ long kvCompressStream::Inflate(char* out, std::size_t size) {
         return s.length > 0 ? -1 : 0;
     }
     if (r == Z_OK || r == Z_BUF_ERROR) return made;
-    return -1; // Z_DATA_ERROR (corrupt), Z_NEED_DICT, Z_MEM_ERROR
+    // Z_DATA_ERROR (corrupt), Z_NEED_DICT, Z_MEM_ERROR. The bytes inflated
+    // before the fault are good: they are handed out first, however the
+    // stream was split, and the next call fails.
+    s.broken = true;
+    return made > 0 ? made : -1;
 }
