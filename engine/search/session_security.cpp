@@ -70,7 +70,7 @@ kvSecurityStep kvSessionSecurity::Answer(int code) {
                                           "encryption on an encrypted connection");
     kvSecurityStep failure;
     if (!capabilitiesKnown && !ReadCapabilities(failure)) return failure;
-    if (!startTlsOffered)
+    if (!UpgradeOffered())
         return Fail(kvSecurityStep::Fail, "ERROR: Secure connection failed: the server requires "
                                           "encryption and does not offer STARTTLS");
     return Upgrade();
@@ -154,7 +154,7 @@ kvSecurityStep kvSessionSecurity::Login() {
     if (!encrypted) {
         kvSecurityStep failure;
         if (!capabilitiesKnown && !ReadCapabilities(failure)) return failure;
-        if (startTlsOffered) {
+        if (UpgradeOffered()) {
             kvSecurityStep step = Upgrade();
             if (step != kvSecurityStep::Retry) return step;
         } else if (!req.allowPlainPassword) {

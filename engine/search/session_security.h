@@ -46,6 +46,9 @@ class kvSessionSecurity {
     bool CompressOffered() const { return compressOffered; }
 
   private:
+    // STARTTLS is offered and can still start: once the connection is
+    // deflated, TLS would have to run inside the deflate stream, which it never does.
+    bool UpgradeOffered() const { return startTlsOffered && !conn.compress; }
     kvSecurityStep Upgrade();
     kvSecurityStep Login();
     kvSecurityStep SendCredentials(const kvCredentials& login);
