@@ -22,7 +22,7 @@
 namespace {
 
 constexpr int kResponses = 6;
-constexpr std::size_t kBound = 256 * 1024;     // inflated bytes one response may bring
+constexpr std::size_t kBound = 256 * 1024;    // inflated bytes one response may bring
 constexpr std::size_t kInflateCap = 4u << 20; // the reference inflates no further
 
 class PiecePeer : public kvBytePeer {
@@ -132,7 +132,8 @@ bool InflateClean(const std::string& packed, std::string& plain) {
         if (r == Z_BUF_ERROR && z.avail_in == 0) r = Z_OK;
         if (z.avail_in == 0 && z.avail_out != 0) break;
     }
-    bool clean = (r == Z_OK || (r == Z_STREAM_END && z.avail_in == 0)) && plain.size() < kInflateCap;
+    bool clean =
+        (r == Z_OK || (r == Z_STREAM_END && z.avail_in == 0)) && plain.size() < kInflateCap;
     inflateEnd(&z);
     return clean;
 }
@@ -151,8 +152,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     unsigned modes = data[0];
     unsigned seed = data[1];
     bool plainGiven = (data[2] & 1) != 0;
-    std::string packed = plainGiven ? Deflate(data + 3, size - 3, seed)
-                                    : std::string(reinterpret_cast<const char*>(data + 3), size - 3);
+    std::string packed = plainGiven
+                             ? Deflate(data + 3, size - 3, seed)
+                             : std::string(reinterpret_cast<const char*>(data + 3), size - 3);
 
     static kvBuffer headers, article;
     if (headers.capacity == 0) {

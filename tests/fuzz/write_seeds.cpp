@@ -63,8 +63,8 @@ Seeds Compress() {
     std::string headerList = "221 Subject fields follow\r\n3000 match one\r\n2999 other\r\n.\r\n";
     std::string article = "220 3000 <3000@example.org>\r\n" +
                           ArticleText(3000, "match", "..dotted line\r\nplain\r\n") + ".\r\n";
-    std::string many = "221 list\r\n" + Repeat("1234 a subject line of some length\r\n", 3000) +
-                       ".\r\n";
+    std::string many =
+        "221 list\r\n" + Repeat("1234 a subject line of some length\r\n", 3000) + ".\r\n";
     return {
         std::string("\x02\x11\x01", 3) + greeting + headerList + article + headerList,
         std::string("\x00\x05\x01", 3) + greeting + many + headerList,
