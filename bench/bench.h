@@ -44,6 +44,10 @@ bool CliSearch(const std::string& server, const std::string& group, const std::s
 // on a slow link) are left out. Returns false when a search failed.
 bool NetworkSearch(int serverPort, const std::string& group, const std::string& pattern,
                    const std::vector<int>& delays, int window, bool withSingle);
+// The big-group search on the engine's connection with and without COMPRESS
+// DEFLATE, at loopback speed and over a 10 Mbit/s link: wall time and bytes
+// on the wire each way. Returns false when a search failed.
+bool CompressedSearch(int serverPort, const std::string& group, const std::string& word);
 
 // HEAD for every article of the group on 127.0.0.1:serverPort (directly at
 // delay 0, else through the delaying proxy), with the window and one command

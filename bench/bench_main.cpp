@@ -3,6 +3,9 @@
 // Prints one line of figures per benchmark. The search runs in plain text and
 // then over TLS (default nntps://localhost:563 trusting
 // /tmp/korvex-inn-tls/ca.pem, as scripts/inn-tls.sh sets up) when the CA file exists.
+// korvex-bench --compress [--port PORT] [--group NAME] [--pattern WORD]
+// --compress runs only the search with and without COMPRESS DEFLATE, plain and
+// through a proxy paced to 10 Mbit/s, counting the bytes on the wire.
 // korvex-bench --network [--port PORT] [--delays MS,MS,...] [--window N] [--no-single]
 //              [--group NAME] [--pattern WORD]
 // --network runs only the search
@@ -31,7 +34,7 @@ int main(int argc, char** argv) {
     std::string dir = "/tmp";
     std::string tlsServer = "nntps://localhost:563", caFile = "/tmp/korvex-inn-tls/ca.pem";
     bool search = true;
-    bool network = false, headScan = false;
+    bool network = false, headScan = false, compress = false;
     bool groupGiven = false, patternGiven = false, portGiven = false, delaysGiven = false;
     std::string header = "Keywords";
     long singleLimit = 100;
@@ -63,6 +66,8 @@ int main(int argc, char** argv) {
             search = false;
         else if (a == "--network")
             network = true;
+        else if (a == "--compress")
+            compress = true;
         else if (a == "--window" && hasValue)
             window = std::atoi(argv[++i]);
         else if (a == "--no-single")
@@ -84,10 +89,13 @@ int main(int argc, char** argv) {
                                  "[--window N] [--no-single] [--group G] [--pattern P]\n"
                                  "       korvex-bench --head-scan [--port P] [--delays MS,...] "
                                  "[--window N] [--group G] [--header H] [--pattern P] "
-                                 "[--single-limit N]\n");
+                                 "[--single-limit N]\n"
+                                 "       korvex-bench --compress [--port P] [--group G] "
+                                 "[--pattern P]\n");
             return 64;
         }
     }
+    if (compress) return kvBench::CompressedSearch(port, group, pattern) ? 0 : 1;
     if (headScan) {
         if (!portGiven) port = 10119;
         if (!groupGiven) group = "korvex.test.mixed";

@@ -1,5 +1,6 @@
 #include "delay_proxy.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -39,7 +40,23 @@ struct Direction {
     bool ended = false;    // `from` has closed its sending side
     bool shutDown = false; // the end has been passed on to `to`
     bool failed = false;
+    long long carried = 0;
+    // Pacing: bytes that may go now, refilled at the rate since `filled`.
+    double allowance = 0;
+    Clock::time_point filled = Clock::now();
 };
+
+// Bytes per second each direction may carry; 0: no cap.
+double gRate = 0;
+// The most a paced direction sends at once after a pause: a few segments.
+constexpr double kBurst = 16 * 1024;
+
+void Refill(Direction& d) {
+    Clock::time_point now = Clock::now();
+    double seconds = std::chrono::duration<double>(now - d.filled).count();
+    d.allowance = std::min(kBurst, d.allowance + seconds * gRate);
+    d.filled = now;
+}
 
 struct Pair {
     Direction up, down; // client to server, server to client
@@ -92,8 +109,13 @@ void WriteSide(Direction& d) {
     Clock::time_point now = Clock::now();
     while (!d.chunks.empty() && d.chunks.front().due <= now) {
         Chunk& c = d.chunks.front();
-        ssize_t n = send(d.to, c.bytes.data() + c.offset, c.bytes.size() - c.offset,
-                         MSG_NOSIGNAL | MSG_DONTWAIT);
+        std::size_t length = c.bytes.size() - c.offset;
+        if (gRate > 0) {
+            Refill(d);
+            if (d.allowance < 1) return;
+            length = std::min(length, static_cast<std::size_t>(d.allowance));
+        }
+        ssize_t n = send(d.to, c.bytes.data() + c.offset, length, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
         if (n < 0) {
             d.failed = true;
@@ -101,6 +123,8 @@ void WriteSide(Direction& d) {
         }
         c.offset += static_cast<std::size_t>(n);
         d.queued -= static_cast<std::size_t>(n);
+        d.carried += n;
+        if (gRate > 0) d.allowance -= static_cast<double>(n);
         if (c.offset < c.bytes.size()) return;
         d.chunks.pop_front();
     }
@@ -113,12 +137,17 @@ void WriteSide(Direction& d) {
 // Milliseconds until the next chunk falls due (-1: none waits).
 int NextDue(const Direction& d) {
     if (d.chunks.empty()) return -1;
+    if (gRate > 0 && d.chunks.front().due <= Clock::now() && d.allowance < 1) {
+        // Paced: wake when about a segment more may go.
+        double need = 1460.0 - d.allowance;
+        return 1 + static_cast<int>(need / gRate * 1000.0);
+    }
     auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(d.chunks.front().due - Clock::now());
     return left.count() > 0 ? static_cast<int>(left.count()) + 1 : 0;
 }
 
-[[noreturn]] void Serve(int listenFd, int control, int delayMs, int targetPort) {
+[[noreturn]] void Serve(int listenFd, int control, int counts, int delayMs, int targetPort) {
     alarm(600); // never outlives a benchmark
     const std::chrono::milliseconds delay(delayMs);
     std::vector<std::unique_ptr<Pair>> pairs;
@@ -160,6 +189,8 @@ int NextDue(const Direction& d) {
         }
         for (std::size_t i = 0; i < pairs.size();) {
             if (pairs[i]->Done()) {
+                long long carried[2] = {pairs[i]->up.carried, pairs[i]->down.carried};
+                if (write(counts, carried, sizeof carried) < 0) _exit(1);
                 close(pairs[i]->up.from);
                 close(pairs[i]->down.from);
                 pairs.erase(pairs.begin() + static_cast<long>(i));
@@ -172,7 +203,8 @@ int NextDue(const Direction& d) {
 
 } // namespace
 
-bool StartDelayProxy(int delayMs, int targetPort, kvDelayProxy& proxy) {
+bool StartDelayProxy(int delayMs, int targetPort, kvDelayProxy& proxy,
+                     long long rateBitsPerSecond) {
     int listenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (listenFd < 0) return false;
     sockaddr_in addr{};
@@ -180,24 +212,36 @@ bool StartDelayProxy(int delayMs, int targetPort, kvDelayProxy& proxy) {
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK); // loopback only
     socklen_t len = sizeof addr;
     int pipeFds[2];
+    int countFds[2] = {-1, -1};
+    if (pipe2(countFds, O_CLOEXEC) != 0) {
+        close(listenFd);
+        return false;
+    }
     if (bind(listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
         listen(listenFd, 8) != 0 ||
         getsockname(listenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0 ||
         pipe2(pipeFds, O_CLOEXEC) != 0) {
         close(listenFd);
+        close(countFds[0]);
+        close(countFds[1]);
         return false;
     }
     pid_t pid = fork();
     if (pid == 0) {
         close(pipeFds[1]);
-        Serve(listenFd, pipeFds[0], delayMs, targetPort);
+        close(countFds[0]);
+        gRate = static_cast<double>(rateBitsPerSecond) / 8.0;
+        Serve(listenFd, pipeFds[0], countFds[1], delayMs, targetPort);
     }
     close(listenFd);
     close(pipeFds[0]);
+    close(countFds[1]);
     if (pid < 0) {
         close(pipeFds[1]);
+        close(countFds[0]);
         return false;
     }
+    proxy.counts = countFds[0];
     proxy.pid = pid;
     proxy.port = ntohs(addr.sin_port);
     proxy.control = pipeFds[1];
@@ -207,7 +251,19 @@ bool StartDelayProxy(int delayMs, int targetPort, kvDelayProxy& proxy) {
 void StopDelayProxy(kvDelayProxy& proxy) {
     if (proxy.pid <= 0) return;
     close(proxy.control); // the proxy sees the end of its control pipe and leaves
+    close(proxy.counts);
     int status = 0;
     waitpid(proxy.pid, &status, 0);
     proxy = kvDelayProxy{};
+}
+
+bool NextConnectionBytes(kvDelayProxy& proxy, long long& up, long long& down, int waitMs) {
+    pollfd p{proxy.counts, POLLIN, 0};
+    if (poll(&p, 1, waitMs) <= 0) return false;
+    long long carried[2];
+    if (read(proxy.counts, carried, sizeof carried) != static_cast<ssize_t>(sizeof carried))
+        return false;
+    up = carried[0];
+    down = carried[1];
+    return true;
 }

@@ -201,6 +201,8 @@ void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDi
     CopyField(request.caFile, caFile.c_str());
     request.allowPlainPassword =
         Setting(file, "ALLOW_PLAIN_PASSWORD", value) && std::strcmp(value, "1") == 0;
+    // COMPRESS=0 turns the deflated connection off; anything else leaves it on.
+    request.compress = !(Setting(file, "COMPRESS", value) && std::strcmp(value, "0") == 0);
     // Commands a search keeps outstanding: 1 to 1024, the default when absent or below 1.
     request.pipeline = KV_DEFAULT_PIPELINE;
     if (Setting(file, "PIPELINE", value)) {

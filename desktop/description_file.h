@@ -57,6 +57,6 @@ struct kvDialogSetup {
 // setup and sets every field of request the dialog owns: pattern, server and
 // newsgroup from the first list entries (empty without), matchMode,
 // ignoreCase, maxArticles, maxHeaders, header, timeLimit, timeoutSeconds,
-// pipeline, retries (RETRIES=), caFile (CA_FILE=) and allowPlainPassword
-// (ALLOW_PLAIN_PASSWORD=1).
+// pipeline, retries (RETRIES=), caFile (CA_FILE=), allowPlainPassword
+// (ALLOW_PLAIN_PASSWORD=1) and compress (off with COMPRESS=0).
 void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDialogSetup& setup);

@@ -57,6 +57,8 @@ struct kvSearchRequest {
     int pipeline = KV_DEFAULT_PIPELINE; // commands kept outstanding, 1 to 1024
     // Times a search connects again after losing its connection, 0 to 10.
     int retries = KV_DEFAULT_RETRIES;
+    // True: the connection is deflated (COMPRESS DEFLATE) when the server offers it.
+    bool compress = true;
 };
 
 struct kvSearchSummary {

@@ -55,7 +55,7 @@ for t in "${targets[@]}"; do
   mkdir -p "$corpus" "$findings" "$logs"
   # Responses and bodies need room: the article cut lies past 30 KB.
   case "$t" in
-    transport|mime) max_len=70000 ;;
+    transport|mime|compress) max_len=70000 ;;
     *) max_len=4096 ;;
   esac
   limit=()

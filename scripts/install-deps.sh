@@ -6,8 +6,8 @@ set -euo pipefail
 # the export tests read the files back with Python; public-inbox is the second
 # news server the tests search beside INN (it installs beside inn2); socat
 # listens for the third, leafnode (unpacked by scripts/leafnode-start.sh, as
-# installing it would remove inn2).
-packages=(build-essential dpkg-dev cmake pkg-config libgtest-dev googletest libbenchmark-dev clang-format libssl-dev openssl
+# installing it would remove inn2); zlib deflates a connection (COMPRESS).
+packages=(build-essential dpkg-dev cmake pkg-config libgtest-dev googletest libbenchmark-dev clang-format libssl-dev openssl zlib1g-dev
   libwxgtk3.2-dev xvfb xauth x11-utils openbox fonts-dejavu-core
   librsvg2-bin lintian desktop-file-utils appstream man-db xdotool
   clang libfuzzer-14-dev clang-tidy python3 public-inbox socat)

@@ -17,6 +17,7 @@ jobs=${KORVEX_JOBS:-2}
 want=("$@")
 [ ${#want[@]} -gt 0 ] || want=(openssl wx)
 
+# libz-mingw-w64-dev: zlib for wx and for the deflated news connection (static, from Debian).
 "$top/scripts/install-deps.sh" g++-mingw-w64-x86-64-posix wine64 wine libz-mingw-w64-dev ninja-build
 
 # Source packages come from the same archive as the binary ones; only main and updates (the

@@ -7,6 +7,8 @@
 #include "stop_signal.h"
 
 #include <chrono>
+#include <cstring>
+#include <new>
 
 static long long SteadyMilliseconds() {
     using namespace std::chrono;
@@ -89,7 +91,8 @@ void SetNetTimeout(kvConnection& conn, int seconds) {
     conn.timeoutSeconds = seconds;
 }
 
-static long ReceiveBytes(kvConnection& conn, char* buffer, std::size_t size) {
+// What arrives from the peer, the TLS channel or the socket, before any inflating.
+static long ReceiveRaw(kvConnection& conn, char* buffer, std::size_t size) {
     if (conn.peer != nullptr) return conn.peer->Receive(buffer, size);
     if (conn.secure) return conn.secure->Receive(conn, buffer, size);
     if (conn.resetAtConnect) return -1;
@@ -101,6 +104,29 @@ static long ReceiveBytes(kvConnection& conn, char* buffer, std::size_t size) {
         NetAcknowledge(conn);
         return n;
     }
+}
+
+// Inflates into buffer, receiving compressed bytes as they are needed. A
+// stream that does not inflate is a failed receive.
+static long ReceiveInflated(kvConnection& conn, char* buffer, std::size_t size) {
+    kvCompressStream& z = *conn.compress;
+    for (bool first = true;; first = false) {
+        // Compressed bytes that inflate to nothing still take their time.
+        if (!first && BoundPassed(conn)) return 0;
+        long made = z.Inflate(buffer, size);
+        if (made != 0) return made;
+        std::size_t room = 0;
+        char* space = z.InputSpace(room);
+        if (room == 0) return -1;
+        long n = ReceiveRaw(conn, space, room);
+        if (n <= 0) return n;
+        z.InputAdded(static_cast<std::size_t>(n));
+    }
+}
+
+static long ReceiveBytes(kvConnection& conn, char* buffer, std::size_t size) {
+    if (conn.compress) return ReceiveInflated(conn, buffer, size);
+    return ReceiveRaw(conn, buffer, size);
 }
 
 long NetReceive(kvConnection& conn, char* buffer, std::size_t size) {
@@ -118,11 +144,46 @@ long NetReceive(kvConnection& conn, char* buffer, std::size_t size) {
     return n;
 }
 
+static long SendRaw(kvConnection& conn, const char* data, std::size_t length);
+static long TrySendRaw(kvConnection& conn, const char* data, std::size_t length);
+
+// Sends through the compressor. Like a TLS channel, it takes a piece whole or
+// not at all: bytes deflated but not yet taken below are held, and the caller
+// offers the same bytes again (see NetTrySend), which then only pushes out
+// what is held. `wait`: with the time-out, as NetSend; else as NetTrySend.
+static long SendDeflated(kvConnection& conn, const char* data, std::size_t length, bool wait) {
+    kvCompressStream& z = *conn.compress;
+    if (z.heldPlain == 0) {
+        if (length == 0) return 0;
+        if (!z.Deflate(data, length, z.pending)) return -1;
+        z.heldPlain = length;
+    }
+    while (!z.pending.empty()) {
+        long n = wait ? SendRaw(conn, z.pending.data(), z.pending.size())
+                      : TrySendRaw(conn, z.pending.data(), z.pending.size());
+        if (n <= 0) return n;
+        z.pending.erase(0, static_cast<std::size_t>(n));
+    }
+    long taken = static_cast<long>(z.heldPlain);
+    z.heldPlain = 0;
+    return taken;
+}
+
 long NetSend(kvConnection& conn, const char* data, std::size_t length) {
+    if (conn.compress) return SendDeflated(conn, data, length, true);
+    return SendRaw(conn, data, length);
+}
+
+long NetTrySend(kvConnection& conn, const char* data, std::size_t length) {
+    if (conn.compress) return SendDeflated(conn, data, length, false);
+    return TrySendRaw(conn, data, length);
+}
+
+static long SendRaw(kvConnection& conn, const char* data, std::size_t length) {
     if (conn.secure) return conn.secure->Send(conn, data, length);
     // A command almost always fits the socket's send buffer at once: try that
     // first and wait for writability only when it does not.
-    long taken = NetTrySend(conn, data, length);
+    long taken = TrySendRaw(conn, data, length);
     if (taken != 0 || length == 0) return taken;
     for (;;) {
         int w = WaitFor(conn, true, NetTimeoutMs(conn));
@@ -132,10 +193,24 @@ long NetSend(kvConnection& conn, const char* data, std::size_t length) {
     }
 }
 
-long NetTrySend(kvConnection& conn, const char* data, std::size_t length) {
+static long TrySendRaw(kvConnection& conn, const char* data, std::size_t length) {
     if (conn.secure) return conn.secure->TrySend(conn, data, length);
     long n = SocketSend(conn.socket, data, length, false);
     return n == KV_SOCKET_AGAIN ? 0 : n;
+}
+
+bool StartCompressedStream(kvConnection& conn) {
+    if (conn.compress) return false;
+    std::unique_ptr<kvCompressStream> z(new (std::nothrow) kvCompressStream());
+    if (!z || !z->Ready()) return false;
+    std::size_t room = 0;
+    char* space = z->InputSpace(room);
+    if (conn.inputLength > room) return false; // cannot happen: input is smaller
+    std::memcpy(space, conn.input, conn.inputLength);
+    z->InputAdded(conn.inputLength);
+    conn.inputLength = 0;
+    conn.compress = std::move(z);
+    return true;
 }
 
 kvConnection::~kvConnection() {
@@ -150,6 +225,7 @@ void CloseSocket(kvConnection& conn) {
     }
     SocketClose(conn.socket);
     conn.socket = -1;
+    conn.compress.reset();
     conn.inputLength = 0;
     conn.resetAtConnect = false;
 }

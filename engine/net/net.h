@@ -8,6 +8,7 @@
 // Used only by the thread that runs the search; nothing here is locked.
 #pragma once
 
+#include "compress_stream.h"
 #include "secure_channel.h"
 
 #include <cstddef>
@@ -47,6 +48,10 @@ struct kvConnection {
     const kvStopSignal* stop = nullptr;
     // When set, every byte goes through it: the connection is encrypted.
     std::unique_ptr<kvSecureChannel> secure;
+    // When set, every byte after the server's agreement is deflated: it sits
+    // between the lines read and sent here and the socket or TLS below, so
+    // the bounds and `input` see the inflated bytes (see StartCompressedStream).
+    std::unique_ptr<kvCompressStream> compress;
     char input[KV_RECEIVE_BUFFER_SIZE];
     std::size_t inputLength = 0;
     bool resetAtConnect = false; // the server reset the connection as it was made
@@ -86,6 +91,12 @@ long NetSend(kvConnection& conn, const char* data, std::size_t length);
 // One send that never waits: the bytes the socket took (0 when its buffer is
 // full), or -1 when the send failed.
 long NetTrySend(kvConnection& conn, const char* data, std::size_t length);
+
+// From now on every byte on the connection is deflated both ways. The bytes
+// already received behind the server's agreement are compressed ones: they
+// are taken out of `input` and inflated first. False (nothing changed) when
+// the stream could not be set up or the connection already compresses.
+bool StartCompressedStream(kvConnection& conn);
 
 // Ends TLS (if any), shuts the socket down both ways and closes it. Once
 // closed, a further call does nothing; the connection's end closes it too.

@@ -201,6 +201,9 @@ std::unique_ptr<kvSecureChannel> MakeSecureChannel(const kvTlsSettings& settings
     SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
     // Servers often close after QUIT without a TLS goodbye: read that as the end.
     SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
+    // TLS never compresses (OpenSSL's default, made sure of here): COMPRESS
+    // DEFLATE is then the only compression, and may be asked for over TLS.
+    SSL_CTX_set_options(ctx, SSL_OP_NO_COMPRESSION);
     // Commands sent ahead go out as far as the socket takes them: a write may
     // end after a record, and a write that had to wait is offered again from a
     // buffer that may have moved and grown since.

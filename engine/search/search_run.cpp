@@ -2,6 +2,7 @@
 
 #include "article.h"
 #include "commands.h"
+#include "compression.h"
 #include "connect.h"
 #include "fetch.h"
 #include "group_reply.h"
@@ -32,7 +33,8 @@ class kvSearchRun {
         s.reopen = [this] {
             reopening = true;
             kvStep step = Connect();
-            return step == kvStep::Continue ? SelectGroup() : step;
+            if (step == kvStep::Continue) step = SelectGroup();
+            return step == kvStep::Continue ? Compress() : step;
         };
     }
 
@@ -48,6 +50,7 @@ class kvSearchRun {
     // Reads the server's capability list into the session's record.
     kvStep AskCapabilities();
     kvStep SelectGroup();
+    kvStep Compress();
     // Groups the received articles by subject and reports how the fetch ended.
     void Report(const kvFetched& fetched);
 
@@ -84,6 +87,7 @@ int kvSearchRun::Run() {
 kvStep kvSearchRun::Open() {
     kvStep step = Connect();
     if (step == kvStep::Continue) step = SelectGroup();
+    if (step == kvStep::Continue) step = Compress();
     if (step != kvStep::Failed || !s.ConnectionLost()) return step;
     long result = s.LostResult();
     switch (s.Reconnect(result)) {
@@ -235,6 +239,16 @@ kvStep kvSearchRun::SelectGroup() {
     ctx.Show(kvStatusKind::Progress, "SEARCH: %ld articles in this group; requesting headers...",
              ctx.groupArticleCount);
     return kvStep::Continue;
+}
+
+// Deflates the rest of the connection when the server offers it and the
+// request allows it; a refusal leaves the connection as it was.
+kvStep kvSearchRun::Compress() {
+    if (!req.compress || !s.caps.compressDeflate || s.conn.compress) return kvStep::Continue;
+    long result = 0;
+    if (StartCompression(s.conn, result) != kvCompression::Failed) return kvStep::Continue;
+    s.Close();
+    return s.FailReceive(result);
 }
 
 void kvSearchRun::Report(const kvFetched& fetched) {

@@ -86,7 +86,7 @@ kvSecurityStep kvSessionSecurity::Answer(int code) {
                                           "encryption on an encrypted connection");
     kvSecurityStep failure;
     if (!capabilitiesAsked && !ReadCapabilities(failure)) return failure;
-    if (!caps.starttls)
+    if (!UpgradeOffered())
         return Fail(kvSecurityStep::Fail, "ERROR: Secure connection failed: the server requires "
                                           "encryption and does not offer STARTTLS");
     return Upgrade();
@@ -144,7 +144,7 @@ kvSecurityStep kvSessionSecurity::Login() {
     if (!encrypted) {
         kvSecurityStep failure;
         if (!capabilitiesAsked && !ReadCapabilities(failure)) return failure;
-        if (caps.starttls) {
+        if (UpgradeOffered()) {
             kvSecurityStep step = Upgrade();
             if (step != kvSecurityStep::Retry) return step;
         } else if (!req.allowPlainPassword) {

@@ -61,6 +61,9 @@ class kvSessionSecurity {
     kvSecurityStep EncryptAsBefore();
 
   private:
+    // STARTTLS is offered and can still start: once the connection is
+    // deflated, TLS would have to run inside the deflate stream, which it never does.
+    bool UpgradeOffered() const { return caps.starttls && !conn.compress; }
     kvSecurityStep Upgrade();
     kvSecurityStep Login();
     kvSecurityStep SendCredentials(const kvCredentials& login);

@@ -224,3 +224,38 @@ TEST_F(CliFakeServer, ControlBytesFromTheServerNeverReachTheTerminal) {
 }
 
 } // namespace
+
+namespace {
+
+// A server that asks for a login at GROUP and lists COMPRESS DEFLATE: the
+// search deflates the connection unless told not to, and stores the same articles.
+TEST_F(CliFakeServer, NoCompressKeepsTheConnectionPlain) {
+    SetVariable("KORVEX_PASSWORD", "pw");
+    Strings stored[2];
+    for (int plain = 0; plain <= 1; ++plain) {
+        SCOPED_TRACE(plain ? "--no-compress" : "deflated");
+        FakeNntpServer server;
+        server.SetGroup(Matching(1, 30, {4, 17, 29}));
+        server.When("GROUP alt.test", FakeReply::Text("480 login first\r\n"), 1);
+        server.When("CAPABILITIES",
+                    FakeReply::Text("101 caps\r\nVERSION 2\r\nREADER\r\nCOMPRESS DEFLATE\r\n"
+                                    "AUTHINFO USER\r\n.\r\n"));
+        server.When("AUTHINFO USER *", FakeReply::Text("381 more\r\n"));
+        server.When("AUTHINFO PASS *", FakeReply::Text("281 welcome\r\n"));
+        server.When("COMPRESS DEFLATE", FakeReply::Text("206 on\r\n").ThenDeflate());
+        std::string kvx = dir + (plain ? "/plain.kvx" : "/deflated.kvx");
+        Strings more = {"--user", "reader", "--allow-plain-password", "--save", kvx};
+        if (plain) more.push_back("--no-compress");
+        CliResult r = Search(server, more);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        Strings commands = server.Commands();
+        EXPECT_EQ(std::count(commands.begin(), commands.end(), "COMPRESS DEFLATE"), plain ? 0 : 1);
+        EXPECT_EQ(commands.back(), "QUIT");
+        stored[plain] = Subjects(kvx);
+    }
+    ClearVariable("KORVEX_PASSWORD");
+    EXPECT_EQ(stored[0].size(), 3u);
+    EXPECT_EQ(stored[0], stored[1]);
+}
+
+} // namespace

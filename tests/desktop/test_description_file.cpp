@@ -31,7 +31,7 @@ std::string Describe(const kvSearchRequest& r, const kvDialogSetup& s) {
         << ";maxArticles=" << r.maxArticles << ";maxHeaders=" << r.maxHeaders
         << ";header=" << r.header << ";timeLimit=" << r.timeLimit << ";timeout=" << r.timeoutSeconds
         << ";caFile=" << r.caFile << ";allowPlain=" << r.allowPlainPassword
-        << ";pipeline=" << r.pipeline << ";retries=" << r.retries
+        << ";compress=" << r.compress << ";pipeline=" << r.pipeline << ";retries=" << r.retries
         << ";patterns=" << Join(s.patterns) << ";servers=" << Join(s.servers)
         << ";newsgroups=" << Join(s.newsgroups) << ";matchButton=" << s.matchSelection
         << ";caseButton=" << s.caseSelection << ";findOn=" << s.findLimitOn
@@ -143,6 +143,12 @@ const DescriptionCase kCases[] = {
     {"[Settings]\nALLOW_PLAIN_PASSWORD=1\n", "allowPlain=1"},
     {"[Settings]\nALLOW_PLAIN_PASSWORD=yes\n", "allowPlain=0"},
     {"[Settings]\nALLOW_PLAIN_PASSWORD=0\n", "allowPlain=0"},
+    // Compression is on unless turned off with exactly 0.
+    {nullptr, "compress=1"},
+    {"[Settings]\nCOMPRESS=0\n", "compress=0"},
+    {"[Settings]\nCOMPRESS=0   # behind a proxy that mangles it\n", "compress=0"},
+    {"[Settings]\nCOMPRESS=no\n", "compress=1"},
+    {"[Settings]\n[/Settings]\nCOMPRESS=0\n", "compress=1"},
 };
 
 TEST(DescriptionFile, StartingState) {

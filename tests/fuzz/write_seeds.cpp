@@ -48,6 +48,32 @@ Seeds Transport() {
     };
 }
 
+// A non-final stored deflate block holding `text` (at most 65535 bytes).
+std::string StoredBlock(const std::string& text) {
+    std::size_t n = text.size();
+    std::string block = {'\0', static_cast<char>(n & 0xff), static_cast<char>(n >> 8),
+                         static_cast<char>(~n & 0xff), static_cast<char>((~n >> 8) & 0xff)};
+    return block + text;
+}
+
+Seeds Compress() {
+    // Byte 0: article bits; byte 1: piece sizes and flush places; byte 2 odd:
+    // plain text deflated by the target, even: the deflate stream itself.
+    std::string greeting = "200 server ready\r\n";
+    std::string headerList = "221 Subject fields follow\r\n3000 match one\r\n2999 other\r\n.\r\n";
+    std::string article = "220 3000 <3000@example.org>\r\n" +
+                          ArticleText(3000, "match", "..dotted line\r\nplain\r\n") + ".\r\n";
+    std::string many =
+        "221 list\r\n" + Repeat("1234 a subject line of some length\r\n", 3000) + ".\r\n";
+    return {
+        std::string("\x02\x11\x01", 3) + greeting + headerList + article + headerList,
+        std::string("\x00\x05\x01", 3) + greeting + many + headerList,
+        std::string("\x00\x07\x00", 3) + StoredBlock(greeting) + StoredBlock(headerList),
+        std::string("\x01\x03\x00", 3) + StoredBlock(greeting + article.substr(0, 20)) +
+            StoredBlock(article.substr(20)),
+    };
+}
+
 Seeds SearchRun() {
     // See fuzz_search_run.cpp: option bytes, then replies separated by "\n~\n".
     std::string sep = "\n~\n";
@@ -250,6 +276,7 @@ int main(int argc, char** argv) {
     }
     const std::map<std::string, std::function<Seeds()>> targets = {
         {"transport", Transport},
+        {"compress", Compress},
         {"search_run", SearchRun},
         {"article", Article},
         {"pattern", Pattern},

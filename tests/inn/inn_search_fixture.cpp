@@ -92,6 +92,7 @@ SearchOutcome InnSearch::Search(const SearchQuery& query, const ServerChoice& ch
     CopyField(request.server, choice.server.empty() ? Server().c_str() : choice.server.c_str());
     CopyField(request.caFile, choice.caFile.c_str());
     request.allowPlainPassword = choice.allowPlainPassword;
+    request.compress = choice.compress;
     CopyField(request.newsgroup, query.group.c_str());
     CopyField(request.header, query.header.c_str());
     CopyField(request.maxHeaders, query.maxHeaders.c_str());

@@ -40,6 +40,7 @@ struct ServerChoice {
     std::string server; // empty: Server()
     std::string caFile;
     int allowPlainPassword = 0;
+    bool compress = true; // COMPRESS DEFLATE when the server offers it
     kvCredentialSource credentials;
 };
 

@@ -1,6 +1,8 @@
 #include "fake_nntp_server.h"
 #include "test_sockets.h"
 
+#include <zlib.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -49,6 +51,53 @@ FakeReply& FakeReply::ThenListen() {
     listenAfter = true;
     return *this;
 }
+
+FakeReply& FakeReply::ThenDeflate() {
+    deflateAfter = true;
+    return *this;
+}
+
+// Both directions of a deflated connection: raw deflate, a 32 KB window.
+struct FakeDeflate {
+    z_stream out{};
+    z_stream in{};
+    FakeDeflate() {
+        if (deflateInit2(&out, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) !=
+                Z_OK ||
+            inflateInit2(&in, -15) != Z_OK)
+            throw std::runtime_error("fake server: zlib failed");
+    }
+    ~FakeDeflate() {
+        deflateEnd(&out);
+        inflateEnd(&in);
+    }
+    std::string Pack(const std::string& data) {
+        std::string packed;
+        out.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+        out.avail_in = static_cast<uInt>(data.size());
+        do {
+            unsigned char chunk[4096];
+            out.next_out = chunk;
+            out.avail_out = sizeof chunk;
+            deflate(&out, Z_SYNC_FLUSH);
+            packed.append(reinterpret_cast<char*>(chunk), sizeof chunk - out.avail_out);
+        } while (out.avail_out == 0);
+        return packed;
+    }
+    bool Unpack(const char* data, std::size_t n, std::string& plain) {
+        in.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
+        in.avail_in = static_cast<uInt>(n);
+        do {
+            unsigned char chunk[4096];
+            in.next_out = chunk;
+            in.avail_out = sizeof chunk;
+            int r = inflate(&in, Z_SYNC_FLUSH);
+            if (r != Z_OK && r != Z_BUF_ERROR) return false;
+            plain.append(reinterpret_cast<char*>(chunk), sizeof chunk - in.avail_out);
+        } while (in.avail_out == 0);
+        return true;
+    }
+};
 
 FakeReply& FakeReply::ThenReset() {
     reset = true;
@@ -103,6 +152,14 @@ FakeNntpServer::FakeNntpServer() {
     wakeWrite = fds[1];
     listenFd = TestListen(listenPort);
     if (listenFd < 0) throw std::runtime_error("fake server: cannot listen on 127.0.0.1");
+}
+
+bool FakeNntpServer::Received(const char* data, long n, std::string& pending) {
+    if (!deflate) {
+        pending.append(data, static_cast<std::size_t>(n));
+        return true;
+    }
+    return deflate->Unpack(data, static_cast<std::size_t>(n), pending);
 }
 
 FakeNntpServer::~FakeNntpServer() {
@@ -188,8 +245,7 @@ bool FakeNntpServer::ReadMore(int fd, std::string& pending, int ms) {
     char buffer[4096];
     long n = TestRecv(fd, buffer, sizeof buffer);
     if (n <= 0) return false;
-    pending.append(buffer, static_cast<std::size_t>(n));
-    return true;
+    return Received(buffer, n, pending);
 }
 
 bool FakeNntpServer::Pause(int ms) {
@@ -210,7 +266,8 @@ bool FakeNntpServer::WaitReadable(int fd) {
     return false;
 }
 
-bool FakeNntpServer::SendAll(int fd, const std::string& data) {
+bool FakeNntpServer::SendAll(int fd, const std::string& plain) {
+    const std::string data = deflate ? deflate->Pack(plain) : plain;
     std::size_t sent = 0;
     while (sent < data.size()) {
         long n = TestSend(fd, data.data() + sent, data.size() - sent);
@@ -244,6 +301,7 @@ void FakeNntpServer::Serve() {
         ServeConnection(fd, number < static_cast<int>(firstGreetings.size())
                                 ? firstGreetings[static_cast<std::size_t>(number)]
                                 : greeting);
+        deflate.reset();
         TestCloseSocket(fd);
         if (refuseAfter >= 0 && number + 1 >= refuseAfter) {
             TestCloseSocket(listenFd);
@@ -295,7 +353,7 @@ bool FakeNntpServer::ReadLine(int fd, std::string& pending, std::string& line) {
         long n = TestRecv(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false; // the client left (or reset the connection)
-        pending.append(buffer, static_cast<std::size_t>(n));
+        if (!Received(buffer, n, pending)) return false;
     }
 }
 
@@ -317,6 +375,7 @@ FakeNntpServer::After FakeNntpServer::Perform(int fd, const FakeReply& reply) {
         TestSetOption(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
         return After::End;
     }
+    if (reply.deflateAfter) deflate = std::make_unique<FakeDeflate>();
     if (reply.listenAfter) return After::Listen;
     if (reply.closeAfter) {
         TestShutdownWrite(fd); // the client reads the end of the connection

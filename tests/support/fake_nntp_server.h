@@ -23,6 +23,7 @@
 #include <condition_variable>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -41,6 +42,10 @@ struct FakeReply {
     // Once the pieces are out, answer nothing more (lines are still recorded):
     // a peer that agreed to start TLS and then stalls.
     bool listenAfter = false;
+    // Once the pieces are out, everything on the connection is raw deflate
+    // both ways (COMPRESS DEFLATE agreed): commands are inflated as they
+    // arrive, replies deflated with a sync flush.
+    bool deflateAfter = false;
 
     static FakeReply Text(std::string text);
     static FakeReply Pieces(std::vector<std::string> pieces, int pauseMs = 2);
@@ -52,6 +57,7 @@ struct FakeReply {
     FakeReply& ThenClose();
     FakeReply& ThenReset();
     FakeReply& ThenListen();
+    FakeReply& ThenDeflate();
 };
 
 // A newsgroup the server answers GROUP, XHDR, HDR, HEAD and ARTICLE from.
@@ -72,6 +78,8 @@ struct FakeGroup {
 // An article with the usual headers: "From", "Newsgroups", "Subject",
 // "Message-ID" (from `number`), "Lines", a blank line and `body` (LF lines).
 std::string FakeArticleText(long number, const std::string& subject, const std::string& body);
+
+struct FakeDeflate;
 
 class FakeNntpServer {
   public:
@@ -150,6 +158,8 @@ class FakeNntpServer {
     bool WaitReadable(int fd);
     bool Pause(int ms); // false when the server is stopping
     bool SendAll(int fd, const std::string& data);
+    // Adds received bytes to pending, inflated once the connection deflates.
+    bool Received(const char* data, long n, std::string& pending);
     FakeReply Answer(const std::string& command);
     FakeReply AnswerFromGroup(const std::string& command, bool& answered) const;
     void Record(const std::string& command, int behind = 0);
@@ -170,6 +180,7 @@ class FakeNntpServer {
     bool byteByByte = false;
     bool haveGroup = false;
     FakeGroup group;
+    std::unique_ptr<FakeDeflate> deflate; // the connection being served deflates
 
     std::mutex mutex;
     std::condition_variable changed;

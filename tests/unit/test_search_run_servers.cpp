@@ -168,8 +168,8 @@ TEST(SearchRunServers, EachRefusedCommandFallsBackToTheNext) {
          {"500 what?", "501 syntax", "502 no", "503 not permitted", "430 no"}) {
         ExpectRun(std::string("HDR refused: XHDR, ") + refusal, three,
                   {{"CAPABILITIES", Caps(kInboxCaps)}, {"HDR*", Line(refusal)}}, 1, 3,
-                  {"CAPABILITIES", "GROUP alt.test", "HDR Subject 10-12", "XHDR Subject 10-12",
-                   "ARTICLE 11", "QUIT"},
+                  {"CAPABILITIES", "GROUP alt.test", "COMPRESS DEFLATE", "HDR Subject 10-12",
+                   "XHDR Subject 10-12", "ARTICLE 11", "QUIT"},
                   Success(1), found, {11});
     }
     ExpectRun("HDR and XHDR refused: OVER at the overview's column", three,
@@ -179,8 +179,8 @@ TEST(SearchRunServers, EachRefusedCommandFallsBackToTheNext) {
                {"LIST OVERVIEW.FMT", FakeReply::Text(kInboxFormat)},
                {"OVER 10-12", FakeReply::Text(over)}},
               1, 3,
-              {"CAPABILITIES", "GROUP alt.test", "HDR Subject 10-12", "XHDR Subject 10-12",
-               "LIST OVERVIEW.FMT", "OVER 10-12", "ARTICLE 11", "QUIT"},
+              {"CAPABILITIES", "GROUP alt.test", "COMPRESS DEFLATE", "HDR Subject 10-12",
+               "XHDR Subject 10-12", "LIST OVERVIEW.FMT", "OVER 10-12", "ARTICLE 11", "QUIT"},
               Success(1), found, {11});
     // Without OVER in the list (or without a list) it is XOVER; without an
     // overview format the standard order places the Subject.
@@ -246,20 +246,20 @@ TEST(SearchRunServers, HeaderNotServedInListsIsReadWithHead) {
     const std::string emptyList = "221 Header follows\r\n.\r\n";
     // public-inbox: HDR refused, XHDR an empty list for what it holds. A HEAD
     // check of the chunk finds the header: HEAD for the rest, with one warning.
-    ExpectRun(
-        "public-inbox", many,
-        {{"CAPABILITIES", Caps(kInboxCaps)},
-         {"HDR Keywords*", Line("503 HDR not permitted on Keywords")},
-         {"XHDR Keywords*", FakeReply::Text(emptyList)}},
-        2, 520,
-        Join({{"CAPABILITIES", "GROUP alt.test", "HDR Keywords 21-520", "XHDR Keywords 21-520"},
-              Heads(21, 520),
-              Heads(1, 20),
-              {"ARTICLE 5", "ARTICLE 30", "QUIT"}}),
-        Success(2),
-        Join({{kSlow, "Scanning headers... (97% done)", "Scanning headers... (100% done)"},
-              Fetched(2)}),
-        {5, 30}, ask);
+    ExpectRun("public-inbox", many,
+              {{"CAPABILITIES", Caps(kInboxCaps)},
+               {"HDR Keywords*", Line("503 HDR not permitted on Keywords")},
+               {"XHDR Keywords*", FakeReply::Text(emptyList)}},
+              2, 520,
+              Join({{"CAPABILITIES", "GROUP alt.test", "COMPRESS DEFLATE", "HDR Keywords 21-520",
+                     "XHDR Keywords 21-520"},
+                    Heads(21, 520),
+                    Heads(1, 20),
+                    {"ARTICLE 5", "ARTICLE 30", "QUIT"}}),
+              Success(2),
+              Join({{kSlow, "Scanning headers... (97% done)", "Scanning headers... (100% done)"},
+                    Fetched(2)}),
+              {5, 30}, ask);
 
     // leafnode: no capability list, no LIST HEADERS, and no article has the
     // header: the empty list was true. No warning; XHDR again, trusted.
@@ -293,8 +293,8 @@ TEST(SearchRunServers, HeaderNotServedInListsIsReadWithHead) {
                {"XHDR*", Line("502 no")},
                {"LIST OVERVIEW.FMT", FakeReply::Text(kInboxFormat)}},
               1, 3,
-              Join({{"CAPABILITIES", "GROUP alt.test", "HDR Keywords 10-12", "XHDR Keywords 10-12",
-                     "LIST OVERVIEW.FMT"},
+              Join({{"CAPABILITIES", "GROUP alt.test", "COMPRESS DEFLATE", "HDR Keywords 10-12",
+                     "XHDR Keywords 10-12", "LIST OVERVIEW.FMT"},
                     Heads(10, 12),
                     {"ARTICLE 11", "QUIT"}}),
               Success(1), found, {11}, ask);
@@ -327,9 +327,10 @@ TEST(SearchRunServers, LostWhileReadingHeadsGoesOnFromTheHeadUnanswered) {
     h.server.When("HEAD 250", FakeReply::Close(), 1);
     EXPECT_EQ(h.Run(), 2) << h.Status();
     EXPECT_EQ(h.Stored(), (Numbers{5, 260}));
-    const Strings again = {"CAPABILITIES", "GROUP alt.test"};
-    EXPECT_EQ(h.commands, Join({{"CAPABILITIES", "GROUP alt.test", "HDR Keywords 21-520",
-                                 "XHDR Keywords 21-520"},
+    // public-inbox offers COMPRESS: asked for on each connection (refused here).
+    const Strings again = {"CAPABILITIES", "GROUP alt.test", "COMPRESS DEFLATE"};
+    EXPECT_EQ(h.commands, Join({{"CAPABILITIES", "GROUP alt.test", "COMPRESS DEFLATE",
+                                 "HDR Keywords 21-520", "XHDR Keywords 21-520"},
                                 Heads(21, 250),
                                 again,
                                 Heads(250, 520),
