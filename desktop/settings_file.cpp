@@ -116,7 +116,9 @@ bool WriteSettingsFile(const std::string& path, kvSettings& settings) {
         settings.lines[index] = line;
     }
 
-    if (path.empty()) return false;
+    // A link someone else may have aimed (it was not read either) is not
+    // written through: the window places are not worth another file.
+    if (path.empty() || IsLinkOthersMayAim(path)) return false;
     int count = std::min(static_cast<int>(settings.lines.size()), KV_SETTINGS_SLOTS);
     kvAtomicFile file(path.c_str());
     if (file.IsOpen()) {

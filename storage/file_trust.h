@@ -23,10 +23,13 @@ enum class kvFileTrust {
 kvFileTrust TrustOfOpenFile(int fd, const std::string& path);
 
 // Opens a settings, description or netrc file for reading. In a folder the
-// group or others may write, a symbolic link is not followed (the open fails
-// with ELOOP); a pipe or device does not block the open. A descriptor, or -1
-// with errno set.
+// group or others may write, or one of another user's, a symbolic link is not followed (the open
+// fails with ELOOP); a pipe or device does not block the open. A descriptor, or -1 with errno set.
 int OpenSettingsFile(const std::string& path);
+
+// Whether path is a symbolic link in a folder where OpenSettingsFile would not
+// follow it: a settings file found there is neither read nor written through it.
+bool IsLinkOthersMayAim(const std::string& path);
 
 // As OpenSettingsFile, as a stream (nullptr on failure), and the file's trust.
 std::FILE* OpenSettingsStream(const std::string& path, kvFileTrust& trust);

@@ -21,9 +21,12 @@ bool OwnedByUserOrRoot(const struct stat& info) {
     return info.st_uid == geteuid() || info.st_uid == 0;
 }
 
+// Someone other than this user or root may add or replace names in folder:
+// its group or others may write it, or it belongs to another user.
 bool OthersMayWriteIn(const std::string& folder) {
     struct stat info {};
-    return stat(folder.c_str(), &info) != 0 || (info.st_mode & kOthersWrite) != 0;
+    return stat(folder.c_str(), &info) != 0 || (info.st_mode & kOthersWrite) != 0 ||
+           !OwnedByUserOrRoot(info);
 }
 
 } // namespace
@@ -35,11 +38,7 @@ kvFileTrust TrustOfOpenFile(int fd, const std::string& path) {
     // The folder that holds the file itself, past any links on the way.
     char real[PATH_MAX];
     std::string where = realpath(path.c_str(), real) != nullptr ? std::string(real) : path;
-    struct stat folder {};
-    if (stat(FolderOf(where).c_str(), &folder) != 0 || !OwnedByUserOrRoot(folder) ||
-        (folder.st_mode & kOthersWrite) != 0)
-        return kvFileTrust::OthersMayChange;
-    return kvFileTrust::Trusted;
+    return OthersMayWriteIn(FolderOf(where)) ? kvFileTrust::OthersMayChange : kvFileTrust::Trusted;
 }
 
 int OpenSettingsFile(const std::string& path) {
@@ -50,6 +49,12 @@ int OpenSettingsFile(const std::string& path) {
     int now = fcntl(fd, F_GETFL);
     if (now != -1) fcntl(fd, F_SETFL, now & ~O_NONBLOCK);
     return fd;
+}
+
+bool IsLinkOthersMayAim(const std::string& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
+           OthersMayWriteIn(FolderOf(path));
 }
 
 std::FILE* OpenSettingsStream(const std::string& path, kvFileTrust& trust) {

@@ -10,6 +10,10 @@ int OpenSettingsFile(const std::string& path) {
     return OpenForReading(path);
 }
 
+bool IsLinkOthersMayAim(const std::string& /*path*/) {
+    return false;
+}
+
 std::FILE* OpenSettingsStream(const std::string& path, kvFileTrust& trust) {
     trust = kvFileTrust::Trusted;
     return OpenStream(path, "r");

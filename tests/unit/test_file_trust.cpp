@@ -230,6 +230,15 @@ TEST(FileTrust, ReadingFollowsNoLinkInASharedFolderAndWaitsOnNoPipe) {
     int fd = OpenSettingsFile(dir / "korvex.ini");
     EXPECT_GE(fd, 0);
     if (fd >= 0) close(fd);
+    if (RunningAsRoot()) {
+        // A folder of another user's: the link there is theirs to aim.
+        std::string theirs = MakeFolder(dir, "theirs", 0755);
+        ASSERT_EQ(symlink((mine + "/real.ini").c_str(), (theirs + "/korvex.ini").c_str()), 0);
+        ASSERT_EQ(chown(theirs.c_str(), kNobody, kNobody), 0);
+        errno = 0;
+        EXPECT_EQ(OpenSettingsFile(theirs + "/korvex.ini"), -1);
+        EXPECT_EQ(errno, ELOOP);
+    }
     // A pipe planted under the file's name neither blocks the open nor is read.
     ASSERT_EQ(mkfifo((dir / "korvex.dat").c_str(), 0600), 0);
     kvFileTrust trust = kvFileTrust::Trusted;
