@@ -5,6 +5,7 @@
 // "nobody" in a child process.
 #include "atomic_file.h"
 #include "credentials.h"
+#include "file_system.h"
 #include "file_trust.h"
 #include "run_as_posix.h"
 #include "temp_files.h"
@@ -243,6 +244,21 @@ TEST(FileTrust, ReadingFollowsNoLinkInASharedFolderAndWaitsOnNoPipe) {
     ASSERT_EQ(mkfifo((dir / "korvex.dat").c_str(), 0600), 0);
     kvFileTrust trust = kvFileTrust::Trusted;
     EXPECT_EQ(OpenSettingsStream(dir / "korvex.dat", trust), nullptr);
+}
+
+// The settings file the program makes for itself where none exists: a link
+// leading nowhere, planted under its name, makes no file where it points.
+TEST(FileTrust, NewEmptySettingsFileFollowsNoLink) {
+    TempDir dir("trust-create");
+    ASSERT_EQ(symlink((dir / "aimed-at").c_str(), (dir / "korvex.ini").c_str()), 0);
+    EXPECT_TRUE(CreateEmptyFile(dir / "korvex.ini")) << "something is there already";
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "aimed-at")));
+    EXPECT_TRUE(CreateEmptyFile(dir / "fresh.ini"));
+    EXPECT_TRUE(fs::is_regular_file(dir / "fresh.ini"));
+    WriteBytes(dir / "kept.ini", "MAIN_X=5\n");
+    EXPECT_TRUE(CreateEmptyFile(dir / "kept.ini"));
+    EXPECT_EQ(ReadBytes(dir / "kept.ini"), "MAIN_X=5\n") << "never truncated";
+    EXPECT_FALSE(CreateEmptyFile(dir / "no-such-folder/korvex.ini"));
 }
 
 TEST(ProcessSecrets, NoCoreDumpAndNoAttachOnceSecretsAreKept) {
