@@ -2,6 +2,7 @@
 // any window system is touched, so they work without a display; everything
 // else goes to wx, which creates the one application object and runs it.
 #include "app.h"
+#include "credentials.h"
 #include "version.h"
 
 #include <cstdio>
@@ -44,6 +45,8 @@ class kvDesktopApp : public kvApp {
 wxIMPLEMENT_APP_NO_MAIN(kvDesktopApp);
 
 int main(int argc, char** argv) {
+    // The login box's password, or a netrc file's, is held while a search runs.
+    KeepSecretsOutOfDumps();
     if (argc > 1) {
         const char* arg = argv[1];
         if (argc == 2 && (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0)) {

@@ -17,12 +17,6 @@ bool PromptPassword(const std::string& user, const std::string& host, std::strin
     return ok;
 }
 
-std::string NetrcProblem(kvNetrcStatus status, const std::string& path) {
-    if (status == kvNetrcStatus::Unsafe)
-        return path + " can be read by other users; make it private with chmod 600 " + path;
-    return "Cannot read the netrc file " + path;
-}
-
 } // namespace
 
 kvCredentialSource MakeCliCredentialSource(const kvCliOptions& options) {
@@ -41,8 +35,8 @@ kvCredentialSource MakeCliCredentialSource(const kvCliOptions& options) {
         kvNetrcStatus status =
             netrc.empty() ? kvNetrcStatus::Missing : ReadNetrcFile(netrc, host, entry);
         if (status == kvNetrcStatus::Unsafe || status == kvNetrcStatus::Unreadable ||
-            (named && status == kvNetrcStatus::Missing)) {
-            problem = NetrcProblem(status, netrc);
+            status == kvNetrcStatus::Untrusted || (named && status == kvNetrcStatus::Missing)) {
+            problem = NetrcRefusal(status, netrc);
             return kvCredentialAnswer::Refused;
         }
         if (user.empty()) {

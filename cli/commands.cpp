@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "atomic_file.h"
 #include "cli_credentials.h"
 #include "console.h"
 #include "csv_export.h"
@@ -21,8 +22,15 @@
 
 namespace {
 
+// Why the last save failed, on a line of its own, when it was a refused link.
+void SaySaveProblem() {
+    std::string why = TakeSaveProblem();
+    if (!why.empty()) std::fprintf(stderr, "korvex-cli: %s\n", ReadableText(why.c_str()).c_str());
+}
+
 // Says that the export to path failed; returns false.
 bool ExportFailed(const std::string& path) {
+    SaySaveProblem();
     std::fprintf(stderr, "Error exporting search results. (%s)\n", path.c_str());
     return false;
 }
@@ -41,14 +49,17 @@ bool WriteExports(const kvCliOptions& o, const kvSearchSummary& summary, const k
 // Writes the requested outputs of a held result set; false after the first failure.
 bool WriteOutputs(const kvCliOptions& o, const kvSearchSummary& summary, const kvResultSet& set) {
     if (!o.saveFile.empty() && !SaveResultsFile(o.saveFile.c_str(), summary, set)) {
+        SaySaveProblem();
         std::fprintf(stderr, "Error saving search results. (%s)\n", o.saveFile.c_str());
         return false;
     }
     if (!o.reportFile.empty() && !SaveArticlesReport(o.reportFile.c_str(), summary, set)) {
+        SaySaveProblem();
         std::fprintf(stderr, "Error saving articles. (%s)\n", o.reportFile.c_str());
         return false;
     }
     if (!o.replyListFile.empty() && !WriteReplyList(o.replyListFile.c_str(), set)) {
+        SaySaveProblem();
         std::fprintf(stderr, "Error writing reply list. (%s)\n", o.replyListFile.c_str());
         return false;
     }

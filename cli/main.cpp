@@ -3,11 +3,14 @@
 #include "cli_options.h"
 #include "commands.h"
 #include "console.h"
+#include "credentials.h"
 #include "version.h"
 
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    // A password may come from a netrc file, the environment or the terminal.
+    KeepSecretsOutOfDumps();
     PrepareConsole();
     kvCliOptions options;
     std::string error = ParseCliOptions(argc, argv, options);

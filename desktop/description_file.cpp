@@ -1,7 +1,9 @@
 #include "description_file.h"
 
 #include "file_system.h"
+#include "file_trust.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -135,7 +137,10 @@ int ReadLongSetting(FILE* file, const char* start, const char* end, const char* 
 
 void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDialogSetup& setup) {
     setup = kvDialogSetup{};
-    FILE* file = path.empty() ? nullptr : OpenStream(path, "r");
+    kvFileTrust trust = kvFileTrust::Trusted;
+    FILE* file = path.empty() ? nullptr : OpenSettingsStream(path, trust);
+    if (!path.empty() && file == nullptr && errno == ELOOP)
+        setup.warning = path + " is a link in a folder other users may write: not read";
 
     ReadList(file, "[Patterns]", "[/Patterns]", false, setup.patterns, request.pattern);
     ReadList(file, "[Servers]", "[/Servers]", true, setup.servers, request.server);
@@ -197,10 +202,18 @@ void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDi
     }
 
     std::string caFile;
-    ReadLongSetting(file, "[Settings]", "[/Settings]", "CA_FILE", caFile);
+    bool caFileSet = ReadLongSetting(file, "[Settings]", "[/Settings]", "CA_FILE", caFile) == 0;
+    bool plainSet = Setting(file, "ALLOW_PLAIN_PASSWORD", value);
+    request.allowPlainPassword = plainSet && std::strcmp(value, "1") == 0;
+    if (trust != kvFileTrust::Trusted && (caFileSet || plainSet)) {
+        // Whoever may change the file could name their own CA or let a
+        // password go out unencrypted: those two keys count only in a file of ours.
+        caFile.clear();
+        request.allowPlainPassword = false;
+        setup.warning =
+            "Ignoring CA_FILE and ALLOW_PLAIN_PASSWORD in " + path + ": other users may change it";
+    }
     CopyField(request.caFile, caFile.c_str());
-    request.allowPlainPassword =
-        Setting(file, "ALLOW_PLAIN_PASSWORD", value) && std::strcmp(value, "1") == 0;
     // COMPRESS=0 turns the deflated connection off; anything else leaves it on.
     request.compress = !(Setting(file, "COMPRESS", value) && std::strcmp(value, "0") == 0);
     // Commands a search keeps outstanding: 1 to 1024, the default when absent or below 1.

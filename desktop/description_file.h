@@ -49,6 +49,10 @@ struct kvDialogSetup {
     int scanSliderStart = 0;  // decoded MAX_HEADERS, else findSliderStart
     // The searchable headers, the one searched first.
     char headerNames[KV_HEADER_CHOICES][KV_HEADER_NAME_SIZE] = {};
+    // One line for the status line when CA_FILE or ALLOW_PLAIN_PASSWORD was
+    // ignored (a file others may change), or the file was a link not followed
+    // in a folder others may write; empty otherwise.
+    std::string warning;
 
     kvDialogSetup();
 };
@@ -58,5 +62,7 @@ struct kvDialogSetup {
 // newsgroup from the first list entries (empty without), matchMode,
 // ignoreCase, maxArticles, maxHeaders, header, timeLimit, timeoutSeconds,
 // pipeline, retries (RETRIES=), caFile (CA_FILE=), allowPlainPassword
-// (ALLOW_PLAIN_PASSWORD=1) and compress (off with COMPRESS=0).
+// (ALLOW_PLAIN_PASSWORD=1) and compress (off with COMPRESS=0). A file others
+// may change (file_trust.h) is read for its lists and settings, but its
+// CA_FILE and ALLOW_PLAIN_PASSWORD are ignored and setup.warning says so.
 void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDialogSetup& setup);

@@ -2,6 +2,7 @@
 
 #include "atomic_file.h"
 #include "file_system.h"
+#include "file_trust.h"
 #include "records.h"
 
 #include <algorithm>
@@ -53,7 +54,10 @@ void ReadSettingsFile(const std::string& path, kvSettings& settings) {
         line = -1;
 
     if (!path.empty()) {
-        if (std::FILE* file = OpenStream(path, "r")) {
+        // Window places only: nothing here needs trust, but a link planted in
+        // a folder others may write is not followed.
+        kvFileTrust trust = kvFileTrust::Trusted;
+        if (std::FILE* file = OpenSettingsStream(path, trust)) {
             // An entry takes at most 126 bytes, so a longer line arrives in
             // several entries that are written back one after another. Bytes
             // are kept as they are, NUL included, so the line end after a NUL
@@ -112,7 +116,9 @@ bool WriteSettingsFile(const std::string& path, kvSettings& settings) {
         settings.lines[index] = line;
     }
 
-    if (path.empty()) return false;
+    // A link someone else may have aimed (it was not read either) is not
+    // written through: the window places are not worth another file.
+    if (path.empty() || IsLinkOthersMayAim(path)) return false;
     int count = std::min(static_cast<int>(settings.lines.size()), KV_SETTINGS_SLOTS);
     kvAtomicFile file(path.c_str());
     if (file.IsOpen()) {

@@ -37,7 +37,8 @@ void ReadSettingsFile(const std::string& path, kvSettings& settings);
 
 // Rewrites each key's line from the current values and writes every entry
 // back, replacing the file as a whole. False when the file could not be
-// written (an existing file is then left as it was).
+// written (an existing file is then left as it was), or path is a link in a
+// folder others may write (file_trust.h), which is never written through.
 bool WriteSettingsFile(const std::string& path, kvSettings& settings);
 
 // Whether a settings file whose temporary could not be made (errno openError)

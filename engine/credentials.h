@@ -14,6 +14,14 @@
 // Overwrites bytes in a way the compiler does not drop.
 void WipeBytes(void* bytes, std::size_t length);
 
+// Keeps a password this process will hold out of core dumps and away from
+// other processes of the same user: on Linux the process is made
+// non-dumpable (no core file, no ptrace attach, /proc/PID/mem closed) and
+// its core-file limit set to 0. Both programs call it first thing in main.
+// True when done; elsewhere (Windows writes no core files) it does nothing
+// and returns true.
+bool KeepSecretsOutOfDumps();
+
 struct kvCredentials {
     std::string user;
     std::string password;

@@ -63,7 +63,16 @@ void Forget(int slot) {
     slotClaimed[slot].store(false);
 }
 
+// What the last kvAtomicFile made on this thread could not open for.
+thread_local std::string lastProblem;
+
 } // namespace
+
+std::string TakeSaveProblem() {
+    std::string problem;
+    problem.swap(lastProblem);
+    return problem;
+}
 
 void RemoveOpenTemporaries() {
     for (int i = 0; i < kSlots; ++i)
@@ -75,12 +84,21 @@ void RemoveTemporariesOnSignals() {
 }
 
 kvAtomicFile::kvAtomicFile(const char* path) : target(path) {
+    lastProblem.clear();
     buffer.reset(new (std::nothrow) char[kBufferSize]);
     if (!buffer || target.empty()) {
         openError = buffer ? ENOENT : ENOMEM;
         return;
     }
-    target = kvAtomicPlatform::WriteTarget(target);
+    std::string refusedLink;
+    target = kvAtomicPlatform::WriteTarget(target, refusedLink);
+    if (!refusedLink.empty()) {
+        openError = ELOOP;
+        problem = refusedLink +
+                  " is a link in a folder other users may write, and it is not yours: not followed";
+        lastProblem = problem;
+        return;
+    }
     std::string pattern = TemporaryPattern(target);
     fd = kvAtomicPlatform::CreateTemporary(pattern);
     if (fd < 0) {

@@ -4,7 +4,9 @@
 // temporary file next to the target, and only Commit() puts that file in the
 // target's place, after flushing and syncing it. A target that is a symbolic
 // link is written through: the file the link leads to is replaced, the link
-// stays. A failed write (disk full, an
+// stays. On POSIX a link in a folder the group or others may write is followed
+// only when this user or the folder's owner owns it; any other such link
+// fails the open (OpenError() ELOOP, Problem() names the link). A failed write (disk full, an
 // I/O error) or a missing Commit() leaves an existing target exactly as it was
 // and removes the temporary file. Used on whichever thread runs the save; one
 // object per file, owned by that caller.
@@ -30,6 +32,9 @@ class kvAtomicFile {
     void MakePrivate() { privateFile = true; }
     // Why the temporary file could not be made (an errno value); 0 when it was.
     int OpenError() const { return openError; }
+    // Why the file could not be opened, as a sentence naming the file, when
+    // the reason is not an errno's (a refused link); empty otherwise.
+    const std::string& Problem() const { return problem; }
     // False once any write has failed (or the file never opened); every later
     // write is then ignored.
     bool Ok() const { return fd >= 0 && !failed; }
@@ -51,6 +56,7 @@ class kvAtomicFile {
 
     std::string target;
     std::string temporary;
+    std::string problem;
     int fd = -1;
     int openError = 0;
     int slot = -1; // where the temporary's name is kept for RemoveOpenTemporaries
@@ -59,6 +65,11 @@ class kvAtomicFile {
     std::unique_ptr<char[]> buffer;
     std::size_t buffered = 0;
 };
+
+// Problem() of the last kvAtomicFile made on this thread, once: for callers
+// that report a save's failure without holding the file object. Empty when
+// that file opened, failed for an errno's reason, or was already asked about.
+std::string TakeSaveProblem();
 
 // Removes every temporary file of a kvAtomicFile still open in this process.
 // Async-signal-safe: meant for a signal handler that is about to end the process.

@@ -11,8 +11,10 @@ namespace kvAtomicPlatform {
 // Longest file name (one path component) a directory takes, in bytes.
 std::size_t NameMax();
 // The file a write to path really replaces: on POSIX, symbolic links are
-// followed until a name that is not a link (which may not exist yet).
-std::string WriteTarget(const std::string& path);
+// followed until a name that is not a link (which may not exist yet). A link
+// in a folder the group or others may write that neither this user nor the
+// folder's owner owns is not followed: refusedLink then names it (else empty).
+std::string WriteTarget(const std::string& path, std::string& refusedLink);
 // Creates a new, empty temporary file: the pattern ends in "XXXXXX", which is
 // replaced in place by a name not yet taken. A descriptor, or -1 with errno set.
 int CreateTemporary(std::string& pattern);

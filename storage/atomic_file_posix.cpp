@@ -48,6 +48,20 @@ void SyncDirectoryOf(const std::string& target) {
     close(dirFd);
 }
 
+// Whether the link at path `link` may be followed by this process: as the kernel
+// rules for links in shared folders (fs.protected_symlinks), widened to every
+// folder the group or others may write, sticky or not. Such a link is followed
+// only when this user, or the folder's owner, owns it: anyone else could have
+// planted it to aim a save at a file of ours.
+bool MayFollowLink(const std::string& link, const struct stat& linkInfo) {
+    std::size_t slash = link.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : link.substr(0, slash + 1);
+    struct stat folderInfo {};
+    if (stat(folder.c_str(), &folderInfo) != 0) return false;
+    if ((folderInfo.st_mode & (S_IWGRP | S_IWOTH)) == 0) return true;
+    return linkInfo.st_uid == geteuid() || linkInfo.st_uid == folderInfo.st_uid;
+}
+
 } // namespace
 
 namespace kvAtomicPlatform {
@@ -59,11 +73,16 @@ std::size_t NameMax() {
 // Gives up after 40 links, as the kernel does, and then returns the last name
 // reached: the save then fails there. A relative link counts from the link's
 // own directory.
-std::string WriteTarget(const std::string& start) {
+std::string WriteTarget(const std::string& start, std::string& refusedLink) {
+    refusedLink.clear();
     std::string path = start;
     for (int hops = 0; hops < 40; ++hops) {
         struct stat info {};
         if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+        if (!MayFollowLink(path, info)) {
+            refusedLink = path;
+            return path;
+        }
         std::string link(static_cast<std::size_t>(info.st_size) + 1 > PATH_MAX
                              ? PATH_MAX
                              : static_cast<std::size_t>(info.st_size) + 1,

@@ -66,7 +66,8 @@ std::size_t NameMax() {
     return 255;
 }
 
-std::string WriteTarget(const std::string& path) {
+std::string WriteTarget(const std::string& path, std::string& refusedLink) {
+    refusedLink.clear();
     return path;
 }
 

@@ -28,6 +28,8 @@ kvFileKind KindOfOpen(int fd);
 bool OthersMayRead(int fd);
 
 // Creates an empty file unless one is there already (it is never truncated).
+// A link already there, even one that leads nowhere, counts as there: no file
+// is made where it points.
 bool CreateEmptyFile(const std::string& path);
 // Creates one directory; true when it exists afterwards.
 bool MakeDirectory(const std::string& path);

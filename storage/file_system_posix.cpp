@@ -49,8 +49,10 @@ bool OthersMayRead(int fd) {
 }
 
 bool CreateEmptyFile(const std::string& path) {
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
+    // O_EXCL: a link already there (even one leading nowhere) is never
+    // followed to create a file wherever it points.
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return errno == EEXIST;
     close(fd);
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "atomic_file.h"
 #include "file_system.h"
+#include "file_trust.h"
 #include "user_places.h"
 
 #include <cerrno>
@@ -112,8 +113,11 @@ bool FindNetrcEntry(const std::string& text, const std::string& host, kvCredenti
 }
 
 kvNetrcStatus ReadNetrcFile(const std::string& path, const std::string& host, kvCredentials& out) {
-    int fd = OpenForReading(path);
-    if (fd < 0) return errno == ENOENT ? kvNetrcStatus::Missing : kvNetrcStatus::Unreadable;
+    int fd = OpenSettingsFile(path);
+    if (fd < 0) {
+        if (errno == ENOENT) return kvNetrcStatus::Missing;
+        return errno == ELOOP ? kvNetrcStatus::Untrusted : kvNetrcStatus::Unreadable;
+    }
     if (KindOfOpen(fd) != kvFileKind::Regular) {
         CloseFile(fd);
         return kvNetrcStatus::Unreadable;
@@ -121,6 +125,10 @@ kvNetrcStatus ReadNetrcFile(const std::string& path, const std::string& host, kv
     if (OthersMayRead(fd)) {
         CloseFile(fd);
         return kvNetrcStatus::Unsafe;
+    }
+    if (TrustOfOpenFile(fd, path) != kvFileTrust::Trusted) {
+        CloseFile(fd);
+        return kvNetrcStatus::Untrusted;
     }
     std::string text;
     bool ok = ReadWholeFile(fd, text);
@@ -143,10 +151,9 @@ kvCredentialSource NetrcCredentials(const std::string& path) {
         case kvNetrcStatus::Found:
             return kvCredentialAnswer::Given;
         case kvNetrcStatus::Unsafe:
-            problem = path + " can be read by other users; make it private with chmod 600 " + path;
-            return kvCredentialAnswer::Refused;
         case kvNetrcStatus::Unreadable:
-            problem = "Cannot read the netrc file " + path;
+        case kvNetrcStatus::Untrusted:
+            problem = NetrcRefusal(status, path);
             return kvCredentialAnswer::Refused;
         default:
             return kvCredentialAnswer::None;
@@ -154,10 +161,18 @@ kvCredentialSource NetrcCredentials(const std::string& path) {
     };
 }
 
+std::string NetrcRefusal(kvNetrcStatus status, const std::string& path) {
+    if (status == kvNetrcStatus::Unsafe)
+        return path + " can be read by other users; make it private with chmod 600 " + path;
+    if (status == kvNetrcStatus::Untrusted)
+        return path + " can be changed by other users; its logins are not used";
+    return "Cannot read the netrc file " + path;
+}
+
 bool RememberInNetrc(const std::string& path, const std::string& host, const kvCredentials& login,
                      std::string& problem) {
     std::string text;
-    int fd = OpenForReading(path);
+    int fd = OpenSettingsFile(path);
     if (fd >= 0) {
         bool ok = ReadWholeFile(fd, text);
         CloseFile(fd);

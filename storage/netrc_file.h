@@ -4,7 +4,9 @@
 // quoted with "..." (backslash escapes the next character).
 //
 // A netrc file holds passwords: one that the group or others may read is
-// refused, and one written here gets mode 0600 whatever the umask.
+// refused, and one written here gets mode 0600 whatever the umask. One that
+// others may change (file_trust.h), or a link in a folder others may write, is
+// refused too: its logins could send a password of ours to their server.
 #pragma once
 
 #include "credentials.h"
@@ -22,6 +24,7 @@ enum class kvNetrcStatus {
     Missing,    // there is no such file
     Unsafe,     // the group or others may read it
     Unreadable, // it exists but cannot be read
+    Untrusted,  // others may change it or its folder, or it is a link in a folder others may write
 };
 kvNetrcStatus ReadNetrcFile(const std::string& path, const std::string& host, kvCredentials& out);
 
@@ -30,8 +33,12 @@ std::string DefaultNetrcPath();
 
 // A credential source that reads the netrc file at `path` when asked: Given
 // for an entry, None without a file or entry, Refused (with the reason) for a
-// file that others may read or that cannot be read.
+// file that others may read or change or that cannot be read.
 kvCredentialSource NetrcCredentials(const std::string& path);
+
+// Why a netrc file at path with this status is refused (Unsafe, Untrusted,
+// Unreadable), as the sentence shown to the user.
+std::string NetrcRefusal(kvNetrcStatus status, const std::string& path);
 
 // Writes (or replaces) host's entry, keeping every other entry, atomically and
 // with mode 0600. False with `problem` when it cannot be written.

@@ -46,6 +46,7 @@ kvController::kvController(const kvFilePlaces& places, std::unique_ptr<kvInterac
         [this](const std::string& host, kvCredentials& login) { return AskForLogin(host, login); });
 
     ReadDescriptionFile(descriptionPath_, request_, dialogSetup_);
+    if (!dialogSetup_.warning.empty()) ShowStatus(dialogSetup_.warning.c_str());
     dialog_ = new kvSearchDialog(mainFrame_, dialogSetup_, request_,
                                  [this](bool ok) { OnSearchDone(ok); });
 }

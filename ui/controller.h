@@ -112,6 +112,9 @@ class kvController : public kvMainFrame::Listener {
     void ShowStatus(const char* text);
     // A modal OK box captioned "Korvex notice".
     void ShowNotice(const char* text);
+    // After a failed save: the box with text, and on the status line why the
+    // file could not be written when that was a link refused (TakeSaveProblem).
+    void ShowSaveFailure(const char* text);
     // Destroys the view, frees the held search, enters the idle state (saved:
     // 1), shows "Korvex: idle" and gives the main frame its title back.
     void CloseSearch();

@@ -4,6 +4,7 @@
 // user confirms becomes LastPath before anything is read or written.
 #include "controller.h"
 
+#include "atomic_file.h"
 #include "path_parts.h"
 #include "results_file.h"
 #include "text_export.h"
@@ -27,6 +28,12 @@ constexpr kvFileSelector kSaveArticle{"Save article", "*.txt", true, false};
 constexpr kvFileSelector kReplyList{"Create reply list", "*.txt", true, false};
 } // namespace
 
+void kvController::ShowSaveFailure(const char* text) {
+    std::string why = TakeSaveProblem();
+    if (!why.empty()) ShowStatus(why.c_str());
+    ShowNotice(text);
+}
+
 std::string kvController::SelectFile(const kvFileSelector& selector) {
     kvFileRequest request;
     request.title = selector.title;
@@ -46,7 +53,7 @@ kvController::SaveOutcome kvController::SaveResultsToLastPath() {
         model_.summary && SaveResultsFile(lastPath_.c_str(), *model_.summary, *model_.results);
     ShowStatus("Korvex: idle");
     if (!written) {
-        ShowNotice("Error saving search results.");
+        ShowSaveFailure("Error saving search results.");
         return SaveOutcome::Failed;
     }
     return SaveOutcome::Saved;
@@ -105,7 +112,7 @@ void kvController::CommandSaveAllArticles() {
         ShowStatus("Korvex: Saving all articles in text file...");
         bool written = SaveArticlesReport(lastPath_.c_str(), *model_.summary, *model_.results);
         ShowStatus("Korvex: idle");
-        if (!written) ShowNotice("Error saving articles.");
+        if (!written) ShowSaveFailure("Error saving articles.");
     }
     view_.Focus();
 }
@@ -113,7 +120,7 @@ void kvController::CommandSaveAllArticles() {
 void kvController::CommandSaveArticle() {
     if (!SelectFile(kSaveArticle).empty()) {
         if (!SaveArticleText(lastPath_.c_str(), view_.SelectedArticle())) {
-            ShowNotice("Error saving article.");
+            ShowSaveFailure("Error saving article.");
         }
     }
     view_.Focus();
@@ -125,7 +132,7 @@ void kvController::CommandReplyList() {
         ShowStatus("Korvex: Writing Email addresses to file...");
         bool written = WriteReplyList(lastPath_.c_str(), *model_.results);
         ShowStatus("Korvex: idle");
-        if (!written) ShowNotice("Error saving reply list.");
+        if (!written) ShowSaveFailure("Error saving reply list.");
     }
     view_.Focus();
 }

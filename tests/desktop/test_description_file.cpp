@@ -1,6 +1,7 @@
 // Description file: the search dialog's lists and starting settings, read from
 // hand-made files; each case names only the values it is about.
 #include "description_file.h"
+#include "run_as_posix.h"
 #include "temp_files.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -231,6 +233,79 @@ TEST(DescriptionFile, SectionOrKeyNotFound) {
     EXPECT_STREQ(value, "1");
     std::fclose(file);
     unlink(path);
+}
+
+} // namespace
+
+namespace {
+
+// The file's servers and security keys, as read from a file of that mode
+// (after chmod) in a folder of that mode: "server;caFile;allowPlain;warning".
+std::string ReadTrusting(const std::string& text, mode_t folderMode, mode_t fileMode) {
+    korvex_test::TempDir dir("description-trust");
+    std::string folder = dir / "folder";
+    fs::create_directory(folder);
+    std::string path = folder + "/korvex.dat";
+    korvex_test::WriteBytes(path, text);
+    if (chmod(path.c_str(), fileMode) != 0 || chmod(folder.c_str(), folderMode) != 0)
+        return "chmod failed";
+    kvSearchRequest request;
+    kvDialogSetup setup;
+    ReadDescriptionFile(path, request, setup);
+    std::string warning = setup.warning;
+    std::size_t at = warning.find(path);
+    if (at != std::string::npos) warning.replace(at, path.size(), "PATH");
+    return std::string(request.server) + ";" + request.caFile + ";" +
+           (request.allowPlainPassword ? "1" : "0") + ";" + warning;
+}
+
+TEST(DescriptionFile, FileOthersMayChangeKeepsItsListsButNotItsSecurityKeys) {
+    const std::string keys = "[Servers]\nnews.example\n[/Servers]\n[Settings]\n"
+                             "CA_FILE=/home/u/ca.pem\nALLOW_PLAIN_PASSWORD=1\n[/Settings]\n";
+    const std::string ignored = "news.example;;0;Ignoring CA_FILE and ALLOW_PLAIN_PASSWORD in "
+                                "PATH: other users may change it";
+    EXPECT_EQ(ReadTrusting(keys, 0700, 0600), "news.example;/home/u/ca.pem;1;");
+    EXPECT_EQ(ReadTrusting(keys, 0755, 0644), "news.example;/home/u/ca.pem;1;");
+    EXPECT_EQ(ReadTrusting(keys, 0700, 0664), ignored) << "group may write the file";
+    EXPECT_EQ(ReadTrusting(keys, 0700, 0606), ignored) << "others may write the file";
+    EXPECT_EQ(ReadTrusting(keys, 0770, 0600), ignored) << "group may write the folder";
+    EXPECT_EQ(ReadTrusting(keys, 01777, 0600), ignored) << "a folder like /tmp";
+    // Either key alone is ignored; a file without them warns of nothing.
+    EXPECT_EQ(ReadTrusting("[Settings]\nALLOW_PLAIN_PASSWORD=1\n", 0700, 0666),
+              ";;0;Ignoring CA_FILE and ALLOW_PLAIN_PASSWORD in PATH: other users may change it");
+    EXPECT_EQ(ReadTrusting("[Servers]\nnews.example\n[/Servers]\n", 0700, 0666),
+              "news.example;;0;");
+
+    if (!korvex_test::RunningAsRoot()) GTEST_SKIP() << "files of other users need root";
+    korvex_test::TempDir dir("description-owner");
+    std::string path = dir / "korvex.dat";
+    korvex_test::WriteBytes(path, keys);
+    ASSERT_EQ(chown(path.c_str(), korvex_test::kNobody, korvex_test::kNobody), 0);
+    kvSearchRequest request;
+    kvDialogSetup setup;
+    ReadDescriptionFile(path, request, setup);
+    EXPECT_STREQ(request.caFile, "") << "another user's file, read by root";
+    EXPECT_FALSE(request.allowPlainPassword);
+    EXPECT_NE(setup.warning.find(path), std::string::npos);
+}
+
+TEST(DescriptionFile, LinkInAFolderOthersMayWriteIsNotRead) {
+    korvex_test::TempDir dir("description-link");
+    korvex_test::WriteBytes(dir / "real.dat", "[Servers]\nnews.example\n[/Servers]\n");
+    std::string shared = dir / "shared";
+    fs::create_directory(shared);
+    ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+    ASSERT_EQ(symlink((dir / "real.dat").c_str(), (shared + "/korvex.dat").c_str()), 0);
+    kvSearchRequest request;
+    kvDialogSetup setup;
+    ReadDescriptionFile(shared + "/korvex.dat", request, setup);
+    EXPECT_TRUE(setup.servers.empty());
+    EXPECT_NE(setup.warning.find(shared + "/korvex.dat"), std::string::npos) << setup.warning;
+    // The same link in a folder of ours is read.
+    ASSERT_EQ(symlink((dir / "real.dat").c_str(), (dir / "korvex.dat").c_str()), 0);
+    ReadDescriptionFile(dir / "korvex.dat", request, setup);
+    EXPECT_EQ(Join(setup.servers), "[news.example]");
+    EXPECT_TRUE(setup.warning.empty());
 }
 
 } // namespace

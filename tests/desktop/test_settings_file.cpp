@@ -1,6 +1,7 @@
 // Settings file: values and ranges, lines carried through a read and a write,
 // and where the program's files are found or created.
 #include "file_places.h"
+#include "run_as_posix.h"
 #include "settings_file.h"
 #include "temp_files.h"
 
@@ -17,6 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -165,6 +167,44 @@ const LocateCase kLocateCases[] = {
     {"", "", "", true, false, true},
     {"p", "p/f.ini", "p/f.ini", true, true, true},
 };
+
+// korvex.ini reached through a link in a folder others may write (or of
+// another user's) is neither read nor written: the link's target keeps its
+// bytes. The same link in a folder of ours is read and written through.
+TEST(SettingsFile, LinkOthersMayAimIsNeitherReadNorWritten) {
+    TempDir dir("settings-link");
+    const std::string target = dir / "victim";
+    WriteBytes(target, "MAIN_X=77\nprecious\n");
+    std::vector<std::string> folders = {dir / "shared", dir / "group"};
+    fs::create_directory(folders[0]);
+    fs::create_directory(folders[1]);
+    chmod(folders[0].c_str(), 01777);
+    chmod(folders[1].c_str(), 0770);
+    if (korvex_test::RunningAsRoot()) {
+        folders.push_back(dir / "theirs");
+        fs::create_directory(folders[2]);
+        ASSERT_EQ(chown(folders[2].c_str(), korvex_test::kNobody, korvex_test::kNobody), 0);
+    }
+    for (const std::string& folder : folders) {
+        const std::string link = folder + "/korvex.ini";
+        ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+        kvSettings settings;
+        ReadSettingsFile(link, settings);
+        EXPECT_EQ(settings.mainRect.x, 10) << folder << ": the link was read";
+        settings.mainRect.x = 5;
+        EXPECT_FALSE(WriteSettingsFile(link, settings)) << folder;
+        EXPECT_EQ(ReadBytes(target), "MAIN_X=77\nprecious\n") << folder;
+        EXPECT_TRUE(fs::is_symlink(link)) << folder;
+    }
+    const std::string own = dir / "korvex.ini";
+    ASSERT_EQ(symlink(target.c_str(), own.c_str()), 0);
+    kvSettings settings;
+    ReadSettingsFile(own, settings);
+    EXPECT_EQ(settings.mainRect.x, 77);
+    settings.mainRect.x = 5;
+    EXPECT_TRUE(WriteSettingsFile(own, settings));
+    EXPECT_EQ(ReadBytes(target).substr(0, 9), "MAIN_X=5\n");
+}
 
 TEST(LocateFile, TriesWorkingProgramConfigAndDataDirectoriesInOrder) {
     for (const LocateCase& c : kLocateCases) {

@@ -102,6 +102,21 @@ TEST_F(HelpWindowTest, MadeOnceThenHiddenAndShownAgain) {
     EXPECT_EQ(Script().notices.size(), 1u);
 }
 
+// The help and article windows show text as text: markup, escapes and
+// addresses stay characters, none of them a link that opens anything.
+TEST_F(HelpWindowTest, MarkupAndAddressesStayPlainText) {
+    const std::string text = "<a href=\"file:///etc/passwd\">open</a> <b>bold</b>\n"
+                             "{\\rtf1 \\b bold\\b0} http://example.org/ mailto:a@b\n";
+    WriteFile("korvex.txt", text);
+    Start();
+    ChooseMenu(CMD_HELP);
+    ASSERT_NE(C().HelpText(), nullptr);
+    EXPECT_EQ(HelpShown(), text);
+    for (long style : {long(wxTE_RICH), long(wxTE_RICH2), long(wxTE_AUTO_URL)})
+        EXPECT_FALSE(C().HelpText()->HasFlag(style)) << std::hex << style;
+    EXPECT_FALSE(C().HelpText()->IsEditable());
+}
+
 TEST_F(HelpWindowTest, MissingOrUnreadableHelpFile) {
     Start();
     ChooseMenu(CMD_HELP);

@@ -42,6 +42,25 @@ TEST_F(MainFrameTest, StartsIdleWithTitleStatusAndMenus) {
     }
 }
 
+// A description file that other users may change: its lists are offered, its
+// CA file and plain-password permission are not, and the status line says so.
+TEST_F(MainFrameTest, DescriptionFileOthersMayChangeIsNamedOnTheStatusLine) {
+    WriteFile("korvex.dat", "[Servers]\nnews.example\n[/Servers]\n[Settings]\n"
+                            "CA_FILE=/somewhere/ca.pem\nALLOW_PLAIN_PASSWORD=1\n[/Settings]\n");
+    std::filesystem::permissions(Path("korvex.dat"), std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::add);
+    Start();
+#ifdef __WXMSW__
+    EXPECT_EQ(StatusLine(), "Korvex: idle") << "Windows files have no such permission bits";
+#else
+    EXPECT_EQ(StatusLine(), "Ignoring CA_FILE and ALLOW_PLAIN_PASSWORD in " + Path("korvex.dat") +
+                                ": other users may change it");
+    EXPECT_STREQ(C().Request().caFile, "");
+    EXPECT_FALSE(C().Request().allowPlainPassword);
+#endif
+    EXPECT_STREQ(C().Request().server, "news.example");
+}
+
 TEST_F(MainFrameTest, EachStateEnablesItsColumnAndLeavesTheOthersAlone) {
     Start();
     C().MainFrame()->GetMenuBar()->Enable(CMD_CLOSE_HELP, true); // the states must not touch it

@@ -1,11 +1,14 @@
 // The netrc file: finding an entry, refusing a file others can read, and
 // remembering a login atomically with mode 0600.
 #include "netrc_file.h"
+#include "run_as_posix.h"
 #include "temp_files.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -75,6 +78,51 @@ TEST(Netrc, FileThatOthersCanReadIsRefused) {
     EXPECT_EQ(ReadNetrcFile(path, "other.example.org", login), kvNetrcStatus::NotFound);
     EXPECT_EQ(ReadNetrcFile(dir / "absent", "news.example.org", login), kvNetrcStatus::Missing);
     EXPECT_EQ(ReadNetrcFile(dir.path, "news.example.org", login), kvNetrcStatus::Unreadable);
+}
+
+TEST(Netrc, FileOthersMayChangeIsRefused) {
+    TempDir dir("netrc-trust");
+    ASSERT_FALSE(dir.path.empty());
+    const std::string entry = "machine news.example.org login reader password secret\n";
+    auto statusOf = [](const std::string& path) {
+        kvCredentials login;
+        kvNetrcStatus status = ReadNetrcFile(path, "news.example.org", login);
+        if (status != kvNetrcStatus::Found && !login.password.empty())
+            ADD_FAILURE() << path << ": a refused file's password was kept";
+        return status;
+    };
+    // A private file in a folder the group or others may write: anyone
+    // there can put a file of theirs in its place.
+    std::string lastShared;
+    for (mode_t folder : {0770, 0777, 01777, 0703}) {
+        std::string shared = dir / ("shared" + std::to_string(folder));
+        lastShared = shared;
+        std::filesystem::create_directory(shared);
+        ASSERT_EQ(chmod(shared.c_str(), folder), 0);
+        WriteBytes(shared + "/netrc", entry);
+        ASSERT_EQ(chmod((shared + "/netrc").c_str(), 0600), 0);
+        EXPECT_EQ(statusOf(shared + "/netrc"), kvNetrcStatus::Untrusted) << std::oct << folder;
+        // Not even our own link there is followed.
+        ASSERT_EQ(symlink((dir / "mine").c_str(), (shared + "/link").c_str()), 0);
+        WriteBytes(dir / "mine", entry);
+        ASSERT_EQ(chmod((dir / "mine").c_str(), 0600), 0);
+        EXPECT_EQ(statusOf(shared + "/link"), kvNetrcStatus::Untrusted) << std::oct << folder;
+    }
+    EXPECT_EQ(statusOf(dir / "mine"), kvNetrcStatus::Found);
+
+    // The refusal names the file, never its password.
+    kvCredentials out;
+    std::string problem;
+    std::string shared = lastShared + "/netrc";
+    EXPECT_EQ(NetrcCredentials(shared)("news.example.org", out, problem),
+              kvCredentialAnswer::Refused);
+    EXPECT_NE(problem.find(shared), std::string::npos) << problem;
+    EXPECT_EQ(problem.find("secret"), std::string::npos) << problem;
+    EXPECT_TRUE(out.password.empty());
+
+    if (!korvex_test::RunningAsRoot()) GTEST_SKIP() << "files of other users need root";
+    ASSERT_EQ(chown((dir / "mine").c_str(), korvex_test::kNobody, korvex_test::kNobody), 0);
+    EXPECT_EQ(statusOf(dir / "mine"), kvNetrcStatus::Untrusted) << "another user's file";
 }
 
 TEST(Netrc, RememberWritesAPrivateFileAndReplacesTheHostsEntry) {

@@ -1,3 +1,4 @@
+#include "credentials.h"
 #include "records.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,24 @@ kvSearchRequest Request(const char* timeLimit, const char* maxHeaders, const cha
     CopyField(r.maxHeaders, maxHeaders);
     CopyField(r.maxArticles, maxArticles);
     return r;
+}
+
+// Clear wipes every byte the password's buffer ever held: a shorter password
+// written over a longer one leaves the longer one's tail behind otherwise.
+TEST(Credentials, ClearWipesTheWholeBufferOfThePassword) {
+    kvCredentials login;
+    login.user = "reader";
+    login.password = "a long password, longer than any short-string buffer";
+    login.password = "short";
+    const char* buffer = login.password.data();
+    std::size_t capacity = login.password.capacity();
+    ASSERT_GT(capacity, 40u);
+    login.Clear();
+    ASSERT_EQ(login.password.data(), buffer) << "the buffer is kept, so it can be looked at";
+    for (std::size_t i = 0; i < capacity; ++i)
+        EXPECT_EQ(buffer[i], '\0') << "byte " << i;
+    EXPECT_TRUE(login.password.empty());
+    EXPECT_TRUE(login.user.empty());
 }
 
 TEST(Records, RequestDefaults) {
