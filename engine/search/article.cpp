@@ -2,6 +2,7 @@
 
 #include "header_lines.h"
 
+#include <climits>
 #include <cstring>
 
 namespace {
@@ -49,7 +50,10 @@ void ParseArticleHeaders(const char* headerText, kvArticle& article) {
     if (const char* line = FindHeaderLine(headerText, kLinesLabel)) {
         char number[32];
         CopyUnfoldedValue(line + std::strlen(kLinesLabel), number, sizeof number);
-        article.lines = static_cast<int>(DecodeNumber(number));
+        // A count past what an int holds is kept as the largest one, not
+        // wrapped round to a small or negative (missing) count.
+        long lines = DecodeNumber(number);
+        article.lines = lines > INT_MAX ? INT_MAX : static_cast<int>(lines);
     }
 }
 

@@ -95,7 +95,9 @@ kvStep kvHeaderScan::Run(long first, long last) {
         s.QuitAndClose();
         return s.Fail("ERROR: Low memory");
     }
-    lowest = (last - first + 1 > headerLimit) ? last - headerLimit + 1 : first;
+    // Counted in long long: "211 n 0 2147483647" overflows a 32-bit long.
+    lowest =
+        (static_cast<long long>(last) - first + 1 > headerLimit) ? last - headerLimit + 1 : first;
     // HDR gives an empty value both for an empty header and for none at all;
     // XHDR lists only the articles that have the header. A pattern that an
     // empty value matches (words to exclude alone) needs to tell them apart.

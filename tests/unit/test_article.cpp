@@ -43,6 +43,16 @@ TEST(ArticleHeaders, FillsFieldsFromLineStartsOnly) {
     EXPECT_STREQ(c.from, "bare-lf");
 }
 
+// A Lines count past what an int holds stays the largest count: never
+// wrapped to 0 or to a negative count that would read as missing.
+TEST(ArticleHeaders, HugeLinesCountsStayLarge) {
+    for (const char* lines : {"2147483648", "4294967296", "99999999999999999999999"}) {
+        SCOPED_TRACE(lines);
+        EXPECT_EQ(Parse(std::string("Subject: s\r\nLines: ") + lines).lines, 2147483647);
+    }
+    EXPECT_EQ(Parse("Lines: 2147483647").lines, 2147483647);
+}
+
 TEST(ArticleHeaders, CutsOverlongValuesToTheField) {
     std::string longValue(2000, 'v');
     kvArticle a = Parse("Subject: " + longValue + "\r\nFrom: f");
