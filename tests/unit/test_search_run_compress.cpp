@@ -111,3 +111,25 @@ TEST(SearchRunCompress, AgreementWithoutAStreamFailsTheRun) {
 }
 
 } // namespace
+
+namespace {
+
+// A connection lost in the middle of a deflated run: the new connection is
+// deflated again before the search goes on where it was.
+TEST(SearchRunCompress, ConnectionMadeAgainIsDeflatedAgain) {
+    const FakeReply agree = FakeReply::Text("206 Compression active\r\n").ThenDeflate();
+    CompressRun run("COMPRESS DEFLATE\r\n", true, agree);
+    run.request.retries = 3;
+    run.server.When("ARTICLE 13", FakeReply::Close(), 1);
+    ASSERT_EQ(run.Run(), 3) << run.Status();
+    EXPECT_EQ(run.Status(), korvex_test::Success(3));
+    EXPECT_EQ(run.Stored(), (Numbers{14, 13, 11}));
+    EXPECT_EQ(run.waits, (std::vector<long long>{1000}));
+    // The login was asked for on the first connection only.
+    EXPECT_EQ(run.commands,
+              Join(kLogin, {"COMPRESS DEFLATE"},
+                   {"XHDR Subject 10-14", "ARTICLE 14", "ARTICLE 13", "CAPABILITIES",
+                    "GROUP alt.test", "COMPRESS DEFLATE", "ARTICLE 13", "ARTICLE 11", "QUIT"}));
+}
+
+} // namespace
