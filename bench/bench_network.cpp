@@ -10,6 +10,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -19,10 +20,15 @@ struct Row {
     std::string note;
 };
 
-Row Cli(int port, const std::string& group, const std::string& pattern, int window) {
-    kvBench::CliFigures f = kvBench::RunCliSearch(
-        {"--server", "127.0.0.1:" + std::to_string(port), "--group", group, "--pattern", pattern,
-         "--max-headers", "all", "--pipeline", std::to_string(window)});
+Row Cli(int port, const std::string& group, const std::string& pattern, int window,
+        bool compress = true) {
+    std::vector<std::string> args = {"--server",      "127.0.0.1:" + std::to_string(port),
+                                     "--group",       group,
+                                     "--pattern",     pattern,
+                                     "--max-headers", "all",
+                                     "--pipeline",    std::to_string(window)};
+    if (!compress) args.push_back("--no-compress");
+    kvBench::CliFigures f = kvBench::RunCliSearch(args);
     char phases[96];
     std::snprintf(phases, sizeof phases, "scan %.3f s, fetch %.3f s; ", f.scan, f.fetch);
     return Row{f.ok, f.wall, f.cpu, f.peakMB, phases + f.last};
@@ -86,6 +92,9 @@ bool kvBench::NetworkSearch(int serverPort, const std::string& group, const std:
         }
         Row pipelined = Cli(proxy.port, group, pattern, windowSize);
         Print(delay, window.c_str(), pipelined);
+        // The same without COMPRESS DEFLATE, which costs one round trip of its own.
+        Row plain = Cli(proxy.port, group, pattern, windowSize, false);
+        Print(delay, "no compress", plain);
         Row bare = Bare(proxy.port, group, pattern);
         Print(delay, "bare client", bare);
         Row single;
@@ -94,9 +103,14 @@ bool kvBench::NetworkSearch(int serverPort, const std::string& group, const std:
             Print(delay, "pipeline 1", single);
         }
         StopDelayProxy(proxy);
-        if (!pipelined.ok || !bare.ok || (withSingle && !single.ok)) return false;
-        std::printf("network   : %3d ms each way: window %.2fx the bare client", delay,
-                    pipelined.wall / bare.wall);
+        if (!pipelined.ok || !plain.ok || !bare.ok || (withSingle && !single.ok)) return false;
+        double roundTrip = 2 * delay / 1000.0;
+        std::printf("network   : %3d ms each way: window %.2fx the bare client (%+.1f round "
+                    "trips), %.2fx without COMPRESS (%+.1f round trips)",
+                    delay, pipelined.wall / bare.wall,
+                    roundTrip > 0 ? (pipelined.wall - bare.wall) / roundTrip : 0.0,
+                    plain.wall / bare.wall,
+                    roundTrip > 0 ? (plain.wall - bare.wall) / roundTrip : 0.0);
         if (withSingle)
             std::printf(", %.2fx the time of one command at a time", pipelined.wall / single.wall);
         std::printf("\n");

@@ -24,7 +24,7 @@ constexpr int KV_STATUS_SIZE = 512;      // StatusText
 // Commands a search keeps outstanding on its connection: 1 sends one command
 // and waits for its whole answer before the next; more send commands ahead,
 // which saves a network round trip per command on a distant server.
-constexpr int KV_DEFAULT_PIPELINE = 512;
+constexpr int KV_DEFAULT_PIPELINE = 1024;
 constexpr int KV_MAX_PIPELINE = 1024;
 // Reconnects after a lost connection, per search.
 constexpr int KV_DEFAULT_RETRIES = 3;

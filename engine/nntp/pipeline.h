@@ -18,7 +18,7 @@
 #include <string>
 
 // The command bytes a pipeline keeps outstanding at most.
-constexpr std::size_t KV_PIPELINE_BYTES = 8192;
+constexpr std::size_t KV_PIPELINE_BYTES = 16384;
 
 enum class kvSendResult { Sent, NoRoom, Invalid };
 

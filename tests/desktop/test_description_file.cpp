@@ -67,7 +67,7 @@ struct DescriptionCase {
 
 const DescriptionCase kCases[] = {
     {nullptr, "pattern=;server=;newsgroup=;matchMode=1;ignoreCase=1;maxArticles=all;"
-              "maxHeaders=4000;header=Subject;timeLimit=any;timeout=30;pipeline=512;patterns=;"
+              "maxHeaders=4000;header=Subject;timeLimit=any;timeout=30;pipeline=1024;patterns=;"
               "servers=;"
               "newsgroups=;matchButton=0;caseButton=1;findOn=0;findStart=0;scanOn=1;scanStart=0;"
               "headers=Subject,Keywords,Summary,Date,From,Reply-To,Message-ID,Organization"},
@@ -100,10 +100,10 @@ const DescriptionCase kCases[] = {
     {"[Settings]\nPIPELINE=64 # commands\n", "pipeline=64"},
     {"[Settings]\nPIPELINE=1024\n", "pipeline=1024"},
     {"[Settings]\nPIPELINE=5000\n", "pipeline=1024"},
-    {"[Settings]\nPIPELINE=0\n", "pipeline=512"},
-    {"[Settings]\nPIPELINE=-4\n", "pipeline=512"},
-    {"[Settings]\nPIPELINE=many\n", "pipeline=512"},
-    {"PIPELINE=7\n[Settings]\n[/Settings]\n", "pipeline=512"},
+    {"[Settings]\nPIPELINE=0\n", "pipeline=1024"},
+    {"[Settings]\nPIPELINE=-4\n", "pipeline=1024"},
+    {"[Settings]\nPIPELINE=many\n", "pipeline=1024"},
+    {"PIPELINE=7\n[Settings]\n[/Settings]\n", "pipeline=1024"},
     // Reconnects: 0 turns them off, more than 10 are cut to 10, anything else
     // leaves the three a search makes without the key.
     {nullptr, "retries=3"},

@@ -133,15 +133,19 @@ TEST(SearchRunPipelined, RefusedArticlesInAWindowShowTheSameMessages) {
 }
 
 TEST(SearchRunPipelined, CommandBytesOutstandingStayWithinTheirBound) {
-    // 500 matches numbered 1000000..1000499, one chunk: every ARTICLE command
-    // is 17 bytes, and 481 of them fit in 8 KB.
+    // 1024 matches numbered 1000000..1001023, three chunks: every ARTICLE
+    // command is 17 bytes, and 963 of them fit in 16 KB.
     Outcome o = RunWith(KV_MAX_PIPELINE, [](Harness& h) {
-        h.server.SetGroup(Group(1000000, 1000499, {}, true));
-        h.server.HoldUntilBehind("ARTICLE 1000499", 499, 500);
+        h.server.SetGroup(Group(1000000, 1001023, {}, true));
+        h.server.HoldUntilBehind("ARTICLE 1000023", 1023, 500);
     });
-    EXPECT_EQ(o.result, 500);
-    EXPECT_EQ(o.commands, Sent({"1000000-1000499"}, Down(1000499, 1000000)));
-    EXPECT_EQ(o.behind["ARTICLE 1000499"], 480);
+    EXPECT_EQ(o.result, 1024);
+    // The matches of the last chunk scanned are fetched first.
+    Numbers fetched = Down(1000023, 1000000);
+    for (const Numbers& chunk : {Down(1000523, 1000024), Down(1001023, 1000524)})
+        fetched.insert(fetched.end(), chunk.begin(), chunk.end());
+    EXPECT_EQ(o.commands, Sent({"1000524-1001023", "1000024-1000523", "1000000-1000023"}, fetched));
+    EXPECT_EQ(o.behind["ARTICLE 1000023"], 962);
 }
 
 // The run's clock moves on by a minute and a second when the n-th message
