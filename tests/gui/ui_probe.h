@@ -8,6 +8,7 @@
 #pragma once
 #include "controller.h"
 
+class wxGauge;
 class wxListBox;
 class wxTextCtrl;
 
@@ -36,6 +37,10 @@ class kvUiProbe {
     wxListBox* ResultsList() const { return controller.view_.list_; }
     const kvArticleWindows& ArticleWindows() const { return controller.view_.articles_; }
     kvFrame* ArticleFrame(int slot) const { return controller.view_.articles_.Frame(slot); }
+
+    // The main frame's progress gauge.
+    static wxGauge* Gauge(const kvMainFrame& frame) { return frame.gauge_; }
+    const std::vector<std::string>& RecentFiles() const { return controller.recent_; }
 
     // Where a frame last stood while shown normally (kvFrame::Geometry).
     static wxRect NormalRect(const kvFrame& frame) { return frame.normalRect_; }
