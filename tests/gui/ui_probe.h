@@ -9,7 +9,7 @@
 #include "controller.h"
 
 class wxGauge;
-class wxListBox;
+class kvResultsList;
 class wxTextCtrl;
 
 class kvUiProbe {
@@ -34,7 +34,7 @@ class kvUiProbe {
 
     // The results view: its list (null while none is shown), its article
     // windows and the frame in one of their slots (null when not in use).
-    wxListBox* ResultsList() const { return controller.view_.list_; }
+    kvResultsList* ResultsList() const { return controller.view_.list_; }
     const kvArticleWindows& ArticleWindows() const { return controller.view_.articles_; }
     kvFrame* ArticleFrame(int slot) const { return controller.view_.articles_.Frame(slot); }
 
