@@ -4,6 +4,8 @@
 
 namespace {
 
+constexpr auto kTypeAheadPause = std::chrono::milliseconds(1000);
+
 struct ColumnSetup {
     const char* title;
     int width;
@@ -23,6 +25,44 @@ kvResultsList::kvResultsList(wxWindow* parent, const wxPoint& position, const wx
                  wxDefaultValidator, "results_list") {
     for (int c = 0; c < KV_COLUMNS; ++c)
         AppendColumn(kColumns[c].title, kColumns[c].align, kColumns[c].width);
+    // wxGTK's list takes its keys in a window of rows inside it.
+    Bind(wxEVT_CHAR, &kvResultsList::OnChar, this);
+    for (wxWindow* child : GetChildren())
+        child->Bind(wxEVT_CHAR, &kvResultsList::OnChar, this);
+}
+
+void kvResultsList::OnChar(wxKeyEvent& event) {
+    wxChar c = event.GetUnicodeKey();
+    if (c == WXK_NONE || c < ' ' || c == WXK_DELETE || event.HasAnyModifiers()) {
+        event.Skip();
+        return;
+    }
+    auto now = std::chrono::steady_clock::now();
+    if (now - lastKey_ > kTypeAheadPause) typed_.clear();
+    lastKey_ = now;
+    typed_ += c;
+    // The same letter again moves on to the next row that starts with it.
+    int current = GetSelection();
+    bool repeated = typed_.length() == 2 && typed_[0] == typed_[1];
+    if (repeated) typed_.RemoveLast();
+    int from = current < 0 ? 0 : (repeated || typed_.length() == 1 ? current + 1 : current);
+    int row = FindPrefix(typed_, from);
+    if (row < 0 || row == current) return;
+    SetSelection(row);
+    wxListEvent selected(wxEVT_LIST_ITEM_SELECTED, GetId());
+    selected.SetEventObject(this);
+    selected.m_itemIndex = row;
+    GetEventHandler()->ProcessEvent(selected);
+}
+
+int kvResultsList::FindPrefix(const wxString& prefix, int from) const {
+    int count = GetItemCount();
+    wxString wanted = prefix.Lower();
+    for (int i = 0; i < count; ++i) {
+        int row = (from + i) % count;
+        if (GetItemText(row, 0).Lower().StartsWith(wanted)) return row;
+    }
+    return -1;
 }
 
 void kvResultsList::Fill(const std::vector<kvColumnTexts>& texts) {

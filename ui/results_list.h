@@ -4,11 +4,16 @@
 // article a row names is the results view's business (results_view.h).
 //
 // GUI thread only. Selecting a row from the program (SetSelection) is quiet:
-// the view ignores the selection events it may bring (Quiet()).
+// the view ignores the selection events it may bring (Quiet()). Letters typed
+// in the list select the next row whose subject starts with them (letter case
+// aside), as a click would; a pause of a second starts a new prefix.
 #pragma once
 #include "results_columns.h"
 
+#include <chrono>
 #include <wx/listctrl.h>
+
+class wxKeyEvent;
 
 class kvResultsList : public wxListCtrl {
   public:
@@ -29,5 +34,11 @@ class kvResultsList : public wxListCtrl {
     std::vector<int> Widths() const;
 
   private:
+    void OnChar(wxKeyEvent& event);
+    // The first row from `from` on (then from the top) whose subject starts with prefix.
+    int FindPrefix(const wxString& prefix, int from) const;
+
     bool quiet_ = false;
+    wxString typed_;
+    std::chrono::steady_clock::time_point lastKey_;
 };

@@ -5,6 +5,7 @@
 #include "results_list.h"
 
 #include <wx/textctrl.h>
+#include <wx/utils.h>
 
 #include <cstdlib>
 
@@ -170,6 +171,51 @@ TEST_F(ResultsColumnsTest, ColumnWidthsAreKeptInTheSettingsFile) {
     WriteFile("korvex.ini", "SUBJECT_W=5\n");
     DisplayFour();
     EXPECT_GT(ResultsList()->GetColumnWidth(COLUMN_SUBJECT), 5);
+}
+
+} // namespace
+} // namespace korvex_test
+
+namespace korvex_test {
+namespace {
+
+class TypeAheadTest : public GuiTest {};
+
+// Letters typed in the list go to the first row whose subject starts with
+// them, and that row's article is shown, also after a sort.
+TEST_F(TypeAheadTest, TypingASubjectsStartSelectsItsRow) {
+    const char* subjects[] = {"apple pie", "banana split", "cherry tart", "blueberry jam"};
+    Start();
+    HoldResults(4, [&](int i, kvArticle& a) { CopyField(a.subject, subjects[i]); });
+    ChooseMenu(CMD_DISPLAY_RESULTS);
+    kvResultsList* list = ResultsList();
+    ASSERT_NE(list, nullptr);
+    // Where the list takes its keys: the window of rows inside it (wxGTK's
+    // list is made of a header window and a rows window), else the list.
+    wxWindow* rows = list;
+    for (wxWindow* child : list->GetChildren()) {
+        if (wxString(child->GetClassInfo()->GetClassName()) == "wxListMainWindow") rows = child;
+    }
+    auto type = [&](const std::string& text) {
+        for (char c : text) {
+            wxKeyEvent key(wxEVT_CHAR);
+            key.m_keyCode = c;
+            key.m_uniChar = static_cast<wxChar>(c);
+            key.SetEventObject(rows);
+            rows->GetEventHandler()->ProcessEvent(key);
+        }
+    };
+    type("c");
+    EXPECT_EQ(list->GetSelection(), 2);
+    EXPECT_NE(WindowText(0).find("Body of 2."), std::string::npos);
+    ClickColumn(list, COLUMN_SUBJECT); // apple, banana, blueberry, cherry
+    // A pause longer than the list's type-ahead timeout starts a new prefix.
+    wxMilliSleep(1200);
+    Pump();
+    type("bl");
+    ASSERT_GE(list->GetSelection(), 0);
+    EXPECT_EQ(ListEntries()[list->GetSelection()], "blueberry jam");
+    EXPECT_NE(WindowText(0).find("Body of 3."), std::string::npos);
 }
 
 } // namespace
