@@ -89,7 +89,10 @@ void kvMainFrame::SetStatusLine(const char* text) {
 void kvMainFrame::PlaceGauge() {
     wxStatusBar* bar = GetStatusBar();
     wxRect field;
-    if (bar && gauge_ && bar->GetFieldRect(1, field)) gauge_->SetSize(field.Deflate(2, 2));
+    // Before the bar is laid out its fields have no room: the gauge waits.
+    if (!bar || !gauge_ || !bar->GetFieldRect(1, field)) return;
+    field.Deflate(2, 2);
+    if (field.width > 0 && field.height > 0) gauge_->SetSize(field);
 }
 
 void kvMainFrame::ShowProgress(int done, int total) {

@@ -2,9 +2,12 @@
 
 #include "display_text.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr auto kTypeAheadPause = std::chrono::milliseconds(1000);
+constexpr int kScrollBarRoom = 24; // a vertical scroll bar and the borders
 
 struct ColumnSetup {
     const char* title;
@@ -12,9 +15,9 @@ struct ColumnSetup {
     wxListColumnFormat align;
 };
 const ColumnSetup kColumns[KV_COLUMNS] = {
-    {"Subject", 300, wxLIST_FORMAT_LEFT},
-    {"From", 160, wxLIST_FORMAT_LEFT},
-    {"Date", 120, wxLIST_FORMAT_LEFT},
+    {"Subject", 150, wxLIST_FORMAT_LEFT}, // at least; see the constructor
+    {"From", 120, wxLIST_FORMAT_LEFT},
+    {"Date", 135, wxLIST_FORMAT_LEFT},
     {"Lines", 50, wxLIST_FORMAT_RIGHT},
 };
 
@@ -23,8 +26,13 @@ const ColumnSetup kColumns[KV_COLUMNS] = {
 kvResultsList::kvResultsList(wxWindow* parent, const wxPoint& position, const wxSize& size)
     : wxListCtrl(parent, wxID_ANY, position, size, wxLC_REPORT | wxLC_SINGLE_SEL,
                  wxDefaultValidator, "results_list") {
+    // The subject takes what the other columns leave of the list's width.
+    int others = 0;
+    for (int c = 1; c < KV_COLUMNS; ++c)
+        others += kColumns[c].width;
+    int subject = std::max(kColumns[0].width, size.GetWidth() - others - kScrollBarRoom);
     for (int c = 0; c < KV_COLUMNS; ++c)
-        AppendColumn(kColumns[c].title, kColumns[c].align, kColumns[c].width);
+        AppendColumn(kColumns[c].title, kColumns[c].align, c == 0 ? subject : kColumns[c].width);
     // wxGTK's list takes its keys in a window of rows inside it.
     Bind(wxEVT_CHAR, &kvResultsList::OnChar, this);
     for (wxWindow* child : GetChildren())
