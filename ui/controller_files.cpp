@@ -45,6 +45,7 @@ kvController::SaveOutcome kvController::SaveResultsToLastPath() {
         ShowNotice("Error saving search results.");
         return SaveOutcome::Failed;
     }
+    RememberRecent(lastPath_);
     return SaveOutcome::Saved;
 }
 
@@ -68,7 +69,6 @@ void kvController::CommandSaveResults() {
     bool chosen = !SelectFile(kSaveResults).empty();
     if (chosen && model_.HoldsArticles() && SaveResultsToLastPath() == SaveOutcome::Saved) {
         model_.ui.saved = 1;
-        RememberRecent(lastPath_);
     }
     view_.Focus();
 }

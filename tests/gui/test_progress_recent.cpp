@@ -116,20 +116,28 @@ TEST_F(ProgressRecentTest, LoadsAndSavesFillTheListNewestFirstAcrossRuns) {
     std::string ini = ReadBytes(C().SettingsPath());
     EXPECT_NE(ini.find("RECENT1=" + Path("b.kvx") + "\n"), std::string::npos) << ini;
 
-    // The next run offers them; choosing one loads it and moves it first.
+    // A save that Close asks for counts too.
+    M().ui.saved = 0;
+    Script().answers = {kvAnswer::Yes};
+    Script().chosenFiles = {Path("asked.kvx")};
     ChooseMenu(CMD_CLOSE_SEARCH);
+    EXPECT_EQ(M().ui.state, STATE_IDLE);
+    EXPECT_EQ(RecentLabels()[0], "1 " + Path("asked.kvx"));
+    EXPECT_EQ(RecentLabels()[1], "2 " + Path("b.kvx"));
+
+    // The next run offers them; choosing one loads it and moves it first.
     TearDown();
     SetUp();
     Start();
     ASSERT_EQ(RecentLabels().size(), 5u);
     EXPECT_TRUE(MenuEnabled(CMD_RECENT_MENU));
-    ChooseMenu(CMD_RECENT_FIRST + 2); // e.kvx
+    ChooseMenu(CMD_RECENT_FIRST + 2); // f.kvx
     EXPECT_EQ(M().ui.state, STATE_DISPLAYED);
-    EXPECT_EQ(C().MainFrame()->GetTitle(), "File e.kvx: needle");
-    EXPECT_EQ(RecentLabels()[0], "1 " + Path("e.kvx"));
-    EXPECT_EQ(RecentLabels()[1], "2 " + Path("b.kvx"));
+    EXPECT_EQ(C().MainFrame()->GetTitle(), "File f.kvx: needle");
+    EXPECT_EQ(RecentLabels()[0], "1 " + Path("f.kvx"));
+    EXPECT_EQ(RecentLabels()[1], "2 " + Path("asked.kvx"));
     EXPECT_FALSE(MenuEnabled(CMD_RECENT_MENU)); // results held
-    EXPECT_EQ(C().LastPath(), Path("e.kvx"));
+    EXPECT_EQ(C().LastPath(), Path("f.kvx"));
 }
 
 TEST_F(ProgressRecentTest, AFileGoneIsTakenOffWithANotice) {
