@@ -14,6 +14,7 @@ namespace {
 constexpr long kMainStyle = wxDEFAULT_FRAME_STYLE; // caption, border, system menu, boxes
 constexpr int kGaugeWidth = 110;                   // the status bar's second field
 constexpr auto kGaugeInterval = std::chrono::milliseconds(50);
+constexpr const char* kNoRecentFiles = "(no recent files)"; // greyed, in an empty list
 
 bool Same(const char* a, const char* b) {
     return a && b && std::strcmp(a, b) == 0;
@@ -124,6 +125,7 @@ void kvMainFrame::SetRecentFiles(const std::vector<std::string>& paths) {
     if (!menu) return;
     while (menu->GetMenuItemCount() > 0)
         menu->Destroy(menu->FindItemByPosition(0));
+    if (paths.empty()) menu->Append(wxID_ANY, kNoRecentFiles)->Enable(false);
     for (size_t i = 0; i < paths.size() && i < KV_RECENT_FILES; ++i) {
         // "&1 name": the number chooses it from the keyboard; '&' in a path is doubled.
         wxString name = PathString(paths[i]);

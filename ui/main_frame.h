@@ -49,7 +49,8 @@ class kvMainFrame : public kvFrame, public kvMenuSwitch {
     void ShowProgress(int done, int total);
     bool ProgressShown() const;
 
-    // The entries of File > Recent results, newest first (at most five).
+    // The entries of File > Recent results, newest first (at most five); a
+    // greyed "(no recent files)" when there are none.
     void SetRecentFiles(const std::vector<std::string>& paths);
 
     // The panel filling the client area, the results list's parent.
