@@ -118,6 +118,7 @@ done
 type=$(env -u XDG_CURRENT_DESKTOP xdg-mime query filetype "$tmp/other.txt")
 [ "$type" != application/x-korvex-results ] || fail "a text file has the results type"
 say "results files have the type application/x-korvex-results"
+"$top/scripts/with-display.sh" "$here/installed-open-file.sh" "$desktop" "$tmp/found.kvx"
 
 lintian --fail-on error "$deb" ||
   fail "lintian found errors"
