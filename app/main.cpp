@@ -3,17 +3,20 @@
 // else goes to wx, which creates the one application object and runs it.
 #include "app.h"
 #include "credentials.h"
+#include "display_text.h"
 #include "version.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
-const char* const kUsage = "usage: korvex [--help | --version]\n"
+const char* const kUsage = "usage: korvex [--help | --version | FILE.kvx]\n"
                            "Starts the Korvex desktop program, which searches a Usenet newsgroup\n"
-                           "for articles whose header matches a pattern. See korvex(1).\n";
+                           "for articles whose header matches a pattern; with a results file it\n"
+                           "starts with that file loaded. See korvex(1).\n";
 
 // With KORVEX_REPORT_FILES=1 the program tells on standard output which
 // settings, description and help files it uses, once its main frame is up
@@ -22,6 +25,14 @@ class kvDesktopApp : public kvApp {
   public:
     bool OnInit() override {
         if (!kvApp::OnInit()) return false;
+        // wx has taken its own options out of argv; what is left is the file.
+        if (argc == 2) {
+            std::string path = PathBytes(argv[1]);
+            CallAfter([path] {
+                if (kvController* controller = TheApp().Controller())
+                    controller->OpenResultsFile(path);
+            });
+        }
         const char* report = std::getenv("KORVEX_REPORT_FILES");
         if (report != nullptr && std::strcmp(report, "1") == 0) CallAfter(&ReportFiles);
         return true;
@@ -57,6 +68,7 @@ int main(int argc, char** argv) {
             std::printf("%s\n", KorvexVersionLine());
             return 0;
         }
+        if (argc == 2 && arg[0] != '-') return wxEntry(argc, argv); // a results file
         std::fprintf(stderr, "korvex: unexpected argument \"%s\"\n%s", argc == 2 ? arg : argv[2],
                      kUsage);
         return 64;

@@ -93,11 +93,19 @@ void kvSearchWorker::Run(kvSearchRequest request, kvSearchContext& context,
     // status line never falls behind (see status_queue.h).
     auto statuses = std::make_shared<kvStatusQueue>();
     context.report = [this, &live, statuses](const kvStatus& status) {
+        if (kvStatusQueue::IsProgress(status.kind)) {
+            bool measured = status.phase != kvPhase::None && status.total > 0;
+            statuses->Note({measured ? status.done : 0, measured ? status.total : 0});
+        }
         if (!statuses->Push(status.text, status.kind)) return; // a delivery is on its way
         Deliver(
             [this, statuses]() {
                 for (const std::string& text : statuses->Take())
                     onStatus(text);
+                if (onProgress) {
+                    kvStatusQueue::Progress now = statuses->Latest();
+                    onProgress(now.done, now.total);
+                }
             },
             live);
     };

@@ -44,6 +44,8 @@ class kvSearchWorker {
     using Task = std::function<void()>;
     using Post = std::function<void(Task)>;
     using StatusHandler = std::function<void(const std::string&)>;
+    // How far the run has come: done of total (total 0: nothing to measure).
+    using ProgressHandler = std::function<void(int done, int total)>;
     using DoneHandler = std::function<void(Outcome&)>;
     // Fills login and returns true, or false when the user gave none.
     using LoginHandler = std::function<bool(const std::string& host, kvCredentials& login)>;
@@ -57,6 +59,11 @@ class kvSearchWorker {
     // GUI thread, before Start. Without a handler, a login ~/.netrc does not
     // know fails the search with "ERROR: Authentication required".
     void SetLoginHandler(LoginHandler handler) { onLogin = std::move(handler); }
+    // Told on the GUI thread, after the status lines of each delivery, how
+    // far the run has come by its latest progress message: the percentage of
+    // the header scan, then the article being received of those to fetch;
+    // total 0 in the steps between. GUI thread, before Start.
+    void SetProgressHandler(ProgressHandler handler) { onProgress = std::move(handler); }
     // The netrc file read for logins (default ~/.netrc); GUI thread, before Start.
     void SetNetrcPath(std::string path) { netrcPath = std::move(path); }
     // The name lookup the searches use (default: the system's); GUI thread,
@@ -87,6 +94,7 @@ class kvSearchWorker {
     StatusHandler onStatus;
     DoneHandler onDone;
     LoginHandler onLogin;
+    ProgressHandler onProgress;
     std::string netrcPath;
     std::function<bool(const std::string&, int, kvAddressList&)> resolver;
     std::shared_ptr<KnownLogins> known = std::make_shared<KnownLogins>();

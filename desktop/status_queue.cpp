@@ -21,3 +21,13 @@ std::vector<std::string> kvStatusQueue::Take() {
     lastIsProgress = false;
     return out;
 }
+
+void kvStatusQueue::Note(Progress progress) {
+    std::lock_guard<std::mutex> lock(mutex);
+    latest = progress;
+}
+
+kvStatusQueue::Progress kvStatusQueue::Latest() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return latest;
+}

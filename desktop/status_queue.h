@@ -9,6 +9,9 @@
 // of the run, and the last message always arrives. Push calls `wake` when the
 // queue has just become non-empty; the GUI thread then calls Take and shows
 // what it gets, in order.
+//
+// Beside the texts the queue keeps how far the run has come as numbers, the
+// latest only (Note, any thread; Progress, the reader), for a gauge.
 #pragma once
 
 #include "status_kind.h"
@@ -27,8 +30,17 @@ class kvStatusQueue {
     bool Push(const std::string& text, kvStatusKind kind);
     std::vector<std::string> Take(); // every message waiting, oldest first
 
+    // done of total (total 0: nothing to measure, no gauge).
+    struct Progress {
+        int done = 0;
+        int total = 0;
+    };
+    void Note(Progress progress);
+    Progress Latest();
+
   private:
     std::mutex mutex;
+    Progress latest;
     std::deque<std::string> waiting;
     bool lastIsProgress = false;
 };

@@ -28,20 +28,32 @@ enum kvCommand {
     CMD_HELP = 20,
     CMD_CLOSE_HELP = 21,
     CMD_ABOUT = 23,
+    CMD_EXPORT_MENU = 24, // the File menu's "Export results" submenu
+    CMD_EXPORT_CSV = 25,
+    CMD_EXPORT_JSONL = 26,
+    CMD_EXPORT_MBOX = 27,
+    CMD_RECENT_MENU = 30,  // the File menu's "Recent results" submenu
+    CMD_RECENT_FIRST = 31, // its entries: CMD_RECENT_FIRST + 0 .. 4, newest first
 };
+constexpr int KV_RECENT_FILES = 5;
 
 struct kvSTATE {
     int state = STATE_IDLE;
     int saved = 1; // 1: the held results are saved, or nothing needs saving
 };
 
-// One menu item: its menu ("File", "Edit", "Article", "Help"), label and id.
+// One menu item: its menu ("File", "Edit", "Article", "Help"), label (UTF-8)
+// and id, the keys that choose it ("Ctrl+F", or null) and, for an item inside
+// a submenu, the label of the submenu's own item in the same menu. An item
+// that other items name as their parent opens a submenu.
 struct kvMenuItem {
     const char* menu;
     const char* label;
     int id;
+    const char* shortcut = nullptr;
+    const char* parent = nullptr;
 };
-constexpr int KV_MENU_ITEMS = 17;
+constexpr int KV_MENU_ITEMS = 22;
 extern const kvMenuItem kvMenuItems[KV_MENU_ITEMS]; // in menu order
 
 // Whatever shows the menus: it enables or disables one item by its id.

@@ -67,7 +67,7 @@ if (exec 3<>/dev/tcp/127.0.0.1/119) 2>/dev/null; then
   sleep 1
   shot root results.png
 
-  menu 20 2 # File > Show search info
+  menu 20 3 # File > Show search info (after Save results and Export results)
   notice=$(window '^Korvex notice$')
   shot "$notice" search-info.png
   xdotool windowactivate --sync "$notice" key Return

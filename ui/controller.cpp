@@ -27,6 +27,8 @@ kvController::kvController(const kvFilePlaces& places, std::unique_ptr<kvInterac
     const WindowRect& main = settings_.mainRect;
     mainFrame_ = new kvMainFrame(main.x, main.y, *this);
     view_.Attach(mainFrame_);
+    recent_ = ReadRecentFiles(settings_);
+    mainFrame_->SetRecentFiles(recent_);
     ShowStatus("Korvex: idle");
     mainFrame_->Show();
 
@@ -42,6 +44,9 @@ kvController::kvController(const kvFilePlaces& places, std::unique_ptr<kvInterac
         [this](kvSearchWorker::Outcome& outcome) { SearchFinished(outcome); });
     netrcPath_ = places_.netrcFile.empty() ? DefaultNetrcPath() : places_.netrcFile;
     worker_->SetNetrcPath(netrcPath_);
+    worker_->SetProgressHandler([this](int done, int total) {
+        if (mainFrame_ && model_.ui.state == STATE_SEARCHING) mainFrame_->ShowProgress(done, total);
+    });
     worker_->SetLoginHandler(
         [this](const std::string& host, kvCredentials& login) { return AskForLogin(host, login); });
 
@@ -89,6 +94,7 @@ void kvController::OnSearchDone(bool ok) {
 }
 
 void kvController::SearchFinished(kvSearchWorker::Outcome& outcome) {
+    if (mainFrame_) mainFrame_->ShowProgress(0, 0);
     model_.results = std::move(outcome.results);
     if (outcome.count <= 0) {
         ShowStatus(outcome.status.c_str());

@@ -25,6 +25,7 @@
 #include "results_view.h"
 #include "search_dialog.h"
 #include "search_worker.h"
+#include "settings_extra.h"
 #include "settings_file.h"
 
 #include <memory>
@@ -54,6 +55,10 @@ class kvController : public kvMainFrame::Listener {
 
     // The main frame; null once it is gone.
     kvMainFrame* MainFrame() const { return mainFrame_; }
+    // Loads a results file named when the program was started, as Load
+    // results loads a chosen one (its notices and states the same); only
+    // while idle with no dialog shown.
+    void OpenResultsFile(const std::string& path);
     // The files found at start-up; empty: none.
     const std::string& SettingsPath() const { return settingsPath_; }
     const std::string& DescriptionPath() const { return descriptionPath_; }
@@ -100,12 +105,31 @@ class kvController : public kvMainFrame::Listener {
     void CommandSaveArticle();
     void CommandReplyList();
     std::string SelectFile(const kvFileSelector& selector);
+    // Loads the results file at path as Load results does once its selector
+    // has chosen it: the list shown, or the notice and the idle state.
+    void LoadResultsFrom(const std::string& path);
+    // File > Recent results: puts path first in the list, or takes it off,
+    // shows the list in the menu and writes it to the settings file.
+    void RememberRecent(const std::string& path);
+    void ForgetRecent(const std::string& path);
+    void StoreRecent();
+    // Loads recent entry recentChosen_; a file gone is taken off with a notice.
+    void CommandRecent();
     enum class SaveOutcome { Cancelled, Failed, Saved };
     SaveOutcome SaveResultsToLastPath();
     SaveOutcome SaveResultsInteractively();
     // Asks "Search results are not saved. Save now?"; true when the caller
     // may go on (saved, or the user chose not to save).
     bool AskToSaveResults();
+
+    // File > Export results (controller_exports.cpp): a save selector, the
+    // extension given to a name without one, and the file written from the
+    // held search between two status texts, its failure shown as a notice.
+    using ExportWriter = bool (*)(const char* path, const kvHeldSearch& held);
+    void ExportResults(const kvFileSelector& selector, const char* extension, ExportWriter write);
+    void CommandExportCsv();
+    void CommandExportJsonLines();
+    void CommandExportMbox();
 
     // controller_display.cpp. Writes text into the status text and shows it
     // on the status line.
@@ -125,6 +149,8 @@ class kvController : public kvMainFrame::Listener {
     std::string settingsPath_, descriptionPath_, helpPath_; // empty: none
     std::string lastPath_;                                  // the file selectors start from it
     std::string netrcPath_;                                 // logins: read and remembered
+    std::vector<std::string> recent_;                       // File > Recent results, newest first
+    int recentChosen_ = 0;                                  // the entry CommandRecent loads
     char statusText_[KV_STATUS_SIZE] = "Korvex: idle";
 
     kvHeldSearch model_;

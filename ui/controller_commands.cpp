@@ -29,9 +29,18 @@ const kvController::CommandRow kvController::kCommands[] = {
      &kvController::CommandDisplayResults},
     {CMD_SAVE_RESULTS, REFRESH_ALWAYS, NEEDS_HOLDING, "Nothing to save.",
      &kvController::CommandSaveResults},
+    {CMD_EXPORT_CSV, REFRESH_ALWAYS, NEEDS_HOLDING, "Nothing to save.",
+     &kvController::CommandExportCsv},
+    {CMD_EXPORT_JSONL, REFRESH_ALWAYS, NEEDS_HOLDING, "Nothing to save.",
+     &kvController::CommandExportJsonLines},
+    {CMD_EXPORT_MBOX, REFRESH_ALWAYS, NEEDS_HOLDING, "Nothing to save.",
+     &kvController::CommandExportMbox},
     {CMD_LOAD_RESULTS, REFRESH_ALWAYS, NEEDS_NOT_HOLDING,
      "Please close current search\nbefore loading a new one from file.",
      &kvController::CommandLoadChecked},
+    {CMD_RECENT_FIRST, REFRESH_ALWAYS, NEEDS_NOT_HOLDING,
+     "Please close current search\nbefore loading a new one from file.",
+     &kvController::CommandRecent},
     {CMD_SEARCH_INFO, REFRESH_UNLESS_SEARCHING, NEEDS_ANYTHING, nullptr,
      &kvController::CommandSearchInfo},
     {CMD_CLOSE_SEARCH, REFRESH_ALWAYS, NEEDS_HOLDING, "Nothing to close.",
@@ -70,6 +79,11 @@ bool kvController::NeedMet(int needs) const {
 }
 
 void kvController::RunCommand(int id) {
+    // The recent files share one command; the entry chosen travels beside it.
+    if (id >= CMD_RECENT_FIRST && id < CMD_RECENT_FIRST + KV_RECENT_FILES) {
+        recentChosen_ = id - CMD_RECENT_FIRST;
+        id = CMD_RECENT_FIRST;
+    }
     for (const CommandRow& row : kCommands) {
         if (row.id != id) continue;
         if (row.refresh == REFRESH_ALWAYS ||

@@ -5,21 +5,17 @@
 #include "controller.h"
 
 #include "atomic_file.h"
+#include "file_selector.h"
+#include "file_system.h"
 #include "path_parts.h"
 #include "results_file.h"
 #include "text_export.h"
 
+#include <algorithm>
 #include <cstdio>
 
 // The five file selectors. The results-file selectors also propose the file
 // name of LastPath; every selector starts in its directory.
-struct kvFileSelector {
-    const char* title;
-    const char* wildcard;
-    bool save; // save (asks before overwriting) or open
-    bool proposeName;
-};
-
 namespace {
 constexpr kvFileSelector kSaveResults{"Save search results", "*.kvx", true, true};
 constexpr kvFileSelector kLoadResults{"Load search results", "*.kvx", false, true};
@@ -56,6 +52,7 @@ kvController::SaveOutcome kvController::SaveResultsToLastPath() {
         ShowSaveFailure("Error saving search results.");
         return SaveOutcome::Failed;
     }
+    RememberRecent(lastPath_);
     return SaveOutcome::Saved;
 }
 
@@ -85,6 +82,16 @@ void kvController::CommandSaveResults() {
 
 void kvController::CommandLoadResults() {
     if (SelectFile(kLoadResults).empty()) return;
+    LoadResultsFrom(lastPath_);
+}
+
+void kvController::OpenResultsFile(const std::string& path) {
+    if (path.empty() || model_.ui.state != STATE_IDLE || (dialog_ && dialog_->IsShown())) return;
+    LoadResultsFrom(path);
+}
+
+void kvController::LoadResultsFrom(const std::string& path) {
+    lastPath_ = path;
     ShowStatus("Korvex: Loading search results from file...");
     model_.summary = std::make_unique<kvSearchSummary>();
     model_.summary->loadedFromFile = 1;
@@ -99,6 +106,7 @@ void kvController::CommandLoadResults() {
         SetStateDisplayed(model_.ui, Menus());
         model_.ui.saved = 1;
         view_.Show();
+        RememberRecent(path);
         return;
     }
     model_.Drop();
@@ -135,4 +143,42 @@ void kvController::CommandReplyList() {
         if (!written) ShowSaveFailure("Error saving reply list.");
     }
     view_.Focus();
+}
+
+void kvController::StoreRecent() {
+    WriteRecentFiles(settings_, recent_);
+    if (mainFrame_) mainFrame_->SetRecentFiles(recent_);
+    if (!settingsPath_.empty()) WriteSettingsFile(settingsPath_, settings_);
+}
+
+void kvController::RememberRecent(const std::string& path) {
+    std::vector<std::string> now = WithRecentFile(recent_, path);
+    if (now == recent_) return;
+    recent_ = std::move(now);
+    StoreRecent();
+}
+
+void kvController::ForgetRecent(const std::string& path) {
+    recent_.erase(std::remove(recent_.begin(), recent_.end(), path), recent_.end());
+    StoreRecent();
+}
+
+void kvController::CommandRecent() {
+    if (recentChosen_ < 0 || recentChosen_ >= static_cast<int>(recent_.size())) return;
+    if (dialog_ && dialog_->IsShown()) {
+        ShowNotice("Data input dialog is displayed on screen. Please close\ndata input dialog "
+                   "before loading a new search from file.");
+        return;
+    }
+    if (model_.ui.state != STATE_IDLE) return;
+    std::string path = recent_[recentChosen_];
+    if (KindOf(path) == kvFileKind::Missing) {
+        ForgetRecent(path);
+        ShowNotice(("The file \"" + path +
+                    "\" no longer exists.\nIt was taken off the recent "
+                    "results.")
+                       .c_str());
+        return;
+    }
+    LoadResultsFrom(path);
 }

@@ -9,6 +9,11 @@
 #include "frame.h"
 #include "ui_state.h"
 
+#include <chrono>
+#include <string>
+#include <vector>
+
+class wxGauge;
 class wxPanel;
 
 constexpr const char* kAppTitle = "Korvex";
@@ -38,6 +43,16 @@ class kvMainFrame : public kvFrame, public kvMenuSwitch {
     void EnableItem(int id, bool on) override;
     void SetStatusLine(const char* text);
 
+    // The gauge at the status line's right end: shown over 0..total at done
+    // (total > 0), hidden otherwise. Within one range a new position is drawn
+    // at most every 50 ms, and always when it reaches the end.
+    void ShowProgress(int done, int total);
+    bool ProgressShown() const;
+
+    // The entries of File > Recent results, newest first (at most five); a
+    // greyed "(no recent files)" when there are none.
+    void SetRecentFiles(const std::vector<std::string>& paths);
+
     // The panel filling the client area, the results list's parent.
     wxPanel* Panel() const { return panel_; }
 
@@ -47,6 +62,12 @@ class kvMainFrame : public kvFrame, public kvMenuSwitch {
     bool OnCloseRequest(bool canRefuse) override;
 
   private:
+    friend class kvUiProbe;
+
+    void PlaceGauge();
+
     Listener* listener_;
     wxPanel* panel_ = nullptr;
+    wxGauge* gauge_ = nullptr;
+    std::chrono::steady_clock::time_point gaugeDrawn_;
 };

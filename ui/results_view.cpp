@@ -2,13 +2,22 @@
 
 #include "display_text.h"
 #include "main_frame.h"
-#include "mime_header.h"
+#include "results_list.h"
+#include "settings_extra.h"
 
 #include <algorithm>
 #include <string>
-#include <wx/listbox.h>
 #include <wx/panel.h>
 #include <wx/textctrl.h>
+
+namespace {
+
+// The settings keys of the column widths, in column order.
+const char* const kWidthKeys[KV_COLUMNS] = {"SUBJECT_W", "FROM_W", "DATE_W", "LINES_W"};
+constexpr int kNarrowest = 20;
+constexpr int kWidest = 3000;
+
+} // namespace
 
 kvResultsView::kvResultsView(kvHeldSearch& model, kvSettings& settings)
     : model_(model), settings_(settings),
@@ -19,7 +28,10 @@ kvResultsView::~kvResultsView() {
 }
 
 void kvResultsView::Detach() {
-    if (list_) list_->Unbind(wxEVT_LISTBOX, &kvResultsView::OnSelected, this);
+    if (list_) {
+        list_->Unbind(wxEVT_LIST_ITEM_SELECTED, &kvResultsView::OnSelected, this);
+        list_->Unbind(wxEVT_LIST_COL_CLICK, &kvResultsView::OnColumnClick, this);
+    }
     list_ = nullptr;
     frame_ = nullptr;
 }
@@ -31,20 +43,16 @@ void kvResultsView::Show() {
     frame_->SetSize(wxSize(rect.width, rect.height));
     if (!model_.results->First()) return;
 
-    wxArrayString entries;
-    for (const kvArticle* article = model_.results->First(); article; article = article->next) {
-        entries.Add(ToDisplay(ReadableHeader(article->subject)));
-        if (static_cast<int>(entries.size()) == KV_MAX_ARTICLES) break;
+    list_ = new kvResultsList(frame_->Panel(), wxPoint(5, 6),
+                              wxSize(std::max(rect.width - 20, 0), std::max(rect.height - 80, 0)));
+    for (int c = 0; c < KV_COLUMNS; ++c) {
+        int width = ReadNumberSetting(settings_, kWidthKeys[c], -1, kNarrowest, kWidest);
+        if (width > 0) list_->SetColumnWidth(c, width);
     }
-    list_ =
-        new wxListBox(frame_->Panel(), wxID_ANY, wxPoint(5, 6),
-                      wxSize(std::max(rect.width - 20, 0), std::max(rect.height - 80, 0)), 0,
-                      nullptr, wxLB_SINGLE | wxLB_NEEDED_SB, wxDefaultValidator, "results_list");
-    list_->Bind(wxEVT_LISTBOX, &kvResultsView::OnSelected, this);
-    list_->Append(entries);
-    list_->SetSelection(0);
-    // wxGTK scrolls a list selected before it is laid out one entry too far.
-    list_->SetFirstItem(0);
+    list_->Bind(wxEVT_LIST_ITEM_SELECTED, &kvResultsView::OnSelected, this);
+    list_->Bind(wxEVT_LIST_COL_CLICK, &kvResultsView::OnColumnClick, this);
+    order_ = kvViewOrder();
+    FillRows(0);
 
     model_.lastSelection = 0;
     OpenArticleWindow(0);
@@ -59,6 +67,51 @@ void kvResultsView::Close() {
     if (!list_) return;
     list_->Destroy();
     list_ = nullptr;
+    rows_.clear();
+}
+
+void kvResultsView::FillRows(int slot) {
+    if (!list_) return;
+    std::vector<const kvArticle*> articles;
+    for (const kvArticle* article = model_.results ? model_.results->First() : nullptr; article;
+         article = article->next) {
+        articles.push_back(article);
+        if (static_cast<int>(articles.size()) == KV_MAX_ARTICLES) break;
+    }
+    rows_ = OrderedSlots(articles, order_);
+    std::vector<kvColumnTexts> texts;
+    texts.reserve(rows_.size());
+    for (int row : rows_)
+        texts.push_back(ColumnTexts(*articles[row]));
+    list_->Fill(texts);
+    if (order_.Grouped()) {
+        list_->RemoveSortIndicator();
+    } else {
+        list_->ShowSortIndicator(order_.column, order_.ascending);
+    }
+    list_->SetSelection(std::max(RowOfSlot(slot), 0));
+}
+
+int kvResultsView::RowOfSlot(int slot) const {
+    auto at = std::find(rows_.begin(), rows_.end(), slot);
+    return at == rows_.end() ? -1 : static_cast<int>(at - rows_.begin());
+}
+
+void kvResultsView::OnColumnClick(wxListEvent& event) {
+    int column = event.GetColumn();
+    if (!list_ || column < 0 || column >= KV_COLUMNS) return;
+    int slot = SelectedIndex();
+    order_.Click(column);
+    FillRows(slot);
+}
+
+void kvResultsView::StoreColumnWidths() {
+    if (!list_) return;
+    std::vector<int> widths = list_->Widths();
+    for (int c = 0; c < KV_COLUMNS && c < static_cast<int>(widths.size()); ++c) {
+        int width = std::min(std::max(widths[c], kNarrowest), kWidest);
+        WriteExtraSetting(settings_, kWidthKeys[c], std::to_string(width));
+    }
 }
 
 void kvResultsView::OpenArticleWindow(int slot) {
@@ -67,7 +120,8 @@ void kvResultsView::OpenArticleWindow(int slot) {
     articles_.Open(*article, settings_.articleRect, articleFont_);
 }
 
-void kvResultsView::OnSelected(wxCommandEvent&) {
+void kvResultsView::OnSelected(wxListEvent&) {
+    if (!list_ || list_->Quiet()) return;
     int s = SelectedIndex();
     const kvArticle* article = model_.At(s);
     if (!article) return;
@@ -86,7 +140,9 @@ void kvResultsView::OnSelected(wxCommandEvent&) {
 
 int kvResultsView::SelectedIndex() const {
     if (!list_) return -1;
-    int s = list_->GetSelection();
+    int row = list_->GetSelection();
+    if (row < 0 || row >= static_cast<int>(rows_.size())) return -1;
+    int s = rows_[row];
     return s >= 0 && s < model_.Count() ? s : -1;
 }
 
@@ -99,12 +155,11 @@ const char* kvResultsView::DeleteCurrent() {
     if (count < 1 || !list_) return "Nothing to delete.";
     if (count == 1) return "Can't delete the last article.\nPlease close search instead.";
     if (articles_.Current() >= count - 1) articles_.DestroyCurrent();
-    int s = list_->GetSelection();
-    if (s < 0 || s >= count) s = 0;
+    int s = SelectedIndex();
+    if (s < 0) s = 0;
     int after = model_.RemoveAt(s);
-    list_->Delete(s);
-    list_->SetSelection(after);
-    model_.lastSelection = list_->GetSelection();
+    FillRows(after);
+    model_.lastSelection = SelectedIndex();
     if (articles_.Current() >= 0) articles_.ShowInCurrent(*model_.At(model_.lastSelection));
     return nullptr;
 }
@@ -139,6 +194,7 @@ void kvResultsView::CloseCurrentWindow() {
 void kvResultsView::CaptureGeometry(bool restoreMainFrame) {
     if (!frame_) return;
     settings_.mainRect = frame_->Geometry(restoreMainFrame);
+    StoreColumnWidths();
     WindowRect article;
     if (articles_.CurrentGeometry(article)) settings_.articleRect = article;
 }

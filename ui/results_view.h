@@ -2,21 +2,28 @@
 // list of subjects in the main frame's panel and the article windows it opens
 // and rewrites (article_windows.h).
 //
-// GUI thread only, and only while no search worker runs. Entry i of the list
-// names the record in table slot i; one entry is always selected, and its
-// record is the current article. The view reads the held search and keeps the
-// window geometry in the settings it is given; both outlive it. It acts on
-// the main frame only while one is attached, and on its own list's selections.
+// GUI thread only, and only while no search worker runs. The list shows one
+// row per record; in the program's subject grouping row i names the record in
+// table slot i. A click on a column header sorts the rows (kvViewOrder) and
+// nothing else: the held set, what is saved and the selected article stay as
+// they were. One row is always selected, and its record is the current
+// article; the arrow keys move through the rows as shown. The column widths
+// are kept in the settings (SUBJECT_W, FROM_W, DATE_W, LINES_W). The view reads the held search and
+// keeps the window geometry in the settings it is given; both outlive it. It acts on the main frame
+// only while one is attached, and on its own list's selections.
 #pragma once
 #include "article_windows.h"
 #include "held_search.h"
+#include "results_columns.h"
 #include "settings_file.h"
+
+#include <vector>
 
 #include <wx/font.h>
 
 class kvMainFrame;
-class wxCommandEvent;
-class wxListBox;
+class kvResultsList;
+class wxListEvent;
 
 class kvResultsView {
   public:
@@ -41,7 +48,7 @@ class kvResultsView {
     void CloseArticleWindows() { articles_.DestroyAll(); }
 
     bool HasList() const { return list_ != nullptr; }
-    // The selected entry, or -1 without a list.
+    // The slot of the selected row's record, or -1 without a list.
     int SelectedIndex() const;
     // The record of the selected entry, or null without a list.
     const kvArticle* SelectedArticle() const;
@@ -63,7 +70,7 @@ class kvResultsView {
 
     // Stores the frame's and the current article window's position and size
     // in the settings' MainRect and ArticleRect, restoring minimised windows
-    // first (the frame only when asked).
+    // first (the frame only when asked), and the list's column widths.
     void CaptureGeometry(bool restoreMainFrame);
     // The frame's client area has a new size: the list follows it.
     void Resize(int width, int height);
@@ -77,12 +84,20 @@ class kvResultsView {
     void OpenArticleWindow(int slot);
     // The list's selection: rewrites the current article window with the
     // selected record, or opens one when none is open.
-    void OnSelected(wxCommandEvent& event);
+    void OnSelected(wxListEvent& event);
+    // A click on a column header: the next order, the same record selected.
+    void OnColumnClick(wxListEvent& event);
+    // Fills the list in order_ and selects the row of `slot`.
+    void FillRows(int slot);
+    int RowOfSlot(int slot) const;
+    void StoreColumnWidths();
 
     kvHeldSearch& model_;
     kvSettings& settings_;
     kvMainFrame* frame_ = nullptr;
-    wxListBox* list_ = nullptr;
+    kvResultsList* list_ = nullptr;
+    kvViewOrder order_;
+    std::vector<int> rows_; // the slot each row shows
     kvArticleWindows articles_;
     wxFont articleFont_;
 };

@@ -1,4 +1,5 @@
 #include "gui_harness.h"
+#include "results_list.h"
 
 #include "server_check.h"
 
@@ -6,7 +7,6 @@
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
-#include <wx/listbox.h>
 #include <wx/menu.h>
 #include <wx/radiobox.h>
 #include <wx/slider.h>
@@ -129,7 +129,7 @@ void GuiTest::StaleStatusLine(const char* statusText, const char* shown) {
     C().MainFrame()->SetStatusLine(shown);
 }
 
-wxListBox* GuiTest::ResultsList() {
+kvResultsList* GuiTest::ResultsList() {
     return C().ResultsList();
 }
 
@@ -197,7 +197,7 @@ void GuiTest::HoldResults(int n, const std::function<void(int, kvArticle&)>& adj
 
 std::vector<std::string> GuiTest::ListEntries() {
     std::vector<std::string> entries;
-    if (wxListBox* list = ResultsList()) {
+    if (kvResultsList* list = ResultsList()) {
         for (unsigned i = 0; i < list->GetCount(); ++i) {
             entries.push_back(list->GetString(i).utf8_string());
         }
@@ -228,7 +228,9 @@ const std::vector<MenuEntry> kMenuBar = {
     {"File", "Search", CMD_SEARCH},
     {"File", "Display results", CMD_DISPLAY_RESULTS},
     {"File", "Save results in file", CMD_SAVE_RESULTS},
+    {"File", "Export results", CMD_EXPORT_MENU},
     {"File", "Load results from file", CMD_LOAD_RESULTS},
+    {"File", "Recent results", CMD_RECENT_MENU},
     {"File", "Show search info", CMD_SEARCH_INFO},
     {"File", "Close current search", CMD_CLOSE_SEARCH},
     {"File", "Quit", CMD_QUIT},
@@ -313,9 +315,26 @@ void Click(wxButton* button) {
     Send(button, wxEVT_BUTTON, 0);
 }
 
-void Select(wxListBox* list, int index) {
+void Select(kvResultsList* list, int index) {
     list->SetSelection(index);
-    Send(list, wxEVT_LISTBOX, index);
+    wxListEvent event(wxEVT_LIST_ITEM_SELECTED, list->GetId());
+    event.SetEventObject(list);
+    event.m_itemIndex = index;
+    list->GetEventHandler()->ProcessEvent(event);
+}
+
+void ClickColumn(kvResultsList* list, int column) {
+    wxListEvent event(wxEVT_LIST_COL_CLICK, list->GetId());
+    event.SetEventObject(list);
+    event.m_col = column;
+    list->GetEventHandler()->ProcessEvent(event);
+}
+
+bool HasFocus(wxWindow* window) {
+    for (wxWindow* focus = wxWindow::FindFocus(); focus; focus = focus->GetParent()) {
+        if (focus == window) return true;
+    }
+    return false;
 }
 
 } // namespace korvex_test

@@ -26,7 +26,8 @@ class wxCheckBox;
 class wxSlider;
 class wxTextCtrl;
 class wxButton;
-class wxListBox;
+class kvResultsList;
+class wxWindow;
 
 namespace korvex_test {
 
@@ -69,7 +70,7 @@ class GuiTest : public ::testing::Test {
     const kvSearchControls& Dialog() { return C().DialogControls(); }
     const kvArticleWindows& Articles() { return C().ArticleWindows(); }
     kvFrame* ArticleFrame(int slot) { return C().ArticleFrame(slot); }
-    wxListBox* ResultsList(); // null while no list is shown
+    kvResultsList* ResultsList(); // null while no list is shown
     ScriptedInteraction& Script() { return *script; }
     // What the window system shows on the main frame's status line, and the
     // controller's own copy, after a stale text was drawn over the line.
@@ -146,6 +147,10 @@ void Press(wxRadioBox* box, int button);
 void Tick(wxCheckBox* box, bool on);
 void Slide(wxSlider* slider, int value);
 void Click(wxButton* button);
-void Select(wxListBox* list, int index); // a click on a list entry
+void Select(kvResultsList* list, int index);       // a click on a list entry
+void ClickColumn(kvResultsList* list, int column); // a click on a column header
+// True when the keyboard focus is in the window or a window inside it (a
+// list's rows may sit in a window of their own).
+bool HasFocus(wxWindow* window);
 
 } // namespace korvex_test

@@ -2,11 +2,11 @@
 // selectors and LastPath, saving and loading results, the unsaved-results
 // question of Close and Quit, search info, Copy and the text exports.
 #include "gui_harness.h"
+#include "results_list.h"
 #include "search_dialog.h"
 
 #include <wx/clipbrd.h>
 #include <wx/dataobj.h>
-#include <wx/listbox.h>
 #include <wx/textctrl.h>
 
 #include <filesystem>

@@ -3,9 +3,9 @@
 // the three text exports, checked against what the server holds.
 #include "article_generator.h"
 #include "gui_harness.h"
+#include "results_list.h"
 
 #include <wx/checkbox.h>
-#include <wx/listbox.h>
 
 #include <filesystem>
 #include <map>

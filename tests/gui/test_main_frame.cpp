@@ -34,8 +34,8 @@ TEST_F(MainFrameTest, StartsIdleWithTitleStatusAndMenus) {
     }
     EXPECT_EQ(shown, kMenuBar);
 
-    const int enabled[] = {CMD_SEARCH, CMD_LOAD_RESULTS, CMD_SEARCH_INFO, CMD_QUIT,
-                           CMD_COPY,   CMD_HELP,         CMD_ABOUT};
+    const int enabled[] = {CMD_SEARCH, CMD_LOAD_RESULTS, CMD_RECENT_MENU, CMD_SEARCH_INFO,
+                           CMD_QUIT,   CMD_COPY,         CMD_HELP,        CMD_ABOUT};
     for (const MenuEntry& entry : kMenuBar) {
         bool on = std::find(std::begin(enabled), std::end(enabled), entry.id) != std::end(enabled);
         EXPECT_EQ(MenuEnabled(entry.id), on) << entry.label;

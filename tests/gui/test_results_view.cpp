@@ -3,9 +3,9 @@
 // deletion along the list, resizing and the view's tear-down.
 #include "article_windows.h"
 #include "gui_harness.h"
+#include "results_list.h"
 
 #include <cstring>
-#include <wx/listbox.h>
 #include <wx/textctrl.h>
 
 namespace korvex_test {
@@ -27,7 +27,7 @@ class ResultsViewTest : public GuiTest {
         while (Articles().Current() + 1 < total)
             ChooseMenu(CMD_NEW_ARTICLE_WINDOW);
     }
-    wxListBox* List() { return ResultsList(); }
+    kvResultsList* List() { return ResultsList(); }
     static std::string Expected(int i) {
         return "\nFrom: Author " + std::to_string(i) + " <a" + std::to_string(i) +
                "@example.org>\nSubject: Subject " + std::to_string(i) +
@@ -54,7 +54,7 @@ TEST_F(ResultsViewTest, DisplayShowsSubjectsAndTheFirstArticle) {
     EXPECT_TRUE(MenuEnabled(CMD_DELETE_ARTICLE));
     EXPECT_FALSE(MenuEnabled(CMD_DISPLAY_RESULTS));
     EXPECT_TRUE(PumpUntil([this] { return C().MainFrame()->GetSize() == wxSize(600, 400); }, 5000));
-    EXPECT_TRUE(PumpUntil([this] { return wxWindow::FindFocus() == List(); }, 5000));
+    EXPECT_TRUE(PumpUntil([this] { return HasFocus(List()); }, 5000));
 
     ChooseMenu(CMD_DISPLAY_RESULTS);
     EXPECT_EQ(Script().notices.back(), "Search results are already displayed.");
@@ -126,7 +126,7 @@ TEST_F(ResultsViewTest, NewArticleWindowLeavesTheKeyboardInTheList) {
     kvFrame* opened = ArticleFrame(1);
     ASSERT_TRUE(PumpUntil([opened] { return opened->IsShownOnScreen(); }, 5000));
     PumpUntil([] { return false; }, 500); // the window manager's activation arrives
-    EXPECT_TRUE(PumpUntil([this] { return wxWindow::FindFocus() == List(); }, 5000));
+    EXPECT_TRUE(PumpUntil([this] { return HasFocus(List()); }, 5000));
 }
 
 // A saved main frame height too small for the list's margins gives an empty

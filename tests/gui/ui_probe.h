@@ -8,7 +8,8 @@
 #pragma once
 #include "controller.h"
 
-class wxListBox;
+class wxGauge;
+class kvResultsList;
 class wxTextCtrl;
 
 class kvUiProbe {
@@ -33,9 +34,13 @@ class kvUiProbe {
 
     // The results view: its list (null while none is shown), its article
     // windows and the frame in one of their slots (null when not in use).
-    wxListBox* ResultsList() const { return controller.view_.list_; }
+    kvResultsList* ResultsList() const { return controller.view_.list_; }
     const kvArticleWindows& ArticleWindows() const { return controller.view_.articles_; }
     kvFrame* ArticleFrame(int slot) const { return controller.view_.articles_.Frame(slot); }
+
+    // The main frame's progress gauge.
+    static wxGauge* Gauge(const kvMainFrame& frame) { return frame.gauge_; }
+    const std::vector<std::string>& RecentFiles() const { return controller.recent_; }
 
     // Where a frame last stood while shown normally (kvFrame::Geometry).
     static wxRect NormalRect(const kvFrame& frame) { return frame.normalRect_; }

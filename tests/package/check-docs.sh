@@ -39,7 +39,9 @@ if [ -n "$gui" ]; then
   else
     fail "korvex --help failed"
   fi
-  for args in "--bogus" "--version extra" "file.kvx"; do
+  # One results file is an argument the program takes (it opens a window);
+  # two are a usage error, as is anything else.
+  for args in "--bogus" "--version extra" "one.kvx two.kvx"; do
     read -r -a words <<<"$args"
     err=$(env -u DISPLAY "$gui" "${words[@]}" 2>&1 >/dev/null)
     status=$?

@@ -61,7 +61,7 @@ main=$(window '^Korvex$') || fail "no main window"
 menu 162 1 # Help > Help: the window appears only when the help file was read
 window '^Korvex Help File$' >/dev/null || fail "the help window did not appear"
 echo "installed-desktop: the help window shows the help text"
-menu 20 4 # File > Quit (Search, Load results, Show search info, Quit are enabled)
+menu 20 5 # File > Quit (Search, Load results, Recent results, Show search info, Quit are enabled)
 for _ in $(seq 100); do
   kill -0 "$app" 2>/dev/null || break
   sleep 0.1

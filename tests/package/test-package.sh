@@ -45,8 +45,9 @@ prefix=/usr
 data=$prefix/share/korvex
 desktop=$prefix/share/applications/org.korvex.Korvex.desktop
 metainfo=$prefix/share/metainfo/org.korvex.Korvex.metainfo.xml
+mime=$prefix/share/mime/packages/org.korvex.Korvex.xml
 for f in $prefix/bin/korvex $prefix/bin/korvex-cli; do [ -x "$f" ] || fail "$f missing"; done
-for f in "$data/korvex.dat" "$data/korvex.txt" "$desktop" "$metainfo" \
+for f in "$data/korvex.dat" "$data/korvex.txt" "$desktop" "$metainfo" "$mime" \
   $prefix/share/icons/hicolor/scalable/apps/korvex.svg \
   $prefix/share/man/man1/korvex.1.gz $prefix/share/man/man1/korvex-cli.1.gz \
   $prefix/share/bash-completion/completions/korvex-cli $prefix/share/doc/korvex/copyright; do
@@ -105,13 +106,27 @@ completion=$(bash -c "source $prefix/share/bash-completion/completions/korvex-cl
 [ "$completion" = --mode ] || fail "bash completion of --mo gave \"$completion\""
 say "menu entry, metainfo, manual pages and completion are valid"
 
+# --- the results files' type: by name, and by the first line alone
+grep -qx 'MimeType=application/x-korvex-results;' "$desktop" || fail "the menu entry names no results type"
+grep -qx 'Exec=korvex %f' "$desktop" || fail "the menu entry does not pass the file"
+cp "$tmp/found.kvx" "$tmp/found-results"
+printf 'not results\n' >"$tmp/other.txt"
+for sample in found.kvx found-results; do
+  type=$(env -u XDG_CURRENT_DESKTOP xdg-mime query filetype "$tmp/$sample")
+  [ "$type" = application/x-korvex-results ] || fail "xdg-mime gives $sample the type \"$type\""
+done
+type=$(env -u XDG_CURRENT_DESKTOP xdg-mime query filetype "$tmp/other.txt")
+[ "$type" != application/x-korvex-results ] || fail "a text file has the results type"
+say "results files have the type application/x-korvex-results"
+"$top/scripts/with-display.sh" "$here/installed-open-file.sh" "$desktop" "$tmp/found.kvx"
+
 lintian --fail-on error "$deb" ||
   fail "lintian found errors"
 say "lintian: no errors"
 
 # --- removal
 dpkg --purge korvex >/dev/null
-for f in $prefix/bin/korvex $prefix/bin/korvex-cli "$data" "$desktop" "$metainfo"; do
+for f in $prefix/bin/korvex $prefix/bin/korvex-cli "$data" "$desktop" "$metainfo" "$mime"; do
   [ ! -e "$f" ] || fail "$f is left after removal"
 done
 say "removed cleanly"
