@@ -147,22 +147,31 @@ void ExpectRun(const std::string& name, const FakeGroup& group, const Script& sc
 
 ::testing::AssertionResult SentAhead(const Strings& oneAtATime, const Strings& ahead) {
     auto quitLast = [](const Strings& s) { return !s.empty() && s.back() == "QUIT"; };
-    if (quitLast(oneAtATime) != quitLast(ahead))
+    auto sentAhead = [](const std::string& c) {
+        for (const char* verb : {"XHDR ", "HDR ", "OVER ", "XOVER ", "HEAD ", "ARTICLE "})
+            if (c.rfind(verb, 0) == 0) return true;
+        return false;
+    };
+    // A run that ends with hundreds of commands outstanding closes the
+    // connection with their answers unread: the kernel then resets it, and a
+    // QUIT queued behind them may never reach the server. Only then may the
+    // QUIT be missing.
+    bool cutOff =
+        quitLast(oneAtATime) && !quitLast(ahead) && !ahead.empty() && sentAhead(ahead.back());
+    if (quitLast(oneAtATime) != quitLast(ahead) && !cutOff)
         return ::testing::AssertionFailure() << "QUIT sent in one run only";
+    std::size_t expected = oneAtATime.size() - (cutOff ? 1 : 0);
     std::size_t next = 0;
     std::set<std::string> extra;
     for (const std::string& c : ahead) {
-        if (next < oneAtATime.size() && c == oneAtATime[next]) {
+        if (next < expected && c == oneAtATime[next]) {
             ++next;
             continue;
         }
-        bool ahead = false;
-        for (const char* verb : {"XHDR ", "HDR ", "OVER ", "XOVER ", "HEAD ", "ARTICLE "})
-            ahead = ahead || c.rfind(verb, 0) == 0;
-        if (!ahead || !extra.insert(c).second)
+        if (!sentAhead(c) || !extra.insert(c).second)
             return ::testing::AssertionFailure() << "unexpected command \"" << c << "\"";
     }
-    if (next < oneAtATime.size())
+    if (next < expected)
         return ::testing::AssertionFailure() << "\"" << oneAtATime[next] << "\" missing";
     return ::testing::AssertionSuccess();
 }
