@@ -8,6 +8,7 @@
 #include <wx/utils.h>
 
 #include <cstdlib>
+#include <ctime>
 
 namespace korvex_test {
 namespace {
@@ -19,16 +20,21 @@ class ResultsColumnsTest : public GuiTest {
         const char* tz = std::getenv("TZ");
         hadZone = tz != nullptr;
         if (hadZone) oldZone = tz;
-        setenv("TZ", "UTC", 1);
-        tzset();
+        SetZone("UTC");
     }
-    ~ResultsColumnsTest() override {
-        if (hadZone) {
-            setenv("TZ", oldZone.c_str(), 1);
+    ~ResultsColumnsTest() override { SetZone(hadZone ? oldZone.c_str() : nullptr); }
+    static void SetZone(const char* zone) { // null: the system's own
+#ifdef _WIN32
+        _putenv_s("TZ", zone ? zone : "");
+        _tzset();
+#else
+        if (zone) {
+            setenv("TZ", zone, 1);
         } else {
             unsetenv("TZ");
         }
         tzset();
+#endif
     }
     // Four articles in grouping order, with authors, dates and line counts
     // that sort differently from it and from each other.
