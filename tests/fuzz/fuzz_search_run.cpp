@@ -8,7 +8,8 @@
 //   header searched, bits 5-6 the articles to find (all, 1, 3, 40);
 //   byte 1: bits 0-1 the headers to scan (4000, all, 600, 100), bit 2 match
 //   all words (else any), bit 3 match case.
-// The server's side is plain text: STARTTLS, when agreed to, meets no TLS.
+// The server's side is plain text: STARTTLS, when agreed to, meets no TLS, and
+// COMPRESS, when agreed to, meets no deflate stream.
 //
 // Properties: the result is -1, 0 or 1..the limit, the set holds exactly that
 // many records chained in slot order, every field fits its width and no body
@@ -131,11 +132,18 @@ bool StartsWith(const std::string& s, const char* prefix) {
     return s.compare(0, std::strlen(prefix), prefix) == 0;
 }
 
+// Whether the exchange turns the rest of the connection into something other
+// than plain lines: a STARTTLS, or a COMPRESS the server agreed to.
+bool EndsPlainText(const std::string& command, const std::string& reply) {
+    return command == "STARTTLS\r\n" ||
+           (command == "COMPRESS DEFLATE\r\n" && StartsWith(reply, "206"));
+}
+
 // The commands: one line each, CR LF ended, nothing else; checked up to a
-// STARTTLS (what follows it is TLS, or nothing).
+// STARTTLS or an agreed COMPRESS (what follows is TLS or deflate, or nothing).
 void CheckCommands(const Conversation& talk) {
     std::size_t start = 0;
-    while (start < talk.received.size()) {
+    for (std::size_t index = 1; start < talk.received.size(); ++index) {
         std::size_t lf = talk.received.find('\n', start);
         FUZZ_CHECK(lf != std::string::npos); // no partial command
         std::string line = talk.received.substr(start, lf + 1 - start);
@@ -143,7 +151,10 @@ void CheckCommands(const Conversation& talk) {
         FUZZ_CHECK(line[line.size() - 2] == '\r');
         for (std::size_t i = 0; i + 2 < line.size(); ++i)
             FUZZ_CHECK(line[i] != '\r' && line[i] != '\0' && line[i] != '\n');
+        // Line k is answered by exchange k (exchange 0 is the greeting).
         if (line == "STARTTLS\r\n") return;
+        if (index < talk.exchanges.size() && EndsPlainText(line, talk.exchanges[index].second))
+            return;
         start = lf + 1;
     }
 }
@@ -204,7 +215,7 @@ void CheckFlow(const Conversation& talk) {
     std::map<long, int> asked, heads;
     for (const auto& exchange : talk.exchanges) {
         const std::string& command = exchange.first;
-        if (command == "STARTTLS\r\n") return; // the rest is not plain text
+        if (EndsPlainText(command, exchange.second)) return; // the rest is not plain text
         std::string verb = command.substr(0, command.find(' '));
         if (StartsWith(command, "GROUP ")) {
             ranges.clear();
