@@ -1,5 +1,6 @@
 #include "cli_options.h"
 
+#include "group_wildmat.h"
 #include "header_lines.h"
 
 #include <cstring>
@@ -7,13 +8,14 @@
 
 const char* const KV_CLI_USAGE =
     "usage:\n"
-    "  korvex-cli search --server SERVER --group NAME --pattern TEXT\n"
+    "  korvex-cli search --server SERVER --group GROUPS --pattern TEXT\n"
     "                    [--header NAME] [--mode any|all|phrase] [--match-case]\n"
     "                    [--max-articles N|all] [--max-headers N|all]\n"
     "                    [--time-limit MINUTES|any] [--timeout SECONDS] [--pipeline N]\n"
     "                    [--retries N] [--cafile FILE.pem] [--user NAME] [--netrc-file FILE]\n"
     "                    [--allow-plain-password] [--no-compress]\n"
-    "                    [--save FILE.kvx] [--report FILE.txt] [--reply-list FILE.txt] [--quiet]\n"
+    "                    [--save FILE.kvx|DIR] [--report FILE.txt] [--reply-list FILE.txt] "
+    "[--quiet]\n"
     "                    [--csv FILE.csv] [--jsonl FILE.jsonl [--no-body]] [--mbox FILE.mbox]\n"
     "  korvex-cli show FILE.kvx [--report FILE.txt] [--reply-list FILE.txt]\n"
     "  korvex-cli export FILE.kvx [--csv FILE.csv] [--jsonl FILE.jsonl [--no-body]]\n"
@@ -25,6 +27,12 @@ const char* const KV_CLI_USAGE =
     "         HOST:563 (TLS)\n"
     "logins: asked for only when the server wants one; from --user with the password in\n"
     "        KORVEX_PASSWORD or typed at the terminal, else from ~/.netrc or --netrc-file\n"
+    "groups: one NAME, or a comma-separated list of names and wildmats (* ? [...], !\n"
+    "        excludes: comp.lang.*,!comp.lang.java.*): each group searched in turn on one\n"
+    "        connection; --save then names a directory that gets NAME.kvx for each group\n"
+    "        with articles, --report and --reply-list cover all groups, and --csv,\n"
+    "        --jsonl and --mbox are refused; one line per group, then a totals line;\n"
+    "        exit status 0 when any group had articles\n"
     "headers: Subject Keywords Summary Date From Reply-To Message-ID Organization\n"
     "exit status: 0 articles found or loaded, 1 nothing found, 2 failure, 64 usage error\n";
 
@@ -154,6 +162,10 @@ std::string ParseCliOptions(int argc, const char* const argv[], kvCliOptions& o)
         } else if (arg == "--group") {
             error = StoreText(o.request.newsgroup, value, "--group");
             haveGroup = *value != '\0';
+            o.sweep = IsGroupSelection(value);
+            std::string why;
+            if (error.empty() && o.sweep && !CheckGroupSelection(value, why))
+                error = "--group: " + why;
         } else if (arg == "--pattern") {
             error = StoreText(o.request.pattern, value, "--pattern");
             havePattern = true;
@@ -235,5 +247,8 @@ std::string ParseCliOptions(int argc, const char* const argv[], kvCliOptions& o)
         return "export needs --csv, --jsonl or --mbox";
     }
     if (o.noBody && o.jsonlFile.empty()) return "--no-body goes with --jsonl";
+    if (o.sweep && (!o.csvFile.empty() || !o.jsonlFile.empty() || !o.mboxFile.empty()))
+        return "--csv, --jsonl and --mbox take one group; export each group's results file "
+               "from the --save directory instead";
     return "";
 }

@@ -22,6 +22,7 @@ struct kvCliOptions {
     std::string user;      // --user: log in as this user when the server asks
     std::string netrcFile; // --netrc-file: instead of ~/.netrc
     bool quiet = false;
+    bool sweep = false; // --group names a list of groups or a wildmat
 };
 
 // Fills options from argv. Returns an empty string on success, else the reason.

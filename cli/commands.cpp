@@ -12,6 +12,7 @@
 #include "results_file.h"
 #include "search_run.h"
 #include "search_summary.h"
+#include "sweep_command.h"
 #include "text_export.h"
 #include "utf8_text.h"
 
@@ -93,6 +94,7 @@ int RunSearchCommand(const kvCliOptions& o) {
     if (const char* seconds = std::getenv("KORVEX_MAX_RESPONSE_SECONDS"))
         context->maxResponseSeconds = std::atoi(seconds);
 
+    if (o.sweep) return RunSweepCommand(o, *context, printer);
     kvSearchOutcome run = RunSearchRequest(o.request, *context);
     if (run.end != kvSearchEnd::Found) {
         // The reason was written without being shown: it is always the last line.

@@ -6,6 +6,7 @@
 #include "utf8_text.h"
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -58,22 +59,18 @@ const char* ReplyText(const kvArticle& a) {
 }
 
 // True when an entry before index has the same author as entry index.
-bool SeenBefore(const kvResultSet& set, int index) {
-    const kvArticle& entry = set.At(index);
+bool SeenBefore(const std::vector<const kvArticle*>& entries, std::size_t index) {
+    const kvArticle& entry = *entries[index];
     bool hasReplyTo = !IsMissing(entry.replyTo);
-    for (int j = 0; j < index; ++j) {
-        const kvArticle& earlier = set.At(j);
+    for (std::size_t j = 0; j < index; ++j) {
+        const kvArticle& earlier = *entries[j];
         if (std::strcmp(earlier.from, entry.from) == 0) return true;
         if (hasReplyTo && std::strcmp(earlier.replyTo, entry.replyTo) == 0) return true;
     }
     return false;
 }
 
-} // namespace
-
-bool SaveArticlesReport(const char* path, const kvSearchSummary& summary, const kvResultSet& set) {
-    kvAtomicFile file(path);
-    if (!file.IsOpen()) return false;
+void WriteReport(kvAtomicFile& file, const kvSearchSummary& summary, const kvResultSet& set) {
     WriteSummary(file, summary);
     for (const kvArticle* a = set.First(); a != nullptr && file.Ok(); a = a->next) {
         WriteArticle(file, *a);
@@ -81,6 +78,33 @@ bool SaveArticlesReport(const char* path, const kvSearchSummary& summary, const 
         file.Write(kSeparator);
         file.Write("\n");
     }
+}
+
+bool WriteReplies(const char* path, const std::vector<const kvArticle*>& entries) {
+    if (entries.empty()) return false;
+    kvAtomicFile file(path);
+    if (!file.IsOpen()) return false;
+    WriteHeaderLine(file, "", ReplyText(*entries[0]));
+    for (std::size_t i = 1; i < entries.size() && file.Ok(); ++i)
+        if (!SeenBefore(entries, i)) WriteHeaderLine(file, "", ReplyText(*entries[i]));
+    return file.Commit();
+}
+
+} // namespace
+
+bool SaveArticlesReport(const char* path, const kvSearchSummary& summary, const kvResultSet& set) {
+    kvAtomicFile file(path);
+    if (!file.IsOpen()) return false;
+    WriteReport(file, summary, set);
+    return file.Commit();
+}
+
+bool SaveSweepReport(const char* path, const std::vector<kvReportPart>& parts) {
+    if (parts.empty()) return false;
+    kvAtomicFile file(path);
+    if (!file.IsOpen()) return false;
+    for (const kvReportPart& part : parts)
+        WriteReport(file, *part.summary, *part.set);
     return file.Commit();
 }
 
@@ -93,11 +117,13 @@ bool SaveArticleText(const char* path, const kvArticle* article) {
 }
 
 bool WriteReplyList(const char* path, const kvResultSet& set) {
-    if (set.Size() == 0) return false;
-    kvAtomicFile file(path);
-    if (!file.IsOpen()) return false;
-    WriteHeaderLine(file, "", ReplyText(set.At(0)));
-    for (int i = 1; i < set.Size() && file.Ok(); ++i)
-        if (!SeenBefore(set, i)) WriteHeaderLine(file, "", ReplyText(set.At(i)));
-    return file.Commit();
+    return WriteSweepReplyList(path, {&set});
+}
+
+bool WriteSweepReplyList(const char* path, const std::vector<const kvResultSet*>& sets) {
+    std::vector<const kvArticle*> entries;
+    for (const kvResultSet* set : sets)
+        for (int i = 0; i < set->Size(); ++i)
+            entries.push_back(&set->At(i));
+    return WriteReplies(path, entries);
 }

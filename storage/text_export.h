@@ -14,6 +14,8 @@
 #include "records.h"
 #include "result_set.h"
 
+#include <vector>
+
 // The summary block, then every article along the chain from set.First(), each
 // closed by a line of 72 equals signs and an empty line.
 bool SaveArticlesReport(const char* path, const kvSearchSummary& summary, const kvResultSet& set);
@@ -28,3 +30,16 @@ bool SaveArticleText(const char* path, const kvArticle* article);
 // first entry is always written; with an empty set, returns false and creates
 // no file.
 bool WriteReplyList(const char* path, const kvResultSet& set);
+
+// One group's part of a sweep's report.
+struct kvReportPart {
+    const kvSearchSummary* summary;
+    const kvResultSet* set;
+};
+// The report of several groups' searches in one file: each part as
+// SaveArticlesReport writes it, one after the other. With no part, returns
+// false and creates no file.
+bool SaveSweepReport(const char* path, const std::vector<kvReportPart>& parts);
+// The reply list of several result sets in one file: as WriteReplyList of
+// one set holding all their articles in the order given.
+bool WriteSweepReplyList(const char* path, const std::vector<const kvResultSet*>& sets);

@@ -41,6 +41,9 @@ class kvPipeline {
 
     // Commands sent whose responses are still wanted.
     int Awaited() const { return static_cast<int>(commands.size()) - dropped; }
+    // No command outstanding, wanted or dropped: the next reply read is the
+    // answer to the next command sent.
+    bool Idle() const { return commands.empty(); }
     // Marks every command outstanding now as dropped: its response will be
     // read and thrown away before the next response is collected.
     void DropOutstanding() { dropped = static_cast<int>(commands.size()); }

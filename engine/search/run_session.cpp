@@ -24,6 +24,7 @@ void kvRunSession::StartTimeLimit() {
     if (limitSeconds < 60) return;
     timeLimitOn = true;
     stopwatch.Start();
+    limitEndMs = ctx.NowMilliseconds() + limitSeconds * 1000LL;
     // Inside a response the limit holds as well, a few seconds later: an
     // answer under way when it passes may still be completed.
     conn.runDeadlineMs = ctx.NowMilliseconds() + (limitSeconds + kTimeLimitGraceSeconds) * 1000LL;
@@ -52,6 +53,17 @@ void kvRunSession::Close() {
 }
 
 void kvRunSession::QuitAndClose() {
+    if (keepBetweenGroups && !securityFailed && Connected() && !ctx.stop.StopRequested()) {
+        if (pipeline.Idle()) return;
+        kvBuffer scratch;
+        if (scratch.Allocate(KV_HEADER_LIST_SIZE) && pipeline.Settle(scratch) > 0 &&
+            pipeline.Idle())
+            return;
+    }
+    QuitAndCloseNow();
+}
+
+void kvRunSession::QuitAndCloseNow() {
     pipeline.FinishLine();
     SendQuit(conn);
     Close();
@@ -72,9 +84,11 @@ kvSecured kvRunSession::Secure(int code, kvBuffer& scratch) {
     case kvSecurityStep::Retry:
         return kvSecured::SendAgain;
     case kvSecurityStep::Fail:
+        securityFailed = true;
         QuitAndClose();
         return kvSecured::Failed;
     case kvSecurityStep::Abort:
+        securityFailed = true;
         Close();
         return kvSecured::Failed;
     }

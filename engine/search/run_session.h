@@ -65,6 +65,9 @@ class kvRunSession {
     // Starts the request's time limit, when it has one, from now.
     void StartTimeLimit();
     bool TimeExpired() const { return timeLimitOn && stopwatch.ElapsedSeconds() > limitSeconds; }
+    // Whether the time limit started by StartTimeLimit has passed, whatever
+    // restarted the stopwatch since (a sweep's limit holds for all its groups).
+    bool LimitPassed() const { return timeLimitOn && ctx.NowMilliseconds() > limitEndMs; }
     void RestartStopwatch() { stopwatch.Start(); }
 
     // Writes an error message; returns Failed.
@@ -87,8 +90,15 @@ class kvRunSession {
     // The run's own connect and group steps, run again by Reconnect.
     std::function<kvStep()> reopen;
 
+    bool Connected() const { return conn.socket >= 0; }
     void Close();
+    // Ends the session: QUIT, then close. With keepBetweenGroups, a
+    // connection still in step with the server (nothing outstanding once the
+    // answers to commands sent ahead are read and dropped) stays open for the
+    // next group instead, unless a login or encryption failed on it.
     void QuitAndClose();
+    // QUIT and close whatever keepBetweenGroups says.
+    void QuitAndCloseNow();
 
     // After a reply `code`: whether a login or encryption was set up (the
     // command is to be sent again), the code is about neither, or the run
@@ -117,6 +127,11 @@ class kvRunSession {
     kvPipeline pipeline;
     // Whether LIST HEADERS named the request's header (Unknown: not asked).
     kvListedHeader listedHeader = kvListedHeader::Unknown;
+    // A sweep: the end of one group's search leaves the connection open (see QuitAndClose).
+    bool keepBetweenGroups = false;
+    // A login, the encryption or the capability list failed: the session
+    // cannot go on with another group.
+    bool securityFailed = false;
 
   private:
     bool Lost(long result) const;
@@ -129,4 +144,5 @@ class kvRunSession {
     long lostResult = 0;
     bool timeLimitOn = false;
     long limitSeconds = 0;
+    long long limitEndMs = 0;
 };

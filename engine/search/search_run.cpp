@@ -1,5 +1,7 @@
 #include "search_run.h"
 
+#include "search_steps.h"
+
 #include "article.h"
 #include "commands.h"
 #include "compression.h"
@@ -16,6 +18,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -25,53 +28,41 @@ int ServerNameRoom(const char* fixedPart) {
     return KV_STATUS_SIZE - 1 - static_cast<int>(std::strlen(fixedPart));
 }
 
-// The run as a sequence: connect, select the group, scan, fetch, report.
-class kvSearchRun {
-  public:
-    kvSearchRun(const kvSearchRequest& request, kvResultSet& results, kvSearchContext& context)
-        : s(request, context), req(request), ctx(context), set(results) {
-        s.reopen = [this] {
-            reopening = true;
-            kvStep step = Connect();
-            if (step == kvStep::Continue) step = SelectGroup();
-            return step == kvStep::Continue ? Compress() : step;
-        };
-    }
+} // namespace
 
-    int Run();
+kvSearchRun::kvSearchRun(const kvSearchRequest& request, kvResultSet& results,
+                         kvSearchContext& context)
+    : s(request, context), req(request), ctx(context), set(&results) {
+    s.reopen = [this] {
+        reopening = true;
+        kvStep step = Connect();
+        if (step == kvStep::Continue) step = SelectGroup();
+        return step == kvStep::Continue ? Compress() : step;
+    };
+}
 
-  private:
-    // Connects and selects the group, connecting again when the connection
-    // is lost on the way.
-    kvStep Open();
-    kvStep Connect();
-    // Connects to the addresses found and reads the greeting.
-    kvStep ConnectTo();
-    // Reads the server's capability list into the session's record.
-    kvStep AskCapabilities();
-    kvStep SelectGroup();
-    kvStep Compress();
-    // Groups the received articles by subject and reports how the fetch ended.
-    void Report(const kvFetched& fetched);
-
-    kvRunSession s;
-    const kvSearchRequest& req;
-    kvSearchContext& ctx;
-    kvResultSet& set;
-    long first = 0, last = 0;
-    kvAddressList addresses;
-    bool reopening = false; // connecting again: the server's addresses are known
-    bool selected = false;  // the group was selected once: its numbers are kept
-};
+void kvSearchRun::NextGroup(kvResultSet& results) {
+    set = &results;
+    first = last = 0;
+    selected = false;
+    ctx.groupArticleCount = 0;
+    s.listedHeader = kvListedHeader::Unknown;
+    // A connection closed at the end of the group before goes to the same addresses.
+    if (!addresses.addresses.empty()) reopening = true;
+}
 
 int kvSearchRun::Run() {
     ctx.Show(kvStatusKind::Progress, "Korvex: Creating network connection...");
     s.StartTimeLimit();
+    return Search();
+}
+
+int kvSearchRun::Search() {
     kvMatches matches;
     kvFetched fetched;
     kvStep step = Open();
     if (step == kvStep::Continue) step = ScanHeaders(s, first, last, matches);
-    if (step == kvStep::Continue) step = FetchArticles(s, matches, set, fetched);
+    if (step == kvStep::Continue) step = FetchArticles(s, matches, *set, fetched);
     switch (step) {
     case kvStep::Continue:
         Report(fetched);
@@ -84,8 +75,13 @@ int kvSearchRun::Run() {
     return -1;
 }
 
+kvStep kvSearchRun::Ready() {
+    kvStep step = s.Connected() ? kvStep::Continue : Connect();
+    return step == kvStep::Continue ? ModeReader() : step;
+}
+
 kvStep kvSearchRun::Open() {
-    kvStep step = Connect();
+    kvStep step = s.Connected() ? kvStep::Continue : Connect();
     if (step == kvStep::Continue) step = SelectGroup();
     if (step == kvStep::Continue) step = Compress();
     if (step != kvStep::Failed || !s.ConnectionLost()) return step;
@@ -105,6 +101,7 @@ kvStep kvSearchRun::Open() {
 
 kvStep kvSearchRun::Connect() {
     kvConnection& conn = s.conn;
+    readerAsked = false;
     if (reopening) return ConnectTo(); // the same addresses as before
     s.netLibrary.emplace();
     if (!s.netLibrary->Ready()) return s.Fail("ERROR: Unable to initialize WinSock");
@@ -157,6 +154,7 @@ kvStep kvSearchRun::ConnectTo() {
     }
     int code = ReplyCode(reply);
     if (code == 200 || code == 201) {
+        connectedOnce = true;
         ctx.Show(kvStatusKind::Progress, "Korvex: Connected...");
         return AskCapabilities();
     }
@@ -173,9 +171,11 @@ kvStep kvSearchRun::AskCapabilities() {
         case kvSecurityStep::Retry:
             return kvStep::Continue;
         case kvSecurityStep::Fail:
+            s.securityFailed = true;
             s.QuitAndClose();
             return kvStep::Failed;
         case kvSecurityStep::Abort:
+            s.securityFailed = true;
             s.Close();
             return kvStep::Failed;
         }
@@ -185,20 +185,27 @@ kvStep kvSearchRun::AskCapabilities() {
         s.Close();
         return s.FailReceive(s.security.FailedRead());
     }
+    s.securityFailed = true;
     s.QuitAndClose();
     return kvStep::Failed;
 }
 
-kvStep kvSearchRun::SelectGroup() {
-    char reply[512];
+kvStep kvSearchRun::ModeReader() {
     // A server that lists READER reads without being asked; one that refuses
     // CAPABILITIES may need MODE READER, as may one that lists MODE-READER
     // (whose list then changes).
-    if (!s.caps.reader) {
-        SendCommand(s.conn, "MODE READER\r\n");
-        ReceiveReplyLine(s.conn, reply, sizeof reply); // whatever it says
-        if (s.caps.modeReader && AskCapabilities() == kvStep::Failed) return kvStep::Failed;
-    }
+    if (s.caps.reader || readerAsked) return kvStep::Continue;
+    readerAsked = true;
+    char reply[512];
+    SendCommand(s.conn, "MODE READER\r\n");
+    ReceiveReplyLine(s.conn, reply, sizeof reply); // whatever it says
+    if (s.caps.modeReader && AskCapabilities() == kvStep::Failed) return kvStep::Failed;
+    return kvStep::Continue;
+}
+
+kvStep kvSearchRun::SelectGroup() {
+    char reply[512];
+    if (ModeReader() == kvStep::Failed) return kvStep::Failed;
 
     ctx.Show(kvStatusKind::Progress, "Korvex: Selecting newsgroup...");
     int code = 0;
@@ -256,7 +263,7 @@ void kvSearchRun::Report(const kvFetched& fetched) {
     const std::string reason = ctx.statusText; // what ended the fetch, when it was written
     const kvStatusKind reasonKind = ctx.statusKind;
     ctx.Show(kvStatusKind::Progress, "Korvex: Sorting articles...");
-    set.SortBySubject();
+    set->SortBySubject();
     if (fetched.reasonWritten)
         ctx.Show(reasonKind, "%s", reason.c_str());
     else if (fetched.connectionLost)
@@ -266,18 +273,15 @@ void kvSearchRun::Report(const kvFetched& fetched) {
         ctx.Show(kvStatusKind::Result, "SUCCESS: %d articles received", fetched.received);
 }
 
-} // namespace
-
 int RunSearch(const kvSearchRequest& request, kvResultSet& results, kvSearchContext& context) {
     return kvSearchRun(request, results, context).Run();
 }
 
-kvSearchOutcome RunSearchRequest(const kvSearchRequest& request, kvSearchContext& context) {
-    char startDate[KV_DATE_SIZE];
-    FormatLocalTime(startDate);
+kvSearchOutcome MakeSearchOutcome(const kvSearchRequest& request, const kvSearchContext& context,
+                                  const char* startDate, int n,
+                                  std::unique_ptr<kvResultSet> results) {
     kvSearchOutcome outcome;
-    outcome.results = std::make_unique<kvResultSet>();
-    int n = RunSearch(request, *outcome.results, context);
+    outcome.results = std::move(results);
     outcome.status = context.statusText;
     outcome.statusKind = context.statusKind;
     if (n <= 0) {
@@ -297,4 +301,12 @@ kvSearchOutcome RunSearchRequest(const kvSearchRequest& request, kvSearchContext
     outcome.end = kvSearchEnd::Found;
     outcome.count = n;
     return outcome;
+}
+
+kvSearchOutcome RunSearchRequest(const kvSearchRequest& request, kvSearchContext& context) {
+    char startDate[KV_DATE_SIZE];
+    FormatLocalTime(startDate);
+    auto results = std::make_unique<kvResultSet>();
+    int n = RunSearch(request, *results, context);
+    return MakeSearchOutcome(request, context, startDate, n, std::move(results));
 }
