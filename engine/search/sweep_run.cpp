@@ -100,6 +100,10 @@ kvSweepOutcome RunSweep(const kvSearchRequest& request, const std::string& selec
         s.conn.runDeadlineMs = deadline;
         int n = run.Search();
         kvSearchOutcome outcome = MakeSearchOutcome(req, ctx, startDate, n, std::move(results));
+        // A run that ends with a result, not an error (a group with no
+        // articles), found nothing: in a sweep that is no failure.
+        if (outcome.end == kvSearchEnd::Failed && outcome.statusKind == kvStatusKind::Result)
+            outcome.end = kvSearchEnd::NothingFound;
         if (outcome.end == kvSearchEnd::Found) {
             ++sweep.groupsFound;
             sweep.articles += outcome.count;

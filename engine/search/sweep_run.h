@@ -9,8 +9,8 @@
 // before the next one starts. The connection stays open from one group to
 // the next; one found closed or lost is opened again (a lost one counting
 // against the request's retries, which hold for the whole sweep, as does
-// the time limit). A group that fails (no such group, no permission, an error
-// reply) leaves the sweep going on; a failed login or encryption, a
+// the time limit). A group without articles counts as nothing found. A group that fails (no such
+// group, no permission, an error reply) leaves the sweep going on; a failed login or encryption, a
 // connection lost for good, a stop or the time limit end it: the groups left
 // are then handed over as not searched.
 #pragma once
