@@ -62,6 +62,16 @@ TEST(CliUsage, BadArgumentsGetAMessageAndStatus64) {
         {{"export", "a.kvx", "--csv", "x.csv", "--no-body"}, "--no-body goes with --jsonl"},
         {{"search", "--server", "h", "--group", "g", "--pattern", "p", "--no-body"},
          "--no-body goes with --jsonl"},
+        {{"search", "--server", "h", "--group", "a.one,,a.two", "--pattern", "p"},
+         "--group: an empty item in the group list"},
+        {{"search", "--server", "h", "--group", "alt.[ab", "--pattern", "p"},
+         "--group: \"alt.[ab\" has a '[' without its ']'"},
+        {{"search", "--server", "h", "--group", "!alt.*", "--pattern", "p"},
+         "--group: the group list only excludes groups"},
+        {{"search", "--server", "h", "--group", "alt.*", "--pattern", "p", "--csv", "x.csv"},
+         "--csv, --jsonl and --mbox take one group"},
+        {{"search", "--server", "h", "--group", "a,b", "--pattern", "p", "--mbox", "x.mbox"},
+         "--csv, --jsonl and --mbox take one group"},
     };
     for (const Case& c : cases) {
         CliResult r = RunCli(c.args);
@@ -76,6 +86,11 @@ TEST(CliUsage, HelpPrintsUsageAndSucceeds) {
     CliResult r = RunCli({"--help"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.out.find("korvex-cli search"), std::string::npos);
+    // Searching several groups: the option, the --save directory, the refused exports.
+    EXPECT_NE(r.out.find("--group GROUPS"), std::string::npos);
+    EXPECT_NE(r.out.find("[--save FILE.kvx|DIR]"), std::string::npos);
+    EXPECT_NE(r.out.find("comp.lang.*,!comp.lang.java.*"), std::string::npos);
+    EXPECT_NE(r.out.find("--jsonl and --mbox are refused"), std::string::npos);
 }
 
 TEST(CliUsage, HelpAndVersionAnswerOnStandardOutputWhereverTheyStand) {
