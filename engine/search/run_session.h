@@ -99,6 +99,10 @@ class kvRunSession {
     void QuitAndClose();
     // QUIT and close whatever keepBetweenGroups says.
     void QuitAndCloseNow();
+    // Closes the connection and forgets everything about it (the pipeline, the
+    // encryption and login state; a login given is kept): the next one starts
+    // afresh, encrypted as the one before was.
+    void StartOver();
 
     // After a reply `code`: whether a login or encryption was set up (the
     // command is to be sent again), the code is about neither, or the run
@@ -135,8 +139,6 @@ class kvRunSession {
 
   private:
     bool Lost(long result) const;
-    // Closes the connection and forgets everything about it: the next one starts afresh.
-    void StartOver();
 
     kvStopwatch stopwatch;
     int reconnects = 0; // made by this search

@@ -47,7 +47,9 @@ void kvSearchRun::NextGroup(kvResultSet& results) {
     selected = false;
     ctx.groupArticleCount = 0;
     s.listedHeader = kvListedHeader::Unknown;
-    // A connection closed at the end of the group before goes to the same addresses.
+    // A connection closed at the end of the group before: the next one goes to
+    // the same addresses and starts as one made again after a loss.
+    if (!s.Connected() && connectedOnce) s.StartOver();
     if (!addresses.addresses.empty()) reopening = true;
 }
 

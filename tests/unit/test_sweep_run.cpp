@@ -224,4 +224,28 @@ TEST(SweepRun, NoServerMeansNoGroupIsTriedTwice) {
                 "SEARCH: Not searched: no connection to the server");
 }
 
+// A fetch that loses the connection (no reconnects) keeps what came whole; the
+// next group starts on a new connection with nothing left over from the old one.
+TEST(SweepRun, TheGroupAfterALostFetchStartsOnAFreshConnection) {
+    Harness h;
+    h.server.When("ARTICLE 10", FakeReply::Close());
+    h.server.When("GROUP a.after", Line("211 5 1 5 a.after"));
+    h.server.When("XHDR Subject 1-5", FakeReply::Text("221 Subject follows\r\n"
+                                                      "3 a match after\r\n.\r\n"));
+    h.server.When("ARTICLE 3", FakeReply::Text("220 3 <3@fake.example> article\r\n"
+                                               "Subject: a match after\r\n"
+                                               "Message-ID: <3@fake.example>\r\n"
+                                               "\r\nAfter.\r\n.\r\n"));
+    Sweep s = RunSweepOn(h, "alt.test,a.after");
+    ASSERT_EQ(s.groups.size(), 2u);
+    EXPECT_EQ(s.groups[0].end, kvSearchEnd::Found);
+    EXPECT_EQ(s.groups[0].count, 1);
+    ExpectGroup(s.groups[1], "a.after", kvSearchEnd::Found, Success(1), 1);
+    EXPECT_EQ(s.connections, 2);
+    EXPECT_EQ(s.commands,
+              (Strings{"CAPABILITIES", "MODE READER", "GROUP alt.test", "XHDR Subject 1-100",
+                       "ARTICLE 20", "ARTICLE 10", "CAPABILITIES", "MODE READER", "GROUP a.after",
+                       "XHDR Subject 1-5", "ARTICLE 3", "QUIT"}));
+}
+
 } // namespace
