@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -246,6 +248,74 @@ TEST(SweepRun, TheGroupAfterALostFetchStartsOnAFreshConnection) {
               (Strings{"CAPABILITIES", "MODE READER", "GROUP alt.test", "XHDR Subject 1-100",
                        "ARTICLE 20", "ARTICLE 10", "CAPABILITIES", "MODE READER", "GROUP a.after",
                        "XHDR Subject 1-5", "ARTICLE 3", "QUIT"}));
+}
+
+// A login the server asks for before the list is given once and holds for
+// every group; a login refused ends the sweep, the groups left not searched.
+TEST(SweepRun, ALoginHoldsForTheWholeSweepAndARefusedOneEndsIt) {
+    auto give = [](Harness& h, int& asked) {
+        h.request.allowPlainPassword = true;
+        h.context.credentials = [&asked](const std::string&, kvCredentials& out, std::string&) {
+            ++asked;
+            out.user = "reader";
+            out.password = "secret";
+            return kvCredentialAnswer::Given;
+        };
+        h.server.When("AUTHINFO USER reader", Line("381 Enter password"));
+    };
+    Harness h;
+    int asked = 0;
+    give(h, asked);
+    h.server.When("LIST ACTIVE alt.*", Line("480 Authentication required"), 1);
+    h.server.When("LIST ACTIVE alt.*", FakeReply::Text(kList));
+    h.server.When("AUTHINFO PASS secret", Line("281 Authentication accepted"));
+    h.server.When("GROUP alt.empty", Line("211 0 0 0 alt.empty"));
+    ScriptModerated(h.server);
+    Sweep s = RunSweepOn(h, "alt.*,!alt.gone");
+    ASSERT_TRUE(s.outcome.ran) << s.outcome.status;
+    EXPECT_EQ(s.outcome.groups, 3);
+    EXPECT_EQ(s.outcome.articles, 3);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(Strings(s.commands.begin(), s.commands.begin() + 7),
+              (Strings{"CAPABILITIES", "MODE READER", "LIST ACTIVE alt.*,!alt.gone",
+                       "AUTHINFO USER reader", "AUTHINFO PASS secret", "CAPABILITIES",
+                       "LIST ACTIVE alt.*,!alt.gone"}));
+    EXPECT_EQ(std::count(s.commands.begin(), s.commands.end(), "AUTHINFO PASS secret"), 1);
+
+    Harness refused;
+    int askedAgain = 0;
+    give(refused, askedAgain);
+    refused.server.When("GROUP a.first", Line("480 Authentication required"));
+    refused.server.When("AUTHINFO PASS secret", Line("481 Authentication failed"));
+    Sweep r = RunSweepOn(refused, "a.first,alt.test,a.third");
+    ASSERT_EQ(r.groups.size(), 3u);
+    EXPECT_EQ(r.groups[0].end, kvSearchEnd::Failed);
+    ExpectGroup(r.groups[1], "alt.test", kvSearchEnd::Failed,
+                "SEARCH: Not searched: the server refused the session");
+    ExpectGroup(r.groups[2], "a.third", kvSearchEnd::Failed,
+                "SEARCH: Not searched: the server refused the session");
+    EXPECT_EQ(askedAgain, 1);
+    EXPECT_EQ(r.connections, 1);
+}
+
+// The time limit holds for the whole sweep: once it has passed, the groups
+// left are not searched.
+TEST(SweepRun, TheTimeLimitEndsTheSweep) {
+    Harness h;
+    std::atomic<long long> now{0}; // moved on by the server's thread
+    h.context.clock = [&now] { return now.load(); };
+    CopyField(h.request.timeLimit, "1");
+    h.server.When("GROUP a.first", Line("211 0 0 0 a.first"));
+    h.server.When("GROUP a.slow", Line("211 0 0 0 a.slow"));
+    h.server.OnCommand("GROUP a.slow", [&now] { now += 61000; });
+    Sweep s = RunSweepOn(h, "a.first,a.slow,alt.test");
+    ASSERT_EQ(s.groups.size(), 3u);
+    EXPECT_EQ(s.groups[1].end, kvSearchEnd::NothingFound);
+    ExpectGroup(s.groups[2], "alt.test", kvSearchEnd::Failed,
+                "SEARCH: Not searched: search time expired");
+    EXPECT_EQ(s.outcome.notSearched, 1);
+    EXPECT_EQ(s.commands,
+              (Strings{"CAPABILITIES", "MODE READER", "GROUP a.first", "GROUP a.slow", "QUIT"}));
 }
 
 } // namespace
