@@ -90,8 +90,8 @@ kvSweepOutcome RunSweep(const kvSearchRequest& request, const std::string& selec
             continue;
         }
         CopyField(req.newsgroup, name.c_str());
-        ctx.Show(kvStatusKind::Progress, "SEARCH: Newsgroup %zu of %zu: %.400s", i + 1,
-                 names.size(), name.c_str());
+        ctx.Show(kvStatusKind::Progress, "SEARCH: Newsgroup %d of %d: %.400s",
+                 static_cast<int>(i) + 1, sweep.groups, name.c_str());
         char startDate[KV_DATE_SIZE];
         FormatLocalTime(startDate);
         auto results = std::make_unique<kvResultSet>();

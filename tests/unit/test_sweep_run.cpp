@@ -32,10 +32,10 @@ struct Sweep {
     int connections = 0;
 };
 
-// Sweeps `selection` with one command at a time; alt.test holds articles
-// 1..100, of which 10 and 20 match.
-Sweep RunSweepOn(Harness& h, const std::string& selection) {
-    h.request.pipeline = 1;
+// Sweeps `selection` with one command at a time (or `window`); alt.test holds
+// articles 1..100, of which 10 and 20 match.
+Sweep RunSweepOn(Harness& h, const std::string& selection, int window = 1) {
+    h.request.pipeline = window;
     h.server.SetGroup(Group(1, 100, {10, 20}));
     h.server.Start();
     Sweep sweep;
@@ -111,6 +111,41 @@ TEST(SweepRun, ListedGroupsAreSearchedInTurnOnOneConnection) {
                        "GROUP alt.empty", "GROUP alt.missing", "GROUP alt.moderated",
                        "XHDR Subject 201-203", "ARTICLE 201", "GROUP alt.test",
                        "XHDR Subject 1-100", "ARTICLE 20", "ARTICLE 10", "QUIT"}));
+}
+
+// Commands sent ahead in a group that ends early (an error reply to one chunk
+// of the scan, with the later chunks already sent) are answered and dropped
+// before the next group's GROUP: the connection goes on.
+TEST(SweepRun, CommandsSentAheadAreSettledBeforeTheNextGroup) {
+    Harness h;
+    h.server.SetGroup(Group(1, 3000, {}));
+    h.request.pipeline = 64;
+    CopyField(h.request.maxHeaders, "3000");
+    h.server.When("XHDR Subject 2001-2500", Line("299 what is this"));
+    h.server.When("GROUP alt.other", Line("211 3 1 3 alt.other"));
+    h.server.When("XHDR Subject 1-3", FakeReply::Text("221 Subject follows\r\n"
+                                                      "2 a match in other\r\n.\r\n"));
+    h.server.When("ARTICLE 2", FakeReply::Text("220 2 <2@fake.example> article\r\n"
+                                               "Subject: a match in other\r\n"
+                                               "Message-ID: <2@fake.example>\r\n"
+                                               "\r\nOther.\r\n.\r\n"));
+    h.server.Start();
+    std::vector<GroupEnd> ends;
+    kvSweepOutcome out = RunSweep(
+        h.request, "alt.test,alt.other", h.context, [&](const std::string& g, kvSearchOutcome& o) {
+            ends.push_back({g, o.end, o.status, o.count, o.summary ? o.summary->newsgroup : ""});
+        });
+    ASSERT_TRUE(out.ran);
+    ASSERT_EQ(ends.size(), 2u);
+    ExpectGroup(ends[0], "alt.test", kvSearchEnd::Failed, "ERROR requesting article headers");
+    ExpectGroup(ends[1], "alt.other", kvSearchEnd::Found, Success(1), 1);
+    EXPECT_EQ(h.server.Connections(), 1);
+    Strings commands = h.server.Commands();
+    EXPECT_NE(std::find(commands.begin(), commands.end(), "XHDR Subject 1-500"), commands.end());
+    auto other = std::find(commands.begin(), commands.end(), "GROUP alt.other");
+    ASSERT_NE(other, commands.end());
+    EXPECT_EQ(Strings(other, commands.end()),
+              (Strings{"GROUP alt.other", "XHDR Subject 1-3", "ARTICLE 2", "QUIT"}));
 }
 
 TEST(SweepRun, PlainNamesNeedNoListAndNothingMatchingIsNoFailure) {
