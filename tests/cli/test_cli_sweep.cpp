@@ -20,6 +20,13 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
+// What korvex-cli puts between the save directory and a group's file name.
+#ifdef _WIN32
+const std::string kSep = "\\";
+#else
+const std::string kSep = "/";
+#endif
+
 class CliSweep : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -59,8 +66,8 @@ TEST_F(CliSweep, EachGroupWithArticlesGetsItsFileAndALine) {
     EXPECT_EQ(r.out, "alt.empty: SEARCH: No articles in this group on server\n"
                      "alt.none: ERROR: No such group on server\n"
                      "alt.test: 2 articles found; saved to " +
-                         out +
-                         "/alt.test.kvx\n"
+                         out + kSep +
+                         "alt.test.kvx\n"
                          "2 articles found in 1 of 3 groups on " +
                          server.Address() + "; saved to " + out + "\n");
     Strings files;
@@ -142,7 +149,7 @@ TEST_F(CliInnSweep, SweepsTheTestGroupsIntoOneFileEach) {
         }
         korvex_test::SearchQuery query{group, "Subject", "kernel printer", MATCH_ANY_WORD, 1};
         int expected = static_cast<int>(korvex_test::Expect(Group(group), query).fetchOrder.size());
-        const std::string kvx = out + "/" + group + ".kvx";
+        const std::string kvx = out + kSep + group + ".kvx";
         if (expected == 0) {
             lines += std::string(group) + ": SEARCH: No matching articles found\n";
             EXPECT_FALSE(std::filesystem::exists(kvx)) << kvx;
