@@ -328,7 +328,8 @@ kvHeaderScan::kvChunk kvHeaderScan::XpatChunk(long low, long high) {
     }
     xpatLines.Merge();
     char line[KV_HEADER_LINE_MAX + 1];
-    for (std::size_t i = 0; i < xpatLines.Count(); ++i)
+    // Never more matches than numbers scanned, whatever the lists before said.
+    for (std::size_t i = 0; i < xpatLines.Count() && found.count < headerLimit; ++i)
         Consider(xpatLines.Number(i), xpatLines.Value(i, line, sizeof line));
     return kvChunk::Done;
 }
