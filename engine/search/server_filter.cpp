@@ -16,7 +16,13 @@
 // - "?" matches any one character, "*" any run; "[Oo]" classes work ("[^k]"
 //   negates, "[!k]" is '!' or 'k'); "\" escapes (a trailing "\" matches
 //   nothing); a leading "!" is not a negation;
-// - the value matched is the one XHDR lists.
+// - the value matched is the one XHDR lists, byte for byte and case-sensitive;
+// - 8-bit bytes: "*[Cc][Aa][Ff]\xe9*" (Latin-1) and "*[Cc][Aa][Ff]\xc3\xa9*"
+//   (UTF-8) each found exactly the values holding those bytes, but "?"
+//   matches one UTF-8 character ("*Caf?[ ]*" matched "Caf\xc3\xa9 ", "??"
+//   did not), so the server reads values as characters where they are
+//   UTF-8. How another server compares 8-bit bytes is not known: a word
+//   holding one is not narrowed (left to the full scan).
 // Each byte special to some wildmat dialect (* ? [ ] \ , ! @ ^) is written
 // as "?", which matches it in every dialect; a blank or tab becomes "*", as a
 // server may fold or show them differently; letters become "[Xx]" classes

@@ -149,6 +149,30 @@ TEST(SearchRunXpat, ServerThatMishandlesXpatIsScannedFully) {
     }
 }
 
+TEST(SearchRunXpat, LostConnectionAsksTheWholeChunkAgain) {
+    Outcome full = Search(Spread(true), false);
+    for (int window : {1, KV_DEFAULT_PIPELINE}) {
+        SCOPED_TRACE(window);
+        // Lost after the chunk's first XPAT was answered: its lines are not
+        // kept, the chunk is asked again whole, the rest as before.
+        Harness h;
+        h.request.serverFilter = true;
+        h.request.retries = 1;
+        h.request.pipeline = window;
+        h.server.SetGroup(Spread(true));
+        h.server.When("XPAT Subject 201-700 *=?*", FakeReply::Close(), 1);
+        EXPECT_EQ(h.Run(), full.result);
+        EXPECT_EQ(h.Stored(), full.stored);
+        EXPECT_EQ(h.waits.size(), 1U);
+        Strings scans = Scans(h.commands);
+        EXPECT_EQ(std::count(scans.begin(), scans.end(), "XPAT 201-700"), 4);
+        // Sent ahead, the next chunk's may have reached the server before the loss too.
+        long next = std::count(scans.begin(), scans.end(), "XPAT 1-200");
+        EXPECT_TRUE(window == 1 ? next == 2 : next == 2 || next == 4) << next;
+        EXPECT_EQ(std::count(scans.begin(), scans.end(), "XHDR 201-700"), 0);
+    }
+}
+
 TEST(SearchRunXpat, EmptyListsAreCheckedBeforeXpatIsTrusted) {
     // The newest chunk lists nothing: HEAD finds no header there, so empty
     // lists are true and XPAT follows; the matches further down are found.
