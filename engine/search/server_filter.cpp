@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-// What INN 2.7's nnrpd was measured to do with XPAT (korvex.test.big):
+// What INN 2.7's nnrpd was measured to do with XPAT (korvex.test.big, .mixed):
 // - the arguments after the range are joined with single blanks into one
 //   pattern ("*keystone *ember*" matches nothing, though each word alone
 //   does), and a comma is an ordinary character ("*ember*,*keystone*"
