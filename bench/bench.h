@@ -48,6 +48,12 @@ bool NetworkSearch(int serverPort, const std::string& group, const std::string& 
 // DEFLATE, at loopback speed and over a 10 Mbit/s link: wall time and bytes
 // on the wire each way. Returns false when a search failed.
 bool CompressedSearch(int serverPort, const std::string& group, const std::string& word);
+// korvex-cli's search of the group through a delaying proxy at each of
+// `delays` (milliseconds each way), with and without --no-server-filter,
+// deflated and plain: wall time and bytes on the wire each way. Returns false
+// when a search failed.
+bool ServerFilterSearch(int serverPort, const std::string& group, const std::string& pattern,
+                        const std::vector<int>& delays);
 
 // HEAD for every article of the group on 127.0.0.1:serverPort (directly at
 // delay 0, else through the delaying proxy), with the window and one command

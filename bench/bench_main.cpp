@@ -6,6 +6,10 @@
 // korvex-bench --compress [--port PORT] [--group NAME] [--pattern WORD]
 // --compress runs only the search with and without COMPRESS DEFLATE, plain and
 // through a proxy paced to 10 Mbit/s, counting the bytes on the wire.
+// korvex-bench --server-filter [--port PORT] [--delays MS,...] [--group NAME] [--pattern WORD]
+// --server-filter runs only korvex-cli's search with and without XPAT, at
+// loopback and through the delaying proxy (0 and 25 ms each way by default),
+// counting the bytes on the wire.
 // korvex-bench --network [--port PORT] [--delays MS,MS,...] [--window N] [--no-single]
 //              [--group NAME] [--pattern WORD]
 // --network runs only the search
@@ -34,7 +38,7 @@ int main(int argc, char** argv) {
     std::string dir = "/tmp";
     std::string tlsServer = "nntps://localhost:563", caFile = "/tmp/korvex-inn-tls/ca.pem";
     bool search = true;
-    bool network = false, headScan = false, compress = false;
+    bool network = false, headScan = false, compress = false, serverFilter = false;
     bool groupGiven = false, patternGiven = false, portGiven = false, delaysGiven = false;
     std::string header = "Keywords";
     long singleLimit = 100;
@@ -68,6 +72,8 @@ int main(int argc, char** argv) {
             network = true;
         else if (a == "--compress")
             compress = true;
+        else if (a == "--server-filter")
+            serverFilter = true;
         else if (a == "--window" && hasValue)
             window = std::atoi(argv[++i]);
         else if (a == "--no-single")
@@ -91,11 +97,17 @@ int main(int argc, char** argv) {
                                  "[--window N] [--group G] [--header H] [--pattern P] "
                                  "[--single-limit N]\n"
                                  "       korvex-bench --compress [--port P] [--group G] "
-                                 "[--pattern P]\n");
+                                 "[--pattern P]\n"
+                                 "       korvex-bench --server-filter [--port P] [--delays MS,...] "
+                                 "[--group G] [--pattern P]\n");
             return 64;
         }
     }
     if (compress) return kvBench::CompressedSearch(port, group, pattern) ? 0 : 1;
+    if (serverFilter) {
+        if (!delaysGiven) delays = {0, 25};
+        return kvBench::ServerFilterSearch(port, group, pattern, delays) ? 0 : 1;
+    }
     if (headScan) {
         if (!portGiven) port = 10119;
         if (!groupGiven) group = "korvex.test.mixed";

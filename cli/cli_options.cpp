@@ -13,7 +13,7 @@ const char* const KV_CLI_USAGE =
     "                    [--max-articles N|all] [--max-headers N|all]\n"
     "                    [--time-limit MINUTES|any] [--timeout SECONDS] [--pipeline N]\n"
     "                    [--retries N] [--cafile FILE.pem] [--user NAME] [--netrc-file FILE]\n"
-    "                    [--allow-plain-password] [--no-compress]\n"
+    "                    [--allow-plain-password] [--no-compress] [--no-server-filter]\n"
     "                    [--save FILE.kvx|DIR] [--report FILE.txt] [--reply-list FILE.txt] "
     "[--quiet]\n"
     "                    [--csv FILE.csv] [--jsonl FILE.jsonl [--no-body]] [--mbox FILE.mbox]\n"
@@ -119,6 +119,11 @@ std::string ParseCliOptions(int argc, const char* const argv[], kvCliOptions& o)
         if (arg == "--no-compress") {
             if (o.command != kvCliCommand::Search) return arg + " belongs to search";
             o.request.compress = false;
+            continue;
+        }
+        if (arg == "--no-server-filter") {
+            if (o.command != kvCliCommand::Search) return arg + " belongs to search";
+            o.request.serverFilter = false;
             continue;
         }
         if (arg == "--no-body") {

@@ -216,6 +216,8 @@ void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDi
     CopyField(request.caFile, caFile.c_str());
     // COMPRESS=0 turns the deflated connection off; anything else leaves it on.
     request.compress = !(Setting(file, "COMPRESS", value) && std::strcmp(value, "0") == 0);
+    // SERVER_FILTER=0 keeps the header scan from asking XPAT; anything else leaves it on.
+    request.serverFilter = !(Setting(file, "SERVER_FILTER", value) && std::strcmp(value, "0") == 0);
     // Commands a search keeps outstanding: 1 to 1024, the default when absent or below 1.
     request.pipeline = KV_DEFAULT_PIPELINE;
     if (Setting(file, "PIPELINE", value)) {

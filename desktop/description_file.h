@@ -62,7 +62,8 @@ struct kvDialogSetup {
 // newsgroup from the first list entries (empty without), matchMode,
 // ignoreCase, maxArticles, maxHeaders, header, timeLimit, timeoutSeconds,
 // pipeline, retries (RETRIES=), caFile (CA_FILE=), allowPlainPassword
-// (ALLOW_PLAIN_PASSWORD=1) and compress (off with COMPRESS=0). A file others
+// (ALLOW_PLAIN_PASSWORD=1), compress (off with COMPRESS=0) and serverFilter
+// (off with SERVER_FILTER=0). A file others
 // may change (file_trust.h) is read for its lists and settings, but its
 // CA_FILE and ALLOW_PLAIN_PASSWORD are ignored and setup.warning says so.
 void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDialogSetup& setup);

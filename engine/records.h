@@ -59,6 +59,8 @@ struct kvSearchRequest {
     int retries = KV_DEFAULT_RETRIES;
     // True: the connection is deflated (COMPRESS DEFLATE) when the server offers it.
     bool compress = true;
+    // True: the header scan may let the server pick the values that can match (XPAT).
+    bool serverFilter = true;
 };
 
 struct kvSearchSummary {

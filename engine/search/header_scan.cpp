@@ -4,9 +4,12 @@
 #include "commands.h"
 #include "header_replies.h"
 #include "matcher.h"
+#include "server_filter.h"
 
 #include <cstring>
 #include <new>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -25,8 +28,9 @@ class kvParsedPattern {
 };
 
 // Where the header values come from: a list command for a range of numbers,
-// or HEAD, one article at a time.
-enum class kvSource { Hdr, Xhdr, Over, Head };
+// XPAT (the server lists only the values its wildmat matches), or HEAD, one
+// article at a time.
+enum class kvSource { Hdr, Xhdr, Over, Xpat, Head };
 
 bool IsRefusal(int code) {
     return code == 500 || code == 501 || code == 502 || code == 503 || code == 430;
@@ -58,8 +62,15 @@ class kvHeaderScan {
     enum class kvChunk { Done, Again, Failed };
     kvChunk ListChunk(long low, long high);
     kvChunk HeadChunk(long low, long high);
+    // The chunk low..high from one XPAT per wildmat, merged in number order.
+    kvChunk XpatChunk(long low, long high);
     // After a refusal: the next source to try. False when the run failed.
     bool NextSource(long high);
+    // XPAT for the chunks still to go, when the pattern narrows and an empty
+    // answer can be trusted; false while the scan reads HEADs.
+    void FilterFromNowOn();
+    // XPAT was refused or mishandled: the list command from chunk `high` on.
+    bool StopFiltering(long high);
     bool ReadOverviewFormat();
     void HeadFromNowOn();
     int ScanList();
@@ -81,6 +92,9 @@ class kvHeaderScan {
     bool warned = false;
     bool formatRead = false;
     kvOverviewField overview;
+    std::vector<std::string> wildmats; // one XPAT each per chunk; none: no pre-filtering
+    kvXpatLines xpatLines;
+    bool firstList = false; // the first list chunk is awaited before more are sent
 
     long sendHigh = 0;   // the chunk whose commands go next
     long sendNumber = 0; // HEAD: the next number in that chunk (0: its first)
@@ -106,15 +120,30 @@ kvStep kvHeaderScan::Run(long first, long last) {
     source = listSource = s.caps.hdr && !emptyMatches ? kvSource::Hdr : kvSource::Xhdr;
     trustEmpty = s.listedHeader == kvListedHeader::Listed;
     if (s.listedHeader == kvListedHeader::NotListed) HeadFromNowOn();
+    if (!req.serverFilter || !DeriveServerFilter(pattern.pattern, req.matchMode, wildmats))
+        wildmats.clear();
+    // Without LIST HEADERS an empty XPAT answer cannot be trusted yet: the
+    // first chunk goes by the list command alone, and the rest follow it.
+    if (!wildmats.empty() && source != kvSource::Head) {
+        if (trustEmpty)
+            FilterFromNowOn();
+        else
+            firstList = true;
+    }
     // The chunks are known from here on: their commands go out ahead of the
     // responses, up to the pipeline's window.
     sendHigh = last;
     sendFloor = lowest;
     for (long high = last; high >= lowest;) {
         long low = ChunkLow(high);
-        kvChunk chunk = source == kvSource::Head ? HeadChunk(low, high) : ListChunk(low, high);
+        bool filtered = source == kvSource::Xpat;
+        kvChunk chunk = source == kvSource::Head   ? HeadChunk(low, high)
+                        : source == kvSource::Xpat ? XpatChunk(low, high)
+                                                   : ListChunk(low, high);
         if (chunk == kvChunk::Failed) return kvStep::Failed;
         if (chunk == kvChunk::Again) continue;
+        // XPAT lists only what matched: the chunk counts all its numbers.
+        if (filtered) scanned += static_cast<int>(high - low + 1);
         long long span = static_cast<long long>(last) - lowest + 1;
         int percent = static_cast<int>(100 - (static_cast<long long>(low) - lowest) * 100 / span);
         s.ctx.ShowProgress(kvPhase::HeaderScan, percent, 100, "Scanning headers... (%d%% done)",
@@ -153,6 +182,7 @@ bool kvHeaderScan::SendList(long high) {
         return s.pipeline.Send(224, kvResponseMode::HeaderList,
                                s.caps.over ? "OVER %ld-%ld\r\n" : "XOVER %ld-%ld\r\n", low,
                                high) == kvSendResult::Sent;
+    case kvSource::Xpat:
     case kvSource::Head:
         break;
     }
@@ -161,6 +191,7 @@ bool kvHeaderScan::SendList(long high) {
 
 void kvHeaderScan::SendAhead() {
     while (!allSent) {
+        if (firstList && s.pipeline.Awaited() > 0) return; // XPAT may follow it
         long low = ChunkLow(sendHigh);
         if (source == kvSource::Head) {
             long number = sendNumber < low ? low : sendNumber;
@@ -169,6 +200,15 @@ void kvHeaderScan::SendAhead() {
                 return;
             sendNumber = number + 1;
             if (number < sendHigh) continue;
+        } else if (source == kvSource::Xpat) {
+            // One XPAT per wildmat; sendNumber counts those sent for the chunk.
+            std::size_t next = static_cast<std::size_t>(sendNumber);
+            if (s.pipeline.Send(221, kvResponseMode::HeaderList, "XPAT %s %ld-%ld %s\r\n",
+                                req.header, low, sendHigh,
+                                wildmats[next].c_str()) != kvSendResult::Sent)
+                return;
+            sendNumber = static_cast<long>(next + 1);
+            if (next + 1 < wildmats.size()) continue;
         } else if (!SendList(sendHigh)) {
             return; // no room yet, or a command that cannot be formed
         }
@@ -243,7 +283,12 @@ kvHeaderScan::kvChunk kvHeaderScan::ListChunk(long low, long high) {
         s.Fail("ERROR requesting article headers");
         return kvChunk::Failed;
     }
-    if (ScanList() > 0 || trustEmpty || source == kvSource::Over) return kvChunk::Done;
+    bool listed = ScanList() > 0;
+    if (firstList) {
+        firstList = false;
+        if (listed) FilterFromNowOn();
+    }
+    if (listed || trustEmpty || source == kvSource::Over) return kvChunk::Done;
     // No line at all for numbers the group holds: either no article there
     // has the header, or the server does not list it. HEAD tells, once.
     if (!Restart(high)) return kvChunk::Failed;
@@ -252,6 +297,41 @@ kvHeaderScan::kvChunk kvHeaderScan::ListChunk(long low, long high) {
     checking = true;
     sendFloor = low;
     return kvChunk::Again;
+}
+
+kvHeaderScan::kvChunk kvHeaderScan::XpatChunk(long low, long high) {
+    xpatLines.Clear();
+    for (std::size_t asked = 0; asked < wildmats.size();) {
+        kvReceived received = Receive();
+        if (received == kvReceived::Failed) return kvChunk::Failed;
+        int code = received == kvReceived::Ok ? ReplyCode(headerList.data.get()) : 0;
+        kvSecured secured =
+            received == kvReceived::Ok ? s.Secure(code, headerList) : kvSecured::NotAsked;
+        if (received == kvReceived::Resumed || (secured == kvSecured::SendAgain && s.Reselect())) {
+            sendHigh = high; // the whole chunk again, and those after it
+            sendNumber = 0;
+            allSent = false;
+            return kvChunk::Again;
+        }
+        if (secured != kvSecured::NotAsked) return kvChunk::Failed;
+        // Refused, or lines the server should not have listed: the chunk
+        // is listed whole, before any of its lines was matched.
+        if (IsRefusal(code) ||
+            (code == 221 && !xpatLines.Add(headerList.data.get(), headerList.length, low, high)))
+            return StopFiltering(high) ? kvChunk::Again : kvChunk::Failed;
+        if (code != 221) {
+            s.QuitAndClose();
+            s.Fail("ERROR requesting article headers");
+            return kvChunk::Failed;
+        }
+        ++asked;
+    }
+    xpatLines.Merge();
+    char line[KV_HEADER_LINE_MAX + 1];
+    // Never more matches than numbers scanned, whatever the lists before said.
+    for (std::size_t i = 0; i < xpatLines.Count() && found.count < headerLimit; ++i)
+        Consider(xpatLines.Number(i), xpatLines.Value(i, line, sizeof line));
+    return kvChunk::Done;
 }
 
 kvHeaderScan::kvChunk kvHeaderScan::HeadChunk(long low, long high) {
@@ -299,6 +379,7 @@ kvHeaderScan::kvChunk kvHeaderScan::HeadChunk(long low, long high) {
             // The empty list was true: lists are trusted from here on.
             source = listSource;
             trustEmpty = true;
+            FilterFromNowOn();
         }
     }
     return kvChunk::Done;
@@ -339,6 +420,19 @@ bool kvHeaderScan::ReadOverviewFormat() {
     bool listed = ReplyCode(headerList.data.get()) == 215;
     overview =
         FindOverviewField(listed ? headerList.data.get() : nullptr, headerList.length, req.header);
+    return true;
+}
+
+void kvHeaderScan::FilterFromNowOn() {
+    if (wildmats.empty() || source == kvSource::Head) return;
+    listSource = source;
+    source = kvSource::Xpat;
+}
+
+bool kvHeaderScan::StopFiltering(long high) {
+    if (!Restart(high)) return false;
+    wildmats.clear();
+    source = listSource;
     return true;
 }
 

@@ -56,6 +56,7 @@ TEST(CliUsage, BadArgumentsGetAMessageAndStatus64) {
         {{"show", "a.kvx", "--csv", "x.csv"}, "unknown option --csv for show"},
         {{"show", "a.kvx", "--no-body"}, "--no-body belongs to search and export"},
         {{"export", "a.kvx", "--no-compress"}, "--no-compress belongs to search"},
+        {{"show", "a.kvx", "--no-server-filter"}, "--no-server-filter belongs to search"},
         {{"export"}, "export needs a results file"},
         {{"export", "a.kvx"}, "export needs --csv, --jsonl or --mbox"},
         {{"export", "a.kvx", "--report", "r.txt"}, "unknown option --report for export"},

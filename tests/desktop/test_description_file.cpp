@@ -33,7 +33,8 @@ std::string Describe(const kvSearchRequest& r, const kvDialogSetup& s) {
         << ";maxArticles=" << r.maxArticles << ";maxHeaders=" << r.maxHeaders
         << ";header=" << r.header << ";timeLimit=" << r.timeLimit << ";timeout=" << r.timeoutSeconds
         << ";caFile=" << r.caFile << ";allowPlain=" << r.allowPlainPassword
-        << ";compress=" << r.compress << ";pipeline=" << r.pipeline << ";retries=" << r.retries
+        << ";compress=" << r.compress << ";serverFilter=" << r.serverFilter
+        << ";pipeline=" << r.pipeline << ";retries=" << r.retries
         << ";patterns=" << Join(s.patterns) << ";servers=" << Join(s.servers)
         << ";newsgroups=" << Join(s.newsgroups) << ";matchButton=" << s.matchSelection
         << ";caseButton=" << s.caseSelection << ";findOn=" << s.findLimitOn
@@ -151,6 +152,14 @@ const DescriptionCase kCases[] = {
     {"[Settings]\nCOMPRESS=0   # behind a proxy that mangles it\n", "compress=0"},
     {"[Settings]\nCOMPRESS=no\n", "compress=1"},
     {"[Settings]\n[/Settings]\nCOMPRESS=0\n", "compress=1"},
+    // So is the server's pre-filtering, and the two are set apart.
+    {nullptr, "serverFilter=1"},
+    {"[Settings]\nSERVER_FILTER=0\n", "serverFilter=0;compress=1"},
+    {"[Settings]\nSERVER_FILTER=0 # the server's XPAT is broken\nCOMPRESS=0\n",
+     "serverFilter=0;compress=0"},
+    {"[Settings]\nSERVER_FILTER=off\n", "serverFilter=1"},
+    {"[Settings]\nCOMPRESS=0\n", "serverFilter=1"},
+    {"[Settings]\n[/Settings]\nSERVER_FILTER=0\n", "serverFilter=1"},
 };
 
 TEST(DescriptionFile, StartingState) {

@@ -175,6 +175,18 @@ Seeds Pattern() {
     };
 }
 
+Seeds ServerFilter() {
+    // As the pattern's: byte 0 mode and case, the pattern, "\n", the value.
+    return {
+        std::string("\x05", 1) + "keystone orchid\nThe KEYSTONE item",
+        std::string("\x04", 1) + "keystone -orchid\n=?utf-8?b?a2V5c3RvbmU=?=",
+        std::string("\x00", 1) + "a*b [c] d?e f\\g h,i\nf\\g h,i a*b [c] d?e",
+        std::string("\x06", 1) + "big \t dog\na big dog",
+        std::string("\x01", 1) + "caf\xc3\xa9 \"two words\" -x\ntwo words",
+        std::string("\x02", 1) + Repeat("[z]", 80) + "\n" + Repeat("[z]", 81),
+    };
+}
+
 Seeds ServerAddress() {
     return {"news.example.org",
             "news.example.org:119",
@@ -281,6 +293,7 @@ int main(int argc, char** argv) {
         {"article", Article},
         {"pattern", Pattern},
         {"server_address", ServerAddress},
+        {"server_filter", ServerFilter},
         {"results_file", ResultsFiles},
         {"settings_files", SettingsFiles},
         {"mime", Mime},

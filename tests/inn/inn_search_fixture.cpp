@@ -93,6 +93,7 @@ SearchOutcome InnSearch::Search(const SearchQuery& query, const ServerChoice& ch
     CopyField(request.caFile, choice.caFile.c_str());
     request.allowPlainPassword = choice.allowPlainPassword;
     request.compress = choice.compress;
+    request.serverFilter = choice.serverFilter;
     CopyField(request.newsgroup, query.group.c_str());
     CopyField(request.header, query.header.c_str());
     CopyField(request.maxHeaders, query.maxHeaders.c_str());

@@ -40,7 +40,8 @@ struct ServerChoice {
     std::string server; // empty: Server()
     std::string caFile;
     int allowPlainPassword = 0;
-    bool compress = true; // COMPRESS DEFLATE when the server offers it
+    bool compress = true;     // COMPRESS DEFLATE when the server offers it
+    bool serverFilter = true; // XPAT where the pattern narrows
     kvCredentialSource credentials;
 };
 

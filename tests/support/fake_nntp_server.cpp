@@ -1,5 +1,7 @@
 #include "fake_nntp_server.h"
+
 #include "test_sockets.h"
+#include "wildmat_check.h"
 
 #include <zlib.h>
 
@@ -433,6 +435,20 @@ FakeReply FakeNntpServer::AnswerFromGroup(const std::string& command, bool& answ
         for (auto it = group.headers.lower_bound(low);
              it != group.headers.end() && it->first <= high; ++it)
             text += std::to_string(it->first) + " " + it->second + "\r\n";
+        return FakeReply::Text(text + ".\r\n");
+    }
+
+    int patternAt = 0;
+    if (group.xpat &&
+        std::sscanf(command.c_str(), "XPAT %63s %ld-%ld %n", header, &low, &high, &patternAt) ==
+            3 &&
+        patternAt > 0) {
+        std::string pattern = command.substr(static_cast<std::size_t>(patternAt));
+        std::string text = std::string("221 ") + header + " matches follow\r\n";
+        for (auto it = group.headers.lower_bound(low);
+             it != group.headers.end() && it->first <= high; ++it)
+            if (WildmatMatches(pattern, it->second))
+                text += std::to_string(it->first) + " " + it->second + "\r\n";
         return FakeReply::Text(text + ".\r\n");
     }
 

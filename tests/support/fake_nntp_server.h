@@ -73,6 +73,9 @@ struct FakeGroup {
     // ends; the server sends CR LF, dot-stuffed, followed by ".". HEAD sends
     // the header block alone.
     std::map<long, std::string> articles;
+    // XPAT answered from `headers` as INN answers it (the arguments after the
+    // range joined with blanks into one wildmat); false: refused with 500.
+    bool xpat = false;
 };
 
 // An article with the usual headers: "From", "Newsgroups", "Subject",

@@ -37,6 +37,8 @@ Harness::Harness() {
     request.timeoutSeconds = 3;
     context.groupArticleCount = -7;
     request.retries = 0;
+    // XPAT only where the test asks for it: the scripts list the commands of a full scan.
+    request.serverFilter = false;
     context.pause = [this](long long ms) {
         waits.push_back(ms);
         return !context.stop.StopRequested();
@@ -98,6 +100,7 @@ std::pair<Strings, Strings> RunScripted(const FakeGroup& group, const Script& sc
     h.request.pipeline = window;
     h.context.clock = [&now] { return now.load(); };
     h.request.retries = ask.retries;
+    h.request.serverFilter = ask.serverFilter;
     h.context.pause = [&now](long long ms) {
         now += ms;
         return true;
@@ -148,7 +151,7 @@ void ExpectRun(const std::string& name, const FakeGroup& group, const Script& sc
 ::testing::AssertionResult SentAhead(const Strings& oneAtATime, const Strings& ahead) {
     auto quitLast = [](const Strings& s) { return !s.empty() && s.back() == "QUIT"; };
     auto sentAhead = [](const std::string& c) {
-        for (const char* verb : {"XHDR ", "HDR ", "OVER ", "XOVER ", "HEAD ", "ARTICLE "})
+        for (const char* verb : {"XHDR ", "HDR ", "OVER ", "XOVER ", "XPAT ", "HEAD ", "ARTICLE "})
             if (c.rfind(verb, 0) == 0) return true;
         return false;
     };

@@ -39,7 +39,8 @@ struct Harness {
     // The waits before reconnecting, in milliseconds: none is taken for real.
     std::vector<long long> waits;
 
-    // Reconnects nothing unless the test asks for it (request.retries).
+    // Reconnects nothing and asks no XPAT unless the test asks for it
+    // (request.retries, request.serverFilter).
     Harness();
     int Run();
     std::string Status() const { return context.statusText; }
@@ -68,7 +69,8 @@ struct Ask {
     std::string server = ""; // empty: the fake server
     int maxResponseSeconds = KV_MAX_RESPONSE_SECONDS;
     std::size_t maxResponseBytes = KV_MAX_RESPONSE_BYTES;
-    int retries = 0; // reconnects; each wait moves the run's clock on
+    int retries = 0;           // reconnects; each wait moves the run's clock on
+    bool serverFilter = false; // XPAT allowed
 };
 
 // One run with the server scripted; `count` is the group's article count

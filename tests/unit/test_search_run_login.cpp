@@ -55,6 +55,7 @@ struct LoginRun {
         CopyField(request.newsgroup, "alt.test");
         CopyField(request.pattern, "match");
         request.timeoutSeconds = 3;
+        request.serverFilter = false; // the scripts list the commands of a full scan
         context.report = [this](const kvStatus& s) { messages.push_back(s.text); };
         context.credentials = [this, login](const std::string& host, kvCredentials& out,
                                             std::string& problem) {
