@@ -447,7 +447,7 @@ FakeReply FakeNntpServer::AnswerFromGroup(const std::string& command, bool& answ
         std::string text = std::string("221 ") + header + " matches follow\r\n";
         for (auto it = group.headers.lower_bound(low);
              it != group.headers.end() && it->first <= high; ++it)
-            if (WildmatMatches(pattern, it->second))
+            if (TestWildmatMatches(pattern, it->second))
                 text += std::to_string(it->first) + " " + it->second + "\r\n";
         return FakeReply::Text(text + ".\r\n");
     }

@@ -64,6 +64,6 @@ bool MatchFrom(const std::string& pattern, std::size_t p, const std::string& tex
 
 } // namespace
 
-bool WildmatMatches(const std::string& pattern, const std::string& text) {
+bool TestWildmatMatches(const std::string& pattern, const std::string& text) {
     return MatchFrom(pattern, 0, text, 0);
 }

@@ -8,4 +8,4 @@
 
 #include <string>
 
-bool WildmatMatches(const std::string& pattern, const std::string& text);
+bool TestWildmatMatches(const std::string& pattern, const std::string& text);

@@ -45,7 +45,7 @@ bool Accepted(const std::string& text, int mode, bool ignoreCase, const std::str
 
 bool Listed(const Derived& d, const std::string& value) {
     for (const std::string& w : d.wildmats)
-        if (WildmatMatches(w, value)) return true;
+        if (TestWildmatMatches(w, value)) return true;
     return false;
 }
 
