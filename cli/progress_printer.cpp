@@ -2,6 +2,8 @@
 
 #include "utf8_text.h"
 
+#include <chrono>
+
 void kvProgressPrinter::operator()(const kvStatus& status) {
     if (quiet) return;
     ClearBar();
@@ -36,7 +38,43 @@ void kvProgressPrinter::DrawBar(const kvStatus& status) {
     bar[kWidth] = '\0';
     const char* what = status.phase == kvPhase::HeaderScan ? "headers " : "articles";
     int length = status.phase == kvPhase::HeaderScan
-                     ? std::fprintf(out, "%s [%s] %3d%%", what, bar, done * 100 / total)
+                     ? std::fprintf(out, "%s [%s] %3d%%%s", what, bar, done * 100 / total,
+                                    ScanFigures(status).c_str())
                      : std::fprintf(out, "%s [%s] %d/%d", what, bar, done, total);
     barLength = length > 0 ? length : 0;
+}
+
+long long kvProgressPrinter::Now() const {
+    if (clock) return clock();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+std::string kvProgressPrinter::ScanFigures(const kvStatus& status) {
+    if (status.numbersTotal <= 0) return std::string();
+    long long now = Now();
+    if (!scanTimed || status.numbersDone < scanStartDone) {
+        // The first chunk's numbers arrived before the clock started: the
+        // rate counts from there.
+        scanTimed = true;
+        scanStartMs = now;
+        scanStartDone = status.numbersDone;
+    }
+    char text[128];
+    int n = std::snprintf(text, sizeof text, " %lld/%lld numbers", status.numbersDone,
+                          status.numbersTotal);
+    long long elapsed = now - scanStartMs;
+    long long counted = status.numbersDone - scanStartDone;
+    if (elapsed > 0 && counted > 0 && n > 0 && static_cast<std::size_t>(n) < sizeof text) {
+        long long rate = static_cast<long long>(static_cast<double>(counted) * 1000.0 /
+                                                static_cast<double>(elapsed));
+        long long left = status.numbersTotal - status.numbersDone;
+        // Seconds left at the rate so far, rounded up.
+        long long seconds = rate > 0 ? (left + rate - 1) / rate : 0;
+        std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n),
+                      ", %lld/s, %lld:%02lld:%02lld left", rate, seconds / 3600,
+                      seconds / 60 % 60, seconds % 60);
+    }
+    return text;
 }

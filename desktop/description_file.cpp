@@ -172,6 +172,9 @@ void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDi
     setup.scanSliderStart = setup.findSliderStart;
     ReadLimit(file, "MAX_HEADERS", "4000", request.maxHeaders, setup.scanSliderStart);
     setup.scanLimitOn = !StartsWithWord(request.maxHeaders, "all");
+    // MAX_HEADERS=whole: every number of the group, the slider's setting aside.
+    setup.scanWhole = Setting(file, "MAX_HEADERS", value) && std::strncmp(value, "whole", 5) == 0;
+    if (setup.scanWhole) CopyField(request.maxHeaders, "whole");
 
     // The chosen header and "Subject" change places, so the choice's first
     // entry is always the header searched.

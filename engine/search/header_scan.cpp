@@ -5,8 +5,30 @@
 #include "header_replies.h"
 #include "matcher.h"
 
+#include <climits>
 #include <cstring>
 #include <new>
+
+bool kvMatches::Reserve(int size) {
+    numbers.reset(new (std::nothrow) long[static_cast<std::size_t>(size)]);
+    capacity = numbers ? size : 0;
+    next = 0;
+    total = 0;
+    return numbers != nullptr;
+}
+
+void kvMatches::Add(long number) {
+    numbers[next] = number;
+    next = next + 1 == capacity ? 0 : next + 1;
+    ++total;
+}
+
+long kvMatches::At(int i) const {
+    // Once the ring is full, the oldest kept number sits where the next goes.
+    int start = total > capacity ? next : 0;
+    int at = start + i;
+    return numbers[at >= capacity ? at - capacity : at];
+}
 
 namespace {
 
@@ -36,7 +58,8 @@ class kvHeaderScan {
   public:
     kvHeaderScan(kvRunSession& session, kvMatches& matches)
         : s(session), req(session.req), pattern(session.req), found(matches),
-          headerLimit(EffectiveMaxHeaders(session.req)) {}
+          headerLimit(ScansWholeGroup(session.req) ? LLONG_MAX
+                                                   : EffectiveMaxHeaders(session.req)) {}
 
     kvStep Run(long first, long last);
 
@@ -70,8 +93,8 @@ class kvHeaderScan {
     kvParsedPattern pattern;
     kvMatches& found;
     kvBuffer headerList;
-    int headerLimit;
-    int scanned = 0;
+    long long headerLimit; // header lines examined at most
+    long long scanned = 0;
     long lowest = 0;
 
     kvSource source = kvSource::Xhdr;
@@ -89,15 +112,16 @@ class kvHeaderScan {
 };
 
 kvStep kvHeaderScan::Run(long first, long last) {
-    found.count = 0;
-    found.numbers.reset(new (std::nothrow) long[KV_MAX_HEADERS]);
-    if (!found.numbers || !headerList.Allocate(KV_HEADER_LIST_SIZE)) {
+    // KV_MAX_HEADERS numbers: every match of a limited scan, and for a whole
+    // group the newest ones, more than the fetch takes even with refusals.
+    if (!found.Reserve(KV_MAX_HEADERS) || !headerList.Allocate(KV_HEADER_LIST_SIZE)) {
         s.QuitAndClose();
         return s.Fail("ERROR: Low memory");
     }
     // Counted in long long: "211 n 0 2147483647" overflows a 32-bit long.
-    lowest =
-        (static_cast<long long>(last) - first + 1 > headerLimit) ? last - headerLimit + 1 : first;
+    lowest = (static_cast<long long>(last) - first + 1 > headerLimit)
+                 ? static_cast<long>(last - headerLimit + 1)
+                 : first;
     // HDR gives an empty value both for an empty header and for none at all;
     // XHDR lists only the articles that have the header. A pattern that an
     // empty value matches (words to exclude alone) needs to tell them apart.
@@ -116,7 +140,11 @@ kvStep kvHeaderScan::Run(long first, long last) {
         if (chunk == kvChunk::Failed) return kvStep::Failed;
         if (chunk == kvChunk::Again) continue;
         long long span = static_cast<long long>(last) - lowest + 1;
-        int percent = static_cast<int>(100 - (static_cast<long long>(low) - lowest) * 100 / span);
+        long long below = static_cast<long long>(low) - lowest; // numbers still to scan
+        int percent = static_cast<int>(below <= LLONG_MAX / 100 ? 100 - below * 100 / span
+                                                                : 100 - below / (span / 100));
+        s.ctx.scanDone = span - below;
+        s.ctx.scanTotal = span;
         s.ctx.ShowProgress(kvPhase::HeaderScan, percent, 100, "Scanning headers... (%d%% done)",
                            percent);
         if (s.TimeExpired()) {
@@ -131,7 +159,8 @@ kvStep kvHeaderScan::Run(long first, long last) {
     // answers to commands sent ahead are read and dropped before the fetch.
     s.pipeline.DropOutstanding();
 
-    if (found.count == 0) {
+    s.ctx.matchedTotal = found.Total();
+    if (found.Total() == 0) {
         s.ctx.Write(kvStatusKind::Result, "SEARCH: No matching articles found");
         s.QuitAndClose();
         return kvStep::NothingFound;
@@ -167,8 +196,10 @@ void kvHeaderScan::SendAhead() {
             if (s.pipeline.Send(221, kvResponseMode::Article, "HEAD %ld\r\n", number) !=
                 kvSendResult::Sent)
                 return;
-            sendNumber = number + 1;
-            if (number < sendHigh) continue;
+            if (number < sendHigh) {
+                sendNumber = number + 1;
+                continue;
+            }
         } else if (!SendList(sendHigh)) {
             return; // no room yet, or a command that cannot be formed
         }
@@ -257,7 +288,8 @@ kvHeaderScan::kvChunk kvHeaderScan::ListChunk(long low, long high) {
 kvHeaderScan::kvChunk kvHeaderScan::HeadChunk(long low, long high) {
     bool seen = false; // an article here has the header
     char value[KV_HEADER_LINE_MAX + 1];
-    for (long number = low; number <= high;) {
+    // Counted in long long: the last number of a group may be LONG_MAX.
+    for (long long number = low; number <= high;) {
         kvReceived received = Receive();
         if (received == kvReceived::Failed) return kvChunk::Failed;
         int code = received == kvReceived::Ok ? ReplyCode(headerList.data.get()) : 0;
@@ -265,7 +297,7 @@ kvHeaderScan::kvChunk kvHeaderScan::HeadChunk(long low, long high) {
             received == kvReceived::Ok ? s.Secure(code, headerList) : kvSecured::NotAsked;
         if (received == kvReceived::Resumed || (secured == kvSecured::SendAgain && s.Reselect())) {
             sendHigh = high; // this article again, and those after it
-            sendNumber = number;
+            sendNumber = static_cast<long>(number);
             allSent = false;
             continue;
         }
@@ -284,7 +316,7 @@ kvHeaderScan::kvChunk kvHeaderScan::HeadChunk(long low, long high) {
         ++scanned;
         if (FindHeadValue(headerList.data.get(), req.header, value, sizeof value)) {
             seen = true;
-            Consider(number - 1, value);
+            Consider(static_cast<long>(number - 1), value);
         }
     }
     if (checking) {
@@ -384,7 +416,7 @@ int kvHeaderScan::ScanList() {
 
 void kvHeaderScan::Consider(long number, char* value) {
     if (value != nullptr && number > 0 && MatchHeaderValue(pattern.pattern, value, req.matchMode))
-        found.numbers[found.count++] = number;
+        found.Add(number);
 }
 
 } // namespace

@@ -293,7 +293,8 @@ kvSearchOutcome RunSearchRequest(const kvSearchRequest& request, kvSearchContext
         outcome.statusKind = kvStatusKind::Error;
         return outcome;
     }
-    FillSearchSummary(*outcome.summary, request, startDate, context.groupArticleCount, n);
+    FillSearchSummary(*outcome.summary, request, startDate, context.groupArticleCount, n,
+                      context.matchedTotal);
     outcome.end = kvSearchEnd::Found;
     outcome.count = n;
     return outcome;

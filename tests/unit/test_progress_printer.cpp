@@ -78,4 +78,32 @@ TEST(ProgressPrinter, NoBarOffATerminalAndOnlyTheFinalLineWhenQuiet) {
     EXPECT_EQ(Printed(true, true, steps), "Done\n");
 }
 
+// A scan that hands on its numbers: done of the total, and from the second
+// message on the rate since the first and the time left at that rate.
+TEST(ProgressPrinter, ScanBarGivesNumbersRateAndTimeLeft) {
+    long long now = 10'000;
+    auto scan = [](const char* text, int percent, long long done, long long total) {
+        kvStatus s{text, kvPhase::HeaderScan, percent, 100};
+        s.numbersDone = done;
+        s.numbersTotal = total;
+        return s;
+    };
+    std::string printed = Printed(true, false, [&](kvProgressPrinter& p) {
+        p.clock = [&now] { return now; };
+        p(scan("at 10", 10, 500'000, 5'000'000));
+        now += 2'000; // a million numbers in two seconds
+        p(scan("at 30", 30, 1'500'000, 5'000'000));
+        now += 3'600'000; // an hour for the next 1,000 numbers: the rate is since the first
+        p(scan("at 30 again", 30, 1'501'000, 5'000'000));
+        p(kvStatus{"old", kvPhase::HeaderScan, 40, 100}); // no numbers: percent alone
+    });
+    EXPECT_EQ(BarAfter(printed, "at 10\n").substr(52), " 10% 500000/5000000 numbers") << printed;
+    EXPECT_EQ(BarAfter(printed, "at 30\n").substr(52),
+              " 30% 1500000/5000000 numbers, 500000/s, 0:00:07 left");
+    // 1,001,000 numbers in 3,602 s: 277/s, 3,499,000 left take 3:30:32 (rounded up).
+    EXPECT_EQ(BarAfter(printed, "at 30 again\n").substr(52),
+              " 30% 1501000/5000000 numbers, 277/s, 3:30:32 left");
+    EXPECT_EQ(BarAfter(printed, "old\n").substr(52), " 40%");
+}
+
 } // namespace
