@@ -73,8 +73,8 @@ std::string kvProgressPrinter::ScanFigures(const kvStatus& status) {
         // Seconds left at the rate so far, rounded up.
         long long seconds = rate > 0 ? (left + rate - 1) / rate : 0;
         std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n),
-                      ", %lld/s, %lld:%02lld:%02lld left", rate, seconds / 3600,
-                      seconds / 60 % 60, seconds % 60);
+                      ", %lld/s, %lld:%02lld:%02lld left", rate, seconds / 3600, seconds / 60 % 60,
+                      seconds % 60);
     }
     return text;
 }

@@ -65,8 +65,8 @@ kvStep kvFetch::Run(kvFetched& fetched) {
     std::deque<int> asked; // the matches whose ARTICLE commands await answers, oldest first
     auto sendAhead = [&] {
         while (next >= 0 && s.pipeline.Awaited() < articleLimit - received) {
-            kvSendResult r = s.pipeline.Send(220, kvResponseMode::Article, "ARTICLE %ld\r\n",
-                                             matches.At(next));
+            kvSendResult r =
+                s.pipeline.Send(220, kvResponseMode::Article, "ARTICLE %ld\r\n", matches.At(next));
             if (r == kvSendResult::NoRoom) return;
             if (r == kvSendResult::Sent) asked.push_back(next);
             --next; // sent, or passed over like any article that cannot be had

@@ -58,8 +58,8 @@ class kvHeaderScan {
   public:
     kvHeaderScan(kvRunSession& session, kvMatches& matches)
         : s(session), req(session.req), pattern(session.req), found(matches),
-          headerLimit(ScansWholeGroup(session.req) ? LLONG_MAX
-                                                   : EffectiveMaxHeaders(session.req)) {}
+          headerLimit(ScansWholeGroup(session.req) ? LLONG_MAX : EffectiveMaxHeaders(session.req)) {
+    }
 
     kvStep Run(long first, long last);
 

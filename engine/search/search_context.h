@@ -6,8 +6,8 @@
 // only during the call: a GUI copies it and hands the copy to its main thread
 // (for example with CallAfter), a command line prints it. The callback must not
 // touch the context.
-// `statusText`, `statusKind`, `groupArticleCount` and `matchedTotal` belong to the thread running the search
-// until RunSearch returns; read them afterwards.
+// `statusText`, `statusKind`, `groupArticleCount` and `matchedTotal` belong to the thread running
+// the search until RunSearch returns; read them afterwards.
 //
 // RequestStop may be called from any thread: it makes every network wait of
 // the run end at once, as a failed receive, so the run returns promptly.

@@ -9,8 +9,8 @@
 namespace {
 
 std::string Parse(std::vector<const char*> extra, kvCliOptions& o) {
-    std::vector<const char*> argv = {"korvex-cli", "search", "--server", "h", "--group",
-                                     "g",          "--pattern", "p"};
+    std::vector<const char*> argv = {"korvex-cli", "search", "--server",  "h",
+                                     "--group",    "g",      "--pattern", "p"};
     argv.insert(argv.end(), extra.begin(), extra.end());
     return ParseCliOptions(static_cast<int>(argv.size()), argv.data(), o);
 }
@@ -19,7 +19,7 @@ TEST(CliOptions, MaxHeadersTakesWholeAsAWordInAnyCase) {
     const struct {
         const char* value;
         const char* stored; // nullptr: refused
-    } cases[] = {{"whole", "whole"}, {"WHOLE", "whole"}, {"Whole", "whole"}, {"all", "all"},
+    } cases[] = {{"whole", "whole"}, {"WHOLE", "whole"},  {"Whole", "whole"},  {"all", "all"},
                  {"700", "700"},     {"wholes", nullptr}, {"whole ", nullptr}, {"", nullptr}};
     for (const auto& c : cases) {
         kvCliOptions o;

@@ -80,8 +80,8 @@ TEST(Records, WholeGroupIsTheExactWordAndReadsAsAllOtherwise) {
     const struct {
         const char* maxHeaders;
         bool whole;
-    } cases[] = {{"whole", true},  {"all", false},    {"Whole", false}, {"wholes", false},
-                 {"whol", false},  {"51200", false},  {"", false},      {" whole", false}};
+    } cases[] = {{"whole", true}, {"all", false},   {"Whole", false}, {"wholes", false},
+                 {"whol", false}, {"51200", false}, {"", false},      {" whole", false}};
     for (const auto& c : cases) {
         kvSearchRequest r = Request("any", c.maxHeaders, "all");
         EXPECT_EQ(ScansWholeGroup(r), c.whole) << c.maxHeaders;

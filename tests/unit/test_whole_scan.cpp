@@ -71,7 +71,8 @@ FakeGroup BigGroup(long last, const std::set<long>& matching, const std::set<lon
     for (long n : matching) {
         g.headers[n] = "a match number " + std::to_string(n);
         if (refused.count(n) == 0)
-            g.articles[n] = FakeArticleText(n, g.headers[n], "Body of " + std::to_string(n) + ".\n");
+            g.articles[n] =
+                FakeArticleText(n, g.headers[n], "Body of " + std::to_string(n) + ".\n");
     }
     return g;
 }
