@@ -9,27 +9,6 @@
 #include <cstring>
 #include <new>
 
-bool kvMatches::Reserve(int size) {
-    numbers.reset(new (std::nothrow) long[static_cast<std::size_t>(size)]);
-    capacity = numbers ? size : 0;
-    next = 0;
-    total = 0;
-    return numbers != nullptr;
-}
-
-void kvMatches::Add(long number) {
-    numbers[next] = number;
-    next = next + 1 == capacity ? 0 : next + 1;
-    ++total;
-}
-
-long kvMatches::At(int i) const {
-    // Once the ring is full, the oldest kept number sits where the next goes.
-    int start = total > capacity ? next : 0;
-    int at = start + i;
-    return numbers[at >= capacity ? at - capacity : at];
-}
-
 namespace {
 
 // The request's pattern, parsed; its words are freed however the scan ends.
@@ -112,8 +91,8 @@ class kvHeaderScan {
 };
 
 kvStep kvHeaderScan::Run(long first, long last) {
-    // KV_MAX_HEADERS numbers: every match of a limited scan, and for a whole
-    // group the newest ones, more than the fetch takes even with refusals.
+    // KV_MAX_HEADERS numbers: every match of a limited scan; of a whole group
+    // the last ones collected, more than the fetch takes even with refusals.
     if (!found.Reserve(KV_MAX_HEADERS) || !headerList.Allocate(KV_HEADER_LIST_SIZE)) {
         s.QuitAndClose();
         return s.Fail("ERROR: Low memory");
