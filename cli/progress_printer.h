@@ -29,7 +29,7 @@ class kvProgressPrinter {
   private:
     void ClearBar();
     void DrawBar(const kvStatus& status);
-    // "N/M numbers, R/s, T left" for a header scan that hands its numbers on.
+    // " N/M, R/s, H:MM:SS left" for a header scan that hands its numbers on.
     std::string ScanFigures(const kvStatus& status);
     long long Now() const;
 
