@@ -136,6 +136,23 @@ TEST(WholeScanRun, WholeCoversEveryNumberAndAllStopsAt51200) {
     }
 }
 
+// A connection lost far below the newest 51,200 numbers: the scan goes on
+// from the chunk without a whole answer, the matches before it counted once.
+TEST(WholeScanRun, ResumesBelowTheUsualLimitAfterALostConnection) {
+    Harness h;
+    h.server.SetGroup(BigGroup(kLast, {3, 150'000, 299'990}));
+    h.server.When("XHDR Subject 100001-100500", FakeReply::Reset(), 1);
+    CopyField(h.request.maxHeaders, "whole");
+    h.request.retries = 1;
+    ASSERT_EQ(h.Run(), 3) << h.Status();
+    EXPECT_EQ(h.waits, (std::vector<long long>{1000}));
+    EXPECT_EQ(h.context.matchedTotal, 3);
+    std::vector<std::string> xhdr = HeaderCommands(h.commands);
+    EXPECT_EQ(std::count(xhdr.begin(), xhdr.end(), "XHDR Subject 100001-100500"), 2);
+    EXPECT_EQ(xhdr.back(), "XHDR Subject 1-500");
+    EXPECT_EQ(Articles(h.commands), (std::vector<long>{3, 150'000, 299'990}));
+}
+
 TEST(WholeScanRun, MoreMatchesThanKeptFetchTheLastCollectedAndCountThemAll) {
     // Every fifth number matches: 60,000 matches, more than the 51,200 kept.
     std::set<long> matching;
