@@ -154,6 +154,31 @@ TEST(WholeScanRun, ResumesBelowTheUsualLimitAfterALostConnection) {
     EXPECT_EQ(Articles(h.commands), (std::vector<long>{3, 150'000, 299'990}));
 }
 
+// A group that ends at the largest article number, 2^31 - 1: the chunks, the
+// percentages and the numbers fetched stay exact.
+TEST(WholeScanRun, GroupEndingAtTheLargestArticleNumber) {
+    const long first = 2'147'482'000L, last = 2'147'483'647L;
+    FakeGroup g;
+    for (long n = first; n <= last; ++n)
+        g.headers.emplace_hint(g.headers.end(), n, "x");
+    for (long n : {2'147'482'001L, last}) {
+        g.headers[n] = "a match number " + std::to_string(n);
+        g.articles[n] = FakeArticleText(n, g.headers[n], "Body.\n");
+    }
+    Harness h;
+    h.server.SetGroup(g);
+    CopyField(h.request.maxHeaders, "whole");
+    ASSERT_EQ(h.Run(), 2) << h.Status();
+    EXPECT_EQ(HeaderCommands(h.commands),
+              (std::vector<std::string>{
+                  "XHDR Subject 2147483148-2147483647", "XHDR Subject 2147482648-2147483147",
+                  "XHDR Subject 2147482148-2147482647", "XHDR Subject 2147482000-2147482147"}));
+    EXPECT_EQ(Articles(h.commands), (std::vector<long>{2'147'482'001L, last}));
+    EXPECT_EQ(h.Shown("Scanning headers... ("),
+              (Strings{"Scanning headers... (31% done)", "Scanning headers... (61% done)",
+                       "Scanning headers... (92% done)", "Scanning headers... (100% done)"}));
+}
+
 TEST(WholeScanRun, MoreMatchesThanKeptFetchTheLastCollectedAndCountThemAll) {
     // Every fifth number matches: 60,000 matches, more than the 51,200 kept.
     std::set<long> matching;
