@@ -21,6 +21,11 @@
 // Keywords in korvex.test.mixed on public-inbox's 127.0.0.1:10119, as
 // scripts/public-inbox-start.sh serves it) at loopback and through the
 // delaying proxy, then searches that header with korvex-cli.
+// korvex-bench --whole-scan [--port PORT] [--group NAME] [--pattern WORD]
+// --whole-scan scans a whole made-up group of 50,000 and of 5,000,000 numbers
+// from a server inside the process, each in a child process: headers per
+// second and peak RSS, which must stay within 32 MB; then the whole of the
+// news server's group (korvex.test.big on port 119) when one runs.
 #include "bench.h"
 #include "records.h"
 
@@ -45,6 +50,10 @@ int main(int argc, char** argv) {
     int port = 119, window = KV_DEFAULT_PIPELINE;
     bool withSingle = true;
     std::vector<int> delays = {0, 25, 50};
+    if (argc == 7 && std::strcmp(argv[1], "--whole-scan-child") == 0)
+        return kvBench::WholeScanChild(std::atol(argv[2]), std::atoi(argv[3]), argv[4], argv[5],
+                                       std::strcmp(argv[6], "1") == 0);
+    bool wholeScan = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         bool hasValue = i + 1 < argc;
@@ -60,6 +69,8 @@ int main(int argc, char** argv) {
             singleLimit = std::atol(argv[++i]);
         else if (a == "--head-scan")
             headScan = true;
+        else if (a == "--whole-scan")
+            wholeScan = true;
         else if (a == "--dir" && hasValue)
             dir = argv[++i];
         else if (a == "--tls-server" && hasValue)
@@ -99,10 +110,13 @@ int main(int argc, char** argv) {
                                  "       korvex-bench --compress [--port P] [--group G] "
                                  "[--pattern P]\n"
                                  "       korvex-bench --server-filter [--port P] [--delays MS,...] "
-                                 "[--group G] [--pattern P]\n");
+                                 "[--group G] [--pattern P]\n"
+                                 "       korvex-bench --whole-scan [--port P] [--group G] "
+                                 "[--pattern P]\n");
             return 64;
         }
     }
+    if (wholeScan) return kvBench::WholeScan(argv[0], port, group, pattern) ? 0 : 1;
     if (compress) return kvBench::CompressedSearch(port, group, pattern) ? 0 : 1;
     if (serverFilter) {
         if (!delaysGiven) delays = {0, 25};

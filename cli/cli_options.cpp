@@ -10,7 +10,7 @@ const char* const KV_CLI_USAGE =
     "usage:\n"
     "  korvex-cli search --server SERVER --group GROUPS --pattern TEXT\n"
     "                    [--header NAME] [--mode any|all|phrase] [--match-case]\n"
-    "                    [--max-articles N|all] [--max-headers N|all]\n"
+    "                    [--max-articles N|all] [--max-headers N|all|whole]\n"
     "                    [--time-limit MINUTES|any] [--timeout SECONDS] [--pipeline N]\n"
     "                    [--retries N] [--cafile FILE.pem] [--user NAME] [--netrc-file FILE]\n"
     "                    [--allow-plain-password] [--no-compress] [--no-server-filter]\n"
@@ -68,14 +68,21 @@ std::string StoreText(char (&field)[N], const char* value, const char* what) {
     return "";
 }
 
-std::string StoreLimit(char (&field)[KV_LIMIT_SIZE], const char* value, const char* option) {
+// wholeAllowed: the word "whole" (every number of the group) is taken too.
+std::string StoreLimit(char (&field)[KV_LIMIT_SIZE], const char* value, const char* option,
+                       bool wholeAllowed = false) {
     if (strcasecmp(value, "all") == 0) {
         CopyField(field, "all");
         return "";
     }
+    if (wholeAllowed && strcasecmp(value, "whole") == 0) {
+        CopyField(field, "whole");
+        return "";
+    }
     long n = 0;
     if (!ParseCount(value, KV_LIMIT_SIZE - 1, n))
-        return std::string(option) + " takes a whole number from 1 to 9999999, or \"all\"";
+        return std::string(option) + " takes a whole number from 1 to 9999999, or \"all\"" +
+               (wholeAllowed ? " or \"whole\"" : "");
     CopyField(field, value);
     return "";
 }
@@ -205,7 +212,7 @@ std::string ParseCliOptions(int argc, const char* const argv[], kvCliOptions& o)
         } else if (arg == "--max-articles") {
             error = StoreLimit(o.request.maxArticles, value, "--max-articles");
         } else if (arg == "--max-headers") {
-            error = StoreLimit(o.request.maxHeaders, value, "--max-headers");
+            error = StoreLimit(o.request.maxHeaders, value, "--max-headers", true);
         } else if (arg == "--time-limit") {
             long minutes = 0;
             if (strcasecmp(value, "any") == 0)

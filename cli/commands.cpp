@@ -105,6 +105,9 @@ int RunSearchCommand(const kvCliOptions& o) {
     if (!WriteOutputs(o, *run.summary, *run.results)) return 2;
     std::printf("%d articles found in %s on %s", run.count,
                 ReadableText(o.request.newsgroup).c_str(), ReadableText(o.request.server).c_str());
+    // More headers matched than articles came (a limit, refusals): the scan's count too.
+    if (run.summary->matchedTotal > run.count)
+        std::printf(" (%lld matched)", run.summary->matchedTotal);
     if (!o.saveFile.empty()) std::printf("; saved to %s", ReadableText(o.saveFile.c_str()).c_str());
     std::printf("\n");
     return 0;

@@ -170,7 +170,13 @@ void ReadDescriptionFile(const std::string& path, kvSearchRequest& request, kvDi
     ReadLimit(file, "MAX_ARTICLES", "all", request.maxArticles, setup.findSliderStart);
     setup.findLimitOn = !StartsWithWord(request.maxArticles, "all");
     setup.scanSliderStart = setup.findSliderStart;
-    ReadLimit(file, "MAX_HEADERS", "4000", request.maxHeaders, setup.scanSliderStart);
+    // MAX_HEADERS=whole: every number of the group; the slider starts where
+    // it would without the key.
+    setup.scanWhole = Setting(file, "MAX_HEADERS", value) && std::strncmp(value, "whole", 5) == 0;
+    if (setup.scanWhole)
+        CopyField(request.maxHeaders, "whole");
+    else
+        ReadLimit(file, "MAX_HEADERS", "4000", request.maxHeaders, setup.scanSliderStart);
     setup.scanLimitOn = !StartsWithWord(request.maxHeaders, "all");
 
     // The chosen header and "Subject" change places, so the choice's first

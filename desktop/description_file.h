@@ -47,6 +47,7 @@ struct kvDialogSetup {
     int findSliderStart = 0;  // decoded MAX_ARTICLES (0 when absent)
     bool scanLimitOn = true;  // "Limit # of articles to scan:"
     int scanSliderStart = 0;  // decoded MAX_HEADERS, else findSliderStart
+    bool scanWhole = false;   // "Scan the whole group" (MAX_HEADERS=whole)
     // The searchable headers, the one searched first.
     char headerNames[KV_HEADER_CHOICES][KV_HEADER_NAME_SIZE] = {};
     // One line for the status line when CA_FILE or ALLOW_PLAIN_PASSWORD was

@@ -73,6 +73,10 @@ int EffectiveTimeLimitSeconds(const kvSearchRequest& request) {
     return seconds >= 60 ? static_cast<int>(seconds) : 0;
 }
 
+bool ScansWholeGroup(const kvSearchRequest& request) {
+    return std::strcmp(request.maxHeaders, "whole") == 0;
+}
+
 int EffectiveMaxHeaders(const kvSearchRequest& request) {
     if (StartsWithWord(request.maxHeaders, "all")) return KV_MAX_HEADERS;
     long n = DecodeNumber(request.maxHeaders);

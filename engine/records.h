@@ -73,6 +73,9 @@ struct kvSearchSummary {
     char foundCount[KV_LIMIT_SIZE] = "";
     char sourceFile[KV_SOURCE_FILE_SIZE] = {};
     bool loadedFromFile = false;
+    // Every header the search's scan matched, fetched or not; -1: not known
+    // (a loaded file, whose format has no place for it).
+    long long matchedTotal = -1;
 };
 
 struct kvArticle {
@@ -115,6 +118,11 @@ long DecodeNumber(const char* text);
 
 // True when the first three characters of text are the given word ("all", "any").
 bool StartsWithWord(const char* text, const char* word);
+
+// True when the request's header limit is the word "whole": the scan covers
+// every article number of the group. EffectiveMaxHeaders does not know the
+// word and reads it as "all", as a program that predates it does.
+bool ScansWholeGroup(const kvSearchRequest& request);
 
 // Effective limits of a request.
 int EffectiveTimeLimitSeconds(const kvSearchRequest& request); // 0: no limit

@@ -90,6 +90,32 @@ void AddLimit(wxPanel* panel, const char* label, int y, int minimum, int maximum
     slider->Bind(wxEVT_SLIDER, [writeLimit](wxCommandEvent&) { writeLimit(); });
 }
 
+// "Scan the whole group": while ticked the scan limit is "whole" and the scan
+// limit's check box and slider are off; unticked, they decide again.
+void AddWholeGroup(wxPanel* panel, int y, bool on, char (&field)[KV_LIMIT_SIZE],
+                   kvSearchControls& d) {
+    d.wholeCheck = new wxCheckBox(panel, wxID_ANY, "Scan the whole group", wxPoint(20, y),
+                                  wxDefaultSize, 0, wxDefaultValidator, "checkbox");
+    d.wholeCheck->SetValue(on);
+    wxCheckBox* whole = d.wholeCheck;
+    wxCheckBox* limit = d.scanCheck;
+    wxSlider* bar = d.scanSlider;
+    char* target = field;
+    auto apply = [whole, limit, bar, target]() {
+        bool all = whole->GetValue();
+        limit->Enable(!all);
+        bar->Enable(!all && limit->GetValue());
+        if (all)
+            CopyField(target, KV_LIMIT_SIZE, "whole");
+        else if (limit->GetValue())
+            std::snprintf(target, KV_LIMIT_SIZE, "%d", bar->GetValue());
+        else
+            CopyField(target, KV_LIMIT_SIZE, "all");
+    };
+    if (on) apply();
+    whole->Bind(wxEVT_CHECKBOX, [apply](wxCommandEvent&) { apply(); });
+}
+
 } // namespace
 
 kvSearchDialog::kvSearchDialog(wxWindow* parent, const kvDialogSetup& setup,
@@ -132,12 +158,13 @@ kvSearchDialog::kvSearchDialog(wxWindow* parent, const kvDialogSetup& setup,
              setup.findLimitOn, request.maxArticles, d.findCheck, d.findSlider);
     AddLimit(panel, "Limit # of articles to scan:", 227, kScanMin, kScanMax, setup.scanSliderStart,
              setup.scanLimitOn, request.maxHeaders, d.scanCheck, d.scanSlider);
+    AddWholeGroup(panel, 259, setup.scanWhole || ScansWholeGroup(request), request.maxHeaders, d);
 
-    new wxStaticText(panel, wxID_ANY, " Search in: ", wxPoint(20, 272));
+    new wxStaticText(panel, wxID_ANY, " Search in: ", wxPoint(20, 296));
     wxArrayString headers;
     for (const char* name : setup.headerNames)
         headers.Add(name);
-    d.headerChoice = new wxChoice(panel, wxID_ANY, wxPoint(20 + kLabelWidth, 266), wxDefaultSize,
+    d.headerChoice = new wxChoice(panel, wxID_ANY, wxPoint(20 + kLabelWidth, 290), wxDefaultSize,
                                   headers, 0, wxDefaultValidator, "choice");
     d.headerChoice->SetSelection(0);
     d.headerChoice->Bind(wxEVT_CHOICE,

@@ -32,6 +32,7 @@ struct kvSearchControls {
     wxSlider* findSlider = nullptr;
     wxCheckBox* scanCheck = nullptr;
     wxSlider* scanSlider = nullptr;
+    wxCheckBox* wholeCheck = nullptr; // "Scan the whole group"
     wxChoice* headerChoice = nullptr;
     wxButton* okButton = nullptr;
     wxButton* cancelButton = nullptr;

@@ -36,15 +36,15 @@ class kvFetch {
 };
 
 void kvFetch::ShowReceiving(int articleLimit) {
-    int total = matches.count > articleLimit ? articleLimit : matches.count;
-    if (matches.count > articleLimit)
+    long long found = matches.Total(); // every match, kept or not
+    int total = found > articleLimit ? articleLimit : static_cast<int>(found);
+    if (found > articleLimit)
         s.ctx.ShowProgress(kvPhase::Fetch, received + 1, total,
                            "SEARCH: Receiving article %d of %d requested...", received + 1,
                            articleLimit);
     else
         s.ctx.ShowProgress(kvPhase::Fetch, received + 1, total,
-                           "SEARCH: Receiving article %d of %ld found...", received + 1,
-                           static_cast<long>(matches.count));
+                           "SEARCH: Receiving article %d of %lld found...", received + 1, found);
 }
 
 kvStep kvFetch::Run(kvFetched& fetched) {
@@ -58,13 +58,15 @@ kvStep kvFetch::Run(kvFetched& fetched) {
 
     // Newest match first; never more commands outstanding than the articles
     // still wanted, so a refused article frees a place for the next number.
+    // Only the last matches collected are kept: the fetch ends when they run
+    // out, as when every match was taken.
     bool timeExpired = false;
-    int next = matches.count - 1;
+    int next = matches.Kept() - 1;
     std::deque<int> asked; // the matches whose ARTICLE commands await answers, oldest first
     auto sendAhead = [&] {
         while (next >= 0 && s.pipeline.Awaited() < articleLimit - received) {
-            kvSendResult r = s.pipeline.Send(220, kvResponseMode::Article, "ARTICLE %ld\r\n",
-                                             matches.numbers[next]);
+            kvSendResult r =
+                s.pipeline.Send(220, kvResponseMode::Article, "ARTICLE %ld\r\n", matches.At(next));
             if (r == kvSendResult::NoRoom) return;
             if (r == kvSendResult::Sent) asked.push_back(next);
             --next; // sent, or passed over like any article that cannot be had

@@ -6,6 +6,7 @@
 #include "matcher.h"
 #include "server_filter.h"
 
+#include <climits>
 #include <cstring>
 #include <new>
 #include <string>
@@ -40,7 +41,8 @@ class kvHeaderScan {
   public:
     kvHeaderScan(kvRunSession& session, kvMatches& matches)
         : s(session), req(session.req), pattern(session.req), found(matches),
-          headerLimit(EffectiveMaxHeaders(session.req)) {}
+          headerLimit(ScansWholeGroup(session.req) ? LLONG_MAX : EffectiveMaxHeaders(session.req)) {
+    }
 
     kvStep Run(long first, long last);
 
@@ -81,8 +83,8 @@ class kvHeaderScan {
     kvParsedPattern pattern;
     kvMatches& found;
     kvBuffer headerList;
-    int headerLimit;
-    int scanned = 0;
+    long long headerLimit; // header lines examined at most
+    long long scanned = 0;
     long lowest = 0;
 
     kvSource source = kvSource::Xhdr;
@@ -103,15 +105,16 @@ class kvHeaderScan {
 };
 
 kvStep kvHeaderScan::Run(long first, long last) {
-    found.count = 0;
-    found.numbers.reset(new (std::nothrow) long[KV_MAX_HEADERS]);
-    if (!found.numbers || !headerList.Allocate(KV_HEADER_LIST_SIZE)) {
+    // KV_MAX_HEADERS numbers: every match of a limited scan; of a whole group
+    // the last ones collected, more than the fetch takes even with refusals.
+    if (!found.Reserve(KV_MAX_HEADERS) || !headerList.Allocate(KV_HEADER_LIST_SIZE)) {
         s.QuitAndClose();
         return s.Fail("ERROR: Low memory");
     }
     // Counted in long long: "211 n 0 2147483647" overflows a 32-bit long.
-    lowest =
-        (static_cast<long long>(last) - first + 1 > headerLimit) ? last - headerLimit + 1 : first;
+    lowest = (static_cast<long long>(last) - first + 1 > headerLimit)
+                 ? static_cast<long>(last - headerLimit + 1)
+                 : first;
     // HDR gives an empty value both for an empty header and for none at all;
     // XHDR lists only the articles that have the header. A pattern that an
     // empty value matches (words to exclude alone) needs to tell them apart.
@@ -143,9 +146,13 @@ kvStep kvHeaderScan::Run(long first, long last) {
         if (chunk == kvChunk::Failed) return kvStep::Failed;
         if (chunk == kvChunk::Again) continue;
         // XPAT lists only what matched: the chunk counts all its numbers.
-        if (filtered) scanned += static_cast<int>(high - low + 1);
+        if (filtered) scanned += static_cast<long long>(high) - low + 1;
         long long span = static_cast<long long>(last) - lowest + 1;
-        int percent = static_cast<int>(100 - (static_cast<long long>(low) - lowest) * 100 / span);
+        long long below = static_cast<long long>(low) - lowest; // numbers still to scan
+        int percent = static_cast<int>(below <= LLONG_MAX / 100 ? 100 - below * 100 / span
+                                                                : 100 - below / (span / 100));
+        s.ctx.scanDone = span - below;
+        s.ctx.scanTotal = span;
         s.ctx.ShowProgress(kvPhase::HeaderScan, percent, 100, "Scanning headers... (%d%% done)",
                            percent);
         if (s.TimeExpired()) {
@@ -160,7 +167,8 @@ kvStep kvHeaderScan::Run(long first, long last) {
     // answers to commands sent ahead are read and dropped before the fetch.
     s.pipeline.DropOutstanding();
 
-    if (found.count == 0) {
+    s.ctx.matchedTotal = found.Total();
+    if (found.Total() == 0) {
         s.ctx.Write(kvStatusKind::Result, "SEARCH: No matching articles found");
         s.QuitAndClose();
         return kvStep::NothingFound;
@@ -198,8 +206,10 @@ void kvHeaderScan::SendAhead() {
             if (s.pipeline.Send(221, kvResponseMode::Article, "HEAD %ld\r\n", number) !=
                 kvSendResult::Sent)
                 return;
-            sendNumber = number + 1;
-            if (number < sendHigh) continue;
+            if (number < sendHigh) {
+                sendNumber = number + 1;
+                continue;
+            }
         } else if (source == kvSource::Xpat) {
             // One XPAT per wildmat; sendNumber counts those sent for the chunk.
             std::size_t next = static_cast<std::size_t>(sendNumber);
@@ -329,7 +339,7 @@ kvHeaderScan::kvChunk kvHeaderScan::XpatChunk(long low, long high) {
     xpatLines.Merge();
     char line[KV_HEADER_LINE_MAX + 1];
     // Never more matches than numbers scanned, whatever the lists before said.
-    for (std::size_t i = 0; i < xpatLines.Count() && found.count < headerLimit; ++i)
+    for (std::size_t i = 0; i < xpatLines.Count() && found.Total() < headerLimit; ++i)
         Consider(xpatLines.Number(i), xpatLines.Value(i, line, sizeof line));
     return kvChunk::Done;
 }
@@ -337,7 +347,8 @@ kvHeaderScan::kvChunk kvHeaderScan::XpatChunk(long low, long high) {
 kvHeaderScan::kvChunk kvHeaderScan::HeadChunk(long low, long high) {
     bool seen = false; // an article here has the header
     char value[KV_HEADER_LINE_MAX + 1];
-    for (long number = low; number <= high;) {
+    // Counted in long long: the last number of a group may be LONG_MAX.
+    for (long long number = low; number <= high;) {
         kvReceived received = Receive();
         if (received == kvReceived::Failed) return kvChunk::Failed;
         int code = received == kvReceived::Ok ? ReplyCode(headerList.data.get()) : 0;
@@ -345,7 +356,7 @@ kvHeaderScan::kvChunk kvHeaderScan::HeadChunk(long low, long high) {
             received == kvReceived::Ok ? s.Secure(code, headerList) : kvSecured::NotAsked;
         if (received == kvReceived::Resumed || (secured == kvSecured::SendAgain && s.Reselect())) {
             sendHigh = high; // this article again, and those after it
-            sendNumber = number;
+            sendNumber = static_cast<long>(number);
             allSent = false;
             continue;
         }
@@ -364,7 +375,7 @@ kvHeaderScan::kvChunk kvHeaderScan::HeadChunk(long low, long high) {
         ++scanned;
         if (FindHeadValue(headerList.data.get(), req.header, value, sizeof value)) {
             seen = true;
-            Consider(number - 1, value);
+            Consider(static_cast<long>(number - 1), value);
         }
     }
     if (checking) {
@@ -478,7 +489,7 @@ int kvHeaderScan::ScanList() {
 
 void kvHeaderScan::Consider(long number, char* value) {
     if (value != nullptr && number > 0 && MatchHeaderValue(pattern.pattern, value, req.matchMode))
-        found.numbers[found.count++] = number;
+        found.Add(number);
 }
 
 } // namespace

@@ -4,15 +4,8 @@
 // the request's header limit and time limit.
 #pragma once
 
+#include "matches.h"
 #include "run_session.h"
-
-#include <memory>
-
-// The article numbers whose header matched, in the order they were scanned.
-struct kvMatches {
-    std::unique_ptr<long[]> numbers;
-    int count = 0;
-};
 
 // Scans articles first..last of the group the session has selected.
 // Continue: `matches` holds at least one number. NothingFound: nothing

@@ -30,7 +30,13 @@ void kvSearchContext::ShowProgress(kvPhase phase, int done, int total, const cha
     va_start(args, format);
     Put(kvStatusKind::Progress, format, args);
     va_end(args);
-    if (report) report(kvStatus{statusText, phase, done, total, kvStatusKind::Progress});
+    if (!report) return;
+    kvStatus status{statusText, phase, done, total, kvStatusKind::Progress};
+    if (phase == kvPhase::HeaderScan) {
+        status.numbersDone = scanDone;
+        status.numbersTotal = scanTotal;
+    }
+    report(status);
 }
 
 long long kvSearchContext::NowMilliseconds() const {

@@ -6,8 +6,8 @@
 // only during the call: a GUI copies it and hands the copy to its main thread
 // (for example with CallAfter), a command line prints it. The callback must not
 // touch the context.
-// `statusText`, `statusKind` and `groupArticleCount` belong to the thread running the search
-// until RunSearch returns; read them afterwards.
+// `statusText`, `statusKind`, `groupArticleCount` and `matchedTotal` belong to the thread running
+// the search until RunSearch returns; read them afterwards.
 //
 // RequestStop may be called from any thread: it makes every network wait of
 // the run end at once, as a failed receive, so the run returns promptly.
@@ -35,6 +35,9 @@ struct kvStatus {
     int done = 0;  // HeaderScan: percent done; Fetch: article being received
     int total = 0; // HeaderScan: 100; Fetch: articles to receive
     kvStatusKind kind = kvStatusKind::Progress; // set by the run where the message is made
+    // HeaderScan: the article numbers scanned so far, of those the scan covers.
+    long long numbersDone = 0;
+    long long numbersTotal = 0;
 };
 
 using kvStatusCallback = std::function<void(const kvStatus&)>;
@@ -48,6 +51,12 @@ struct kvSearchContext {
     char statusText[KV_STATUS_SIZE] = "Korvex: idle";
     kvStatusKind statusKind = kvStatusKind::Progress; // what statusText tells
     long groupArticleCount = 0;
+    // Every header the scan matched, fetched or not; set when the scan ends.
+    long long matchedTotal = 0;
+    // The header scan's article numbers done and to do, handed on with its
+    // progress messages.
+    long long scanDone = 0;
+    long long scanTotal = 0;
     kvStatusCallback report;
     kvStopSignal stop;
     // Where the run gets a login when the server asks for one. Empty: nowhere,

@@ -46,6 +46,7 @@ void kvSearchRun::NextGroup(kvResultSet& results) {
     first = last = 0;
     selected = false;
     ctx.groupArticleCount = 0;
+    ctx.matchedTotal = 0;
     s.listedHeader = kvListedHeader::Unknown;
     // A connection closed at the end of the group before: the next one goes to
     // the same addresses and starts as one made again after a loss.
@@ -299,7 +300,8 @@ kvSearchOutcome MakeSearchOutcome(const kvSearchRequest& request, const kvSearch
         outcome.statusKind = kvStatusKind::Error;
         return outcome;
     }
-    FillSearchSummary(*outcome.summary, request, startDate, context.groupArticleCount, n);
+    FillSearchSummary(*outcome.summary, request, startDate, context.groupArticleCount, n,
+                      context.matchedTotal);
     outcome.end = kvSearchEnd::Found;
     outcome.count = n;
     return outcome;

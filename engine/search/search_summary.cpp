@@ -6,7 +6,8 @@
 #include <cstring>
 
 void FillSearchSummary(kvSearchSummary& summary, const kvSearchRequest& request,
-                       const char* startDate, long groupArticleCount, int found) {
+                       const char* startDate, long groupArticleCount, int found,
+                       long long matched) {
     CopyField(summary.pattern, request.pattern);
     CopyField(summary.server, request.server);
     CopyField(summary.newsgroup, request.newsgroup);
@@ -14,6 +15,7 @@ void FillSearchSummary(kvSearchSummary& summary, const kvSearchRequest& request,
     std::snprintf(summary.groupCount, sizeof summary.groupCount, "%ld", groupArticleCount);
     std::snprintf(summary.foundCount, sizeof summary.foundCount, "%d", found);
     CopyField(summary.searchDate, startDate);
+    summary.matchedTotal = matched;
     summary.loadedFromFile = false;
     std::memset(summary.sourceFile, 0, sizeof summary.sourceFile);
 }
@@ -30,6 +32,8 @@ std::string SearchInfoText(const kvSearchSummary& s) {
     line("\nNewsgroup: ", s.newsgroup);
     line("\nArticles in this group: ", s.groupCount);
     line("\nMatching articles found: ", s.foundCount);
+    if (s.matchedTotal > DecodeNumber(s.foundCount))
+        text.append("\nHeaders matched in the scan: ").append(std::to_string(s.matchedTotal));
     if (s.loadedFromFile) line("\nLoaded from: ", s.sourceFile);
     return text;
 }

@@ -92,6 +92,32 @@ TEST_F(CliFakeServer, NulInAHeaderList) {
     }
 }
 
+// --max-headers whole scans past the 51,200 newest numbers; the summary line
+// counts every match when fewer articles were fetched, and the saved file
+// holds the received count as before.
+TEST_F(CliFakeServer, WholeGroupSummaryCountsEveryMatch) {
+    std::vector<long> matching;
+    for (long n = 1000; n <= 60'000; n += 1000)
+        matching.push_back(n); // 60 matches, 9 of them below the newest 51,200
+    FakeNntpServer server;
+    server.SetGroup(Matching(1, 60'000, matching));
+    const std::string kvx = dir + "/whole.kvx";
+    CliResult r =
+        Search(server, {"--max-headers", "whole", "--max-articles", "5", "--save", kvx, "--quiet"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "5 articles found in alt.test on " + server.Address() +
+                         " (60 matched); saved to " + kvx + "\n");
+    // The last collected come first: the oldest chunk's matches.
+    Strings subjects = Subjects(kvx);
+    std::sort(subjects.begin(), subjects.end());
+    EXPECT_EQ(subjects, (Strings{"a match 1000", "a match 2000", "a match 3000", "a match 4000",
+                                 "a match 5000"}));
+    kvSearchSummary summary;
+    auto set = std::make_unique<kvResultSet>();
+    ASSERT_EQ(LoadResultsFile(kvx.c_str(), summary, *set), 5);
+    EXPECT_STREQ(summary.foundCount, "5");
+}
+
 // ARTICLE answered with 222 and a body made to look like the next answer:
 // that body never becomes an article, one command at a time or sent ahead.
 TEST_F(CliFakeServer, UnexpectedMultilineAnswer) {

@@ -39,7 +39,7 @@ std::string Describe(const kvSearchRequest& r, const kvDialogSetup& s) {
         << ";newsgroups=" << Join(s.newsgroups) << ";matchButton=" << s.matchSelection
         << ";caseButton=" << s.caseSelection << ";findOn=" << s.findLimitOn
         << ";findStart=" << s.findSliderStart << ";scanOn=" << s.scanLimitOn
-        << ";scanStart=" << s.scanSliderStart << ";headers=";
+        << ";scanStart=" << s.scanSliderStart << ";scanWhole=" << s.scanWhole << ";headers=";
     for (const auto& name : s.headerNames)
         out << name << (&name == &s.headerNames[KV_HEADER_CHOICES - 1] ? ";" : ",");
     return out.str();
@@ -94,6 +94,14 @@ const DescriptionCase kCases[] = {
     {"[Settings]\nMAX_HEADERS=12345678\n", "maxHeaders=1234567;scanOn=1;scanStart=1234567"},
     {"[Settings]\nMAX_HEADERS=-5\nMAX_ARTICLES=5000\n",
      "maxHeaders=all;scanOn=0;scanStart=-5;maxArticles=5000;findStart=5000"},
+    // "whole": every number of the group; the slider keeps its fallback start.
+    {nullptr, "maxHeaders=4000;scanWhole=0"},
+    {"[Settings]\nMAX_HEADERS=whole\n", "maxHeaders=whole;scanWhole=1"},
+    {"[Settings]\nMAX_HEADERS=whole # every article\nMAX_ARTICLES=40\n",
+     "maxHeaders=whole;scanWhole=1;scanStart=40;maxArticles=40"},
+    {"[Settings]\nMAX_HEADERS=all\n", "maxHeaders=all;scanOn=0;scanWhole=0"},
+    {"[Settings]\nMAX_HEADERS=whale\n", "maxHeaders=all;scanWhole=0"},
+    {"[Settings]\n[/Settings]\nMAX_HEADERS=whole\n", "maxHeaders=4000;scanWhole=0"},
     {"[Settings]\nTIMEOUTS=0\n", "timeout=30"},
     {"[Settings]\nTIMEOUTS=abc\n", "timeout=30"},
     {"[Settings]\nTIMEOUTS=45\n", "timeout=45"},

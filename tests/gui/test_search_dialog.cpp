@@ -170,6 +170,48 @@ TEST_F(SearchDialogTest, EachControlWritesTheRequestAsTheUserEdits) {
     }
 }
 
+TEST_F(SearchDialogTest, WholeGroupBoxTurnsTheScanLimitOffAndBackOn) {
+    WriteFile("korvex.dat", kDescription); // MAX_HEADERS=50000: the limit is on
+    Start();
+    const kvSearchControls& d = Dialog();
+    const kvSearchRequest& r = C().Request();
+    ASSERT_NE(d.wholeCheck, nullptr);
+    EXPECT_EQ(d.wholeCheck->GetLabel(), "Scan the whole group");
+    EXPECT_FALSE(d.wholeCheck->GetValue());
+    EXPECT_TRUE(d.scanCheck->IsEnabled());
+
+    Tick(d.wholeCheck, true);
+    EXPECT_STREQ(r.maxHeaders, "whole");
+    EXPECT_FALSE(d.scanCheck->IsEnabled());
+    EXPECT_FALSE(d.scanSlider->IsEnabled());
+    // Unticked, the limit's own box and slider decide again.
+    Tick(d.wholeCheck, false);
+    EXPECT_TRUE(d.scanCheck->IsEnabled());
+    EXPECT_TRUE(d.scanSlider->IsEnabled());
+    EXPECT_STREQ(r.maxHeaders, "30000");
+    Tick(d.scanCheck, false);
+    Tick(d.wholeCheck, true);
+    Tick(d.wholeCheck, false);
+    EXPECT_STREQ(r.maxHeaders, "all");
+    EXPECT_FALSE(d.scanSlider->IsEnabled());
+    EXPECT_TRUE(d.scanCheck->IsEnabled());
+}
+
+TEST_F(SearchDialogTest, DescriptionWithWholeTicksTheBoxAndKeepsTheWord) {
+    std::string description = kDescription;
+    description.replace(description.find("MAX_HEADERS=50000"), 17, "MAX_HEADERS=whole");
+    WriteFile("korvex.dat", description);
+    Start();
+    const kvSearchControls& d = Dialog();
+    EXPECT_TRUE(d.wholeCheck->GetValue());
+    EXPECT_FALSE(d.scanCheck->IsEnabled());
+    EXPECT_FALSE(d.scanSlider->IsEnabled());
+    EXPECT_STREQ(C().Request().maxHeaders, "whole");
+    ChooseMenu(CMD_SEARCH); // shown again: still the whole group
+    EXPECT_TRUE(Dialog().wholeCheck->GetValue());
+    EXPECT_STREQ(C().Request().maxHeaders, "whole");
+}
+
 TEST_F(SearchDialogTest, LongAndNonAsciiTextIsCutAtACharacterBoundary) {
     Start();
     const kvSearchControls& d = Dialog();

@@ -1,6 +1,7 @@
 #include "expected_search.h"
 
 #include <algorithm>
+#include <climits>
 #include <utility>
 
 #ifdef _WIN32
@@ -197,7 +198,10 @@ bool ReferenceMatch(const std::string& pattern, int matchMode, int ignoreCase,
 
 ExpectedSearch Expect(const std::vector<GeneratedArticle>& articles, const SearchQuery& query) {
     ExpectedSearch expected;
-    long headerLimit = Limit(query.maxHeaders, kMostHeaders, kMostHeaders);
+    // "whole": every number of the group, however many.
+    long headerLimit = query.maxHeaders == "whole"
+                           ? LONG_MAX
+                           : Limit(query.maxHeaders, kMostHeaders, kMostHeaders);
     long articleLimit = Limit(query.maxArticles, kMostArticles, kMostArticles);
     long last = static_cast<long>(articles.size());
     expected.lowest = last > headerLimit ? last - headerLimit + 1 : 1;

@@ -108,6 +108,26 @@ TEST_F(InnSearch, BigGroupScansTheNewest51200Headers) {
     });
 }
 
+// "whole" goes past the newest 51,200 down to the group's first article: the
+// "relic" articles below them are found, and every "keystone" is counted.
+TEST_F(InnSearch, BigGroupScannedWholeReachesTheOldestArticles) {
+    const auto& big = Group(kBigGroup);
+    SearchQuery keystone{kBigGroup, "Subject", "keystone", kAny, 1, "whole"};
+    ExpectedSearch expected = Expect(big, keystone);
+    ASSERT_EQ(expected.lowest, 1);
+    ASSERT_EQ(expected.matches.size(), 1040u);
+    SearchOutcome outcome = SearchAndCompare(keystone);
+    long chunks = std::count_if(outcome.shown.begin(), outcome.shown.end(), [](const auto& text) {
+        return text.rfind("Scanning headers... (", 0) == 0;
+    });
+    EXPECT_EQ(chunks, 104); // 52,000 numbers in chunks of 500
+    EXPECT_TRUE(outcome.Showed("SEARCH: Receiving article 1 of 1024 requested..."));
+    RunTable({
+        {kBigGroup, "Subject", "relic", kAny, 1, true, "whole"},
+        {kBigGroup, "Subject", "item 00001", kPhrase, 1, true, "whole"},
+    });
+}
+
 TEST_F(InnSearch, NonexistentGroupFails) {
     SearchOutcome outcome = Search({"korvex.test.nonexistent", "Subject", "kernel", kAny, 1});
     EXPECT_EQ(outcome.result, -1);

@@ -48,7 +48,9 @@ Harness::Harness() {
         std::size_t at = m.find(server.Address() + "...");
         if (at != std::string::npos) m.replace(at, server.Address().size(), "*");
         messages.push_back(m);
-        statuses.push_back(kvStatus{nullptr, s.phase, s.done, s.total, s.kind});
+        kvStatus copy = s;
+        copy.text = nullptr;
+        statuses.push_back(copy);
     };
 }
 

@@ -73,6 +73,24 @@ TEST(Records, EffectiveLimits) {
     }
 }
 
+// "whole" is a word of its own: a program that does not know it reads it as
+// "all" (every article number it reads is not a number), and no other text
+// stands for it.
+TEST(Records, WholeGroupIsTheExactWordAndReadsAsAllOtherwise) {
+    const struct {
+        const char* maxHeaders;
+        bool whole;
+    } cases[] = {{"whole", true}, {"all", false},   {"Whole", false}, {"wholes", false},
+                 {"whol", false}, {"51200", false}, {"", false},      {" whole", false}};
+    for (const auto& c : cases) {
+        kvSearchRequest r = Request("any", c.maxHeaders, "all");
+        EXPECT_EQ(ScansWholeGroup(r), c.whole) << c.maxHeaders;
+    }
+    EXPECT_EQ(EffectiveMaxHeaders(Request("any", "whole", "all")),
+              EffectiveMaxHeaders(Request("any", "all", "all")));
+    EXPECT_EQ(EffectiveMaxHeaders(Request("any", "whole", "all")), 51200);
+}
+
 TEST(Records, DecodeNumberReadsLeadingDecimal) {
     EXPECT_EQ(DecodeNumber("  42abc"), 42);
     EXPECT_EQ(DecodeNumber("-17"), -17);
