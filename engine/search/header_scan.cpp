@@ -1,108 +1,10 @@
-#include "header_scan.h"
+#include "header_scan_steps.h"
 
 #include "article_store.h"
 #include "commands.h"
-#include "header_replies.h"
-#include "matcher.h"
-#include "server_filter.h"
 
-#include <climits>
 #include <cstring>
 #include <new>
-#include <string>
-#include <vector>
-
-namespace {
-
-// The request's pattern, parsed; its words are freed however the scan ends.
-class kvParsedPattern {
-  public:
-    explicit kvParsedPattern(const kvSearchRequest& request) {
-        ClearPattern(pattern);
-        ParsePattern(pattern, request.pattern, request.matchMode, request.ignoreCase);
-    }
-    ~kvParsedPattern() { FreePatternWords(pattern); }
-    kvParsedPattern(const kvParsedPattern&) = delete;
-    kvParsedPattern& operator=(const kvParsedPattern&) = delete;
-
-    kvPattern pattern;
-};
-
-// Where the header values come from: a list command for a range of numbers,
-// XPAT (the server lists only the values its wildmat matches), or HEAD, one
-// article at a time.
-enum class kvSource { Hdr, Xhdr, Over, Xpat, Head };
-
-bool IsRefusal(int code) {
-    return code == 500 || code == 501 || code == 502 || code == 503 || code == 430;
-}
-
-class kvHeaderScan {
-  public:
-    kvHeaderScan(kvRunSession& session, kvMatches& matches)
-        : s(session), req(session.req), pattern(session.req), found(matches),
-          headerLimit(ScansWholeGroup(session.req) ? LLONG_MAX : EffectiveMaxHeaders(session.req)) {
-    }
-
-    kvStep Run(long first, long last);
-
-  private:
-    long ChunkLow(long high) const { return high - 499 <= lowest ? lowest : high - 499; }
-    // Sends the commands still to go, up to the pipeline's window.
-    void SendAhead();
-    bool SendList(long high);
-    // Sending starts again at the chunk that ends at `high`, HEAD at `number`
-    // (0: the chunk's first); commands sent ahead are read and dropped.
-    bool Restart(long high, long number = 0);
-    // Receives one response. Failed: the run failed (reason written);
-    // Resumed: the connection was lost and made again, nothing is
-    // outstanding, and the caller sends again from the command unanswered.
-    enum class kvReceived { Ok, Resumed, Failed };
-    kvReceived Receive();
-    // The chunk low..high from a list command. Done: the chunk is scanned;
-    // Again: ask for it again (another source, a login); Failed.
-    enum class kvChunk { Done, Again, Failed };
-    kvChunk ListChunk(long low, long high);
-    kvChunk HeadChunk(long low, long high);
-    // The chunk low..high from one XPAT per wildmat, merged in number order.
-    kvChunk XpatChunk(long low, long high);
-    // After a refusal: the next source to try. False when the run failed.
-    bool NextSource(long high);
-    // XPAT for the chunks still to go, when the pattern narrows and an empty
-    // answer can be trusted; false while the scan reads HEADs.
-    void FilterFromNowOn();
-    // XPAT was refused or mishandled: the list command from chunk `high` on.
-    bool StopFiltering(long high);
-    bool ReadOverviewFormat();
-    void HeadFromNowOn();
-    int ScanList();
-    void Consider(long number, char* value);
-
-    kvRunSession& s;
-    const kvSearchRequest& req;
-    kvParsedPattern pattern;
-    kvMatches& found;
-    kvBuffer headerList;
-    long long headerLimit; // header lines examined at most
-    long long scanned = 0;
-    long lowest = 0;
-
-    kvSource source = kvSource::Xhdr;
-    kvSource listSource = kvSource::Xhdr; // the list command a HEAD check returns to
-    bool checking = false;                // HEAD checks whether an empty list was true
-    bool trustEmpty = false;              // an empty list means no article there has the header
-    bool warned = false;
-    bool formatRead = false;
-    kvOverviewField overview;
-    std::vector<std::string> wildmats; // one XPAT each per chunk; none: no pre-filtering
-    kvXpatLines xpatLines;
-    bool firstList = false; // the first list chunk is awaited before more are sent
-
-    long sendHigh = 0;   // the chunk whose commands go next
-    long sendNumber = 0; // HEAD: the next number in that chunk (0: its first)
-    long sendFloor = 0;  // no command goes below this number
-    bool allSent = false;
-};
 
 kvStep kvHeaderScan::Run(long first, long last) {
     // KV_MAX_HEADERS numbers: every match of a limited scan; of a whole group
@@ -309,93 +211,6 @@ kvHeaderScan::kvChunk kvHeaderScan::ListChunk(long low, long high) {
     return kvChunk::Again;
 }
 
-kvHeaderScan::kvChunk kvHeaderScan::XpatChunk(long low, long high) {
-    xpatLines.Clear();
-    for (std::size_t asked = 0; asked < wildmats.size();) {
-        kvReceived received = Receive();
-        if (received == kvReceived::Failed) return kvChunk::Failed;
-        int code = received == kvReceived::Ok ? ReplyCode(headerList.data.get()) : 0;
-        kvSecured secured =
-            received == kvReceived::Ok ? s.Secure(code, headerList) : kvSecured::NotAsked;
-        if (received == kvReceived::Resumed || (secured == kvSecured::SendAgain && s.Reselect())) {
-            sendHigh = high; // the whole chunk again, and those after it
-            sendNumber = 0;
-            allSent = false;
-            return kvChunk::Again;
-        }
-        if (secured != kvSecured::NotAsked) return kvChunk::Failed;
-        // Refused, or lines the server should not have listed: the chunk
-        // is listed whole, before any of its lines was matched.
-        if (IsRefusal(code) ||
-            (code == 221 && !xpatLines.Add(headerList.data.get(), headerList.length, low, high)))
-            return StopFiltering(high) ? kvChunk::Again : kvChunk::Failed;
-        if (code != 221) {
-            s.QuitAndClose();
-            s.Fail("ERROR requesting article headers");
-            return kvChunk::Failed;
-        }
-        ++asked;
-    }
-    xpatLines.Merge();
-    char line[KV_HEADER_LINE_MAX + 1];
-    // Never more matches than numbers scanned, whatever the lists before said.
-    for (std::size_t i = 0; i < xpatLines.Count() && found.Total() < headerLimit; ++i)
-        Consider(xpatLines.Number(i), xpatLines.Value(i, line, sizeof line));
-    return kvChunk::Done;
-}
-
-kvHeaderScan::kvChunk kvHeaderScan::HeadChunk(long low, long high) {
-    bool seen = false; // an article here has the header
-    char value[KV_HEADER_LINE_MAX + 1];
-    // Counted in long long: the last number of a group may be LONG_MAX.
-    for (long long number = low; number <= high;) {
-        kvReceived received = Receive();
-        if (received == kvReceived::Failed) return kvChunk::Failed;
-        int code = received == kvReceived::Ok ? ReplyCode(headerList.data.get()) : 0;
-        kvSecured secured =
-            received == kvReceived::Ok ? s.Secure(code, headerList) : kvSecured::NotAsked;
-        if (received == kvReceived::Resumed || (secured == kvSecured::SendAgain && s.Reselect())) {
-            sendHigh = high; // this article again, and those after it
-            sendNumber = static_cast<long>(number);
-            allSent = false;
-            continue;
-        }
-        if (secured != kvSecured::NotAsked) return kvChunk::Failed;
-        ++number;
-        if (code == 423 || code == 430) continue; // no such article: passed over
-        if (code != 221) {
-            s.QuitAndClose();
-            s.Fail("ERROR requesting article headers");
-            return kvChunk::Failed;
-        }
-        // A NUL would cut the header block short: it is left out.
-        CopyWithoutNul(headerList.data.get(), headerList.capacity, headerList.data.get(),
-                       headerList.length);
-        if (scanned >= headerLimit) continue; // read, not examined
-        ++scanned;
-        if (FindHeadValue(headerList.data.get(), req.header, value, sizeof value)) {
-            seen = true;
-            Consider(static_cast<long>(number - 1), value);
-        }
-    }
-    if (checking) {
-        checking = false;
-        sendFloor = lowest;
-        allSent = low <= lowest;
-        sendHigh = low - 1;
-        sendNumber = 0;
-        if (seen) {
-            HeadFromNowOn();
-        } else {
-            // The empty list was true: lists are trusted from here on.
-            source = listSource;
-            trustEmpty = true;
-            FilterFromNowOn();
-        }
-    }
-    return kvChunk::Done;
-}
-
 bool kvHeaderScan::NextSource(long high) {
     if (!Restart(high)) return false;
     if (source == kvSource::Hdr) {
@@ -431,19 +246,6 @@ bool kvHeaderScan::ReadOverviewFormat() {
     bool listed = ReplyCode(headerList.data.get()) == 215;
     overview =
         FindOverviewField(listed ? headerList.data.get() : nullptr, headerList.length, req.header);
-    return true;
-}
-
-void kvHeaderScan::FilterFromNowOn() {
-    if (wildmats.empty() || source == kvSource::Head) return;
-    listSource = source;
-    source = kvSource::Xpat;
-}
-
-bool kvHeaderScan::StopFiltering(long high) {
-    if (!Restart(high)) return false;
-    wildmats.clear();
-    source = listSource;
     return true;
 }
 
@@ -491,8 +293,6 @@ void kvHeaderScan::Consider(long number, char* value) {
     if (value != nullptr && number > 0 && MatchHeaderValue(pattern.pattern, value, req.matchMode))
         found.Add(number);
 }
-
-} // namespace
 
 kvStep ScanHeaders(kvRunSession& session, long first, long last, kvMatches& matches) {
     return kvHeaderScan(session, matches).Run(first, last);
