@@ -38,7 +38,12 @@ class kvFetch {
 void kvFetch::ShowReceiving(int articleLimit) {
     long long found = matches.Total(); // every match, kept or not
     int total = found > articleLimit ? articleLimit : static_cast<int>(found);
-    if (found > articleLimit)
+    if (found > articleLimit && ScansWholeGroup(s.req))
+        // A whole group may match far more than is fetched: the count stays in sight.
+        s.ctx.ShowProgress(kvPhase::Fetch, received + 1, total,
+                           "SEARCH: Receiving article %d of %d requested (%lld matched)...",
+                           received + 1, articleLimit, found);
+    else if (found > articleLimit)
         s.ctx.ShowProgress(kvPhase::Fetch, received + 1, total,
                            "SEARCH: Receiving article %d of %d requested...", received + 1,
                            articleLimit);

@@ -200,7 +200,7 @@ TEST(WholeScanRun, MoreMatchesThanKeptFetchTheLastCollectedAndCountThemAll) {
     EXPECT_EQ(stored, (std::vector<long>{485, 490, 495}));
     EXPECT_EQ(h.context.matchedTotal, 60'000);
     EXPECT_EQ(h.Shown("SEARCH: Receiving article 1 of ")[0],
-              "SEARCH: Receiving article 1 of 3 requested...");
+              "SEARCH: Receiving article 1 of 3 requested (60000 matched)...");
 
     // The summary of the search reports every match, not only those received.
     kvSearchSummary summary;
