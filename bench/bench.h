@@ -67,13 +67,13 @@ bool HeadScan(int serverPort, const std::string& group, const std::string& heade
 // A whole-group header scan of a made-up group of 50,000 and of 5,000,000
 // numbers served from inside the process, each in a child process (`self`
 // run with --whole-scan-child): headers per second and peak RSS; then, when a
-// server listens on 127.0.0.1:innPort, of `group` there with and without COMPRESS,
-// through a proxy that counts the bytes. False when a scan failed or its
+// server listens on 127.0.0.1:innPort, of `group` there with and without COMPRESS
+// and with and without XPAT, through a proxy that counts the bytes. False when a scan failed or its
 // peak RSS passed 32 MB.
 bool WholeScan(const char* self, int innPort, const std::string& group, const std::string& pattern);
 // The child: one scan of the made-up group of `numbers`, or (numbers 0) of
 // `group` on 127.0.0.1:port; its exit status.
 int WholeScanChild(long numbers, int port, const std::string& group, const std::string& pattern,
-                   bool compress);
+                   bool compress, bool serverFilter);
 
 } // namespace kvBench

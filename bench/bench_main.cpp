@@ -50,9 +50,10 @@ int main(int argc, char** argv) {
     int port = 119, window = KV_DEFAULT_PIPELINE;
     bool withSingle = true;
     std::vector<int> delays = {0, 25, 50};
-    if (argc == 7 && std::strcmp(argv[1], "--whole-scan-child") == 0)
+    if (argc == 8 && std::strcmp(argv[1], "--whole-scan-child") == 0)
         return kvBench::WholeScanChild(std::atol(argv[2]), std::atoi(argv[3]), argv[4], argv[5],
-                                       std::strcmp(argv[6], "1") == 0);
+                                       std::strcmp(argv[6], "1") == 0,
+                                       std::strcmp(argv[7], "1") == 0);
     bool wholeScan = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];

@@ -32,7 +32,7 @@ bool ServerFilterSearch(int serverPort, const std::string& group, const std::str
                     "--server",      "127.0.0.1:" + std::to_string(proxy.port),
                     "--group",       group,
                     "--pattern",     pattern,
-                    "--max-headers", "all"};
+                    "--max-headers", "whole"};
                 if (!compress) args.push_back("--no-compress");
                 if (!filter) args.push_back("--no-server-filter");
                 CliFigures f = RunCliSearch(args);

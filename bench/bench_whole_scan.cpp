@@ -144,13 +144,14 @@ double PeakResidentMB() {
 // One whole-group scan on 127.0.0.1:port; prints its figures. `numbers`: the
 // group's size when known (the made-up group), else 0.
 bool RunWholeScan(int port, const std::string& group, const std::string& pattern, bool compress,
-                  long numbers, const char* what) {
+                  bool serverFilter, long numbers, const char* what) {
     kvSearchRequest request;
     CopyField(request.server, ("127.0.0.1:" + std::to_string(port)).c_str());
     CopyField(request.newsgroup, group.c_str());
     CopyField(request.pattern, pattern.c_str());
     CopyField(request.maxHeaders, "whole");
     request.compress = compress;
+    request.serverFilter = serverFilter;
     // The news server's group: one article, so that its bytes are the scan's.
     if (numbers == 0) CopyField(request.maxArticles, "1");
     kvSearchContext context;
@@ -180,10 +181,10 @@ bool RunWholeScan(int port, const std::string& group, const std::string& pattern
 } // namespace
 
 int kvBench::WholeScanChild(long numbers, int port, const std::string& group,
-                            const std::string& pattern, bool compress) {
+                            const std::string& pattern, bool compress, bool serverFilter) {
     if (numbers == 0) {
-        std::string what = group + (compress ? "" : " (no compress)");
-        return RunWholeScan(port, group, pattern, compress, 0, what.c_str()) ? 0 : 1;
+        std::string what = group + (compress ? "" : " plain") + (serverFilter ? " XPAT" : "");
+        return RunWholeScan(port, group, pattern, compress, serverFilter, 0, what.c_str()) ? 0 : 1;
     }
     kvGeneratedServer server(numbers);
     int serverPort = server.Start();
@@ -191,7 +192,7 @@ int kvBench::WholeScanChild(long numbers, int port, const std::string& group,
         std::fprintf(stderr, "whole-group scan: cannot listen on 127.0.0.1\n");
         return 1;
     }
-    return RunWholeScan(serverPort, "korvex.bench.whole", "keystone", true, numbers,
+    return RunWholeScan(serverPort, "korvex.bench.whole", "keystone", true, false, numbers,
                         "made-up group")
                ? 0
                : 1;
@@ -230,7 +231,7 @@ bool kvBench::WholeScan(const char* self, int innPort, const std::string& group,
                         const std::string& pattern) {
     bool ok = true;
     for (long numbers : {50'000L, 5'000'000L})
-        ok = SpawnChild(self, {std::to_string(numbers), "0", "", "", "1"}) && ok;
+        ok = SpawnChild(self, {std::to_string(numbers), "0", "", "", "1", "0"}) && ok;
     if (!Listening(innPort)) {
         std::printf("whole-group scan of %s: no news server on 127.0.0.1:%d, left out\n",
                     group.c_str(), innPort);
@@ -238,19 +239,22 @@ bool kvBench::WholeScan(const char* self, int innPort, const std::string& group,
     }
     // The news server's group through a proxy that only counts the bytes.
     for (bool compress : {true, false}) {
-        kvDelayProxy proxy;
-        if (!StartDelayProxy(0, innPort, proxy)) {
-            std::printf("whole-group scan of %s: no proxy\n", group.c_str());
-            return false;
+        for (bool filter : {false, true}) {
+            kvDelayProxy proxy;
+            if (!StartDelayProxy(0, innPort, proxy)) {
+                std::printf("whole-group scan of %s: no proxy\n", group.c_str());
+                return false;
+            }
+            bool scanned = SpawnChild(self, {"0", std::to_string(proxy.port), group, pattern,
+                                             compress ? "1" : "0", filter ? "1" : "0"});
+            long long up = 0, down = 0;
+            if (scanned && NextConnectionBytes(proxy, up, down, 5000))
+                std::printf("  %s%s%s: %lld bytes from the server, %lld to it\n", group.c_str(),
+                            compress ? "" : " plain", filter ? " XPAT" : "", down, up);
+            std::fflush(stdout); // before the next child writes its line
+            StopDelayProxy(proxy);
+            ok = scanned && ok;
         }
-        bool scanned = SpawnChild(
-            self, {"0", std::to_string(proxy.port), group, pattern, compress ? "1" : "0"});
-        long long up = 0, down = 0;
-        if (scanned && NextConnectionBytes(proxy, up, down, 5000))
-            std::printf("  %s%s: %lld bytes from the server, %lld to it\n", group.c_str(),
-                        compress ? "" : " (no compress)", down, up);
-        StopDelayProxy(proxy);
-        ok = scanned && ok;
     }
     return ok;
 }
