@@ -1,8 +1,8 @@
 // korvex-cli search and show against the local test news server: the files
 // it writes must agree with each other and with what it reports.
+#include "cli_inn_fixture.h"
 #include "cli_runner.h"
 #include "expected_search.h"
-#include "inn_search_fixture.h"
 #include "results_file.h"
 #include "utf8_text.h"
 
@@ -18,20 +18,7 @@ namespace {
 
 using korvex_test::InnSearch;
 
-// Skips, or fails under KORVEX_REQUIRE_INN=1, unless the server holds the generated articles.
-class CliSearch : public InnSearch {
-  protected:
-    void SetUp() override {
-        InnSearch::SetUp();
-        if (IsSkipped() || HasFailure()) return;
-        dir = MakeTempDir();
-        ASSERT_FALSE(dir.empty());
-    }
-    void TearDown() override {
-        if (!dir.empty()) std::filesystem::remove_all(dir);
-    }
-    std::string dir;
-};
+class CliSearch : public korvex_test::CliInnTest {};
 
 std::size_t Count(const std::string& text, const std::string& what) {
     std::size_t n = 0;

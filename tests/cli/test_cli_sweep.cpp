@@ -3,10 +3,10 @@
 // group and a totals line on standard output, one report and reply list for
 // all groups, and the exit status of sweeps that find something, nothing, or
 // cannot start.
+#include "cli_inn_fixture.h"
 #include "cli_runner.h"
 #include "expected_search.h"
 #include "fake_nntp_server.h"
-#include "inn_search_fixture.h"
 #include "results_file.h"
 
 #include <gtest/gtest.h>
@@ -115,20 +115,7 @@ TEST_F(CliSweep, ASaveDirectoryThatIsAFileIsRefusedBeforeConnecting) {
     EXPECT_EQ(server.Connections(), 0);
 }
 
-// Skips, or fails under KORVEX_REQUIRE_INN=1, unless the server holds the generated articles.
-class CliInnSweep : public korvex_test::InnSearch {
-  protected:
-    void SetUp() override {
-        InnSearch::SetUp();
-        if (IsSkipped() || HasFailure()) return;
-        dir = MakeTempDir();
-        ASSERT_FALSE(dir.empty());
-    }
-    void TearDown() override {
-        if (!dir.empty()) std::filesystem::remove_all(dir);
-    }
-    std::string dir;
-};
+class CliInnSweep : public korvex_test::CliInnTest {};
 
 // Three of the test server's groups by a wildmat (the big one excluded), and
 // one it does not have: each group's file holds what a search of that group

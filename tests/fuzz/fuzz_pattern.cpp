@@ -10,6 +10,7 @@
 // has no other words; a phrase (the pattern after leading blanks) matches
 // where it occurs. Ignoring case folds A-Z on both sides.
 #include "fuzz_check.h"
+#include "pattern_input.h"
 
 #include "matcher.h"
 
@@ -80,16 +81,12 @@ void CheckWords(const kvPatternWords& p) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 1) return 0;
-    int mode = data[0] & 3;
-    if (mode == 3) mode = MATCH_ANY_WORD;
-    int ignoreCase = (data[0] & 4) != 0 ? 1 : 0;
-    std::string rest(reinterpret_cast<const char*>(data + 1), size - 1);
-    std::size_t lf = rest.find('\n');
-    std::string pattern = rest.substr(0, lf).c_str();
-    std::string value = lf == std::string::npos ? "" : rest.substr(lf + 1).c_str();
-    if (pattern.size() >= KV_PATTERN_SIZE) pattern.resize(KV_PATTERN_SIZE - 1);
-    if (value.size() >= KV_FIELD_SIZE) value.resize(KV_FIELD_SIZE - 1);
+    kvPatternInput in;
+    if (!ReadPatternInput(data, size, in)) return 0;
+    const int mode = in.mode;
+    const auto ignoreCase = (in.ignoreCase ? 1 : 0);
+    const std::string& pattern = in.pattern;
+    const std::string& value = in.value;
 
     kvPattern p;
     ClearPattern(p);
