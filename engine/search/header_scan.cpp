@@ -171,23 +171,29 @@ kvHeaderScan::kvReceived kvHeaderScan::Receive() {
     return kvReceived::Ok;
 }
 
-kvHeaderScan::kvChunk kvHeaderScan::ListChunk(long low, long high) {
+kvHeaderScan::kvAnswer kvHeaderScan::ReceiveAnswer(int& code) {
     kvReceived received = Receive();
-    if (received == kvReceived::Failed) return kvChunk::Failed;
-    if (received == kvReceived::Resumed) {
+    if (received == kvReceived::Failed) return kvAnswer::Failed;
+    if (received == kvReceived::Resumed) return kvAnswer::AskAgain;
+    code = ReplyCode(headerList.data.get());
+    kvSecured secured = s.Secure(code, headerList);
+    if (secured == kvSecured::SendAgain && s.Reselect()) return kvAnswer::AskAgain;
+    return secured == kvSecured::NotAsked ? kvAnswer::Answered : kvAnswer::Failed;
+}
+
+kvHeaderScan::kvChunk kvHeaderScan::ListChunk(long low, long high) {
+    int code = 0;
+    switch (ReceiveAnswer(code)) {
+    case kvAnswer::Answered:
+        break;
+    case kvAnswer::AskAgain:
         sendHigh = high; // this chunk again, and those after it
         sendNumber = 0;
         allSent = false;
         return kvChunk::Again;
+    case kvAnswer::Failed:
+        return kvChunk::Failed;
     }
-    int code = ReplyCode(headerList.data.get());
-    kvSecured secured = s.Secure(code, headerList);
-    if (secured == kvSecured::SendAgain && s.Reselect()) {
-        sendHigh = high; // the same chunk again, and those after it
-        allSent = false;
-        return kvChunk::Again;
-    }
-    if (secured != kvSecured::NotAsked) return kvChunk::Failed;
     if (IsRefusal(code)) return NextSource(high) ? kvChunk::Again : kvChunk::Failed;
     int expected = source == kvSource::Hdr ? 225 : source == kvSource::Xhdr ? 221 : 224;
     if (code != expected) {

@@ -6,18 +6,15 @@
 kvHeaderScan::kvChunk kvHeaderScan::XpatChunk(long low, long high) {
     xpatLines.Clear();
     for (std::size_t asked = 0; asked < wildmats.size();) {
-        kvReceived received = Receive();
-        if (received == kvReceived::Failed) return kvChunk::Failed;
-        int code = received == kvReceived::Ok ? ReplyCode(headerList.data.get()) : 0;
-        kvSecured secured =
-            received == kvReceived::Ok ? s.Secure(code, headerList) : kvSecured::NotAsked;
-        if (received == kvReceived::Resumed || (secured == kvSecured::SendAgain && s.Reselect())) {
+        int code = 0;
+        kvAnswer answer = ReceiveAnswer(code);
+        if (answer == kvAnswer::Failed) return kvChunk::Failed;
+        if (answer == kvAnswer::AskAgain) {
             sendHigh = high; // the whole chunk again, and those after it
             sendNumber = 0;
             allSent = false;
             return kvChunk::Again;
         }
-        if (secured != kvSecured::NotAsked) return kvChunk::Failed;
         // Refused, or lines the server should not have listed: the chunk
         // is listed whole, before any of its lines was matched.
         if (IsRefusal(code) ||
@@ -43,18 +40,15 @@ kvHeaderScan::kvChunk kvHeaderScan::HeadChunk(long low, long high) {
     char value[KV_HEADER_LINE_MAX + 1];
     // Counted in long long: the last number of a group may be LONG_MAX.
     for (long long number = low; number <= high;) {
-        kvReceived received = Receive();
-        if (received == kvReceived::Failed) return kvChunk::Failed;
-        int code = received == kvReceived::Ok ? ReplyCode(headerList.data.get()) : 0;
-        kvSecured secured =
-            received == kvReceived::Ok ? s.Secure(code, headerList) : kvSecured::NotAsked;
-        if (received == kvReceived::Resumed || (secured == kvSecured::SendAgain && s.Reselect())) {
+        int code = 0;
+        kvAnswer answer = ReceiveAnswer(code);
+        if (answer == kvAnswer::Failed) return kvChunk::Failed;
+        if (answer == kvAnswer::AskAgain) {
             sendHigh = high; // this article again, and those after it
             sendNumber = static_cast<long>(number);
             allSent = false;
             continue;
         }
-        if (secured != kvSecured::NotAsked) return kvChunk::Failed;
         ++number;
         if (code == 423 || code == 430) continue; // no such article: passed over
         if (code != 221) {

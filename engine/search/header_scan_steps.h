@@ -58,6 +58,12 @@ class kvHeaderScan {
     // outstanding, and the caller sends again from the command unanswered.
     enum class kvReceived { Ok, Resumed, Failed };
     kvReceived Receive();
+    // One response, a login or encryption the server asks for first seen
+    // to. Answered: `code` is its reply code; AskAgain: the connection was
+    // made again or the session secured, and the caller asks again from the
+    // command unanswered; Failed: the run failed (reason written).
+    enum class kvAnswer { Answered, AskAgain, Failed };
+    kvAnswer ReceiveAnswer(int& code);
     // The chunk low..high from a list command. Done: the chunk is scanned;
     // Again: ask for it again (another source, a login); Failed.
     enum class kvChunk { Done, Again, Failed };
