@@ -1,3 +1,4 @@
+#include "header_scan.h"
 #include "header_scan_steps.h"
 
 #include "article_store.h"

@@ -5,8 +5,9 @@
 #pragma once
 
 #include "header_replies.h"
-#include "header_scan.h"
 #include "matcher.h"
+#include "matches.h"
+#include "run_session.h"
 #include "server_filter.h"
 
 #include <climits>
