@@ -1,11 +1,12 @@
+// The header scan's run and its chunks, one per source: the list commands
+// (HDR, XHDR, OVER), XPAT and HEAD, and the moves from one source to another.
 #include "header_scan.h"
 #include "header_scan_steps.h"
 
 #include "article_store.h"
 #include "commands.h"
 
-#include <cstring>
-#include <new>
+#include <climits>
 
 kvStep kvHeaderScan::Run(long first, long last) {
     // KV_MAX_HEADERS numbers: every match of a limited scan; of a whole group
@@ -79,109 +80,6 @@ kvStep kvHeaderScan::Run(long first, long last) {
     return kvStep::Continue;
 }
 
-bool kvHeaderScan::SendList(long high) {
-    long low = ChunkLow(high);
-    const char* header = req.header;
-    switch (source) {
-    case kvSource::Hdr:
-        return s.pipeline.Send(225, kvResponseMode::HeaderList, "HDR %s %ld-%ld\r\n", header, low,
-                               high) == kvSendResult::Sent;
-    case kvSource::Xhdr:
-        return s.pipeline.Send(221, kvResponseMode::HeaderList, "XHDR %s %ld-%ld\r\n", header, low,
-                               high) == kvSendResult::Sent;
-    case kvSource::Over:
-        return s.pipeline.Send(224, kvResponseMode::HeaderList,
-                               s.caps.over ? "OVER %ld-%ld\r\n" : "XOVER %ld-%ld\r\n", low,
-                               high) == kvSendResult::Sent;
-    case kvSource::Xpat:
-    case kvSource::Head:
-        break;
-    }
-    return false;
-}
-
-void kvHeaderScan::SendAhead() {
-    while (!allSent) {
-        if (firstList && s.pipeline.Awaited() > 0) return; // XPAT may follow it
-        long low = ChunkLow(sendHigh);
-        if (source == kvSource::Head) {
-            long number = sendNumber < low ? low : sendNumber;
-            if (s.pipeline.Send(221, kvResponseMode::Article, "HEAD %ld\r\n", number) !=
-                kvSendResult::Sent)
-                return;
-            if (number < sendHigh) {
-                sendNumber = number + 1;
-                continue;
-            }
-        } else if (source == kvSource::Xpat) {
-            // One XPAT per wildmat; sendNumber counts those sent for the chunk.
-            std::size_t next = static_cast<std::size_t>(sendNumber);
-            if (s.pipeline.Send(221, kvResponseMode::HeaderList, "XPAT %s %ld-%ld %s\r\n",
-                                req.header, low, sendHigh,
-                                wildmats[next].c_str()) != kvSendResult::Sent)
-                return;
-            sendNumber = static_cast<long>(next + 1);
-            if (next + 1 < wildmats.size()) continue;
-        } else if (!SendList(sendHigh)) {
-            return; // no room yet, or a command that cannot be formed
-        }
-        if (low <= sendFloor) {
-            allSent = true;
-        } else {
-            sendHigh = low - 1;
-            sendNumber = 0;
-        }
-    }
-}
-
-bool kvHeaderScan::Restart(long high, long number) {
-    long n = s.pipeline.Settle(headerList);
-    if (n <= 0) {
-        s.Close();
-        s.FailReceive(n);
-        return false;
-    }
-    sendHigh = high;
-    sendNumber = number;
-    allSent = false;
-    return true;
-}
-
-kvHeaderScan::kvReceived kvHeaderScan::Receive() {
-    SendAhead();
-    if (s.pipeline.Awaited() == 0) { // this command could not be formed
-        s.QuitAndClose();
-        s.Fail("ERROR requesting article headers");
-        return kvReceived::Failed;
-    }
-    long n = s.pipeline.Receive(headerList);
-    switch (s.Reconnect(n, headerList)) {
-    case kvResume::Resumed:
-        return kvReceived::Resumed;
-    case kvResume::Failed:
-        return kvReceived::Failed;
-    case kvResume::NotLost:
-    case kvResume::GaveUp:
-        break;
-    }
-    if (n <= 0) {
-        s.Close();
-        s.FailReceive(n);
-        return kvReceived::Failed;
-    }
-    return kvReceived::Ok;
-}
-
-kvHeaderScan::kvAnswer kvHeaderScan::ReceiveAnswer(int& code) {
-    kvReceived received = Receive();
-    if (received == kvReceived::Failed) return kvAnswer::Failed;
-    if (received == kvReceived::Resumed) return kvAnswer::AskAgain;
-    code = ReplyCode(headerList.data.get());
-    kvSecured secured = s.Secure(code, headerList);
-    if (secured == kvSecured::SendAgain && s.Reselect()) return kvAnswer::AskAgain;
-    return secured == kvSecured::NotAsked ? kvAnswer::Answered : kvAnswer::Failed;
-}
-
 kvHeaderScan::kvChunk kvHeaderScan::ListChunk(long low, long high) {
     int code = 0;
     switch (ReceiveAnswer(code)) {
@@ -218,6 +116,87 @@ kvHeaderScan::kvChunk kvHeaderScan::ListChunk(long low, long high) {
     return kvChunk::Again;
 }
 
+kvHeaderScan::kvChunk kvHeaderScan::XpatChunk(long low, long high) {
+    xpatLines.Clear();
+    for (std::size_t asked = 0; asked < wildmats.size();) {
+        int code = 0;
+        kvAnswer answer = ReceiveAnswer(code);
+        if (answer == kvAnswer::Failed) return kvChunk::Failed;
+        if (answer == kvAnswer::AskAgain) {
+            sendHigh = high; // the whole chunk again, and those after it
+            sendNumber = 0;
+            allSent = false;
+            return kvChunk::Again;
+        }
+        // Refused, or lines the server should not have listed: the chunk
+        // is listed whole, before any of its lines was matched.
+        if (IsRefusal(code) ||
+            (code == 221 && !xpatLines.Add(headerList.data.get(), headerList.length, low, high)))
+            return StopFiltering(high) ? kvChunk::Again : kvChunk::Failed;
+        if (code != 221) {
+            s.QuitAndClose();
+            s.Fail("ERROR requesting article headers");
+            return kvChunk::Failed;
+        }
+        ++asked;
+    }
+    xpatLines.Merge();
+    char line[KV_HEADER_LINE_MAX + 1];
+    // Never more matches than numbers scanned, whatever the lists before said.
+    for (std::size_t i = 0; i < xpatLines.Count() && found.Total() < headerLimit; ++i)
+        Consider(xpatLines.Number(i), xpatLines.Value(i, line, sizeof line));
+    return kvChunk::Done;
+}
+
+kvHeaderScan::kvChunk kvHeaderScan::HeadChunk(long low, long high) {
+    bool seen = false; // an article here has the header
+    char value[KV_HEADER_LINE_MAX + 1];
+    // Counted in long long: the last number of a group may be LONG_MAX.
+    for (long long number = low; number <= high;) {
+        int code = 0;
+        kvAnswer answer = ReceiveAnswer(code);
+        if (answer == kvAnswer::Failed) return kvChunk::Failed;
+        if (answer == kvAnswer::AskAgain) {
+            sendHigh = high; // this article again, and those after it
+            sendNumber = static_cast<long>(number);
+            allSent = false;
+            continue;
+        }
+        ++number;
+        if (code == 423 || code == 430) continue; // no such article: passed over
+        if (code != 221) {
+            s.QuitAndClose();
+            s.Fail("ERROR requesting article headers");
+            return kvChunk::Failed;
+        }
+        // A NUL would cut the header block short: it is left out.
+        CopyWithoutNul(headerList.data.get(), headerList.capacity, headerList.data.get(),
+                       headerList.length);
+        if (scanned >= headerLimit) continue; // read, not examined
+        ++scanned;
+        if (FindHeadValue(headerList.data.get(), req.header, value, sizeof value)) {
+            seen = true;
+            Consider(static_cast<long>(number - 1), value);
+        }
+    }
+    if (checking) {
+        checking = false;
+        sendFloor = lowest;
+        allSent = low <= lowest;
+        sendHigh = low - 1;
+        sendNumber = 0;
+        if (seen) {
+            HeadFromNowOn();
+        } else {
+            // The empty list was true: lists are trusted from here on.
+            source = listSource;
+            trustEmpty = true;
+            FilterFromNowOn();
+        }
+    }
+    return kvChunk::Done;
+}
+
 bool kvHeaderScan::NextSource(long high) {
     if (!Restart(high)) return false;
     if (source == kvSource::Hdr) {
@@ -235,70 +214,11 @@ bool kvHeaderScan::NextSource(long high) {
     return true;
 }
 
-bool kvHeaderScan::ReadOverviewFormat() {
-    formatRead = true;
-    long n = 0;
-    kvResume resume = kvResume::NotLost;
-    do {
-        SendCommand(s.conn, "LIST OVERVIEW.FMT\r\n");
-        n = ReceiveMultiline(s.conn, headerList, 215, kvResponseMode::HeaderList);
-        resume = s.Reconnect(n, headerList);
-    } while (resume == kvResume::Resumed);
-    if (resume == kvResume::Failed) return false;
-    if (n <= 0) {
-        s.Close();
-        s.FailReceive(n);
-        return false;
-    }
-    bool listed = ReplyCode(headerList.data.get()) == 215;
-    overview =
-        FindOverviewField(listed ? headerList.data.get() : nullptr, headerList.length, req.header);
+bool kvHeaderScan::StopFiltering(long high) {
+    if (!Restart(high)) return false;
+    wildmats.clear();
+    source = listSource;
     return true;
-}
-
-void kvHeaderScan::HeadFromNowOn() {
-    source = kvSource::Head;
-    if (warned) return;
-    warned = true;
-    s.ctx.Show(kvStatusKind::Warning,
-               "WARNING: The server does not serve the %.100s header in lists; reading each "
-               "article's header (slower)...",
-               req.header);
-}
-
-int kvHeaderScan::ScanList() {
-    // Walked by length: a line may hold a NUL byte.
-    const char* at = headerList.data.get();
-    const char* end = at + headerList.length;
-    at = static_cast<const char*>(std::memchr(at, '\n', headerList.length));
-    if (at == nullptr) return 0;
-    ++at;
-    int lines = 0;
-    char line[KV_HEADER_LINE_MAX + 1];
-    while (at < end) {
-        const char* lf =
-            static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
-        std::size_t length = static_cast<std::size_t>((lf != nullptr ? lf : end) - at);
-        // Only the terminating "." ends the list; a dot-stuffed line is data.
-        if (at[0] == '.' && (length == 1 || (length == 2 && at[1] == '\r'))) break;
-        CopyWithoutNul(line, sizeof line, at, length);
-        at = lf != nullptr ? lf + 1 : end;
-        ++lines;
-        if (scanned >= headerLimit) continue; // read, not examined
-        ++scanned;
-        // A line without a value, and one that does not start with an article
-        // number (it names nothing to fetch): both are counted, never matched.
-        char* value = nullptr;
-        long number = source == kvSource::Over ? ParseOverviewLine(line, overview, value)
-                                               : ParseNumberedLine(line, value);
-        Consider(number, value);
-    }
-    return lines;
-}
-
-void kvHeaderScan::Consider(long number, char* value) {
-    if (value != nullptr && number > 0 && MatchHeaderValue(pattern.pattern, value, req.matchMode))
-        found.Add(number);
 }
 
 kvStep ScanHeaders(kvRunSession& session, long first, long last, kvMatches& matches) {

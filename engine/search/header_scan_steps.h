@@ -1,7 +1,7 @@
 // The header scan's state and steps, shared by the files that implement them:
-// header_scan.cpp (the run, the list commands and their fallbacks) and
-// header_scan_narrow.cpp (XPAT and HEAD, the sources that read part of a chunk
-// or one article at a time).
+// header_scan.cpp (the run and the chunks of each source) and
+// header_scan_traffic.cpp (the commands sent, the answers received and read),
+// which calls nothing of the first.
 #pragma once
 
 #include "header_replies.h"

@@ -134,8 +134,11 @@ SearchOutcome InnSearch::SearchAndCompare(const SearchQuery& query, const Server
     int limit = expected.matches.size() > expected.fetchOrder.size()
                     ? count
                     : static_cast<int>(expected.matches.size());
-    const char* of =
-        expected.matches.size() > expected.fetchOrder.size() ? " requested..." : " found...";
+    // A whole-group scan says how many matched beside the articles requested.
+    std::string of = expected.matches.size() <= expected.fetchOrder.size() ? " found..."
+                     : query.maxHeaders == "whole"
+                         ? " requested (" + std::to_string(expected.matches.size()) + " matched)..."
+                         : " requested...";
     EXPECT_TRUE(outcome.Showed("SEARCH: Receiving article 1 of " + std::to_string(limit) + of));
 
     // The same articles, in the order of the fetch regrouped by subject.

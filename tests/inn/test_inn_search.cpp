@@ -121,7 +121,7 @@ TEST_F(InnSearch, BigGroupScannedWholeReachesTheOldestArticles) {
         return text.rfind("Scanning headers... (", 0) == 0;
     });
     EXPECT_EQ(chunks, 104); // 52,000 numbers in chunks of 500
-    EXPECT_TRUE(outcome.Showed("SEARCH: Receiving article 1 of 1024 requested..."));
+    EXPECT_TRUE(outcome.Showed("SEARCH: Receiving article 1 of 1024 requested (1040 matched)..."));
     RunTable({
         {kBigGroup, "Subject", "relic", kAny, 1, true, "whole"},
         {kBigGroup, "Subject", "item 00001", kPhrase, 1, true, "whole"},
