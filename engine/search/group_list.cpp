@@ -9,8 +9,10 @@
 
 namespace {
 
-// Room for the answer of a server that ignores the pattern: some 100000 groups.
-constexpr std::size_t kGroupListSize = std::size_t{4} << 20;
+// Room for the answer of a server that ignores the pattern: some 400000 groups.
+constexpr std::size_t kGroupListSize = std::size_t{16} << 20;
+// Less room than one more line would take: lines may have been dropped.
+constexpr std::size_t kGroupListFull = 1024;
 
 std::vector<std::string> Fields(const char* line, std::size_t length) {
     std::vector<std::string> fields;
@@ -92,5 +94,10 @@ kvStep ListGroups(kvRunSession& s, const std::string& wildmat, std::vector<std::
         return s.Fail("ERROR: Newsgroup list refused by server");
     }
     names = ReadActiveList(list.data.get(), list.length, wildmat);
+    if (list.Room() < kGroupListFull)
+        s.ctx.Show(kvStatusKind::Warning,
+                   "WARNING: The newsgroup list is too long; only the groups in its first %zu MB "
+                   "are searched",
+                   kGroupListSize >> 20);
     return kvStep::Continue;
 }

@@ -170,6 +170,30 @@ TEST(SweepRun, PlainNamesNeedNoListAndNothingMatchingIsNoFailure) {
               (Strings{"CAPABILITIES", "MODE READER", "LIST ACTIVE nowhere.*", "QUIT"}));
 }
 
+TEST(SweepRun, AListLongerThanItsRoomIsSearchedAsFarAsItGoesAndSaysSo) {
+    // A server that ignores the pattern and lists some 600,000 groups: the
+    // first are kept, and the sweep warns that the rest were left out.
+    std::string list = "215 list follows\r\n";
+    for (int i = 0; i < 600000; ++i)
+        list += "alt.filler.group" + std::to_string(i) + " 0 1 y\r\n";
+    list += "alt.test 100 1 y\r\nalt.zz.last 100 1 y\r\n.\r\n";
+    Harness h;
+    h.server.When("LIST ACTIVE alt.t*", Line("501 syntax error"));
+    h.server.When("LIST ACTIVE", FakeReply::Text(list));
+    Sweep s = RunSweepOn(h, "alt.t*");
+    ASSERT_TRUE(s.outcome.ran) << s.outcome.status;
+    EXPECT_TRUE(s.groups.empty()); // alt.test came after the room ran out
+    EXPECT_EQ(
+        h.Shown("WARNING: The newsgroup list"),
+        (Strings{"WARNING: The newsgroup list is too long; only the groups in its first 16 MB "
+                 "are searched"}));
+
+    Harness fits;
+    fits.server.When("LIST ACTIVE alt.t*", FakeReply::Text(kList));
+    RunSweepOn(fits, "alt.t*");
+    EXPECT_TRUE(fits.Shown("WARNING: The newsgroup list").empty());
+}
+
 TEST(SweepRun, ARefusedPatternFallsBackToTheWholeListAndAFullRefusalEndsTheSweep) {
     Harness h;
     h.server.When("LIST ACTIVE alt.t*", Line("501 syntax error"));
