@@ -96,8 +96,8 @@ kvStep ListGroups(kvRunSession& s, const std::string& wildmat, std::vector<std::
     names = ReadActiveList(list.data.get(), list.length, wildmat);
     if (list.Room() < kGroupListFull)
         s.ctx.Show(kvStatusKind::Warning,
-                   "WARNING: The newsgroup list is too long; only the groups in its first %zu MB "
+                   "WARNING: The newsgroup list is too long; only the groups in its first %d MB "
                    "are searched",
-                   kGroupListSize >> 20);
+                   static_cast<int>(kGroupListSize >> 20));
     return kvStep::Continue;
 }
