@@ -159,8 +159,9 @@ TEST(WholeScanRun, ResumesBelowTheUsualLimitAfterALostConnection) {
 TEST(WholeScanRun, GroupEndingAtTheLargestArticleNumber) {
     const long first = 2'147'482'000L, last = 2'147'483'647L;
     FakeGroup g;
-    for (long n = first; n <= last; ++n)
-        g.headers.emplace_hint(g.headers.end(), n, "x");
+    // Counted in long long: where long has 32 bits, last is its largest value.
+    for (long long n = first; n <= last; ++n)
+        g.headers.emplace_hint(g.headers.end(), static_cast<long>(n), "x");
     for (long n : {2'147'482'001L, last}) {
         g.headers[n] = "a match number " + std::to_string(n);
         g.articles[n] = FakeArticleText(n, g.headers[n], "Body.\n");
