@@ -110,11 +110,8 @@ int RunSweepCommand(const kvCliOptions& o, kvSearchContext& context, kvProgressP
         if (keep) found.push_back({std::move(run.summary), std::move(run.results)});
     };
     kvSweepOutcome sweep = RunSweep(o.request, o.request.newsgroup, context, groupDone);
-    if (!sweep.ran) {
-        printer.Final(sweep.status.c_str());
-        return 2;
-    }
     printer.Final(sweep.status.c_str());
+    if (!sweep.ran) return 2;
     if (!WriteSweepOutputs(o, found)) filesOk = false;
     std::printf("%d articles found in %d of %d groups on %s", sweep.articles, sweep.groupsFound,
                 sweep.groups, ReadableText(o.request.server).c_str());

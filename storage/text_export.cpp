@@ -93,10 +93,7 @@ bool WriteReplies(const char* path, const std::vector<const kvArticle*>& entries
 } // namespace
 
 bool SaveArticlesReport(const char* path, const kvSearchSummary& summary, const kvResultSet& set) {
-    kvAtomicFile file(path);
-    if (!file.IsOpen()) return false;
-    WriteReport(file, summary, set);
-    return file.Commit();
+    return SaveSweepReport(path, {{&summary, &set}});
 }
 
 bool SaveSweepReport(const char* path, const std::vector<kvReportPart>& parts) {

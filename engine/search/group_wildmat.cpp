@@ -93,7 +93,12 @@ bool SetClosed(const std::string& item) {
 } // namespace
 
 bool IsGroupSelection(const char* text) {
-    return std::strpbrk(text, ",!*?[\\") != nullptr;
+    return std::strchr(text, ',') != nullptr || HasGroupPattern(text);
+}
+
+bool HasGroupPattern(const std::string& text) {
+    return text.find('!') != std::string::npos ||
+           text.find_first_of(kWildcards) != std::string::npos;
 }
 
 bool CheckGroupSelection(const std::string& text, std::string& why) {

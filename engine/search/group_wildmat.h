@@ -15,6 +15,9 @@
 // a comma, '!' or any of the wildcard characters * ? [ \ in it. A plain
 // group name gives false.
 bool IsGroupSelection(const char* text);
+// True when the list holds a pattern or an exclusion: '!' or a wildcard
+// character. A list of plain names gives false.
+bool HasGroupPattern(const std::string& text);
 
 // Whether every comma-separated item is well formed: not empty, no space or
 // control character, a closed "[...]", no '\' at the end, and at least one

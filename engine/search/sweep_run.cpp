@@ -20,16 +20,12 @@ std::vector<std::string> GivenGroups(const std::string& selection) {
     return names;
 }
 
-bool HasPattern(const std::string& selection) {
-    return selection.find_first_of("!*?[\\") != std::string::npos;
-}
-
 // The groups the selection names: as given, or as the server lists them,
 // together with the plain names the selection keeps, so that a missing
 // group is reported rather than passed over in silence.
 kvStep SelectGroups(kvSearchRun& run, const std::string& selection,
                     std::vector<std::string>& names) {
-    if (!HasPattern(selection)) {
+    if (!HasGroupPattern(selection)) {
         names = GivenGroups(selection);
         return kvStep::Continue;
     }

@@ -1,5 +1,6 @@
 // The results list's columns: what each shows for an article (the author's
 // name, the local date) and the orders a header click gives.
+#include "local_zone.h"
 #include "results_columns.h"
 
 #include <gtest/gtest.h>
@@ -12,36 +13,7 @@
 
 namespace {
 
-void SetZone(const char* zone) { // null: the system's own
-#ifdef _WIN32
-    _putenv_s("TZ", zone ? zone : "");
-    _tzset();
-#else
-    if (zone) {
-        setenv("TZ", zone, 1);
-    } else {
-        unsetenv("TZ");
-    }
-    tzset();
-#endif
-}
-
-// Runs with the local time zone set to `zone` (POSIX form, which Windows'
-// C library reads too), restoring the old one after.
-class LocalZone {
-  public:
-    explicit LocalZone(const char* zone) {
-        const char* old = std::getenv("TZ");
-        hadOld = old != nullptr;
-        if (hadOld) previous = old;
-        SetZone(zone);
-    }
-    ~LocalZone() { SetZone(hadOld ? previous.c_str() : nullptr); }
-
-  private:
-    bool hadOld = false;
-    std::string previous;
-};
+using korvex_test::LocalZone;
 
 TEST(ResultsColumns, TheAuthorIsTheNameElseTheAddress) {
     const std::pair<const char*, const char*> cases[] = {

@@ -2,6 +2,7 @@
 // view and only the view, the article that stays selected through a sort, and
 // the column widths kept in the settings file.
 #include "gui_harness.h"
+#include "local_zone.h"
 #include "results_list.h"
 
 #include <wx/textctrl.h>
@@ -16,26 +17,7 @@ namespace {
 class ResultsColumnsTest : public GuiTest {
   protected:
     // The Date column shows local time: the tests read it in UTC.
-    ResultsColumnsTest() {
-        const char* tz = std::getenv("TZ");
-        hadZone = tz != nullptr;
-        if (hadZone) oldZone = tz;
-        SetZone("UTC");
-    }
-    ~ResultsColumnsTest() override { SetZone(hadZone ? oldZone.c_str() : nullptr); }
-    static void SetZone(const char* zone) { // null: the system's own
-#ifdef _WIN32
-        _putenv_s("TZ", zone ? zone : "");
-        _tzset();
-#else
-        if (zone) {
-            setenv("TZ", zone, 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-#endif
-    }
+    LocalZone utc{"UTC"};
     // Four articles in grouping order, with authors, dates and line counts
     // that sort differently from it and from each other.
     void DisplayFour() {
@@ -68,8 +50,6 @@ class ResultsColumnsTest : public GuiTest {
             out.push_back("Subject " + std::to_string(n));
         return out;
     }
-    std::string oldZone;
-    bool hadZone = false;
 };
 
 TEST_F(ResultsColumnsTest, RowsShowSubjectAuthorLocalDateAndLines) {
